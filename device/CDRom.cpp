@@ -1,0 +1,255 @@
+#include "device/CDRom.h"
+
+#include "device/CDRomIOCTL.h"
+#include "device/Quietly.h"
+#include "device/Scsi.h"
+#include "platform/DriveService.h"
+#include "platform/EventService.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace qv {
+namespace {
+
+std::atomic<int> s_nTransport{TRANSPORT_NONE};
+
+// INQUIRY reply fields.
+constexpr std::size_t INQ_FLAGS = 1;
+constexpr BYTE INQ_REMOVABLE = 0x80;
+constexpr std::size_t INQ_ADDITIONAL_LENGTH = 4;
+// A drive that sends fewer than the 31 bytes after byte 4 that carry the identification
+// strings has not given a standard reply.
+constexpr BYTE INQ_MIN_ADDITIONAL_LENGTH = 30;
+constexpr BYTE NO_INQUIRY_REPLY[INQUIRY_REPLY_SIZE] = {};
+
+// The drive text of a root path: up to and including its first colon, or all of it.
+std::string_view DriveText(std::string_view strRoot) {
+    const auto nColon = strRoot.find(':');
+    return nColon == std::string_view::npos ? strRoot : strRoot.substr(0, nColon + 1);
+}
+
+std::string TrimLeft(std::string strText) {
+    strText.erase(0, std::min(strText.find_first_not_of(" \t\r\n\f\v"), strText.size()));
+    return strText;
+}
+
+} // namespace
+
+CCDRom::CCDRom(const CPlatform& platform, std::string_view strRoot)
+    : m_strDrive(DriveText(strRoot)),
+      m_platform(platform) {}
+
+CCDRom::~CCDRom() {
+    m_nOpenCount = 0;
+    if (m_hDevice != INVALID_DEVICE_HANDLE)
+        m_platform.drives.CloseHandle(m_hDevice);
+}
+
+void CCDRom::RefreshCapabilities(int nRequest) { ModeSense(nRequest); }
+
+// Without a transport there is nothing to carry a command: these never complete.
+void CCDRom::SetSpeed(int, int) {}
+void CCDRom::Inquiry() {}
+void CCDRom::ModeSense(int) {}
+
+void CCDRom::DetectSpeeds() {
+    Quietly([this] {
+        {
+            auto lock = Lock();
+            m_nSelSpeed = m_nCurSpeed;
+            m_aSpeeds.clear();
+            m_nProbeSpeed = 0;
+        }
+        SetSpeed(0, RQ_DETECT_SET_SPEED);
+    });
+}
+
+bool CCDRom::OnDetectStep(int nRequest) {
+    if (nRequest == RQ_DETECT_SET_SPEED) {
+        RefreshCapabilities(RQ_DETECT_CAPS);
+        return true;
+    }
+    int nNextProbe = 0;
+    int nRestore = 0;
+    bool bRestore = false;
+    {
+        auto lock = Lock();
+        const int nCur = m_nCurSpeed;
+        // A report above the request means the drive could not go that low: not recorded.
+        if (m_nProbeSpeed == 0 || nCur <= m_nProbeSpeed) {
+            m_aSpeeds.insert(m_aSpeeds.begin(), SPEED_ENTRY{nCur, m_nCurRate});
+            m_nProbeSpeed = nCur;
+        }
+        --m_nProbeSpeed;
+        nNextProbe = m_nProbeSpeed;
+        nRestore = m_nSelSpeed;
+        bRestore = nCur != m_nSelSpeed;
+    }
+    if (nNextProbe > 0) {
+        SetSpeed(nNextProbe, RQ_DETECT_SET_SPEED);
+        return true;
+    }
+    if (bRestore)
+        SetSpeed(nRestore, RQ_SET_SPEED);
+    return false;
+}
+
+void CCDRom::OnCommandComplete(int nRequest, int nStatus, const BYTE* pSense, const BYTE* pData) {
+    Quietly([&] {
+        switch (nRequest) {
+        case RQ_IDENTIFIED:
+        case RQ_REFRESH_CAPS:
+            ParseCapabilityReply(pData);
+            PostDeviceEvent(nRequest, nStatus);
+            break;
+        case RQ_INQUIRY:
+            // A missing reply reads like the cleared buffer of a failed INQUIRY.
+            ParseInquiry(pData ? pData : NO_INQUIRY_REPLY);
+            RefreshCapabilities(RQ_IDENTIFY_CAPS);
+            break;
+        case RQ_IDENTIFY_CAPS:
+            CompleteIdentifyCaps(nStatus, pSense, pData);
+            break;
+        case RQ_SET_SPEED:
+            PostDeviceEvent(RQ_SET_SPEED, nStatus);
+            RefreshCapabilities(RQ_REFRESH_CAPS);
+            break;
+        case RQ_DETECT_CAPS:
+            ParseCapabilityReply(pData);
+            if (!OnDetectStep(RQ_DETECT_CAPS))
+                PostDeviceEvent(RQ_DETECT_DONE, nStatus);
+            break;
+        case RQ_DETECT_SET_SPEED:
+            if (!OnDetectStep(RQ_DETECT_SET_SPEED))
+                PostDeviceEvent(RQ_DETECT_DONE, nStatus);
+            break;
+        default:
+            break;
+        }
+    });
+}
+
+void CCDRom::CompleteIdentifyCaps(int nStatus, const BYTE* pSense, const BYTE* pData) {
+    if (nStatus == CMD_OK) {
+        ParseCapabilityReply(pData);
+        PostDeviceEvent(RQ_IDENTIFIED, CMD_OK);
+        return;
+    }
+    if (nStatus == CMD_ERROR && pSense && SenseKey(pSense) == SENSE_KEY_ILLEGAL_REQUEST &&
+        SenseAsc(pSense) == ASC_INVALID_OPCODE) {
+        // The drive has no MODE SENSE(6): read the page with MODE SENSE(10) from now on.
+        bool bSwitched = false;
+        {
+            auto lock = Lock();
+            bSwitched = !m_bModeSense10;
+            m_bModeSense10 = true;
+        }
+        if (bSwitched) {
+            RefreshCapabilities(RQ_IDENTIFIED);
+            return;
+        }
+    }
+    ParseCapabilityReply(pData);
+    PostDeviceEvent(RQ_IDENTIFY_CAPS, nStatus);
+}
+
+void CCDRom::ParseCapabilityReply(const BYTE* pData) {
+    if (!pData)
+        return;
+    bool bModeSense10 = false;
+    {
+        auto lock = Lock();
+        bModeSense10 = m_bModeSense10;
+    }
+    if (const auto nPage = LocateCapabilitiesPage(pData, MODE_SENSE_REPLY_SIZE, bModeSense10))
+        ParseCapabilities(pData + *nPage);
+}
+
+void CCDRom::ParseInquiry(const BYTE* pReply) {
+    auto lock = Lock();
+    if (pReply[INQ_ADDITIONAL_LENGTH] < INQ_MIN_ADDITIONAL_LENGTH)
+        m_bUsable = false;
+    m_bRemovable = (pReply[INQ_FLAGS] & INQ_REMOVABLE) != 0;
+    m_strVendor = InquiryText(pReply, 8, 15);
+    m_strProduct = InquiryText(pReply, 16, 31);
+    m_strRevision = InquiryText(pReply, 32, 35);
+    m_strVendorInfo = TrimLeft(InquiryText(pReply, 36, 55));
+}
+
+void CCDRom::ParseCapabilities(const BYTE* pPage) {
+    auto lock = Lock();
+    if (m_nMaxSpeed == 0)
+        m_nMaxSpeed = ReadBigEndian16(pPage + CAPS_MAX_READ_RATE) / KBPS_PER_X_REPORTED;
+    m_nCurRate = ReadBigEndian16(pPage + CAPS_CUR_READ_RATE);
+    m_nCurSpeed = std::min(m_nCurRate / KBPS_PER_X_REPORTED, MAX_SPEED_X);
+    if (m_nMaxSpeed > MAX_SPEED_X)
+        m_nMaxSpeed = m_nCurSpeed;
+}
+
+void CCDRom::PostDeviceEvent(int nEvent, int nStatus) {
+    const auto wParam = (static_cast<std::uintptr_t>(static_cast<unsigned>(nStatus) & 0xFFFF) << 16) |
+                        (static_cast<unsigned>(nEvent) & 0xFFFF);
+    m_platform.events.PostDeviceEvent(wParam, reinterpret_cast<std::intptr_t>(this));
+}
+
+int CCDRom::GetRateForSpeed(int nSpeed) const {
+    auto lock = Lock();
+    if (nSpeed == 0 || nSpeed == m_nCurSpeed)
+        return m_nCurRate;
+    const auto it = std::find_if(m_aSpeeds.rbegin(), m_aSpeeds.rend(),
+                                 [nSpeed](const SPEED_ENTRY& e) { return e.nSpeed == nSpeed; });
+    return it != m_aSpeeds.rend() ? it->nRate : nSpeed * KBPS_PER_X_REPORTED;
+}
+
+std::vector<SPEED_ENTRY> CCDRom::GetSpeeds() const {
+    auto lock = Lock();
+    return m_aSpeeds;
+}
+
+void CCDRom::OpenDevice() {
+    auto lock = Lock();
+    if (m_hDevice != INVALID_DEVICE_HANDLE) {
+        ++m_nOpenCount;
+        return;
+    }
+    m_hDevice = m_platform.drives.CreateFile(MakeDevicePath(m_strDrive),
+                                             ACCESS_GENERIC_READ | ACCESS_GENERIC_WRITE,
+                                             SHARE_READ | SHARE_WRITE, CREATION_OPEN_EXISTING, 0);
+    m_nOpenCount = 1;
+}
+
+void CCDRom::CloseDevice() {
+    auto lock = Lock();
+    if (m_nOpenCount > 1) {
+        --m_nOpenCount;
+        return;
+    }
+    if (m_hDevice != INVALID_DEVICE_HANDLE) {
+        m_platform.drives.CloseHandle(m_hDevice);
+        m_hDevice = INVALID_DEVICE_HANDLE;
+    }
+}
+
+DeviceHandle CCDRom::GetHandle() const {
+    auto lock = Lock();
+    return m_hDevice;
+}
+
+int CCDRom::SelectTransport(const CPlatform& platform) {
+    if (const int nKind = s_nTransport.load(); nKind != TRANSPORT_NONE)
+        return nKind;
+    if (CCDRomIOCTL::ProbePassThrough(platform.drives))
+        s_nTransport = TRANSPORT_IOCTL;
+    return s_nTransport;
+}
+
+int CCDRom::GetTransport() { return s_nTransport; }
+
+void CCDRom::ResetTransport() { s_nTransport = TRANSPORT_NONE; }
+
+std::string CCDRom::MakeDevicePath(std::string_view strDrive) {
+    return "\\\\.\\" + std::string(DriveText(strDrive));
+}
+
+} // namespace qv

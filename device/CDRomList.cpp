@@ -1,0 +1,79 @@
+#include "device/CDRomList.h"
+
+#include "device/CDRomIOCTL.h"
+#include "device/Quietly.h"
+#include "platform/DriveService.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace qv {
+namespace {
+
+constexpr DWORD DRIVE_STRINGS_BUFFER = 404;
+constexpr int MAX_DRIVE_ROOTS = 100;
+
+std::unique_ptr<CCDRom> MakeDevice(const CPlatform& platform, const std::string& strRoot) {
+    switch (CCDRom::GetTransport()) {
+    case TRANSPORT_IOCTL:
+        return std::make_unique<CCDRomIOCTL>(platform, strRoot);
+    default:
+        return std::make_unique<CCDRom>(platform, strRoot);
+    }
+}
+
+} // namespace
+
+CCDRomList::~CCDRomList() {
+    while (!m_apDevices.empty())
+        m_apDevices.pop_back();
+}
+
+std::unique_ptr<CCDRomList> CCDRomList::Build(const CPlatform& platform) {
+    // The buffer is zeroed and one byte longer than it is declared to the OS, so the walk
+    // below always ends on an empty string, whatever the OS left in it.
+    char szRoots[DRIVE_STRINGS_BUFFER + 1] = {};
+    const DWORD nLength = platform.drives.GetLogicalDriveStrings(DRIVE_STRINGS_BUFFER, szRoots);
+    std::unique_ptr<CCDRomList> pList(new CCDRomList);
+    if (nLength == 0 || nLength > DRIVE_STRINGS_BUFFER)
+        return pList;
+    const char* pszRoot = szRoots;
+    for (int nRoot = 0; nRoot < MAX_DRIVE_ROOTS && *pszRoot; ++nRoot) {
+        std::string strRoot(pszRoot);
+        pszRoot += strRoot.size() + 1;
+        if (platform.drives.GetDriveType(strRoot) != DRIVETYPE_CDROM)
+            continue;
+        std::transform(strRoot.begin(), strRoot.end(), strRoot.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        pList->m_apDevices.push_back(MakeDevice(platform, strRoot));
+    }
+    return pList;
+}
+
+void CCDRomList::IdentifyAll() {
+    Quietly([this] {
+        for (auto it = m_apDevices.rbegin(); it != m_apDevices.rend(); ++it) {
+            auto lock = (*it)->Lock();
+            (*it)->m_bUsable = false;
+        }
+        switch (CCDRom::GetTransport()) {
+        case TRANSPORT_IOCTL:
+            // Each call returns once its drive's identification chain has ended.
+            for (const auto& pDevice : m_apDevices)
+                pDevice->Inquiry();
+            break;
+        default:
+            break;
+        }
+    });
+}
+
+bool CCDRomList::AnyUsable() const {
+    return std::any_of(m_apDevices.begin(), m_apDevices.end(), [](const auto& pDevice) {
+        auto lock = pDevice->Lock();
+        return pDevice->m_bUsable;
+    });
+}
+
+} // namespace qv

@@ -1,0 +1,241 @@
+#include "sim/MachineFile.h"
+
+#include "platform/DriveService.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace qv::sim {
+namespace {
+
+using nlohmann::json;
+
+// Reads the fields of one JSON object, each at most once, and rejects the ones left over.
+class CObjectReader {
+public:
+    CObjectReader(const json& object, std::string strPath)
+        : m_object(object), m_strPath(std::move(strPath)) {
+        if (!m_object.is_object())
+            throw CMachineFileError(m_strPath.empty() ? "(machine)" : m_strPath, "must be an object");
+    }
+
+    std::string Path(std::string_view strKey) const {
+        return m_strPath.empty() ? std::string(strKey) : m_strPath + "." + std::string(strKey);
+    }
+
+    const json* Find(const char* pszKey) {
+        m_known.insert(pszKey);
+        const auto it = m_object.find(pszKey);
+        return it == m_object.end() ? nullptr : &*it;
+    }
+
+    const json& Require(const char* pszKey) {
+        const json* pValue = Find(pszKey);
+        if (!pValue)
+            throw CMachineFileError(Path(pszKey), "is missing");
+        return *pValue;
+    }
+
+    void Read(const char* pszKey, std::string& strValue) {
+        if (const json* pValue = Find(pszKey)) {
+            if (!pValue->is_string())
+                throw CMachineFileError(Path(pszKey), "must be a string");
+            strValue = pValue->get<std::string>();
+        }
+    }
+
+    void Read(const char* pszKey, bool& bValue) {
+        if (const json* pValue = Find(pszKey)) {
+            if (!pValue->is_boolean())
+                throw CMachineFileError(Path(pszKey), "must be true or false");
+            bValue = pValue->get<bool>();
+        }
+    }
+
+    void Read(const char* pszKey, int& nValue, int nMin, int nMax) {
+        if (const json* pValue = Find(pszKey))
+            nValue = Integer(*pValue, Path(pszKey), nMin, nMax);
+    }
+
+    static int Integer(const json& value, const std::string& strPath, int nMin, int nMax) {
+        if (!value.is_number_integer())
+            throw CMachineFileError(strPath, "must be a whole number");
+        const auto nValue = value.get<long long>();
+        if (nValue < nMin || nValue > nMax)
+            throw CMachineFileError(strPath, "must be from " + std::to_string(nMin) + " to " +
+                                                 std::to_string(nMax));
+        return static_cast<int>(nValue);
+    }
+
+    void RejectUnknown() const {
+        for (const auto& [strKey, value] : m_object.items())
+            if (!m_known.count(strKey))
+                throw CMachineFileError(Path(strKey), "is not a known field");
+    }
+
+private:
+    const json& m_object;
+    std::string m_strPath;
+    std::set<std::string, std::less<>> m_known;
+};
+
+template <class Value>
+Value OneOf(const json& value, const std::string& strPath,
+            std::initializer_list<std::pair<const char*, Value>> choices) {
+    if (value.is_string())
+        for (const auto& [pszName, choice] : choices)
+            if (value.get<std::string>() == pszName)
+                return choice;
+    std::string strNames;
+    for (const auto& choice : choices)
+        strNames += (strNames.empty() ? "" : ", ") + std::string(choice.first);
+    throw CMachineFileError(strPath, "must be one of " + strNames);
+}
+
+void CheckText(const std::string& strText, std::size_t nWidth, const std::string& strPath) {
+    if (strText.size() > nWidth)
+        throw CMachineFileError(strPath, "is longer than " + std::to_string(nWidth) + " characters");
+}
+
+SimScsiAddress ReadAddress(const json& value, const std::string& strPath) {
+    CObjectReader reader(value, strPath);
+    SimScsiAddress address;
+    reader.Read("port", address.nPort, 0, 255);
+    reader.Read("pathId", address.nPathId, 0, 255);
+    reader.Read("targetId", address.nTargetId, 0, 255);
+    reader.Read("lun", address.nLun, 0, 7);
+    reader.RejectUnknown();
+    return address;
+}
+
+void ReadCdrom(CObjectReader& reader, SimCdromConfig& cdrom) {
+    reader.Read("vendor", cdrom.strVendor);
+    CheckText(cdrom.strVendor, 8, reader.Path("vendor"));
+    reader.Read("product", cdrom.strProduct);
+    CheckText(cdrom.strProduct, 16, reader.Path("product"));
+    reader.Read("revision", cdrom.strRevision);
+    CheckText(cdrom.strRevision, 4, reader.Path("revision"));
+    reader.Read("vendorInfo", cdrom.strVendorInfo);
+    CheckText(cdrom.strVendorInfo, 20, reader.Path("vendorInfo"));
+    reader.Read("inquiryByte3", cdrom.nInquiryByte3, 0, 255);
+    reader.Read("additionalLength", cdrom.nAdditionalLength, 0, 255);
+    reader.Read("removable", cdrom.bRemovable);
+    reader.Read("inquiryFails", cdrom.bInquiryFails);
+    if (const json* pAddress = reader.Find("address"))
+        cdrom.address = ReadAddress(*pAddress, reader.Path("address"));
+
+    if (const json* pSpeeds = reader.Find("speeds")) {
+        const std::string strPath = reader.Path("speeds");
+        if (!pSpeeds->is_array() || pSpeeds->empty())
+            throw CMachineFileError(strPath, "must be a non-empty list of speeds in x");
+        cdrom.aSpeeds.clear();
+        for (std::size_t i = 0; i < pSpeeds->size(); ++i)
+            cdrom.aSpeeds.push_back(CObjectReader::Integer(
+                (*pSpeeds)[i], strPath + "[" + std::to_string(i) + "]", 1, 372));
+        std::sort(cdrom.aSpeeds.begin(), cdrom.aSpeeds.end());
+        if (std::adjacent_find(cdrom.aSpeeds.begin(), cdrom.aSpeeds.end()) != cdrom.aSpeeds.end())
+            throw CMachineFileError(strPath, "lists a speed twice");
+    }
+    cdrom.nCurrent = cdrom.aSpeeds.back();
+    reader.Read("current", cdrom.nCurrent, 1, 372);
+    if (!std::binary_search(cdrom.aSpeeds.begin(), cdrom.aSpeeds.end(), cdrom.nCurrent))
+        throw CMachineFileError(reader.Path("current"), "must be one of the drive's speeds");
+
+    if (const json* pRates = reader.Find("rates")) {
+        const std::string strPath = reader.Path("rates");
+        if (!pRates->is_object())
+            throw CMachineFileError(strPath, "must map speeds to rates in KB/s");
+        for (const auto& [strSpeed, rate] : pRates->items()) {
+            const std::string strEntry = strPath + "." + strSpeed;
+            int nSpeed = 0;
+            std::istringstream in(strSpeed);
+            if (!(in >> nSpeed) || !in.eof() ||
+                !std::binary_search(cdrom.aSpeeds.begin(), cdrom.aSpeeds.end(), nSpeed))
+                throw CMachineFileError(strEntry, "must name one of the drive's speeds");
+            cdrom.mapRates[nSpeed] = CObjectReader::Integer(rate, strEntry, 0, 0xFFFE);
+        }
+    }
+    int nMaxRate = 0;
+    reader.Read("maxRate", nMaxRate, 0, 0xFFFF);
+    if (reader.Find("maxRate"))
+        cdrom.nMaxRate = nMaxRate;
+    reader.Read("blockDescriptorLength", cdrom.nBlockDescriptorLength, 0, 255);
+    reader.Read("modeSense6", cdrom.bModeSense6);
+    if (const json* pMode = reader.Find("setSpeed"))
+        cdrom.setSpeed = OneOf<SetSpeedMode>(*pMode, reader.Path("setSpeed"),
+                                             {{"accept", SetSpeedMode::Accept},
+                                              {"ignore", SetSpeedMode::Ignore},
+                                              {"reject", SetSpeedMode::Reject}});
+    reader.Read("alwaysReportsZero", cdrom.bAlwaysReportsZero);
+    reader.Read("latencyMs", cdrom.nLatencyMs, 0, 10000);
+}
+
+SimDriveConfig ReadDrive(const json& value, const std::string& strPath) {
+    CObjectReader reader(value, strPath);
+    SimDriveConfig drive;
+    const json& root = reader.Require("root");
+    if (!root.is_string())
+        throw CMachineFileError(reader.Path("root"), "must be a string");
+    drive.strRoot = root.get<std::string>();
+    if (drive.strRoot.size() != 3 || !std::isalpha(static_cast<unsigned char>(drive.strRoot[0])) ||
+        drive.strRoot[1] != ':' || drive.strRoot[2] != '\\')
+        throw CMachineFileError(reader.Path("root"), "must be a root path such as E:\\");
+    drive.nType = OneOf<unsigned>(reader.Require("type"), reader.Path("type"),
+                                  {{"fixed", DRIVETYPE_FIXED},
+                                   {"removable", DRIVETYPE_REMOVABLE},
+                                   {"cdrom", DRIVETYPE_CDROM},
+                                   {"remote", DRIVETYPE_REMOTE},
+                                   {"ramdisk", DRIVETYPE_RAMDISK}});
+    reader.Read("opens", drive.bOpens);
+    reader.Read("answersAddress", drive.bAnswersAddress);
+    reader.Read("passThrough", drive.bPassThrough);
+    if (drive.nType == DRIVETYPE_CDROM)
+        ReadCdrom(reader, drive.cdrom.emplace());
+    reader.RejectUnknown();
+    return drive;
+}
+
+} // namespace
+
+SimMachineConfig ParseMachine(std::string_view strJson) {
+    json document;
+    try {
+        document = json::parse(strJson);
+    } catch (const json::parse_error& error) {
+        throw CMachineFileError("(file)", std::string("is not valid JSON: ") + error.what());
+    }
+    CObjectReader reader(document, "");
+    SimMachineConfig machine;
+    if (const json* pPlatform = reader.Find("platform"))
+        machine.platform = OneOf<SimPlatform>(*pPlatform, "platform",
+                                              {{"nt", SimPlatform::Nt}, {"9x", SimPlatform::Win9x}});
+    const json& drives = reader.Require("drives");
+    if (!drives.is_array())
+        throw CMachineFileError("drives", "must be a list of drives");
+    std::set<char> letters;
+    for (std::size_t i = 0; i < drives.size(); ++i) {
+        const std::string strPath = "drives[" + std::to_string(i) + "]";
+        machine.aDrives.push_back(ReadDrive(drives[i], strPath));
+        const char cLetter =
+            static_cast<char>(std::toupper(static_cast<unsigned char>(machine.aDrives.back().strRoot[0])));
+        if (!letters.insert(cLetter).second)
+            throw CMachineFileError(strPath + ".root", "names a drive letter twice");
+    }
+    reader.RejectUnknown();
+    return machine;
+}
+
+SimMachineConfig LoadMachineFile(const std::string& strPath) {
+    std::ifstream file(strPath, std::ios::binary);
+    if (!file)
+        throw CMachineFileError("(file)", "cannot be read");
+    std::ostringstream text;
+    text << file.rdbuf();
+    return ParseMachine(text.str());
+}
+
+} // namespace qv::sim

@@ -1,0 +1,170 @@
+#include "sim/SimMachine.h"
+
+#include "device/PassThrough.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace qv::sim {
+namespace {
+
+char LetterOf(const std::string& strText) {
+    return strText.empty() ? '\0' : static_cast<char>(std::toupper(static_cast<unsigned char>(strText[0])));
+}
+
+// "\\.\E:" names the volume of drive E; anything else names no volume.
+char VolumeLetter(const std::string& strPath) {
+    if (strPath.size() != 6 || strPath.compare(0, 4, "\\\\.\\") != 0 || strPath[5] != ':')
+        return '\0';
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(strPath[4])));
+}
+
+} // namespace
+
+CSimMachine::CSimMachine(SimMachineConfig config) : m_platform(config.platform) {
+    std::stable_sort(config.aDrives.begin(), config.aDrives.end(),
+                     [](const auto& a, const auto& b) { return LetterOf(a.strRoot) < LetterOf(b.strRoot); });
+    for (auto& drive : config.aDrives) {
+        Volume volume{std::move(drive), nullptr};
+        if (volume.config.cdrom)
+            volume.pDrive = std::make_unique<CSimMmcDrive>(*volume.config.cdrom);
+        m_aVolumes.push_back(std::move(volume));
+    }
+}
+
+CSimMachine::~CSimMachine() = default;
+
+DWORD CSimMachine::GetLogicalDriveStrings(DWORD nBufferLength, char* pBuffer) {
+    std::string strRoots;
+    for (const auto& volume : m_aVolumes)
+        strRoots.append(volume.config.strRoot).push_back('\0');
+    const auto nLength = static_cast<DWORD>(strRoots.size());
+    if (nLength + 1 > nBufferLength)
+        return nLength + 1;
+    std::memcpy(pBuffer, strRoots.data(), nLength);
+    pBuffer[nLength] = '\0';
+    return nLength;
+}
+
+unsigned CSimMachine::GetDriveType(const std::string& strRoot) {
+    const Volume* pVolume = strRoot.size() >= 2 && strRoot[1] == ':' ? FindVolume(LetterOf(strRoot)) : nullptr;
+    return pVolume ? pVolume->config.nType : DRIVETYPE_NO_ROOT_DIR;
+}
+
+DeviceHandle CSimMachine::CreateFile(const std::string& strPath, DWORD, DWORD, DWORD, DWORD) {
+    std::lock_guard lock(m_lock);
+    m_aOpened.push_back(strPath);
+    const char cLetter = VolumeLetter(strPath);
+    const Volume* pVolume = FindVolume(cLetter);
+    // Windows 95/98 has no volume device paths.
+    if (!pVolume || !pVolume->config.bOpens || m_platform != SimPlatform::Nt)
+        return INVALID_DEVICE_HANDLE;
+    const DeviceHandle hDevice = m_hNext++;
+    m_mapHandles.emplace(hDevice, cLetter);
+    return hDevice;
+}
+
+bool CSimMachine::CloseHandle(DeviceHandle hDevice) {
+    std::lock_guard lock(m_lock);
+    return m_mapHandles.erase(hDevice) == 1;
+}
+
+bool CSimMachine::DeviceIoControl(DeviceHandle hDevice, DWORD dwCode, void* pIn, DWORD nInSize,
+                                  void* pOut, DWORD nOutSize, DWORD* pnReturned) {
+    const Volume* pVolume = VolumeOf(hDevice);
+    if (!pVolume)
+        return false;
+    switch (dwCode) {
+    case CTL_SCSI_GET_ADDRESS: {
+        if (!pVolume->config.bAnswersAddress || !pOut || nOutSize < sizeof(SCSI_ADDRESS_RECORD))
+            return false;
+        const SimScsiAddress address =
+            pVolume->config.cdrom ? pVolume->config.cdrom->address : SimScsiAddress{};
+        const SCSI_ADDRESS_RECORD record{sizeof(SCSI_ADDRESS_RECORD),
+                                         static_cast<BYTE>(address.nPort),
+                                         static_cast<BYTE>(address.nPathId),
+                                         static_cast<BYTE>(address.nTargetId),
+                                         static_cast<BYTE>(address.nLun)};
+        std::memcpy(pOut, &record, sizeof record);
+        if (pnReturned)
+            *pnReturned = sizeof record;
+        return true;
+    }
+    case CTL_SCSI_PASS_THROUGH:
+        return PassThrough(*pVolume, pIn, nInSize, pOut, nOutSize, pnReturned);
+    default:
+        return false;
+    }
+}
+
+bool CSimMachine::PassThrough(const Volume& volume, void* pIn, DWORD nInSize, void* pOut,
+                              DWORD nOutSize, DWORD* pnReturned) {
+    if (!volume.config.bPassThrough || !volume.pDrive)
+        return false;
+    // The checks of the port driver: a whole header, a sane CDB, a known direction, and a data
+    // area and sense area that lie inside the buffer handed over.
+    if (!pIn || !pOut || nInSize < PT_HEADER_SIZE || nOutSize < PT_HEADER_SIZE)
+        return false;
+    PASS_THROUGH_HEADER header;
+    std::memcpy(&header, pIn, sizeof header);
+    if (header.Length != PT_HEADER_SIZE || header.CdbLength == 0 || header.CdbLength > MAX_CDB_SIZE ||
+        header.DataIn > SCSI_IOCTL_DATA_UNSPECIFIED)
+        return false;
+    const std::uint64_t nDataEnd =
+        static_cast<std::uint64_t>(header.DataBufferOffset) + header.DataTransferLength;
+    if (header.DataTransferLength > 0 &&
+        (header.DataBufferOffset < PT_HEADER_SIZE || nDataEnd > nOutSize))
+        return false;
+    if (header.SenseInfoLength > 0 &&
+        (header.SenseInfoOffset < PT_HEADER_SIZE ||
+         std::uint64_t{header.SenseInfoOffset} + header.SenseInfoLength > nOutSize))
+        return false;
+
+    auto* pBlock = static_cast<BYTE*>(pOut);
+    BYTE* pData = header.DataTransferLength ? pBlock + header.DataBufferOffset : nullptr;
+    const SimScsiResult result = volume.pDrive->Execute(header.Cdb, header.CdbLength, pData,
+                                                        header.DataTransferLength);
+    header.ScsiStatus = result.nStatus;
+    header.DataTransferLength = static_cast<DWORD>(result.nTransferred);
+    if (header.SenseInfoLength > 0) {
+        const auto nSense = std::min<std::size_t>(header.SenseInfoLength, result.aSense.size());
+        std::memcpy(pBlock + header.SenseInfoOffset, result.aSense.data(), nSense);
+        header.SenseInfoLength = static_cast<BYTE>(nSense);
+    }
+    std::memcpy(pBlock, &header, sizeof header);
+    if (pnReturned)
+        *pnReturned = static_cast<DWORD>(
+            header.DataTransferLength ? header.DataBufferOffset + header.DataTransferLength
+                                      : PT_HEADER_SIZE);
+    return true;
+}
+
+CSimMmcDrive* CSimMachine::Drive(char cLetter) const {
+    const Volume* pVolume = FindVolume(static_cast<char>(std::toupper(static_cast<unsigned char>(cLetter))));
+    return pVolume ? pVolume->pDrive.get() : nullptr;
+}
+
+std::vector<std::string> CSimMachine::OpenedPaths() const {
+    std::lock_guard lock(m_lock);
+    return m_aOpened;
+}
+
+int CSimMachine::OpenHandleCount() const {
+    std::lock_guard lock(m_lock);
+    return static_cast<int>(m_mapHandles.size());
+}
+
+const CSimMachine::Volume* CSimMachine::FindVolume(char cLetter) const {
+    const auto it = std::find_if(m_aVolumes.begin(), m_aVolumes.end(),
+                                 [cLetter](const Volume& v) { return LetterOf(v.config.strRoot) == cLetter; });
+    return cLetter && it != m_aVolumes.end() ? &*it : nullptr;
+}
+
+const CSimMachine::Volume* CSimMachine::VolumeOf(DeviceHandle hDevice) const {
+    std::lock_guard lock(m_lock);
+    const auto it = m_mapHandles.find(hDevice);
+    return it != m_mapHandles.end() ? FindVolume(it->second) : nullptr;
+}
+
+} // namespace qv::sim

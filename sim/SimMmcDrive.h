@@ -1,0 +1,48 @@
+// An MMC drive that answers INQUIRY, MODE SENSE(6)/(10) page 2Ah and SET CD SPEED the way
+// real drives do, quirks included. Both transports of the simulated machine hand it their
+// command blocks, so a drive behaves the same whichever way it is reached. Thread-safe: a
+// completion thread may execute commands while a test reads the log.
+#pragma once
+
+#include "platform/Types.h"
+#include "sim/SimConfig.h"
+
+#include <cstddef>
+#include <mutex>
+#include <vector>
+
+namespace qv::sim {
+
+struct SimScsiResult {
+    BYTE nStatus = 0;              // SCSI status byte
+    std::size_t nTransferred = 0;  // data bytes delivered
+    std::vector<BYTE> aSense;      // fixed-format sense data when nStatus is CHECK CONDITION
+};
+
+class CSimMmcDrive {
+public:
+    explicit CSimMmcDrive(SimCdromConfig config);
+
+    SimScsiResult Execute(const BYTE* pCdb, std::size_t nCdbLength, BYTE* pData,
+                          std::size_t nDataLength);
+
+    // Every command block received, in order, each cut to its CDB length.
+    std::vector<std::vector<BYTE>> Commands() const;
+    void ClearCommands();
+    int CurrentSpeed() const;
+    const SimCdromConfig& Config() const { return m_config; }
+
+private:
+    SimScsiResult Inquiry(const BYTE* pCdb, BYTE* pData, std::size_t nDataLength) const;
+    SimScsiResult ModeSense(const BYTE* pCdb, bool bTen, BYTE* pData,
+                            std::size_t nDataLength) const;
+    SimScsiResult SetCdSpeed(const BYTE* pCdb);
+    int RateAt(int nSpeed) const;
+
+    const SimCdromConfig m_config;
+    mutable std::mutex m_lock;
+    int m_nCurrent;
+    std::vector<std::vector<BYTE>> m_aCommands;
+};
+
+} // namespace qv::sim

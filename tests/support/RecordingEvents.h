@@ -1,0 +1,46 @@
+// Stands in for the main window: keeps every device event posted to it.
+#pragma once
+
+#include "platform/EventService.h"
+
+#include <mutex>
+#include <vector>
+
+namespace qv::test {
+
+struct PostedEvent {
+    int nEvent;
+    int nStatus;
+    std::intptr_t lDevice;
+    bool operator==(const PostedEvent&) const = default;
+};
+
+class CRecordingEvents : public CEventService {
+public:
+    void PostDeviceEvent(std::uintptr_t wParam, std::intptr_t lParam) override {
+        std::lock_guard lock(m_lock);
+        m_aEvents.push_back({static_cast<int>(wParam & 0xFFFF), static_cast<int>(wParam >> 16), lParam});
+    }
+    std::vector<PostedEvent> Events() const {
+        std::lock_guard lock(m_lock);
+        return m_aEvents;
+    }
+    // Event codes only, for one device when given.
+    std::vector<int> Codes(const void* pDevice = nullptr) const {
+        std::vector<int> aCodes;
+        for (const auto& event : Events())
+            if (!pDevice || event.lDevice == reinterpret_cast<std::intptr_t>(pDevice))
+                aCodes.push_back(event.nEvent);
+        return aCodes;
+    }
+    void Clear() {
+        std::lock_guard lock(m_lock);
+        m_aEvents.clear();
+    }
+
+private:
+    mutable std::mutex m_lock;
+    std::vector<PostedEvent> m_aEvents;
+};
+
+} // namespace qv::test
