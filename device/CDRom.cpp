@@ -1,5 +1,6 @@
 #include "device/CDRom.h"
 
+#include "device/CDRomASPI.h"
 #include "device/CDRomIOCTL.h"
 #include "device/Quietly.h"
 #include "device/Scsi.h"
@@ -41,9 +42,12 @@ CCDRom::CCDRom(const CPlatform& platform, std::string_view strRoot)
       m_platform(platform) {}
 
 CCDRom::~CCDRom() {
+    WaitForTrayThreads();
     m_nOpenCount = 0;
     if (m_hDevice != INVALID_DEVICE_HANDLE)
         m_platform.drives.CloseHandle(m_hDevice);
+    if (m_hVwin32 != INVALID_DEVICE_HANDLE)
+        m_platform.drives.CloseHandle(m_hVwin32);
 }
 
 void CCDRom::RefreshCapabilities(int nRequest) { ModeSense(nRequest); }
@@ -188,6 +192,14 @@ void CCDRom::ParseCapabilities(const BYTE* pPage) {
 }
 
 void CCDRom::PostDeviceEvent(int nEvent, int nStatus) {
+    // Either of these is the last event of an identification chain.
+    if (nEvent == RQ_IDENTIFIED || nEvent == RQ_IDENTIFY_CAPS) {
+        {
+            auto lock = Lock();
+            m_bIdentifying = false;
+        }
+        m_cvIdentified.notify_all();
+    }
     const auto wParam = (static_cast<std::uintptr_t>(static_cast<unsigned>(nStatus) & 0xFFFF) << 16) |
                         (static_cast<unsigned>(nEvent) & 0xFFFF);
     m_platform.events.PostDeviceEvent(wParam, reinterpret_cast<std::intptr_t>(this));
@@ -205,6 +217,19 @@ int CCDRom::GetRateForSpeed(int nSpeed) const {
 std::vector<SPEED_ENTRY> CCDRom::GetSpeeds() const {
     auto lock = Lock();
     return m_aSpeeds;
+}
+
+void CCDRom::StartIdentification() {
+    {
+        auto lock = Lock();
+        m_bIdentifying = true;
+    }
+    Inquiry();
+}
+
+bool CCDRom::WaitIdentified(std::chrono::steady_clock::time_point tDeadline) {
+    auto lock = Lock();
+    return m_cvIdentified.wait_until(lock, tDeadline, [this] { return !m_bIdentifying; });
 }
 
 void CCDRom::OpenDevice() {
@@ -241,6 +266,8 @@ int CCDRom::SelectTransport(const CPlatform& platform) {
         return nKind;
     if (CCDRomIOCTL::ProbePassThrough(platform.drives))
         s_nTransport = TRANSPORT_IOCTL;
+    else if (CCDRomASPI::LoadAspi(platform.aspi))
+        s_nTransport = TRANSPORT_ASPI;
     return s_nTransport;
 }
 

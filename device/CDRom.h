@@ -6,6 +6,8 @@
 #include "platform/Platform.h"
 #include "platform/Types.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -38,6 +40,9 @@ enum : int {
     TRANSPORT_IOCTL = 1,
     TRANSPORT_ASPI = 2,
 };
+
+// The program's own registry key, under the root the application object chose.
+inline constexpr const char* SETTINGS_KEY = "Software\\Velnor\\Quorvex";
 
 struct SPEED_ENTRY {
     int nSpeed; // x
@@ -73,12 +78,32 @@ public:
     void CloseDevice();
     DeviceHandle GetHandle() const;
 
+    // Tray control through the OS, on the path the platform identifier names (CDRomTray.cpp).
+    void SetMediaLock(bool bLock);
+    // Whether a thread was started to eject (or, on the NT family, load) the tray.
+    bool StartTrayThread(bool bEject);
+    // Returns once every tray thread of this device has ended; the destructor waits so too.
+    void WaitForTrayThreads();
+
     // Members the dispatcher writes on a completion thread are guarded by this lock; a reader
     // on another thread holds it while it reads them.
     [[nodiscard]] std::unique_lock<std::mutex> Lock() const {
         return std::unique_lock<std::mutex>(m_lock);
     }
     std::vector<SPEED_ENTRY> GetSpeeds() const;
+
+    // Sends INQUIRY and marks the identification chain that it starts as pending until the
+    // chain's last event; only for a transport that carries commands, since without one the
+    // chain never ends.
+    void StartIdentification();
+    // Whether the chain has ended by tDeadline; true at once when none was started.
+    bool WaitIdentified(std::chrono::steady_clock::time_point tDeadline);
+
+    // The per-drive values in the program's key: the key itself, or null on any failure.
+    static RegKey OpenSettingsKey(const CPlatform& platform, bool bCreate);
+    // With a null hKey each opens an existing key itself and closes it again.
+    void SaveSettings(RegKey hKey);
+    void LoadSettings(RegKey hKey);
 
     static int SelectTransport(const CPlatform& platform);
     static int GetTransport();
@@ -108,6 +133,7 @@ public:
     int m_nProbeSpeed = 0;
     bool m_bModeSense10 = false;
     int m_nKeepSpeed = 0; // the main dialog's own
+    bool m_bIdentifying = false;
 
 protected:
     CPlatform m_platform;
@@ -115,8 +141,18 @@ protected:
 private:
     void ParseCapabilityReply(const BYTE* pData);
     void CompleteIdentifyCaps(int nStatus, const BYTE* pSense, const BYTE* pData);
+    void NtTrayThread();
+    void EndTrayThread();
+    bool SetVolumeLockWin9x(bool bLock);
+    void KeepVwin32(DeviceHandle hVwin32);
 
     mutable std::mutex m_lock;
+    std::condition_variable m_cvIdentified;
+    // Guarded by m_lock: the VWIN32 handle that holds this drive's volume lock on Windows 95/98,
+    // and the number of tray threads still running.
+    DeviceHandle m_hVwin32 = INVALID_DEVICE_HANDLE;
+    int m_nTrayThreads = 0;
+    std::condition_variable m_cvTrayThreads;
 };
 
 // Pairs OpenDevice with CloseDevice on every way out of a scope.

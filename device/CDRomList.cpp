@@ -1,5 +1,6 @@
 #include "device/CDRomList.h"
 
+#include "device/CDRomASPI.h"
 #include "device/CDRomIOCTL.h"
 #include "device/Quietly.h"
 #include "platform/DriveService.h"
@@ -18,6 +19,8 @@ std::unique_ptr<CCDRom> MakeDevice(const CPlatform& platform, const std::string&
     switch (CCDRom::GetTransport()) {
     case TRANSPORT_IOCTL:
         return std::make_unique<CCDRomIOCTL>(platform, strRoot);
+    case TRANSPORT_ASPI:
+        return std::make_unique<CCDRomASPI>(platform, strRoot);
     default:
         return std::make_unique<CCDRom>(platform, strRoot);
     }
@@ -35,7 +38,7 @@ std::unique_ptr<CCDRomList> CCDRomList::Build(const CPlatform& platform) {
     // below always ends on an empty string, whatever the OS left in it.
     char szRoots[DRIVE_STRINGS_BUFFER + 1] = {};
     const DWORD nLength = platform.drives.GetLogicalDriveStrings(DRIVE_STRINGS_BUFFER, szRoots);
-    std::unique_ptr<CCDRomList> pList(new CCDRomList);
+    std::unique_ptr<CCDRomList> pList(new CCDRomList(platform));
     if (nLength == 0 || nLength > DRIVE_STRINGS_BUFFER)
         return pList;
     const char* pszRoot = szRoots;
@@ -61,7 +64,12 @@ void CCDRomList::IdentifyAll() {
         case TRANSPORT_IOCTL:
             // Each call returns once its drive's identification chain has ended.
             for (const auto& pDevice : m_apDevices)
-                pDevice->Inquiry();
+                pDevice->StartIdentification();
+            break;
+        case TRANSPORT_ASPI:
+            // The identification of the drives the scan finds completes later, on the
+            // manager's thread.
+            CCDRomASPI::ScanAspiDevices(m_platform.aspi, *this);
             break;
         default:
             break;
@@ -69,11 +77,33 @@ void CCDRomList::IdentifyAll() {
     });
 }
 
+bool CCDRomList::WaitForIdentification(std::chrono::milliseconds nLimit) {
+    const auto tDeadline = std::chrono::steady_clock::now() + nLimit;
+    return std::all_of(m_apDevices.begin(), m_apDevices.end(),
+                       [tDeadline](const auto& pDevice) { return pDevice->WaitIdentified(tDeadline); });
+}
+
 bool CCDRomList::AnyUsable() const {
     return std::any_of(m_apDevices.begin(), m_apDevices.end(), [](const auto& pDevice) {
         auto lock = pDevice->Lock();
         return pDevice->m_bUsable;
     });
+}
+
+void CCDRomList::SaveAll() {
+    const RegKey hKey = CCDRom::OpenSettingsKey(m_platform, true);
+    CRegKeyScope scope(m_platform.registry, hKey);
+    for (auto it = m_apDevices.rbegin(); it != m_apDevices.rend(); ++it)
+        (*it)->SaveSettings(hKey);
+}
+
+void CCDRomList::LoadAll() {
+    const RegKey hKey = CCDRom::OpenSettingsKey(m_platform, false);
+    if (hKey == REGKEY_NULL)
+        return;
+    CRegKeyScope scope(m_platform.registry, hKey);
+    for (auto it = m_apDevices.rbegin(); it != m_apDevices.rend(); ++it)
+        (*it)->LoadSettings(hKey);
 }
 
 } // namespace qv

@@ -4,6 +4,7 @@
 
 #include "device/CDRom.h"
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -19,13 +20,19 @@ public:
     static std::unique_ptr<CCDRomList> Build(const CPlatform& platform);
 
     void IdentifyAll();
+    // Whether every identification chain that IdentifyAll started has ended within nLimit.
+    bool WaitForIdentification(std::chrono::milliseconds nLimit);
     bool AnyUsable() const;
+    // The per-drive values of every device, from the last device to the first.
+    void SaveAll();
+    void LoadAll();
     int GetCount() const { return static_cast<int>(m_apDevices.size()); }
     CCDRom* GetAt(int nIndex) const { return m_apDevices.at(nIndex).get(); }
 
 private:
-    CCDRomList() = default;
+    explicit CCDRomList(const CPlatform& platform) : m_platform(platform) {}
 
+    CPlatform m_platform;
     std::vector<std::unique_ptr<CCDRom>> m_apDevices;
 };
 

@@ -14,4 +14,8 @@ using DWORD = std::uint32_t;
 using DeviceHandle = std::intptr_t;
 inline constexpr DeviceHandle INVALID_DEVICE_HANDLE = -1;
 
+// A window carried as an integer; the Win32 side converts it to and from HWND.
+using WindowHandle = std::intptr_t;
+inline constexpr WindowHandle NULL_WINDOW = 0;
+
 } // namespace qv

@@ -1,5 +1,6 @@
 #include "sim/MachineFile.h"
 
+#include "device/Aspi.h"
 #include "platform/DriveService.h"
 
 #include <nlohmann/json.hpp>
@@ -112,6 +113,69 @@ SimScsiAddress ReadAddress(const json& value, const std::string& strPath) {
     return address;
 }
 
+SimAspiAddress ReadAspiAddress(const json& value, const std::string& strPath) {
+    CObjectReader reader(value, strPath);
+    SimAspiAddress address;
+    reader.Read("adapter", address.nAdapter, 0, 255);
+    reader.Read("target", address.nTarget, 0, 255);
+    reader.RejectUnknown();
+    return address;
+}
+
+SimAspiConfig ReadAspi(const json& value) {
+    CObjectReader reader(value, "aspi");
+    SimAspiConfig aspi;
+    aspi.bInstalled = true;
+    reader.Read("entryPoints", aspi.bEntryPoints);
+    if (const json* pAdapters = reader.Find("adapters")) {
+        const std::string strPath = reader.Path("adapters");
+        if (!pAdapters->is_array() || pAdapters->size() > 255)
+            throw CMachineFileError(strPath, "must be a list of at most 255 host adapters");
+        for (std::size_t i = 0; i < pAdapters->size(); ++i) {
+            CObjectReader adapter((*pAdapters)[i], strPath + "[" + std::to_string(i) + "]");
+            int nTargets = 0;
+            adapter.Read("targets", nTargets, 0, 255);
+            adapter.RejectUnknown();
+            aspi.aAdapterTargets.push_back(nTargets);
+        }
+    }
+    if (const json* pSupportInfo = reader.Find("supportInfo"))
+        aspi.nSupportInfo = static_cast<DWORD>(
+            CObjectReader::Integer(*pSupportInfo, reader.Path("supportInfo"), 0, 0xFFFF));
+    reader.Read("diskInfoFails", aspi.bDiskInfoFails);
+    reader.Read("completionDelayMs", aspi.nCompletionDelayMs, 0, 10000);
+    if (const json* pOrder = reader.Find("order"))
+        aspi.order = OneOf<SimAspiOrder>(*pOrder, reader.Path("order"),
+                                         {{"fifo", SimAspiOrder::Fifo},
+                                          {"newestFirst", SimAspiOrder::NewestFirst}});
+    reader.RejectUnknown();
+    return aspi;
+}
+
+// Every drive the ASPI manager reports sits on one of its adapters, below the adapter's number
+// of targets, alone at its address.
+void CheckAspiLayout(const SimMachineConfig& machine) {
+    const auto& aAdapters = machine.aspi.aAdapterTargets;
+    std::set<SimAspiAddress> used;
+    for (std::size_t i = 0; i < machine.aDrives.size(); ++i) {
+        const auto& cdrom = machine.aDrives[i].cdrom;
+        if (!cdrom || !cdrom->aspi)
+            continue;
+        const std::string strPath = "drives[" + std::to_string(i) + "].aspiAddress";
+        const SimAspiAddress& address = *cdrom->aspi;
+        if (address.nAdapter >= static_cast<int>(aAdapters.size()))
+            throw CMachineFileError(strPath + ".adapter", "names no adapter of aspi.adapters");
+        const int nUnique = aAdapters[static_cast<std::size_t>(address.nAdapter)];
+        const int nTargets = nUnique ? nUnique : ASPI_DEFAULT_TARGETS;
+        if (address.nTarget >= nTargets)
+            throw CMachineFileError(strPath + ".target",
+                                    "must be below the adapter's " + std::to_string(nTargets) +
+                                        " targets");
+        if (!used.insert(address).second)
+            throw CMachineFileError(strPath, "names the adapter and target of another drive");
+    }
+}
+
 void ReadCdrom(CObjectReader& reader, SimCdromConfig& cdrom) {
     reader.Read("vendor", cdrom.strVendor);
     CheckText(cdrom.strVendor, 8, reader.Path("vendor"));
@@ -172,6 +236,8 @@ void ReadCdrom(CObjectReader& reader, SimCdromConfig& cdrom) {
                                               {"reject", SetSpeedMode::Reject}});
     reader.Read("alwaysReportsZero", cdrom.bAlwaysReportsZero);
     reader.Read("latencyMs", cdrom.nLatencyMs, 0, 10000);
+    if (const json* pAspi = reader.Find("aspiAddress"))
+        cdrom.aspi = ReadAspiAddress(*pAspi, reader.Path("aspiAddress"));
 }
 
 SimDriveConfig ReadDrive(const json& value, const std::string& strPath) {
@@ -225,6 +291,9 @@ SimMachineConfig ParseMachine(std::string_view strJson) {
         if (!letters.insert(cLetter).second)
             throw CMachineFileError(strPath + ".root", "names a drive letter twice");
     }
+    if (const json* pAspi = reader.Find("aspi"))
+        machine.aspi = ReadAspi(*pAspi);
+    CheckAspiLayout(machine);
     reader.RejectUnknown();
     return machine;
 }

@@ -1,6 +1,9 @@
 // What a simulated machine is made of. A machine file (MachineFile.h) or a test fills these.
 #pragma once
 
+#include "platform/Types.h"
+
+#include <compare>
 #include <map>
 #include <optional>
 #include <string>
@@ -16,6 +19,27 @@ struct SimScsiAddress {
     int nPathId = 0;
     int nTargetId = 0;
     int nLun = 0;
+};
+
+// Where the ASPI manager reports a drive: host adapter number and target id (LUN 0).
+struct SimAspiAddress {
+    int nAdapter = 0;
+    int nTarget = 0;
+    auto operator<=>(const SimAspiAddress&) const = default;
+};
+
+// How a drive's tray answers the OS's tray controls.
+struct SimTrayConfig {
+    // Windows 95/98: media locks pending on the drive; a status request failing with this DOS
+    // error (0 for none); unlock requests failing; the categories the volume requests accept;
+    // volume locks refused.
+    int nPendingLocks = 0;
+    int nLockStatusError = 0;
+    bool bUnlockMediaFails = false;
+    std::vector<int> aVolumeCategories{0x48, 0x08};
+    bool bVolumeLockFails = false;
+    // NT family: the media-removal control refused.
+    bool bMediaRemovalFails = false;
 };
 
 // An MMC CD-ROM drive: its INQUIRY data, its capabilities page and its speed behaviour.
@@ -38,6 +62,8 @@ struct SimCdromConfig {
     SetSpeedMode setSpeed = SetSpeedMode::Accept;
     bool bAlwaysReportsZero = false;
     int nLatencyMs = 0;
+    std::optional<SimAspiAddress> aspi; // none: the ASPI manager does not report the drive
+    SimTrayConfig tray;
 };
 
 struct SimDriveConfig {
@@ -51,9 +77,28 @@ struct SimDriveConfig {
     std::optional<SimCdromConfig> cdrom;
 };
 
+enum class SimAspiOrder { Fifo, NewestFirst };
+
+// The installed ASPI manager, if any.
+struct SimAspiConfig {
+    bool bInstalled = false;
+    bool bEntryPoints = true;
+    // One entry per host adapter: byte 3 of its HA_Unique, the targets it supports, 0 for 8.
+    std::vector<int> aAdapterTargets;
+    // What GetASPI32SupportInfo answers instead of the status and count the adapters give.
+    std::optional<DWORD> nSupportInfo;
+    bool bDiskInfoFails = false; // every SC_GET_DISK_INFO answered with SS_ERR
+    // SCSI operation code -> the status SendASPI32Command returns for it instead of pending.
+    std::map<int, int> mapRefusals;
+    int nCompletionDelayMs = 0;
+    // Which of the waiting requests the manager's thread completes next.
+    SimAspiOrder order = SimAspiOrder::Fifo;
+};
+
 struct SimMachineConfig {
     SimPlatform platform = SimPlatform::Nt;
     std::vector<SimDriveConfig> aDrives;
+    SimAspiConfig aspi;
 };
 
 } // namespace qv::sim

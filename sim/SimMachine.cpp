@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string_view>
 
 namespace qv::sim {
 namespace {
@@ -20,17 +21,38 @@ char VolumeLetter(const std::string& strPath) {
     return static_cast<char>(std::toupper(static_cast<unsigned char>(strPath[4])));
 }
 
+// An area of a request block lies behind the header and inside the buffer, without the sum of
+// offset and length wrapping around.
+bool AreaInside(std::uintptr_t nOffset, DWORD nLength, DWORD nBufferSize) {
+    return nOffset >= PT_HEADER_SIZE && nOffset <= nBufferSize && nLength <= nBufferSize - nOffset;
+}
+
+bool IsVwin32Path(const std::string& strPath) {
+    return std::equal(strPath.begin(), strPath.end(), std::string_view(VWIN32_DEVICE_PATH).begin(),
+                      std::string_view(VWIN32_DEVICE_PATH).end(), [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
+}
+
 } // namespace
 
 CSimMachine::CSimMachine(SimMachineConfig config) : m_platform(config.platform) {
     std::stable_sort(config.aDrives.begin(), config.aDrives.end(),
                      [](const auto& a, const auto& b) { return LetterOf(a.strRoot) < LetterOf(b.strRoot); });
     for (auto& drive : config.aDrives) {
-        Volume volume{std::move(drive), nullptr};
-        if (volume.config.cdrom)
+        Volume volume{std::move(drive), nullptr, nullptr};
+        if (volume.config.cdrom) {
             volume.pDrive = std::make_unique<CSimMmcDrive>(*volume.config.cdrom);
+            volume.pTray = std::make_unique<CSimTray>(volume.config.cdrom->tray);
+        }
         m_aVolumes.push_back(std::move(volume));
     }
+    std::map<SimAspiAddress, SimAspiTarget> mapTargets;
+    for (const auto& volume : m_aVolumes)
+        if (volume.config.cdrom && volume.config.cdrom->aspi)
+            mapTargets[*volume.config.cdrom->aspi] = {LetterOf(volume.config.strRoot), volume.pDrive.get()};
+    m_pAspi = std::make_unique<CSimAspiManager>(std::move(config.aspi), std::move(mapTargets));
 }
 
 CSimMachine::~CSimMachine() = default;
@@ -55,6 +77,13 @@ unsigned CSimMachine::GetDriveType(const std::string& strRoot) {
 DeviceHandle CSimMachine::CreateFile(const std::string& strPath, DWORD, DWORD, DWORD, DWORD) {
     std::lock_guard lock(m_lock);
     m_aOpened.push_back(strPath);
+    if (IsVwin32Path(strPath)) {
+        if (m_platform != SimPlatform::Win9x)
+            return INVALID_DEVICE_HANDLE;
+        const DeviceHandle hVwin32 = m_hNext++;
+        m_setVwin32Handles.insert(hVwin32);
+        return hVwin32;
+    }
     const char cLetter = VolumeLetter(strPath);
     const Volume* pVolume = FindVolume(cLetter);
     // Windows 95/98 has no volume device paths.
@@ -67,7 +96,7 @@ DeviceHandle CSimMachine::CreateFile(const std::string& strPath, DWORD, DWORD, D
 
 bool CSimMachine::CloseHandle(DeviceHandle hDevice) {
     std::lock_guard lock(m_lock);
-    return m_mapHandles.erase(hDevice) == 1;
+    return m_mapHandles.erase(hDevice) + m_setVwin32Handles.erase(hDevice) == 1;
 }
 
 bool CSimMachine::DeviceIoControl(DeviceHandle hDevice, DWORD dwCode, void* pIn, DWORD nInSize,
@@ -94,7 +123,7 @@ bool CSimMachine::DeviceIoControl(DeviceHandle hDevice, DWORD dwCode, void* pIn,
     case CTL_SCSI_PASS_THROUGH:
         return PassThrough(*pVolume, pIn, nInSize, pOut, nOutSize, pnReturned);
     default:
-        return false;
+        return StorageControl(*pVolume, dwCode, pIn, nInSize);
     }
 }
 
@@ -111,14 +140,11 @@ bool CSimMachine::PassThrough(const Volume& volume, void* pIn, DWORD nInSize, vo
     if (header.Length != PT_HEADER_SIZE || header.CdbLength == 0 || header.CdbLength > MAX_CDB_SIZE ||
         header.DataIn > SCSI_IOCTL_DATA_UNSPECIFIED)
         return false;
-    const std::uint64_t nDataEnd =
-        static_cast<std::uint64_t>(header.DataBufferOffset) + header.DataTransferLength;
     if (header.DataTransferLength > 0 &&
-        (header.DataBufferOffset < PT_HEADER_SIZE || nDataEnd > nOutSize))
+        !AreaInside(header.DataBufferOffset, header.DataTransferLength, nOutSize))
         return false;
     if (header.SenseInfoLength > 0 &&
-        (header.SenseInfoOffset < PT_HEADER_SIZE ||
-         std::uint64_t{header.SenseInfoOffset} + header.SenseInfoLength > nOutSize))
+        !AreaInside(header.SenseInfoOffset, header.SenseInfoLength, nOutSize))
         return false;
 
     auto* pBlock = static_cast<BYTE*>(pOut);
@@ -152,7 +178,7 @@ std::vector<std::string> CSimMachine::OpenedPaths() const {
 
 int CSimMachine::OpenHandleCount() const {
     std::lock_guard lock(m_lock);
-    return static_cast<int>(m_mapHandles.size());
+    return static_cast<int>(m_mapHandles.size() + m_setVwin32Handles.size());
 }
 
 const CSimMachine::Volume* CSimMachine::FindVolume(char cLetter) const {

@@ -1,15 +1,19 @@
 // A simulated machine behind the drive service: its logical drives, the volumes' device paths
 // and the SCSI pass-through I/O control, which checks each request block as the NT port driver
-// does before the MMC drive behind the volume answers it.
+// does before the MMC drive behind the volume answers it; the tray controls of both Windows
+// families; and, when one is installed, an ASPI manager that reaches the same drives.
 #pragma once
 
 #include "platform/DriveService.h"
+#include "sim/SimAspiManager.h"
 #include "sim/SimConfig.h"
 #include "sim/SimMmcDrive.h"
+#include "sim/SimTray.h"
 
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <vector>
 
 namespace qv::sim {
@@ -26,10 +30,16 @@ public:
     bool DeviceIoControl(DeviceHandle hDevice, DWORD dwCode, void* pIn, DWORD nInSize, void* pOut,
                          DWORD nOutSize, DWORD* pnReturned) override;
     bool CloseHandle(DeviceHandle hDevice) override;
+    // Windows 95/98 only: the DOS block-device calls, addressed by the drive number in BL.
+    bool Vwin32DeviceIoControl(DeviceHandle hVwin32, DWORD dwCode, DIOC_REGISTERS& regs,
+                               void* pParams) override;
 
     SimPlatform Platform() const { return m_platform; }
     // The MMC drive behind a drive letter, or null when the letter is no CD-ROM drive.
     CSimMmcDrive* Drive(char cLetter) const;
+    // The tray of a CD-ROM drive, or null.
+    CSimTray* Tray(char cLetter) const;
+    CSimAspiManager& Aspi() { return *m_pAspi; }
     // Every device path opened so far, in order, and how many handles are still open.
     std::vector<std::string> OpenedPaths() const;
     int OpenHandleCount() const;
@@ -38,18 +48,23 @@ private:
     struct Volume {
         SimDriveConfig config;
         std::unique_ptr<CSimMmcDrive> pDrive;
+        std::unique_ptr<CSimTray> pTray;
     };
     const Volume* FindVolume(char cLetter) const;
     const Volume* VolumeOf(DeviceHandle hDevice) const;
     bool PassThrough(const Volume& volume, void* pIn, DWORD nInSize, void* pOut, DWORD nOutSize,
                      DWORD* pnReturned);
+    bool StorageControl(const Volume& volume, DWORD dwCode, const void* pIn, DWORD nInSize);
 
     SimPlatform m_platform;
     std::vector<Volume> m_aVolumes; // drive-letter order
     mutable std::mutex m_lock;
     std::map<DeviceHandle, char> m_mapHandles;
+    std::set<DeviceHandle> m_setVwin32Handles;
     DeviceHandle m_hNext = 0x100;
     std::vector<std::string> m_aOpened;
+    // Declared after the volumes: its thread stops before their drives go.
+    std::unique_ptr<CSimAspiManager> m_pAspi;
 };
 
 } // namespace qv::sim

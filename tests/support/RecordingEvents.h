@@ -3,6 +3,9 @@
 
 #include "platform/EventService.h"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <vector>
 
@@ -20,6 +23,18 @@ public:
     void PostDeviceEvent(std::uintptr_t wParam, std::intptr_t lParam) override {
         std::lock_guard lock(m_lock);
         m_aEvents.push_back({static_cast<int>(wParam & 0xFFFF), static_cast<int>(wParam >> 16), lParam});
+        m_cvPosted.notify_all();
+    }
+    // Whether the device has been sent the event by the end of the limit, for events posted on
+    // another thread.
+    bool WaitFor(int nEvent, const void* pDevice, std::chrono::milliseconds limit) {
+        std::unique_lock lock(m_lock);
+        return m_cvPosted.wait_for(lock, limit, [&] {
+            return std::any_of(m_aEvents.begin(), m_aEvents.end(), [&](const PostedEvent& event) {
+                return event.nEvent == nEvent &&
+                       event.lDevice == reinterpret_cast<std::intptr_t>(pDevice);
+            });
+        });
     }
     std::vector<PostedEvent> Events() const {
         std::lock_guard lock(m_lock);
@@ -40,6 +55,7 @@ public:
 
 private:
     mutable std::mutex m_lock;
+    std::condition_variable m_cvPosted;
     std::vector<PostedEvent> m_aEvents;
 };
 

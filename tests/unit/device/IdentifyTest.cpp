@@ -1,1 +1,276 @@
+// Identification on the simulated machine: the chain INQUIRY then page 2Ah, the events it
+// posts, how replies become members, and the switch to MODE SENSE(10).
+#include "device/CDRomIOCTL.h"
+#include "device/Scsi.h"
+#include "tests/support/SimFixture.h"
+
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+namespace qv {
+namespace {
+
+using ::testing::ElementsAre;
+using test::Cdrom;
+using test::NtMachine;
+
+class Identify : public ::testing::Test {
+protected:
+    void MakeMachine(sim::SimCdromConfig drive) {
+        m_pFixture = std::make_unique<test::CSimFixture>(NtMachine({Cdrom("E:\\", drive)}));
+        m_pDevice = std::make_unique<CCDRomIOCTL>(m_pFixture->Platform(), "E:\\");
+    }
+    std::vector<int> Events() const { return m_pFixture->Events().Codes(m_pDevice.get()); }
+    std::vector<int> Statuses() const {
+        std::vector<int> aStatuses;
+        for (const auto& event : m_pFixture->Events().Events())
+            aStatuses.push_back(event.nStatus);
+        return aStatuses;
+    }
+    std::vector<BYTE> Opcodes() const {
+        std::vector<BYTE> aOpcodes;
+        for (const auto& aCdb : m_pFixture->Machine().Drive('E')->Commands())
+            aOpcodes.push_back(aCdb.at(0));
+        return aOpcodes;
+    }
+
+    std::unique_ptr<test::CSimFixture> m_pFixture;
+    std::unique_ptr<CCDRomIOCTL> m_pDevice;
+};
+
+TEST_F(Identify, ReadsInquiryThenThePageAndPostsIdentified) {
+    sim::SimCdromConfig drive;
+    drive.strVendor = "QRVX";
+    drive.strProduct = "  CD-ROM 40X";
+    drive.strRevision = "1.02";
+    drive.strVendorInfo = "  rev B  ";
+    drive.aSpeeds = {4, 8, 16, 24, 32, 40};
+    drive.nCurrent = 24;
+    drive.mapRates = {{24, 4234}};
+    MakeMachine(drive);
+
+    m_pDevice->Inquiry();
+
+    EXPECT_THAT(Opcodes(), ElementsAre(SCSIOP_INQUIRY, SCSIOP_MODE_SENSE6));
+    EXPECT_THAT(Events(), ElementsAre(RQ_IDENTIFIED));
+    EXPECT_THAT(Statuses(), ElementsAre(CMD_OK));
+    auto lock = m_pDevice->Lock();
+    EXPECT_TRUE(m_pDevice->m_bUsable);
+    EXPECT_TRUE(m_pDevice->m_bRemovable);
+    EXPECT_EQ(m_pDevice->m_strVendor, "QRVX");
+    EXPECT_EQ(m_pDevice->m_strProduct, "  CD-ROM 40X");
+    EXPECT_EQ(m_pDevice->m_strRevision, "1.02");
+    EXPECT_EQ(m_pDevice->m_strVendorInfo, "rev B");
+    EXPECT_EQ(m_pDevice->m_nMaxSpeed, 40);
+    EXPECT_EQ(m_pDevice->m_nCurSpeed, 24);
+    EXPECT_EQ(m_pDevice->m_nCurRate, 4234);
+}
+
+TEST_F(Identify, InquiryFormatByte02IsAWorkingDrive) {
+    sim::SimCdromConfig drive;
+    drive.nInquiryByte3 = 0x02;
+    drive.nAdditionalLength = 31;
+    MakeMachine(drive);
+    m_pDevice->Inquiry();
+    EXPECT_TRUE(m_pDevice->m_bUsable);
+}
+
+TEST_F(Identify, AShortAdditionalLengthMakesTheDriveUnusable) {
+    sim::SimCdromConfig drive;
+    drive.nInquiryByte3 = 0x32;
+    drive.nAdditionalLength = 29;
+    MakeMachine(drive);
+    m_pDevice->Inquiry();
+    EXPECT_FALSE(m_pDevice->m_bUsable);
+    EXPECT_THAT(Events(), ElementsAre(RQ_IDENTIFIED));
+}
+
+TEST_F(Identify, ARefusedInquiryLeavesTheDriveUnusableButStillReadsThePage) {
+    sim::SimCdromConfig drive;
+    drive.bInquiryFails = true;
+    drive.nCurrent = 40;
+    MakeMachine(drive);
+    m_pDevice->Inquiry();
+    EXPECT_FALSE(m_pDevice->m_bUsable);
+    EXPECT_EQ(m_pDevice->m_strVendor, "");
+    EXPECT_EQ(m_pDevice->m_nCurSpeed, 40);
+    EXPECT_THAT(Events(), ElementsAre(RQ_IDENTIFIED));
+}
+
+TEST_F(Identify, ADriveWithoutModeSense6FailsTheFirstReadOverPassThrough) {
+    sim::SimCdromConfig drive;
+    drive.bModeSense6 = false;
+    MakeMachine(drive);
+    m_pDevice->Inquiry();
+    // Pass-through delivers no sense data, so there is nothing that asks for MODE SENSE(10).
+    EXPECT_THAT(Events(), ElementsAre(RQ_IDENTIFY_CAPS));
+    EXPECT_THAT(Statuses(), ElementsAre(CMD_FAILED));
+    EXPECT_FALSE(m_pDevice->m_bModeSense10);
+}
+
+TEST_F(Identify, AnIllegalOpcodeSenseSwitchesToModeSense10ForGoodWithoutAnEventForTheRejection) {
+    sim::SimCdromConfig drive;
+    drive.bModeSense6 = false;
+    drive.nCurrent = 32;
+    MakeMachine(drive);
+    BYTE aSense[SENSE_SIZE] = {0x70, 0, SENSE_KEY_ILLEGAL_REQUEST};
+    aSense[12] = ASC_INVALID_OPCODE;
+    const BYTE aReply[MODE_SENSE_REPLY_SIZE] = {};
+
+    m_pDevice->OnCommandComplete(RQ_IDENTIFY_CAPS, CMD_ERROR, aSense, aReply);
+
+    EXPECT_TRUE(m_pDevice->m_bModeSense10);
+    EXPECT_THAT(Opcodes(), ElementsAre(SCSIOP_MODE_SENSE10));
+    EXPECT_THAT(Events(), ElementsAre(RQ_IDENTIFIED));
+    EXPECT_EQ(m_pDevice->m_nCurSpeed, 32);
+
+    m_pDevice->RefreshCapabilities(RQ_REFRESH_CAPS);
+    EXPECT_THAT(Opcodes(), ElementsAre(SCSIOP_MODE_SENSE10, SCSIOP_MODE_SENSE10));
+}
+
+TEST_F(Identify, OtherSenseOrAnAlreadySwitchedDriveReportsTheFailedRead) {
+    MakeMachine({});
+    BYTE aSense[SENSE_SIZE] = {0x70, 0, SENSE_KEY_ILLEGAL_REQUEST};
+    aSense[12] = ASC_INVALID_FIELD_IN_CDB;
+    const BYTE aReply[MODE_SENSE_REPLY_SIZE] = {};
+    m_pDevice->OnCommandComplete(RQ_IDENTIFY_CAPS, CMD_ERROR, aSense, aReply);
+    m_pDevice->OnCommandComplete(RQ_IDENTIFY_CAPS, CMD_ERROR, nullptr, aReply);
+    m_pDevice->m_bModeSense10 = true;
+    aSense[12] = ASC_INVALID_OPCODE;
+    m_pDevice->OnCommandComplete(RQ_IDENTIFY_CAPS, CMD_ERROR, aSense, aReply);
+    EXPECT_THAT(Events(), ElementsAre(RQ_IDENTIFY_CAPS, RQ_IDENTIFY_CAPS, RQ_IDENTIFY_CAPS));
+    EXPECT_TRUE(Opcodes().empty());
+}
+
+struct PageForm {
+    bool bModeSense6;
+    int nBlockDescriptors;
+};
+
+class PageLocation : public Identify, public ::testing::WithParamInterface<PageForm> {};
+
+TEST_P(PageLocation, ThePageIsFoundBehindEitherHeaderWithOrWithoutDescriptors) {
+    sim::SimCdromConfig drive;
+    drive.bModeSense6 = GetParam().bModeSense6;
+    drive.nBlockDescriptorLength = GetParam().nBlockDescriptors;
+    drive.aSpeeds = {8, 16, 32};
+    drive.nCurrent = 16;
+    MakeMachine(drive);
+    m_pDevice->m_bModeSense10 = !GetParam().bModeSense6;
+    m_pDevice->RefreshCapabilities(RQ_REFRESH_CAPS);
+    EXPECT_EQ(m_pDevice->m_nMaxSpeed, 32);
+    EXPECT_EQ(m_pDevice->m_nCurSpeed, 16);
+    EXPECT_EQ(m_pDevice->m_nCurRate, 16 * 176);
+}
+
+INSTANTIATE_TEST_SUITE_P(HeaderForms, PageLocation,
+                         ::testing::Values(PageForm{true, 0}, PageForm{true, 8},
+                                           PageForm{false, 0}, PageForm{false, 8}));
+
+class ParseCapabilities : public ::testing::Test {
+protected:
+    static std::array<BYTE, 16> Page(unsigned nMaxRate, unsigned nCurRate) {
+        std::array<BYTE, 16> aPage{};
+        WriteBigEndian16(&aPage[8], nMaxRate);
+        WriteBigEndian16(&aPage[14], nCurRate);
+        return aPage;
+    }
+    test::CSimFixture m_fixture{{}};
+    CCDRom m_device{m_fixture.Platform(), "E:\\"};
+};
+
+TEST_F(ParseCapabilities, SpeedsFromTheDriveAreCappedAt100x) {
+    m_device.ParseCapabilities(Page(7056, 30000).data());
+    EXPECT_EQ(m_device.m_nCurSpeed, 100);
+    EXPECT_EQ(m_device.m_nCurRate, 30000);
+}
+
+TEST_F(ParseCapabilities, AnImplausibleMaximumIsReplacedByTheCurrentSpeed) {
+    m_device.ParseCapabilities(Page(20000, 7056).data());
+    EXPECT_EQ(m_device.m_nMaxSpeed, 40);
+}
+
+TEST_F(ParseCapabilities, AMaximumBelow1xIsTakenFromTheNextPage) {
+    m_device.ParseCapabilities(Page(175, 0).data());
+    EXPECT_EQ(m_device.m_nMaxSpeed, 0);
+    m_device.ParseCapabilities(Page(4224, 2816).data());
+    EXPECT_EQ(m_device.m_nMaxSpeed, 24);
+    m_device.ParseCapabilities(Page(7040, 2816).data());
+    EXPECT_EQ(m_device.m_nMaxSpeed, 24);
+}
+
+TEST(Dispatcher, RequestCodesThatAreNeverSentDoNothing) {
+    test::CSimFixture fixture(NtMachine({Cdrom("E:\\")}));
+    CCDRomIOCTL device(fixture.Platform(), "E:\\");
+    BYTE aReply[MODE_SENSE_REPLY_SIZE] = {};
+    WriteBigEndian16(aReply + 4 + 14, 7040);
+    for (int nRequest : std::initializer_list<int>{0, RQ_DETECT_DONE, 9, -1, 0x10000})
+        device.OnCommandComplete(nRequest, CMD_OK, nullptr, aReply);
+    EXPECT_TRUE(fixture.Events().Events().empty());
+    EXPECT_TRUE(fixture.Machine().Drive('E')->Commands().empty());
+    EXPECT_EQ(device.m_nCurRate, 0);
+}
+
+TEST(Dispatcher, EventsCarryStatusHighAndCodeLowAndTheDevice) {
+    test::CSimFixture fixture{{}};
+    CCDRom device(fixture.Platform(), "E:\\");
+    device.PostDeviceEvent(RQ_REFRESH_CAPS, CMD_ERROR);
+    ASSERT_EQ(fixture.Events().Events().size(), 1u);
+    const auto event = fixture.Events().Events()[0];
+    EXPECT_EQ(event.nEvent, RQ_REFRESH_CAPS);
+    EXPECT_EQ(event.nStatus, CMD_ERROR);
+    EXPECT_EQ(event.lDevice, reinterpret_cast<std::intptr_t>(&device));
+}
+
+TEST(DeviceNames, TheDriveTextEndsAtTheColon) {
+    test::CSimFixture fixture{{}};
+    EXPECT_EQ(CCDRom(fixture.Platform(), "E:\\").m_strDrive, "E:");
+    EXPECT_EQ(CCDRom(fixture.Platform(), "E:").m_strDrive, "E:");
+    EXPECT_EQ(CCDRom(fixture.Platform(), "CDROM").m_strDrive, "CDROM");
+    EXPECT_EQ(CCDRom(fixture.Platform(), "").m_strDrive, "");
+}
+
+TEST(DeviceNames, TheDevicePathIsTheSameForTheRootAndTheDriveText) {
+    EXPECT_EQ(CCDRom::MakeDevicePath("E:\\"), "\\\\.\\E:");
+    EXPECT_EQ(CCDRom::MakeDevicePath("E:"), "\\\\.\\E:");
+    EXPECT_EQ(CCDRom::MakeDevicePath("CDROM0"), "\\\\.\\CDROM0");
+}
+
+TEST(DeviceHandle, NestedOpensShareOneHandleThatTheOutermostCloseReleases) {
+    test::CSimFixture fixture(NtMachine({Cdrom("E:\\")}));
+    CCDRom device(fixture.Platform(), "E:\\");
+    {
+        CDeviceOpen outer(device);
+        {
+            CDeviceOpen inner(device);
+            EXPECT_EQ(device.m_nOpenCount, 2);
+        }
+        EXPECT_NE(device.GetHandle(), INVALID_DEVICE_HANDLE);
+    }
+    EXPECT_EQ(device.GetHandle(), INVALID_DEVICE_HANDLE);
+    EXPECT_EQ(fixture.Machine().OpenHandleCount(), 0);
+    EXPECT_EQ(fixture.Machine().OpenedPaths().size(), 1u);
+}
+
+TEST(DeviceHandle, AGuardClosesTheDeviceWhenItsScopeIsLeftByAnException) {
+    test::CSimFixture fixture(NtMachine({Cdrom("E:\\")}));
+    CCDRom device(fixture.Platform(), "E:\\");
+    try {
+        CDeviceOpen open(device);
+        throw std::runtime_error("no");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(fixture.Machine().OpenHandleCount(), 0);
+}
+
+TEST(DeviceHandle, DestroyingADeviceClosesItsHandle) {
+    test::CSimFixture fixture(NtMachine({Cdrom("E:\\")}));
+    {
+        CCDRom device(fixture.Platform(), "E:\\");
+        device.OpenDevice();
+    }
+    EXPECT_EQ(fixture.Machine().OpenHandleCount(), 0);
+}
+
+} // namespace
+} // namespace qv

@@ -1,0 +1,78 @@
+// The application object: what every run does before any window exists, the choice between
+// the interactive, boot-mode and windowless save runs, and the settings that outlive a run.
+#pragma once
+
+#include "device/CDRomList.h"
+#include "platform/Platform.h"
+#include "platform/Shell.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+class CQuorvexApp;
+
+// The main dialog as the start-up routine sees it.
+class CMainDialogRunner {
+public:
+    virtual ~CMainDialogRunner() = default;
+    // Runs the main dialog modally and returns when it has ended.
+    virtual void RunModal(CQuorvexApp& app) = 0;
+};
+
+// The caption of every message box and the name of the Run entry.
+inline constexpr const char* APP_NAME = "Quorvex";
+inline constexpr const char* APP_RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr const char* APP_NO_DRIVE_TEXT =
+    "Quorvex was failed to find any CD-ROM drives. Work finished.";
+
+class CQuorvexApp {
+public:
+    CQuorvexApp(const CPlatform& platform, CMainDialogRunner& mainDialog);
+    ~CQuorvexApp();
+    CQuorvexApp(const CQuorvexApp&) = delete;
+    CQuorvexApp& operator=(const CQuorvexApp&) = delete;
+
+    // Always false: no message loop follows, and the process ends when it returns.
+    bool Startup(int argc, const char* const* argv);
+
+    // The services with the registry root this process chose, for everything the
+    // application creates.
+    const CPlatform& GetPlatform() const { return m_platform; }
+
+    CCDRomList* GetDriveList() const { return m_pDriveList; }
+    // Makes pList the current list. A superseded list stays allocated until the application
+    // ends, since an asynchronous transport may still complete requests on its devices.
+    void SetDriveList(std::unique_ptr<CCDRomList> pList);
+
+    // The main dialog's settings toggles.
+    void ToggleKeepSpeed();
+    void ToggleRunOnBoot();
+
+    std::string m_strInstanceClass;
+    std::string m_strExePath;
+    bool m_bMachineWide = false;
+    bool m_bRunOnBoot = false;
+    bool m_bBootMode = false;
+    OS_VERSION_INFO m_osvi{};
+    bool m_bKeepSpeed = false;
+
+private:
+    std::string ReadExePath();
+    bool IsMachineRunKeyWritable();
+    RegKey CreateAppKey();
+    void ReadSettings();
+    void WriteExePath(RegKey hKey);
+    void WriteRunEntry();
+    void DeleteRunEntry();
+    void SaveCurrentSpeeds();
+
+    CPlatform m_platform;
+    CMainDialogRunner& m_mainDialog;
+    std::vector<std::unique_ptr<CCDRomList>> m_apDriveLists;
+    CCDRomList* m_pDriveList = nullptr;
+};
+
+} // namespace qv

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The test command: installs what is missing, builds every preset, runs the native tests plainly
+# and under the sanitizers, and ends with one summary line.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# The machines that run this have two cores.
+jobs=2
+step="setup"
+summary=""
+
+finish() {
+    local status=$?
+    if ((status == 0)); then
+        echo "test.sh: PASSED (${summary})"
+    else
+        echo "test.sh: FAILED at ${step} (exit ${status})"
+    fi
+}
+trap finish EXIT
+
+bash scripts/setup.sh
+
+for preset in host host-asan host-tsan win64 win32; do
+    step="configure ${preset}"
+    cmake --preset "$preset"
+    step="build ${preset}"
+    cmake --build --preset "$preset" -j "$jobs"
+done
+summary="built host, host-asan, host-tsan, win64, win32"
+
+run_tests() {
+    local preset=$1
+    shift
+    step="tests ${preset}"
+    local count
+    count=$(ctest --preset "$preset" -N "$@" | sed -n 's/^Total Tests: //p')
+    ctest --preset "$preset" -j "$jobs" "$@"
+    summary+="; ${preset}: ${count} tests passed"
+}
+
+run_tests host
+run_tests host-asan
+# Only the threaded tests need ThreadSanitizer; there may be none yet.
+run_tests host-tsan -L threaded --no-tests=ignore

@@ -1,0 +1,56 @@
+// The application object on a simulated machine, with a stand-in for the main dialog that only
+// records what the start-up routine handed it.
+#pragma once
+
+#include "app/Quorvex.h"
+#include "tests/support/SimFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace qv::test {
+
+class CStandInDialog : public CMainDialogRunner {
+public:
+    void RunModal(CQuorvexApp& app) override {
+        ++m_nRuns;
+        m_bBootMode = app.m_bBootMode;
+    }
+    int m_nRuns = 0;
+    bool m_bBootMode = false; // as the dialog found it
+};
+
+class CAppFixture : public ::testing::Test {
+protected:
+    explicit CAppFixture(sim::SimMachineConfig machine = NtMachine({}))
+        : m_sim(std::move(machine)) {}
+
+    CQuorvexApp& Construct() {
+        m_pApp = std::make_unique<CQuorvexApp>(m_sim.Platform(), m_dialog);
+        return *m_pApp;
+    }
+    CMemoryRegistry& Registry() { return m_sim.Registry(); }
+    std::optional<StoredValue> AppValue(RegKey hRoot, const char* pszName) {
+        return m_sim.Registry().Get(hRoot, SETTINGS_KEY, pszName);
+    }
+    std::optional<DWORD> AppDword(RegKey hRoot, const char* pszName) {
+        return m_sim.Registry().GetDword(hRoot, SETTINGS_KEY, pszName);
+    }
+    std::optional<StoredValue> RunEntry(RegKey hRoot) {
+        return m_sim.Registry().Get(hRoot, APP_RUN_KEY, APP_NAME);
+    }
+
+    CSimFixture m_sim;
+    CStandInDialog m_dialog;
+    std::unique_ptr<CQuorvexApp> m_pApp;
+};
+
+// The bytes of a REG_SZ as the program stores it: the text and its terminating zero.
+inline StoredValue StoredText(std::string_view strText) {
+    std::vector<BYTE> aData(strText.begin(), strText.end());
+    aData.push_back(0);
+    return {REGTYPE_SZ, std::move(aData)};
+}
+
+} // namespace qv::test

@@ -1,0 +1,64 @@
+// Stands in for the desktop: keeps every message box and the exit code, and gives the process
+// the executable path and OS version a test chooses.
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/Shell.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv::test {
+
+struct ShownMessageBox {
+    WindowHandle hOwner;
+    std::string strText;
+    std::string strCaption;
+    unsigned nStyle;
+    bool operator==(const ShownMessageBox&) const = default;
+};
+
+class CFakeShell : public CShellService {
+public:
+    static constexpr int BUTTON_OK = 1;
+
+    int MessageBox(WindowHandle hOwner, const char* pszText, const char* pszCaption,
+                   unsigned nStyle) override {
+        m_aBoxes.push_back({hOwner, pszText, pszCaption, nStyle});
+        return BUTTON_OK;
+    }
+    // As Windows XP does: a path that does not fit is cut to nSize characters, unterminated.
+    DWORD GetModuleFileName(char* pBuffer, DWORD nSize) override {
+        const auto nCopied = static_cast<DWORD>(std::min<std::size_t>(m_strExePath.size(), nSize));
+        std::memcpy(pBuffer, m_strExePath.data(), nCopied);
+        if (nCopied < nSize)
+            pBuffer[nCopied] = '\0';
+        return nCopied;
+    }
+    bool GetVersionEx(OS_VERSION_INFO& osvi) override {
+        if (osvi.dwOSVersionInfoSize != OS_VERSION_INFO_SIZE)
+            return false;
+        osvi.dwMajorVersion = 5;
+        osvi.dwMinorVersion = 1;
+        osvi.dwBuildNumber = 2600;
+        osvi.dwPlatformId = m_dwPlatformId;
+        return true;
+    }
+    void ExitProcess(unsigned nExitCode) override { m_nExitCode = nExitCode; }
+
+    void SetExePath(std::string strPath) { m_strExePath = std::move(strPath); }
+    void SetPlatformId(DWORD dwPlatformId) { m_dwPlatformId = dwPlatformId; }
+    const std::vector<ShownMessageBox>& Boxes() const { return m_aBoxes; }
+    std::optional<unsigned> ExitCode() const { return m_nExitCode; }
+
+private:
+    std::string m_strExePath = "C:\\Program Files\\Quorvex\\Quorvex.exe";
+    DWORD m_dwPlatformId = PLATFORM_WIN32_NT;
+    std::vector<ShownMessageBox> m_aBoxes;
+    std::optional<unsigned> m_nExitCode;
+};
+
+} // namespace qv::test

@@ -1,0 +1,87 @@
+// A registry in memory that answers like the Windows one: keys and value names compared without
+// regard to case, access rights checked on every handle, REGSTATUS_MORE_DATA for a short buffer.
+// A test can refuse writes under HKEY_LOCAL_MACHINE, as Windows does for a user without
+// administrative rights, make a given value's write fail, plant values of any type and length
+// and read back the exact bytes stored.
+#pragma once
+
+#include "platform/Registry.h"
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace qv::test {
+
+struct StoredValue {
+    DWORD dwType;
+    std::vector<BYTE> aData;
+    bool operator==(const StoredValue&) const = default;
+};
+
+class CMemoryRegistry : public CRegistryService {
+public:
+    RegStatus CreateKey(RegKey hParent, const std::string& strSubKey, DWORD dwAccess,
+                        RegKey* phKey) override;
+    RegStatus OpenKey(RegKey hParent, const std::string& strSubKey, DWORD dwAccess,
+                      RegKey* phKey) override;
+    RegStatus QueryValue(RegKey hKey, const std::string& strName, DWORD* pdwType, BYTE* pData,
+                         DWORD* pnData) override;
+    RegStatus SetValue(RegKey hKey, const std::string& strName, DWORD dwType, const BYTE* pData,
+                       DWORD nData) override;
+    RegStatus DeleteValue(RegKey hKey, const std::string& strName) override;
+    RegStatus CloseKey(RegKey hKey) override;
+
+    // Opening a key under HKEY_LOCAL_MACHINE with any right beyond reading is then denied.
+    void RefuseMachineWrites() { m_bRefuseMachineWrites = true; }
+    // Every later SetValue of that value answers nStatus and stores nothing.
+    void FailSetValue(RegKey hRoot, const std::string& strKey, const std::string& strName,
+                      RegStatus nStatus = REGSTATUS_ACCESS_DENIED);
+
+    void Put(RegKey hRoot, const std::string& strKey, const std::string& strName, DWORD dwType,
+             std::vector<BYTE> aData);
+    void PutDword(RegKey hRoot, const std::string& strKey, const std::string& strName,
+                  DWORD dwValue);
+    // With its terminating zero, as the program stores texts.
+    void PutString(RegKey hRoot, const std::string& strKey, const std::string& strName,
+                   const std::string& strText);
+
+    std::optional<StoredValue> Get(RegKey hRoot, const std::string& strKey,
+                                   const std::string& strName) const;
+    // The value as a REG_DWORD of 4 bytes; nullopt when it is absent or anything else.
+    std::optional<DWORD> GetDword(RegKey hRoot, const std::string& strKey,
+                                  const std::string& strName) const;
+    bool HasKey(RegKey hRoot, const std::string& strKey) const;
+    // The name of every value stored since construction or the last ClearWrites, in order.
+    const std::vector<std::string>& Writes() const { return m_aWrites; }
+    void ClearWrites() { m_aWrites.clear(); }
+    int OpenKeyCount() const { return static_cast<int>(m_mapOpen.size()); }
+
+private:
+    struct OpenedKey {
+        std::string strPath;
+        DWORD dwAccess;
+    };
+    using ValueId = std::pair<std::string, std::string>; // folded key path, folded value name
+
+    static std::string RootPath(RegKey hRoot);
+    static std::string Fold(const std::string& strText);
+    static std::string Join(const std::string& strParent, const std::string& strSubKey);
+    const OpenedKey* Find(RegKey hKey) const;
+    std::optional<std::string> ParentPath(RegKey hParent) const;
+    void AddKey(const std::string& strPath);
+    RegStatus Open(RegKey hParent, const std::string& strSubKey, DWORD dwAccess, bool bCreate,
+                   RegKey* phKey);
+
+    bool m_bRefuseMachineWrites = false;
+    std::set<std::string> m_setKeys;
+    std::map<ValueId, StoredValue> m_mapValues;
+    std::vector<std::string> m_aWrites;
+    std::map<ValueId, RegStatus> m_mapFailures;
+    std::map<RegKey, OpenedKey> m_mapOpen;
+    RegKey m_hNext = 0x1000;
+};
+
+} // namespace qv::test

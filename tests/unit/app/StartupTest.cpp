@@ -1,0 +1,128 @@
+#include "tests/support/AppFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace qv::test {
+namespace {
+
+sim::SimCdromConfig RunningAt(int nSpeed) {
+    sim::SimCdromConfig cdrom;
+    cdrom.nCurrent = nSpeed;
+    return cdrom;
+}
+
+class StartupTest : public CAppFixture {
+protected:
+    StartupTest()
+        : CAppFixture(NtMachine({Cdrom("E:\\", RunningAt(24)), Cdrom("G:\\", RunningAt(8))})) {}
+
+    bool Start(std::vector<const char*> aArgs) {
+        aArgs.insert(aArgs.begin(), "Quorvex.exe");
+        return Construct().Startup(static_cast<int>(aArgs.size()), aArgs.data());
+    }
+    std::optional<DWORD> SavedSpeed(const char* pszName, RegKey hRoot = REGKEY_LOCAL_MACHINE) {
+        return AppDword(hRoot, pszName);
+    }
+};
+
+// Which run a command line gets.
+
+TEST_F(StartupTest, WithoutARecognisedSwitchTheDialogRunsAsUsual) {
+    for (const auto& aArgs : {std::vector<const char*>{}, {"/x"}, {"save"}, {"/saves"}}) {
+        m_dialog = {};
+        EXPECT_FALSE(Start(aArgs));
+        EXPECT_EQ(m_dialog.m_nRuns, 1);
+        EXPECT_FALSE(m_dialog.m_bBootMode);
+        EXPECT_EQ(m_pApp->GetDriveList(), nullptr) << "the dialog builds its own list";
+    }
+    EXPECT_FALSE(SavedSpeed("E: Speed"));
+}
+
+TEST_F(StartupTest, BootOrRestoreRunsTheDialogInBootModeAndSavesNothing) {
+    for (const auto& aArgs :
+         {std::vector<const char*>{"/boot"}, {"-restore"}, {"/save", "/boot"}, {"/boot", "/save"}}) {
+        m_dialog = {};
+        EXPECT_FALSE(Start(aArgs));
+        EXPECT_EQ(m_dialog.m_nRuns, 1);
+        EXPECT_TRUE(m_dialog.m_bBootMode);
+        ASSERT_NE(m_pApp->GetDriveList(), nullptr);
+    }
+    EXPECT_FALSE(SavedSpeed("E: Speed"));
+    EXPECT_FALSE(SavedSpeed("G: Speed"));
+    EXPECT_TRUE(m_sim.Shell().Boxes().empty());
+}
+
+// The save run, end to end on the simulated machine.
+
+TEST_F(StartupTest, TheSaveRunStoresEveryDrivesCurrentSpeedWithoutAWindow) {
+    EXPECT_FALSE(Start({"/save"}));
+
+    EXPECT_EQ(m_dialog.m_nRuns, 0);
+    EXPECT_TRUE(m_sim.Shell().Boxes().empty());
+    EXPECT_EQ(SavedSpeed("E: Speed"), 24u);
+    EXPECT_EQ(SavedSpeed("G: Speed"), 8u);
+    EXPECT_EQ(AppValue(REGKEY_LOCAL_MACHINE, "E: Model"), StoredText("QRVX;CD-ROM;1.00;"));
+    EXPECT_EQ(m_pApp->GetDriveList()->GetAt(0)->m_nSelSpeed, 24);
+    EXPECT_EQ(Registry().OpenKeyCount(), 0);
+}
+
+TEST_F(StartupTest, TheSaveRunOfAUserWithoutRightsStoresUnderTheCurrentUser) {
+    Registry().RefuseMachineWrites();
+    Start({"-SAVE"});
+    EXPECT_EQ(SavedSpeed("E: Speed", REGKEY_CURRENT_USER), 24u);
+    EXPECT_FALSE(Registry().HasKey(REGKEY_LOCAL_MACHINE, SETTINGS_KEY));
+}
+
+class UnusableDriveTest : public StartupTest {};
+
+// No drive to work with.
+
+class NoDriveTest : public CAppFixture {
+protected:
+    NoDriveTest() : CAppFixture(NtMachine({Volume("D:\\", DRIVETYPE_REMOVABLE)})) {}
+
+    void ExpectNoDriveExit() {
+        ASSERT_EQ(m_sim.Shell().Boxes().size(), 1u);
+        EXPECT_EQ(m_sim.Shell().Boxes()[0],
+                  (ShownMessageBox{NULL_WINDOW,
+                                   "Quorvex was failed to find any CD-ROM drives. Work finished.",
+                                   "Quorvex", MSGBOX_OK | MSGBOX_SYSTEMMODAL}));
+        EXPECT_EQ(m_sim.Shell().ExitCode(), 0u);
+        EXPECT_EQ(m_dialog.m_nRuns, 0);
+    }
+};
+
+TEST_F(NoDriveTest, TheSaveRunShowsTheMessageExitsWithZeroAndWritesNoDriveValue) {
+    const char* aArgs[] = {"Quorvex.exe", "/save"};
+    Construct().Startup(2, aArgs);
+    ExpectNoDriveExit();
+    EXPECT_EQ(Registry().Writes(), (std::vector<std::string>{"Keep_Speed", "RunOnboot",
+                                                             APP_NAME, "ExePath"}))
+        << "only construction's own values";
+}
+
+TEST_F(NoDriveTest, TheBootRunEndsTheSameWayBeforeAnyWindow) {
+    const char* aArgs[] = {"Quorvex.exe", "/boot"};
+    Construct().Startup(2, aArgs);
+    ExpectNoDriveExit();
+    EXPECT_FALSE(m_pApp->m_bBootMode);
+}
+
+// The drive lists the application holds.
+
+TEST_F(StartupTest, ASupersededDriveListLivesUntilTheApplicationEnds) {
+    Start({"/boot"});
+    CCDRomList* pFirst = m_pApp->GetDriveList();
+    CCDRom* pDevice = pFirst->GetAt(0);
+
+    m_pApp->SetDriveList(CCDRomList::Build(m_pApp->GetPlatform()));
+    EXPECT_NE(m_pApp->GetDriveList(), pFirst);
+    // A late completion may still reach a device of the superseded list.
+    pDevice->OnCommandComplete(RQ_SET_SPEED, CMD_OK, nullptr, nullptr);
+    EXPECT_EQ(pDevice->m_strDrive, "E:");
+}
+
+} // namespace
+} // namespace qv::test

@@ -1,0 +1,132 @@
+// Request chains on the ASPI path run on the manager's thread, one step per completion, while
+// the user-interface thread goes on sending and reading.
+#include "device/CDRomASPI.h"
+#include "device/CDRomList.h"
+#include "device/Scsi.h"
+#include "tests/support/AspiMachine.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace qv::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+sim::SimCdromConfig Drive(std::vector<int> aSpeeds, int nCurrent, bool bModeSense6 = true) {
+    sim::SimCdromConfig cdrom;
+    cdrom.aSpeeds = std::move(aSpeeds);
+    cdrom.nCurrent = nCurrent;
+    cdrom.bModeSense6 = bModeSense6;
+    return cdrom;
+}
+
+class AspiChain : public ::testing::Test {
+protected:
+    void Start(sim::SimMachineConfig machine) {
+        m_pSim = std::make_unique<CSimFixture>(std::move(machine));
+        ASSERT_EQ(CCDRom::SelectTransport(m_pSim->Platform()), TRANSPORT_ASPI);
+        m_pList = CCDRomList::Build(m_pSim->Platform());
+    }
+    void Identify() {
+        m_pList->IdentifyAll();
+        ASSERT_TRUE(m_pList->WaitForIdentification(THREAD_WAIT_LIMIT));
+    }
+    CRecordingEvents& Events() { return m_pSim->Events(); }
+    sim::CSimAspiManager& Aspi() { return m_pSim->Machine().Aspi(); }
+    std::vector<BYTE> Opcodes(char cLetter) {
+        std::vector<BYTE> aOpcodes;
+        for (const auto& aCdb : m_pSim->Machine().Drive(cLetter)->Commands())
+            aOpcodes.push_back(aCdb[0]);
+        return aOpcodes;
+    }
+
+    // The list goes before the machine whose manager completes its requests.
+    std::unique_ptr<CSimFixture> m_pSim;
+    std::unique_ptr<CCDRomList> m_pList;
+};
+
+TEST_F(AspiChain, ADriveWithoutModeSense6IsReadAgainWithModeSense10) {
+    Start(AspiMachine({AspiCdrom("G:\\", 0, 1, Drive({8, 16, 24, 32, 40, 48}, 32, false))}));
+    Identify();
+    CCDRom& g = *m_pList->GetAt(0);
+    // The rejected attempt posts nothing; the retry ends identification.
+    EXPECT_THAT(Events().Codes(&g), ElementsAre(RQ_IDENTIFIED));
+    EXPECT_EQ(Events().Events().front().nStatus, CMD_OK);
+    EXPECT_THAT(Opcodes('G'), ElementsAre(SCSIOP_INQUIRY, SCSIOP_MODE_SENSE6, SCSIOP_MODE_SENSE10));
+    auto lock = g.Lock();
+    EXPECT_TRUE(g.m_bModeSense10);
+    EXPECT_EQ(g.m_nMaxSpeed, 48);
+    EXPECT_EQ(g.m_nCurSpeed, 32);
+}
+
+TEST_F(AspiChain, DetectionEndsBeforeTheDriveIsSetBack) {
+    Start(AspiMachine({AspiCdrom("E:\\", 0, 0, Drive({4, 8, 16, 24, 32, 40}, 40))}));
+    Identify();
+    CCDRom& e = *m_pList->GetAt(0);
+    Events().Clear();
+
+    e.DetectSpeeds();
+    ASSERT_TRUE(Events().WaitFor(RQ_REFRESH_CAPS, &e, THREAD_WAIT_LIMIT));
+    // The set-back is queued behind the step that ends detection, so its events come after.
+    EXPECT_THAT(Events().Codes(&e), ElementsAre(RQ_DETECT_DONE, RQ_SET_SPEED, RQ_REFRESH_CAPS));
+    EXPECT_EQ(e.GetSpeeds(), (std::vector<SPEED_ENTRY>{
+                                 {4, 704}, {8, 1408}, {16, 2816}, {24, 4224}, {32, 5632}, {40, 7040}}));
+    EXPECT_EQ(m_pSim->Machine().Drive('E')->CurrentSpeed(), 40);
+}
+
+TEST_F(AspiChain, DrivesCompleteInTheOrderTheManagerChooses) {
+    auto machine = AspiMachine({AspiCdrom("E:\\", 0, 0), AspiCdrom("G:\\", 0, 1)});
+    machine.aspi.order = sim::SimAspiOrder::NewestFirst;
+    Start(std::move(machine));
+    Aspi().Hold();
+    m_pList->IdentifyAll();
+    EXPECT_EQ(Aspi().WaitingCount(), 2u); // both INQUIRYs, E's first
+    Aspi().Release();
+    ASSERT_TRUE(m_pList->WaitForIdentification(THREAD_WAIT_LIMIT));
+
+    const auto aEvents = Events().Events();
+    ASSERT_EQ(aEvents.size(), 2u);
+    EXPECT_EQ(aEvents[0], (PostedEvent{RQ_IDENTIFIED, CMD_OK,
+                                       reinterpret_cast<std::intptr_t>(m_pList->GetAt(1))}));
+    EXPECT_EQ(aEvents[1], (PostedEvent{RQ_IDENTIFIED, CMD_OK,
+                                       reinterpret_cast<std::intptr_t>(m_pList->GetAt(0))}));
+    for (int nIndex : {0, 1}) {
+        auto lock = m_pList->GetAt(nIndex)->Lock();
+        EXPECT_TRUE(m_pList->GetAt(nIndex)->m_bUsable);
+        EXPECT_EQ(m_pList->GetAt(nIndex)->m_nMaxSpeed, 40);
+    }
+}
+
+TEST_F(AspiChain, TheUserInterfaceSendsAndReadsWhileChainsRun) {
+    constexpr int REFRESHES = 25;
+    Start(AspiMachine({AspiCdrom("E:\\", 0, 0, Drive({4, 8, 16, 24, 32, 40}, 40)),
+                       AspiCdrom("G:\\", 0, 1, Drive({8, 16, 24}, 16, false))}));
+    Identify();
+    CCDRom& e = *m_pList->GetAt(0);
+    CCDRom& g = *m_pList->GetAt(1);
+    Events().Clear();
+
+    e.DetectSpeeds();
+    for (int i = 0; i < REFRESHES; ++i) {
+        g.RefreshCapabilities(RQ_REFRESH_CAPS);
+        const auto aSpeeds = e.GetSpeeds();
+        EXPECT_TRUE(std::is_sorted(aSpeeds.begin(), aSpeeds.end(),
+                                   [](const auto& a, const auto& b) { return a.nSpeed < b.nSpeed; }));
+        auto lock = e.Lock();
+        EXPECT_LE(e.m_nCurSpeed, 40);
+    }
+    ASSERT_TRUE(Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
+
+    EXPECT_EQ(e.GetSpeeds().size(), 6u);
+    EXPECT_THAT(Events().Codes(&e), ElementsAre(RQ_DETECT_DONE, RQ_SET_SPEED, RQ_REFRESH_CAPS));
+    EXPECT_EQ(Events().Codes(&g), std::vector<int>(REFRESHES, RQ_REFRESH_CAPS));
+    auto lock = g.Lock();
+    EXPECT_EQ(g.m_nCurSpeed, 16);
+    EXPECT_EQ(CCDRomASPI::PendingCount(), 0u);
+}
+
+} // namespace
+} // namespace qv::test

@@ -1,0 +1,77 @@
+#include "device/CDRom.h"
+#include "device/CDRomList.h"
+#include "tests/support/SimFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace qv::test {
+namespace {
+
+using std::chrono::steady_clock;
+
+// A drive whose requests stay with its transport until the test completes them, as an
+// asynchronous transport keeps them until its own thread reports.
+class CDeferredDrive : public CCDRom {
+public:
+    using CCDRom::CCDRom;
+    void Inquiry() override {}
+    void ModeSense(int) override {}
+};
+
+class IdentificationWaitTest : public ::testing::Test {
+protected:
+    CSimFixture m_sim{NtMachine({Cdrom("E:\\"), Cdrom("F:\\")})};
+    CDeferredDrive m_drive{m_sim.Platform(), "E:\\"};
+};
+
+TEST_F(IdentificationWaitTest, AChainIsPendingUntilItsLastEvent) {
+    m_drive.StartIdentification();
+    EXPECT_FALSE(m_drive.WaitIdentified(steady_clock::now()));
+
+    // INQUIRY completing only moves the chain on to the capabilities read.
+    m_drive.OnCommandComplete(RQ_INQUIRY, CMD_OK, nullptr, nullptr);
+    EXPECT_FALSE(m_drive.WaitIdentified(steady_clock::now()));
+
+    m_drive.OnCommandComplete(RQ_IDENTIFY_CAPS, CMD_FAILED, nullptr, nullptr);
+    EXPECT_TRUE(m_drive.WaitIdentified(steady_clock::now()));
+    EXPECT_EQ(m_sim.Events().Codes(&m_drive), (std::vector<int>{RQ_IDENTIFY_CAPS}));
+}
+
+TEST_F(IdentificationWaitTest, TheRetriedCapabilitiesReadEndsTheChainToo) {
+    m_drive.StartIdentification();
+    m_drive.OnCommandComplete(RQ_IDENTIFIED, CMD_OK, nullptr, nullptr);
+    EXPECT_TRUE(m_drive.WaitIdentified(steady_clock::now()));
+}
+
+TEST_F(IdentificationWaitTest, AWaiterWakesWhenAnotherThreadEndsTheChain) {
+    m_drive.StartIdentification();
+    std::thread completion(
+        [this] { m_drive.OnCommandComplete(RQ_IDENTIFY_CAPS, CMD_OK, nullptr, nullptr); });
+    EXPECT_TRUE(m_drive.WaitIdentified(steady_clock::now() + std::chrono::minutes(5)));
+    completion.join();
+}
+
+TEST_F(IdentificationWaitTest, ADriveNeverIdentifiedIsNotWaitedFor) {
+    EXPECT_TRUE(m_drive.WaitIdentified(steady_clock::now()));
+}
+
+TEST_F(IdentificationWaitTest, PassThroughChainsHaveEndedWhenIdentifyAllReturns) {
+    ASSERT_EQ(CCDRom::SelectTransport(m_sim.Platform()), TRANSPORT_IOCTL);
+    auto pList = CCDRomList::Build(m_sim.Platform());
+    pList->IdentifyAll();
+    EXPECT_TRUE(pList->WaitForIdentification(std::chrono::milliseconds(0)));
+    EXPECT_EQ(pList->GetAt(1)->m_nCurSpeed, 40);
+}
+
+TEST_F(IdentificationWaitTest, WithoutATransportNothingIsPending) {
+    auto pList = CCDRomList::Build(m_sim.Platform());
+    pList->IdentifyAll();
+    EXPECT_TRUE(pList->WaitForIdentification(std::chrono::milliseconds(0)));
+    EXPECT_FALSE(pList->AnyUsable());
+}
+
+} // namespace
+} // namespace qv::test

@@ -1,0 +1,222 @@
+// Ejecting, loading and locking go through the OS on the path of the platform identifier, with
+// or without a SCSI transport, and the lock flag shows only a lock the OS has taken.
+#include "device/CDRom.h"
+#include "tests/support/SimFixture.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace qv::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using Op = sim::SimTrayOp;
+using Call = sim::SimTrayCall;
+
+constexpr int FAT32 = 0x48;
+constexpr int FAT = 0x08;
+
+sim::SimDriveConfig TrayDrive(const char* pszRoot, sim::SimTrayConfig tray = {}) {
+    sim::SimCdromConfig cdrom;
+    cdrom.tray = std::move(tray);
+    return Cdrom(pszRoot, std::move(cdrom));
+}
+
+sim::SimMachineConfig Win9xMachine(std::vector<sim::SimDriveConfig> aCdroms) {
+    auto machine = NtMachine(std::move(aCdroms));
+    machine.platform = sim::SimPlatform::Win9x;
+    return machine;
+}
+
+class Tray : public ::testing::Test {
+protected:
+    void Start(sim::SimMachineConfig machine, const char* pszRoot = "E:\\") {
+        m_pDrive.reset(); // it uses the services of the machine it was made on
+        m_pSim = std::make_unique<CSimFixture>(std::move(machine));
+        m_pDrive = std::make_unique<CCDRom>(m_pSim->Platform(), pszRoot);
+    }
+    bool Locked() {
+        auto lock = m_pDrive->Lock();
+        return m_pDrive->m_bLocked;
+    }
+    std::vector<Call> Calls(char cLetter = 'E') { return m_pSim->Machine().Tray(cLetter)->Calls(); }
+    sim::CSimTray& SimTray() { return *m_pSim->Machine().Tray('E'); }
+    int OpenHandles() { return m_pSim->Machine().OpenHandleCount(); }
+    void RunTrayThread(bool bEject) {
+        ASSERT_TRUE(m_pDrive->StartTrayThread(bEject));
+        m_pDrive->WaitForTrayThreads();
+    }
+
+    std::unique_ptr<CSimFixture> m_pSim;
+    std::unique_ptr<CCDRom> m_pDrive;
+};
+
+TEST_F(Tray, NtEjectOfALockedDriveLiftsTheLockForTheEjectOnly) {
+    Start(NtMachine({TrayDrive("E:\\")}));
+    m_pDrive->SetMediaLock(true);
+    EXPECT_TRUE(Locked());
+    RunTrayThread(true);
+    EXPECT_THAT(Calls(), ElementsAre(Call{Op::PreventRemoval}, Call{Op::AllowRemoval},
+                                     Call{Op::EjectMedia}, Call{Op::PreventRemoval}));
+    EXPECT_TRUE(SimTray().IsOpen());
+    EXPECT_TRUE(SimTray().IsRemovalPrevented());
+    EXPECT_TRUE(Locked());
+    EXPECT_EQ(OpenHandles(), 0);
+}
+
+TEST_F(Tray, NtLoadOfAnUnlockedDriveSendsTheLoadOnly) {
+    Start(NtMachine({TrayDrive("E:\\")}));
+    RunTrayThread(false);
+    EXPECT_THAT(Calls(), ElementsAre(Call{Op::LoadMedia}));
+    EXPECT_FALSE(Locked());
+    EXPECT_EQ(OpenHandles(), 0);
+}
+
+TEST_F(Tray, NtLockFollowsTheControlOnlyWhenItSucceeds) {
+    sim::SimTrayConfig refusing;
+    refusing.bMediaRemovalFails = true;
+    Start(NtMachine({TrayDrive("E:\\", refusing)}));
+    m_pDrive->SetMediaLock(true);
+    EXPECT_FALSE(Locked());
+    EXPECT_THAT(Calls(), ElementsAre(Call{Op::PreventRemoval}));
+
+    Start(NtMachine({TrayDrive("E:\\")}));
+    m_pDrive->SetMediaLock(true);
+    m_pDrive->SetMediaLock(false);
+    EXPECT_FALSE(Locked());
+    EXPECT_FALSE(SimTray().IsRemovalPrevented());
+}
+
+TEST_F(Tray, NtTrayThreadsOfOneDriveMayRunTogether) {
+    Start(NtMachine({TrayDrive("E:\\")}));
+    m_pDrive->SetMediaLock(true);
+    ASSERT_TRUE(m_pDrive->StartTrayThread(true));
+    ASSERT_TRUE(m_pDrive->StartTrayThread(true));
+    m_pDrive->SetMediaLock(true);
+    m_pDrive->WaitForTrayThreads();
+    EXPECT_TRUE(Locked());
+    EXPECT_EQ(OpenHandles(), 0);
+}
+
+TEST_F(Tray, Win9xEjectsWhateverItIsAskedFor) {
+    Start(Win9xMachine({TrayDrive("E:\\")}));
+    RunTrayThread(false);
+    EXPECT_THAT(Calls(), ElementsAre(Call{Op::LockVolume, FAT32}, Call{Op::MediaLockStatus, FAT},
+                                     Call{Op::EjectRemovable, FAT}, Call{Op::UnlockVolume, FAT32}));
+    EXPECT_TRUE(SimTray().IsOpen());
+    EXPECT_EQ(OpenHandles(), 0);
+}
+
+TEST_F(Tray, Win9xAddressesTheDriveByItsNumber) {
+    // Drive E is number 5: a wrong number would reach D or F.
+    Start(Win9xMachine({TrayDrive("D:\\"), TrayDrive("E:\\"), TrayDrive("F:\\")}));
+    RunTrayThread(true);
+    m_pDrive->SetMediaLock(true);
+    m_pDrive->SetMediaLock(false);
+    EXPECT_THAT(Calls('D'), IsEmpty());
+    EXPECT_THAT(Calls('F'), IsEmpty());
+    EXPECT_THAT(Calls('E'), Not(IsEmpty()));
+}
+
+TEST_F(Tray, Win9xVolumeRequestsFallBackToTheOlderCategory) {
+    sim::SimTrayConfig fatOnly;
+    fatOnly.aVolumeCategories = {FAT};
+    Start(Win9xMachine({TrayDrive("E:\\", fatOnly)}));
+    RunTrayThread(true);
+    EXPECT_THAT(Calls(), ElementsAre(Call{Op::LockVolume, FAT32}, Call{Op::LockVolume, FAT},
+                                     Call{Op::MediaLockStatus, FAT}, Call{Op::EjectRemovable, FAT},
+                                     Call{Op::UnlockVolume, FAT32}, Call{Op::UnlockVolume, FAT}));
+    EXPECT_TRUE(SimTray().IsOpen());
+}
+
+TEST_F(Tray, Win9xStatusErrorsThatMeanNoLockLetTheEjectGoOn) {
+    for (const int nError : {0xB0, 0x01}) {
+        sim::SimTrayConfig unlocked;
+        unlocked.nLockStatusError = nError;
+        Start(Win9xMachine({TrayDrive("E:\\", unlocked)}));
+        RunTrayThread(true);
+        EXPECT_TRUE(SimTray().IsOpen()) << nError;
+    }
+    sim::SimTrayConfig failing;
+    failing.nLockStatusError = 0x1F;
+    Start(Win9xMachine({TrayDrive("E:\\", failing)}));
+    RunTrayThread(true);
+    EXPECT_THAT(Calls(), ElementsAre(Call{Op::LockVolume, FAT32}, Call{Op::MediaLockStatus, FAT},
+                                     Call{Op::UnlockVolume, FAT32}));
+    EXPECT_FALSE(SimTray().IsOpen());
+}
+
+TEST_F(Tray, Win9xReleasesEveryPendingLockBeforeTheEject) {
+    sim::SimTrayConfig threeLocks;
+    threeLocks.nPendingLocks = 3;
+    Start(Win9xMachine({TrayDrive("E:\\", threeLocks)}));
+    RunTrayThread(true);
+    EXPECT_THAT(Calls(), ElementsAre(Call{Op::LockVolume, FAT32}, Call{Op::MediaLockStatus, FAT},
+                                     Call{Op::UnlockMedia, FAT}, Call{Op::UnlockMedia, FAT},
+                                     Call{Op::UnlockMedia, FAT}, Call{Op::EjectRemovable, FAT},
+                                     Call{Op::UnlockVolume, FAT32}));
+    EXPECT_TRUE(SimTray().IsOpen());
+
+    threeLocks.bUnlockMediaFails = true;
+    Start(Win9xMachine({TrayDrive("E:\\", threeLocks)}));
+    RunTrayThread(true);
+    EXPECT_THAT(Calls(), ElementsAre(Call{Op::LockVolume, FAT32}, Call{Op::MediaLockStatus, FAT},
+                                     Call{Op::UnlockMedia, FAT}, Call{Op::UnlockVolume, FAT32}));
+    EXPECT_FALSE(SimTray().IsOpen());
+}
+
+TEST_F(Tray, Win9xFailedVolumeLockSkipsEjectAndUnlock) {
+    sim::SimTrayConfig refusing;
+    refusing.bVolumeLockFails = true;
+    Start(Win9xMachine({TrayDrive("E:\\", refusing)}));
+    RunTrayThread(true);
+    EXPECT_THAT(Calls(), ElementsAre(Call{Op::LockVolume, FAT32}, Call{Op::LockVolume, FAT}));
+    m_pDrive->SetMediaLock(true);
+    EXPECT_FALSE(Locked());
+    EXPECT_EQ(OpenHandles(), 0);
+}
+
+TEST_F(Tray, Win9xLockKeepsItsHandleUntilTheUnlock) {
+    Start(Win9xMachine({TrayDrive("E:\\")}));
+    m_pDrive->SetMediaLock(true);
+    EXPECT_TRUE(Locked());
+    EXPECT_EQ(OpenHandles(), 1);
+    m_pDrive->SetMediaLock(false);
+    EXPECT_FALSE(Locked());
+    EXPECT_EQ(OpenHandles(), 0);
+    EXPECT_THAT(Calls(), ElementsAre(Call{Op::LockVolume, FAT32}, Call{Op::MediaLockStatus, FAT},
+                                     Call{Op::UnlockVolume, FAT32}));
+
+    m_pDrive->SetMediaLock(true);
+    m_pDrive->SetMediaLock(true); // a second lock replaces the first one's handle
+    EXPECT_EQ(OpenHandles(), 1);
+    m_pDrive.reset();
+    EXPECT_EQ(OpenHandles(), 0);
+}
+
+TEST_F(Tray, OtherPlatformsAndDriveTextsWithoutALetterDoNothing) {
+    Start(NtMachine({TrayDrive("E:\\")}));
+    {
+        CPlatform other = m_pSim->Platform();
+        other.dwPlatformId = 3;
+        CCDRom drive(other, "E:\\");
+        drive.SetMediaLock(true);
+        EXPECT_FALSE(drive.StartTrayThread(true));
+        auto lock = drive.Lock();
+        EXPECT_FALSE(drive.m_bLocked);
+    }
+    EXPECT_THAT(Calls(), IsEmpty());
+    EXPECT_THAT(m_pSim->Machine().OpenedPaths(), IsEmpty());
+
+    Start(Win9xMachine({TrayDrive("E:\\")}), "");
+    RunTrayThread(true);
+    m_pDrive->SetMediaLock(true);
+    EXPECT_FALSE(Locked());
+    EXPECT_THAT(Calls(), IsEmpty());
+    EXPECT_EQ(OpenHandles(), 0);
+}
+
+} // namespace
+} // namespace qv::test
