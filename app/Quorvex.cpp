@@ -9,6 +9,7 @@ namespace qv {
 namespace {
 
 constexpr DWORD EXE_PATH_BUFFER = 260;
+constexpr const char* RICH_EDIT_LIBRARY = "RichEd32.Dll";
 // An asynchronous transport may still be identifying drives when the save run reaches its
 // copy; it waits this long for them rather than store speeds that were never read.
 constexpr std::chrono::seconds IDENTIFY_WAIT_LIMIT{10};
@@ -16,9 +17,7 @@ constexpr std::chrono::seconds IDENTIFY_WAIT_LIMIT{10};
 } // namespace
 
 CQuorvexApp::CQuorvexApp(const CPlatform& platform, CMainDialogRunner& mainDialog)
-    : m_strInstanceClass("Quorvex (Velnor)"),
-      m_platform(platform),
-      m_mainDialog(mainDialog) {
+    : m_strInstanceClass("Quorvex (Velnor)"), m_platform(platform), m_mainDialog(mainDialog) {
     m_bMachineWide = IsMachineRunKeyWritable();
     m_platform.registryRoot = m_bMachineWide ? REGKEY_LOCAL_MACHINE : REGKEY_CURRENT_USER;
     m_strExePath = ReadExePath();
@@ -44,6 +43,8 @@ void CQuorvexApp::SetDriveList(std::unique_ptr<CCDRomList> pList) {
 }
 
 bool CQuorvexApp::Startup(int argc, const char* const* argv) {
+    // The dialogs' rich-edit controls need their window class registered first.
+    m_platform.shell.LoadSystemLibrary(RICH_EDIT_LIBRARY);
     CQuorvexCmdLine cmdLine;
     cmdLine.Parse(argc, argv);
     CCDRom::SelectTransport(m_platform);

@@ -9,7 +9,9 @@ namespace {
 // letter of theirs matches, so folding ASCII letters alone compares as a multibyte-aware,
 // case-insensitive comparison does.
 bool SameWord(std::string_view strParam, std::string_view strWord) {
-    const auto Fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    const auto Fold = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
     return std::ranges::equal(strParam, strWord, {}, Fold, Fold);
 }
 

@@ -79,8 +79,8 @@ void CQuorvexApp::WriteExePath(RegKey hKey) {
 
 void CQuorvexApp::WriteRunEntry() {
     RegKey hKey = REGKEY_NULL;
-    if (m_platform.registry.CreateKey(m_platform.registryRoot, APP_RUN_KEY, REGACCESS_ALL,
-                                      &hKey) != REGSTATUS_SUCCESS)
+    if (m_platform.registry.CreateKey(m_platform.registryRoot, APP_RUN_KEY, REGACCESS_ALL, &hKey) !=
+        REGSTATUS_SUCCESS)
         return;
     CRegKeyScope scope(m_platform.registry, hKey);
     SetStringValue(m_platform.registry, hKey, APP_NAME, "\"" + m_strExePath + "\" /boot");
@@ -88,8 +88,8 @@ void CQuorvexApp::WriteRunEntry() {
 
 void CQuorvexApp::DeleteRunEntry() {
     RegKey hKey = REGKEY_NULL;
-    if (m_platform.registry.CreateKey(m_platform.registryRoot, APP_RUN_KEY, REGACCESS_ALL,
-                                      &hKey) != REGSTATUS_SUCCESS)
+    if (m_platform.registry.CreateKey(m_platform.registryRoot, APP_RUN_KEY, REGACCESS_ALL, &hKey) !=
+        REGSTATUS_SUCCESS)
         return;
     CRegKeyScope scope(m_platform.registry, hKey);
     m_platform.registry.DeleteValue(hKey, APP_NAME);

@@ -34,8 +34,12 @@ inline constexpr BYTE ASPI_ALL = 0xFF; // every adapter, target or LUN
 inline constexpr int ASPI_DEFAULT_TARGETS = 8;
 
 // GetASPI32SupportInfo: bits 15-8 the status, bits 7-0 the number of host adapters.
-inline BYTE SupportStatus(DWORD dwSupportInfo) { return static_cast<BYTE>(dwSupportInfo >> 8); }
-inline int SupportAdapters(DWORD dwSupportInfo) { return static_cast<int>(dwSupportInfo & 0xFF); }
+inline BYTE SupportStatus(DWORD dwSupportInfo) {
+    return static_cast<BYTE>(dwSupportInfo >> 8);
+}
+inline int SupportAdapters(DWORD dwSupportInfo) {
+    return static_cast<int>(dwSupportInfo & 0xFF);
+}
 
 struct SRB_ExecSCSICmd;
 // The manager calls a post routine on its own thread with the completed block.

@@ -133,7 +133,6 @@ public:
     int m_nProbeSpeed = 0;
     bool m_bModeSense10 = false;
     int m_nKeepSpeed = 0; // the main dialog's own
-    bool m_bIdentifying = false;
 
 protected:
     CPlatform m_platform;
@@ -147,6 +146,8 @@ private:
     void KeepVwin32(DeviceHandle hVwin32);
 
     mutable std::mutex m_lock;
+    // Guarded by m_lock: an identification chain was started and has not ended yet.
+    bool m_bIdentifying = false;
     std::condition_variable m_cvIdentified;
     // Guarded by m_lock: the VWIN32 handle that holds this drive's volume lock on Windows 95/98,
     // and the number of tray threads still running.

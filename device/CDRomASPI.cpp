@@ -1,6 +1,5 @@
 #include "device/CDRomASPI.h"
 
-#include "device/CDRomList.h"
 #include "device/Quietly.h"
 #include "device/Scsi.h"
 #include "platform/AspiService.h"
@@ -15,8 +14,6 @@
 namespace qv {
 namespace {
 
-// What the manager is told to allow each command before it gives up, in seconds.
-constexpr DWORD ASPI_TIMEOUT_SECONDS = 20;
 constexpr auto ASPI_RETIRE_WAIT = std::chrono::milliseconds(2000);
 
 struct PENDING_ENTRY {
@@ -39,8 +36,9 @@ PENDING_LIST& Pending() {
 }
 
 std::list<PENDING_ENTRY>::iterator FindEntry(PENDING_LIST& pending, const SRB_ExecSCSICmd* pSrb) {
-    return std::find_if(pending.entries.begin(), pending.entries.end(),
-                        [pSrb](const PENDING_ENTRY& entry) { return &entry.pRequest->srb == pSrb; });
+    return std::find_if(
+        pending.entries.begin(), pending.entries.end(),
+        [pSrb](const PENDING_ENTRY& entry) { return &entry.pRequest->srb == pSrb; });
 }
 
 void PutCdb(SRB_ExecSCSICmd& srb, const Cdb& cdb) {
@@ -57,25 +55,6 @@ int CommandStatus(BYTE nSrbStatus) {
     default:
         return CMD_FAILED;
     }
-}
-
-// Marks the first device of the list with this drive text that is not yet addressed; whether
-// there was one. A drive the manager reports twice keeps its first address.
-bool AddressDrive(const CCDRomList& list, const std::string& strDrive, int nHaId, int nTarget) {
-    for (int nIndex = 0; nIndex < list.GetCount(); ++nIndex) {
-        CCDRom& device = *list.GetAt(nIndex);
-        if (device.m_strDrive != strDrive)
-            continue;
-        auto lock = device.Lock();
-        if (device.m_bUsable)
-            return false;
-        device.m_nHaId = nHaId;
-        device.m_nTarget = nTarget;
-        device.m_nLun = 0;
-        device.m_bUsable = true;
-        return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -196,7 +175,8 @@ void CCDRomASPI::SendSrb(int nRequest, std::unique_ptr<ASPI_REQUEST> pRequest) {
 
 void CCDRomASPI::CompleteSrb(int nRequest, std::unique_ptr<ASPI_REQUEST> pRequest) {
     const SRB_ExecSCSICmd& srb = pRequest->srb;
-    OnCommandComplete(nRequest, CommandStatus(srb.SRB_Status), srb.SenseArea, pRequest->pData.get());
+    OnCommandComplete(nRequest, CommandStatus(srb.SRB_Status), srb.SenseArea,
+                      pRequest->pData.get());
 }
 
 void CCDRomASPI::FinishRequest() {
@@ -223,75 +203,6 @@ void CCDRomASPI::AspiPostProc(SRB_ExecSCSICmd* pSrb) {
         entry.pDevice->CompleteSrb(entry.nRequest, std::move(entry.pRequest));
         entry.pDevice->FinishRequest();
     });
-}
-
-bool CCDRomASPI::LoadAspi(CAspiService& aspi) {
-    bool bLoaded = false;
-    Quietly([&] {
-        if (!aspi.Load() || !aspi.FindEntryPoints())
-            return;
-        const DWORD dwSupport = aspi.GetASPI32SupportInfo();
-        if (SupportStatus(dwSupport) != SS_COMP || SupportAdapters(dwSupport) == 0)
-            return;
-        // Asking for a disk that need not exist shows whether the manager answers at all.
-        SRB_GetDiskInfo test{};
-        test.SRB_Cmd = SC_GET_DISK_INFO;
-        const DWORD nReturn = aspi.SendASPI32Command(&test);
-        bLoaded = nReturn == SS_COMP || nReturn == SS_NO_DEVICE;
-    });
-    // A library that a chosen transport already uses stays, whatever a later test says.
-    if (!bLoaded && GetTransport() != TRANSPORT_ASPI)
-        Quietly([&] { aspi.Unload(); });
-    return bLoaded;
-}
-
-void CCDRomASPI::ScanAspiDevices(CAspiService& aspi, const CCDRomList& list) {
-    const DWORD dwSupport = aspi.GetASPI32SupportInfo();
-    const int nAdapters = SupportAdapters(dwSupport);
-    if (SupportStatus(dwSupport) != SS_COMP || nAdapters == 0)
-        return;
-
-    SRB_GetSetTimeouts timeouts{};
-    timeouts.SRB_Cmd = SC_GETSET_TIMEOUTS;
-    timeouts.SRB_HaId = ASPI_ALL;
-    timeouts.SRB_Flags = SRB_DIR_OUT;
-    timeouts.SRB_Target = ASPI_ALL;
-    timeouts.SRB_Lun = ASPI_ALL;
-    timeouts.SRB_Timeout = ASPI_TIMEOUT_SECONDS;
-    aspi.SendASPI32Command(&timeouts);
-
-    const int nDevices = list.GetCount();
-    int nFound = 0;
-    for (int nHaId = 0; nHaId < nAdapters && nFound < nDevices; ++nHaId) {
-        SRB_HAInquiry adapter{};
-        adapter.SRB_Cmd = SC_HA_INQUIRY;
-        adapter.SRB_HaId = static_cast<BYTE>(nHaId);
-        if (aspi.SendASPI32Command(&adapter) != SS_COMP)
-            continue;
-        const int nTargets = adapter.HA_Unique[3] ? adapter.HA_Unique[3] : ASPI_DEFAULT_TARGETS;
-        for (int nTarget = 0; nTarget < nTargets && nFound < nDevices; ++nTarget) {
-            SRB_GetDiskInfo disk{};
-            disk.SRB_Cmd = SC_GET_DISK_INFO;
-            disk.SRB_HaId = static_cast<BYTE>(nHaId);
-            disk.SRB_Target = static_cast<BYTE>(nTarget);
-            if (aspi.SendASPI32Command(&disk) != SS_COMP)
-                continue;
-            const std::string strDrive{static_cast<char>('A' + disk.SRB_Int13HDriveInfo), ':'};
-            if (AddressDrive(list, strDrive, nHaId, nTarget))
-                ++nFound;
-        }
-    }
-
-    for (int nIndex = 0; nIndex < nDevices; ++nIndex) {
-        CCDRom& device = *list.GetAt(nIndex);
-        bool bUsable = false;
-        {
-            auto lock = device.Lock();
-            bUsable = device.m_bUsable;
-        }
-        if (bUsable)
-            device.StartIdentification();
-    }
 }
 
 std::chrono::milliseconds CCDRomASPI::SetRetireWait(std::chrono::milliseconds wait) {

@@ -79,8 +79,9 @@ void CCDRomList::IdentifyAll() {
 
 bool CCDRomList::WaitForIdentification(std::chrono::milliseconds nLimit) {
     const auto tDeadline = std::chrono::steady_clock::now() + nLimit;
-    return std::all_of(m_apDevices.begin(), m_apDevices.end(),
-                       [tDeadline](const auto& pDevice) { return pDevice->WaitIdentified(tDeadline); });
+    return std::all_of(m_apDevices.begin(), m_apDevices.end(), [tDeadline](const auto& pDevice) {
+        return pDevice->WaitIdentified(tDeadline);
+    });
 }
 
 bool CCDRomList::AnyUsable() const {

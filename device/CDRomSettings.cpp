@@ -27,7 +27,9 @@ void PutWord(std::vector<BYTE>& aData, int nValue) {
     aData.push_back(static_cast<BYTE>(nValue >> 8));
 }
 
-int GetWord(const BYTE* pData) { return pData[0] | pData[1] << 8; }
+int GetWord(const BYTE* pData) {
+    return pData[0] | pData[1] << 8;
+}
 
 // Opens the key itself when the caller gave none, and closes only a key it opened.
 class CSettingsKey {
@@ -68,8 +70,8 @@ void CCDRom::SaveSettings(RegKey hGiven) {
         std::vector<BYTE> aDetected;
         {
             auto lock = Lock();
-            strModel = m_strVendor + ';' + m_strProduct + ';' + m_strRevision + ';' +
-                       m_strVendorInfo;
+            strModel =
+                m_strVendor + ';' + m_strProduct + ';' + m_strRevision + ';' + m_strVendorInfo;
             dwSelSpeed = static_cast<DWORD>(m_nSelSpeed);
             for (const SPEED_ENTRY& entry : m_aSpeeds) {
                 PutWord(aDetected, entry.nSpeed);
@@ -116,9 +118,8 @@ void CCDRom::LoadSettings(RegKey hGiven) {
 
         BYTE aDetected[DETECTED_READ_LIMIT];
         nSize = sizeof aDetected;
-        const bool bDetected = registry.QueryValue(key.Get(), m_strDrive + SUFFIX_DETECTED,
-                                                   &dwType, aDetected, &nSize) ==
-                                   REGSTATUS_SUCCESS &&
+        const bool bDetected = registry.QueryValue(key.Get(), m_strDrive + SUFFIX_DETECTED, &dwType,
+                                                   aDetected, &nSize) == REGSTATUS_SUCCESS &&
                                dwType == REGTYPE_BINARY && nSize >= DETECTED_ENTRY_SIZE &&
                                nSize <= sizeof aDetected;
         const int nEntries = bDetected ? static_cast<int>(nSize / DETECTED_ENTRY_SIZE) : 0;
@@ -128,8 +129,9 @@ void CCDRom::LoadSettings(RegKey hGiven) {
             m_nSelSpeed = static_cast<int>(dwSpeed);
         if (nEntries == 0)
             return;
-        const int nLimit =
-            m_nMaxSpeed > 0 ? m_nMaxSpeed : GetWord(aDetected + (nEntries - 1) * DETECTED_ENTRY_SIZE);
+        const int nLimit = m_nMaxSpeed > 0
+                               ? m_nMaxSpeed
+                               : GetWord(aDetected + (nEntries - 1) * DETECTED_ENTRY_SIZE);
         m_aSpeeds.clear();
         for (int nEntry = 0; nEntry < nEntries; ++nEntry) {
             const BYTE* pEntry = aDetected + nEntry * DETECTED_ENTRY_SIZE;

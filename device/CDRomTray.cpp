@@ -141,9 +141,9 @@ void CCDRom::SetMediaLock(bool bLock) {
             CDeviceOpen open(*this);
             BYTE bPrevent = bLock ? 1 : 0;
             DWORD nReturned = 0;
-            const bool bControl = m_platform.drives.DeviceIoControl(
-                GetHandle(), CTL_STORAGE_MEDIA_REMOVAL, &bPrevent, sizeof bPrevent, nullptr, 0,
-                &nReturned);
+            const bool bControl =
+                m_platform.drives.DeviceIoControl(GetHandle(), CTL_STORAGE_MEDIA_REMOVAL, &bPrevent,
+                                                  sizeof bPrevent, nullptr, 0, &nReturned);
             if (dwPlatform == PLATFORM_WIN32_NT)
                 bDone = bControl;
         }

@@ -37,6 +37,9 @@ public:
     virtual DWORD GetModuleFileName(char* pBuffer, DWORD nSize) = 0;
     // GetVersionExA: fills osvi when its size member names a record the OS knows.
     virtual bool GetVersionEx(OS_VERSION_INFO& osvi) = 0;
+    // LoadLibraryA of a library of the system directory, never of the current one. The library
+    // stays loaded for the rest of the process.
+    virtual bool LoadSystemLibrary(const char* pszName) = 0;
     // Ends the process at once. A stand-in may return; its caller then returns as well.
     virtual void ExitProcess(unsigned nExitCode) = 0;
 };

@@ -20,7 +20,7 @@ constexpr const char* DEFAULT_MACHINE = R"({
       "vendorInfo": "04/12/99",
       "address": { "port": 1, "pathId": 0, "targetId": 1, "lun": 0 },
       "aspiAddress": { "adapter": 0, "target": 1 },
-      "speeds": [8, 16, 24, 32, 40, 48], "current": 32, "modeSense6": false }
+      "speeds": [8, 16, 24, 32, 40, 48], "current": 32, "blockDescriptorLength": 8 }
   ],
   "aspi": { "adapters": [ { "targets": 8 } ] }
 })";

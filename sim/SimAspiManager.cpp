@@ -9,7 +9,9 @@ namespace qv::sim {
 namespace {
 
 // A block starts with its command code, whatever its kind.
-BYTE CommandOf(const void* pSrb) { return *static_cast<const BYTE*>(pSrb); }
+BYTE CommandOf(const void* pSrb) {
+    return *static_cast<const BYTE*>(pSrb);
+}
 
 } // namespace
 
@@ -92,7 +94,8 @@ int CSimAspiManager::TargetsOf(int nAdapter) const {
 }
 
 const SimAspiTarget* CSimAspiManager::FindTarget(int nAdapter, int nTarget) const {
-    if (nAdapter >= static_cast<int>(m_config.aAdapterTargets.size()) || nTarget >= TargetsOf(nAdapter))
+    if (nAdapter >= static_cast<int>(m_config.aAdapterTargets.size()) ||
+        nTarget >= TargetsOf(nAdapter))
         return nullptr;
     const auto it = m_mapTargets.find({nAdapter, nTarget});
     return it != m_mapTargets.end() ? &it->second : nullptr;
@@ -146,8 +149,8 @@ void CSimAspiManager::Run() {
         m_cvWork.wait(lock, [this] { return m_bStop || (!m_bHeld && !m_queue.empty()); });
         if (m_bStop)
             return;
-        const auto it =
-            m_config.order == SimAspiOrder::NewestFirst ? std::prev(m_queue.end()) : m_queue.begin();
+        const auto it = m_config.order == SimAspiOrder::NewestFirst ? std::prev(m_queue.end())
+                                                                    : m_queue.begin();
         if (std::chrono::steady_clock::now() < it->tDue) {
             m_cvWork.wait_until(lock, it->tDue);
             continue;

@@ -51,7 +51,8 @@ CSimMachine::CSimMachine(SimMachineConfig config) : m_platform(config.platform) 
     std::map<SimAspiAddress, SimAspiTarget> mapTargets;
     for (const auto& volume : m_aVolumes)
         if (volume.config.cdrom && volume.config.cdrom->aspi)
-            mapTargets[*volume.config.cdrom->aspi] = {LetterOf(volume.config.strRoot), volume.pDrive.get()};
+            mapTargets[*volume.config.cdrom->aspi] = {LetterOf(volume.config.strRoot),
+                                                      volume.pDrive.get()};
     m_pAspi = std::make_unique<CSimAspiManager>(std::move(config.aspi), std::move(mapTargets));
 }
 

@@ -22,7 +22,8 @@ bool CSimMachine::StorageControl(const Volume& volume, DWORD dwCode, const void*
         return false;
     switch (dwCode) {
     case CTL_STORAGE_MEDIA_REMOVAL:
-        return pIn && nInSize >= 1 && volume.pTray->MediaRemoval(*static_cast<const BYTE*>(pIn) != 0);
+        return pIn && nInSize >= 1 &&
+               volume.pTray->MediaRemoval(*static_cast<const BYTE*>(pIn) != 0);
     case CTL_STORAGE_EJECT_MEDIA:
         return volume.pTray->EjectMedia();
     case CTL_STORAGE_LOAD_MEDIA:
@@ -46,7 +47,8 @@ bool CSimMachine::Vwin32DeviceIoControl(DeviceHandle hVwin32, DWORD dwCode, DIOC
         return true;
     }
     const int nDrive = static_cast<int>(regs.reg_EBX & 0xFF);
-    const Volume* pVolume = nDrive >= 1 && nDrive <= 26 ? FindVolume(static_cast<char>('@' + nDrive)) : nullptr;
+    const Volume* pVolume =
+        nDrive >= 1 && nDrive <= 26 ? FindVolume(static_cast<char>('@' + nDrive)) : nullptr;
     if (!pVolume || !pVolume->pTray) {
         FailDos(regs, DOS_ERROR_INVALID_DRIVE);
         return true;
@@ -56,7 +58,8 @@ bool CSimMachine::Vwin32DeviceIoControl(DeviceHandle hVwin32, DWORD dwCode, DIOC
 }
 
 CSimTray* CSimMachine::Tray(char cLetter) const {
-    const Volume* pVolume = FindVolume(static_cast<char>(std::toupper(static_cast<unsigned char>(cLetter))));
+    const Volume* pVolume =
+        FindVolume(static_cast<char>(std::toupper(static_cast<unsigned char>(cLetter))));
     return pVolume ? pVolume->pTray.get() : nullptr;
 }
 

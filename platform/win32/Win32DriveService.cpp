@@ -133,8 +133,7 @@ bool CWin32DriveService::Vwin32DeviceIoControl(DeviceHandle hVwin32, DWORD dwCod
         }
         regs.reg_EDX = static_cast<DWORD>(nParams);
     }
-    DWORD nReturned = 0;
-    return DeviceIoControl(hVwin32, dwCode, &regs, sizeof regs, &regs, sizeof regs, &nReturned);
+    return DeviceIoControl(hVwin32, dwCode, &regs, sizeof regs, &regs, sizeof regs, nullptr);
 }
 
 } // namespace qv::win32

@@ -45,6 +45,18 @@ bool CWin32Shell::GetVersionEx(OS_VERSION_INFO& osvi) {
     return true;
 }
 
-void CWin32Shell::ExitProcess(unsigned nExitCode) { ::ExitProcess(nExitCode); }
+bool CWin32Shell::LoadSystemLibrary(const char* pszName) {
+    char szPath[MAX_PATH] = {};
+    const UINT nLength = GetSystemDirectoryA(szPath, MAX_PATH);
+    if (nLength == 0 || nLength + 1 + std::strlen(pszName) >= MAX_PATH)
+        return false;
+    std::strcat(szPath, "\\");
+    std::strcat(szPath, pszName);
+    return LoadLibraryA(szPath) != nullptr;
+}
+
+void CWin32Shell::ExitProcess(unsigned nExitCode) {
+    ::ExitProcess(nExitCode);
+}
 
 } // namespace qv::win32

@@ -11,6 +11,7 @@ public:
                    unsigned nStyle) override;
     DWORD GetModuleFileName(char* pBuffer, DWORD nSize) override;
     bool GetVersionEx(OS_VERSION_INFO& osvi) override;
+    bool LoadSystemLibrary(const char* pszName) override;
     void ExitProcess(unsigned nExitCode) override;
 };
 

@@ -47,17 +47,23 @@ public:
         osvi.dwPlatformId = m_dwPlatformId;
         return true;
     }
+    bool LoadSystemLibrary(const char* pszName) override {
+        m_aLibraries.emplace_back(pszName);
+        return true;
+    }
     void ExitProcess(unsigned nExitCode) override { m_nExitCode = nExitCode; }
 
     void SetExePath(std::string strPath) { m_strExePath = std::move(strPath); }
     void SetPlatformId(DWORD dwPlatformId) { m_dwPlatformId = dwPlatformId; }
     const std::vector<ShownMessageBox>& Boxes() const { return m_aBoxes; }
+    const std::vector<std::string>& Libraries() const { return m_aLibraries; }
     std::optional<unsigned> ExitCode() const { return m_nExitCode; }
 
 private:
     std::string m_strExePath = "C:\\Program Files\\Quorvex\\Quorvex.exe";
     DWORD m_dwPlatformId = PLATFORM_WIN32_NT;
     std::vector<ShownMessageBox> m_aBoxes;
+    std::vector<std::string> m_aLibraries;
     std::optional<unsigned> m_nExitCode;
 };
 

@@ -131,7 +131,7 @@ RegStatus CMemoryRegistry::DeleteValue(RegKey hKey, const std::string& strName) 
     if (!(pKey->dwAccess & REGACCESS_SET_VALUE))
         return REGSTATUS_ACCESS_DENIED;
     return m_mapValues.erase({pKey->strPath, Fold(strName)}) ? REGSTATUS_SUCCESS
-                                                              : REGSTATUS_FILE_NOT_FOUND;
+                                                             : REGSTATUS_FILE_NOT_FOUND;
 }
 
 RegStatus CMemoryRegistry::CloseKey(RegKey hKey) {
@@ -157,8 +157,8 @@ void CMemoryRegistry::PutDword(RegKey hRoot, const std::string& strKey, const st
          static_cast<BYTE>(dwValue >> 16), static_cast<BYTE>(dwValue >> 24)});
 }
 
-void CMemoryRegistry::PutString(RegKey hRoot, const std::string& strKey,
-                                const std::string& strName, const std::string& strText) {
+void CMemoryRegistry::PutString(RegKey hRoot, const std::string& strKey, const std::string& strName,
+                                const std::string& strText) {
     std::vector<BYTE> aData(strText.begin(), strText.end());
     aData.push_back(0);
     Put(hRoot, strKey, strName, REGTYPE_SZ, std::move(aData));

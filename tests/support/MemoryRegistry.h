@@ -54,9 +54,8 @@ public:
     std::optional<DWORD> GetDword(RegKey hRoot, const std::string& strKey,
                                   const std::string& strName) const;
     bool HasKey(RegKey hRoot, const std::string& strKey) const;
-    // The name of every value stored since construction or the last ClearWrites, in order.
+    // The name of every value stored through SetValue, in order.
     const std::vector<std::string>& Writes() const { return m_aWrites; }
-    void ClearWrites() { m_aWrites.clear(); }
     int OpenKeyCount() const { return static_cast<int>(m_mapOpen.size()); }
 
 private:

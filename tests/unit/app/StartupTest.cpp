@@ -1,4 +1,5 @@
 #include "tests/support/AppFixture.h"
+#include "tests/support/AspiMachine.h"
 
 #include <gtest/gtest.h>
 
@@ -40,9 +41,20 @@ TEST_F(StartupTest, WithoutARecognisedSwitchTheDialogRunsAsUsual) {
     EXPECT_FALSE(SavedSpeed("E: Speed"));
 }
 
+TEST_F(StartupTest, EveryRunLoadsTheRichEditLibraryFirst) {
+    for (const auto& aArgs : {std::vector<const char*>{}, {"/save"}}) {
+        const auto nBefore = m_sim.Shell().Libraries().size();
+        Start(aArgs);
+        ASSERT_EQ(m_sim.Shell().Libraries().size(), nBefore + 1);
+        EXPECT_EQ(m_sim.Shell().Libraries().back(), "RichEd32.Dll");
+    }
+}
+
 TEST_F(StartupTest, BootOrRestoreRunsTheDialogInBootModeAndSavesNothing) {
-    for (const auto& aArgs :
-         {std::vector<const char*>{"/boot"}, {"-restore"}, {"/save", "/boot"}, {"/boot", "/save"}}) {
+    for (const auto& aArgs : {std::vector<const char*>{"/boot"},
+                              {"-restore"},
+                              {"/save", "/boot"},
+                              {"/boot", "/save"}}) {
         m_dialog = {};
         EXPECT_FALSE(Start(aArgs));
         EXPECT_EQ(m_dialog.m_nRuns, 1);
@@ -75,7 +87,26 @@ TEST_F(StartupTest, TheSaveRunOfAUserWithoutRightsStoresUnderTheCurrentUser) {
     EXPECT_FALSE(Registry().HasKey(REGKEY_LOCAL_MACHINE, SETTINGS_KEY));
 }
 
-class UnusableDriveTest : public StartupTest {};
+class AspiSaveRunTest : public CAppFixture {
+protected:
+    static sim::SimCdromConfig Slow(int nSpeed) {
+        sim::SimCdromConfig cdrom = RunningAt(nSpeed);
+        cdrom.nLatencyMs = 20;
+        return cdrom;
+    }
+    AspiSaveRunTest()
+        : CAppFixture(
+              AspiMachine({AspiCdrom("E:\\", 0, 1, Slow(24)), AspiCdrom("F:\\", 0, 2, Slow(16))})) {
+    }
+};
+
+TEST_F(AspiSaveRunTest, TheSaveRunWaitsForIdentificationOnTheManagersThread) {
+    const char* aArgs[] = {"Quorvex.exe", "/save"};
+    Construct().Startup(2, aArgs);
+    ASSERT_EQ(CCDRom::GetTransport(), TRANSPORT_ASPI);
+    EXPECT_EQ(AppDword(REGKEY_LOCAL_MACHINE, "E: Speed"), 24u);
+    EXPECT_EQ(AppDword(REGKEY_LOCAL_MACHINE, "F: Speed"), 16u);
+}
 
 // No drive to work with.
 
@@ -98,8 +129,8 @@ TEST_F(NoDriveTest, TheSaveRunShowsTheMessageExitsWithZeroAndWritesNoDriveValue)
     const char* aArgs[] = {"Quorvex.exe", "/save"};
     Construct().Startup(2, aArgs);
     ExpectNoDriveExit();
-    EXPECT_EQ(Registry().Writes(), (std::vector<std::string>{"Keep_Speed", "RunOnboot",
-                                                             APP_NAME, "ExePath"}))
+    EXPECT_EQ(Registry().Writes(),
+              (std::vector<std::string>{"Keep_Speed", "RunOnboot", APP_NAME, "ExePath"}))
         << "only construction's own values";
 }
 

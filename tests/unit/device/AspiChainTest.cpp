@@ -32,7 +32,12 @@ protected:
     }
     void Identify() {
         m_pList->IdentifyAll();
-        ASSERT_TRUE(m_pList->WaitForIdentification(THREAD_WAIT_LIMIT));
+        WaitIdentified();
+    }
+    // Until every drive has been sent the event that ends its identification.
+    void WaitIdentified() {
+        for (int nIndex = 0; nIndex < m_pList->GetCount(); ++nIndex)
+            ASSERT_TRUE(Events().WaitFor(RQ_IDENTIFIED, m_pList->GetAt(nIndex), THREAD_WAIT_LIMIT));
     }
     CRecordingEvents& Events() { return m_pSim->Events(); }
     sim::CSimAspiManager& Aspi() { return m_pSim->Machine().Aspi(); }
@@ -72,8 +77,9 @@ TEST_F(AspiChain, DetectionEndsBeforeTheDriveIsSetBack) {
     ASSERT_TRUE(Events().WaitFor(RQ_REFRESH_CAPS, &e, THREAD_WAIT_LIMIT));
     // The set-back is queued behind the step that ends detection, so its events come after.
     EXPECT_THAT(Events().Codes(&e), ElementsAre(RQ_DETECT_DONE, RQ_SET_SPEED, RQ_REFRESH_CAPS));
-    EXPECT_EQ(e.GetSpeeds(), (std::vector<SPEED_ENTRY>{
-                                 {4, 704}, {8, 1408}, {16, 2816}, {24, 4224}, {32, 5632}, {40, 7040}}));
+    EXPECT_EQ(e.GetSpeeds(),
+              (std::vector<SPEED_ENTRY>{
+                  {4, 704}, {8, 1408}, {16, 2816}, {24, 4224}, {32, 5632}, {40, 7040}}));
     EXPECT_EQ(m_pSim->Machine().Drive('E')->CurrentSpeed(), 40);
 }
 
@@ -85,7 +91,7 @@ TEST_F(AspiChain, DrivesCompleteInTheOrderTheManagerChooses) {
     m_pList->IdentifyAll();
     EXPECT_EQ(Aspi().WaitingCount(), 2u); // both INQUIRYs, E's first
     Aspi().Release();
-    ASSERT_TRUE(m_pList->WaitForIdentification(THREAD_WAIT_LIMIT));
+    WaitIdentified();
 
     const auto aEvents = Events().Events();
     ASSERT_EQ(aEvents.size(), 2u);
@@ -113,8 +119,9 @@ TEST_F(AspiChain, TheUserInterfaceSendsAndReadsWhileChainsRun) {
     for (int i = 0; i < REFRESHES; ++i) {
         g.RefreshCapabilities(RQ_REFRESH_CAPS);
         const auto aSpeeds = e.GetSpeeds();
-        EXPECT_TRUE(std::is_sorted(aSpeeds.begin(), aSpeeds.end(),
-                                   [](const auto& a, const auto& b) { return a.nSpeed < b.nSpeed; }));
+        EXPECT_TRUE(
+            std::is_sorted(aSpeeds.begin(), aSpeeds.end(),
+                           [](const auto& a, const auto& b) { return a.nSpeed < b.nSpeed; }));
         auto lock = e.Lock();
         EXPECT_LE(e.m_nCurSpeed, 40);
     }

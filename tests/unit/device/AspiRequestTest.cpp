@@ -20,7 +20,7 @@ using ::testing::IsEmpty;
 class AspiRequest : public ::testing::Test {
 protected:
     explicit AspiRequest(sim::SimMachineConfig machine = AspiMachine({AspiCdrom("E:\\", 1, 3)},
-                                                                      {0, 0}))
+                                                                     {0, 0}))
         : m_sim(std::move(machine)) {
         EXPECT_EQ(CCDRom::SelectTransport(m_sim.Platform()), TRANSPORT_ASPI);
     }
@@ -78,7 +78,8 @@ TEST_F(AspiRequest, BlocksCarryTheCommandsAsTheInterfaceDefinesThem) {
     ASSERT_EQ(aBlocks.size(), 4u);
     ExpectBlock(aBlocks[0], 0x09, 96, {0x12, 0x00, 0x00, 0x00, 0x60, 0x00});
     ExpectBlock(aBlocks[1], 0x09, 128, {0x1A, 0x00, 0x2A, 0x00, 0x80, 0x00});
-    ExpectBlock(aBlocks[2], 0x09, 128, {0x5A, 0x00, 0x2A, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x00});
+    ExpectBlock(aBlocks[2], 0x09, 128,
+                {0x5A, 0x00, 0x2A, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x00});
     ExpectBlock(aBlocks[3], 0x01, 0, {0xBB, 0x00, 0x05, 0x88, 0, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_TRUE(std::all_of(aBlocks[0].SRB_BufPointer, aBlocks[0].SRB_BufPointer + 96,
                             [](BYTE b) { return b == 0; }));
@@ -115,9 +116,11 @@ TEST_P(AspiRefusal, ARefusedBlockCompletesBeforeTheSendReturns) {
     EXPECT_TRUE(m_sim.Events().WaitFor(RQ_REFRESH_CAPS, pDevice.get(), THREAD_WAIT_LIMIT));
 }
 
-INSTANTIATE_TEST_SUITE_P(StatusMapping, AspiRefusal,
-                         ::testing::Values(Refusal{SS_ERR, CMD_ERROR}, Refusal{SS_NO_DEVICE, CMD_FAILED},
-                                           Refusal{SS_INVALID_SRB, CMD_FAILED}, Refusal{SS_COMP, CMD_OK}));
+INSTANTIATE_TEST_SUITE_P(
+    StatusMapping, AspiRefusal,
+    ::testing::Values(Refusal{SS_ERR, CMD_ERROR}, Refusal{SS_NO_DEVICE, CMD_FAILED},
+                      Refusal{SS_INVALID_SRB, CMD_FAILED}, Refusal{SS_COMP, CMD_OK}),
+    [](const auto& test) { return "Return" + std::to_string(test.param.nReturn); });
 
 class AspiRefusedInquiry : public AspiRequest {
 protected:

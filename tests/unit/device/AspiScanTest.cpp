@@ -22,9 +22,8 @@ std::vector<sim::SimAspiCall> ScanCalls(const sim::CSimAspiManager& aspi) {
     const auto itStart = std::find_if(aCalls.begin(), aCalls.end(), [](const auto& call) {
         return call.nCmd == SC_GETSET_TIMEOUTS;
     });
-    const auto itEnd = std::find_if(itStart, aCalls.end(), [](const auto& call) {
-        return call.nCmd == SC_EXEC_SCSI_CMD;
-    });
+    const auto itEnd = std::find_if(itStart, aCalls.end(),
+                                    [](const auto& call) { return call.nCmd == SC_EXEC_SCSI_CMD; });
     return {itStart, itEnd};
 }
 

@@ -28,7 +28,9 @@ protected:
     void Put(const std::string& strName, DWORD dwType, std::vector<BYTE> aData) {
         Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, strName, dwType, std::move(aData));
     }
-    void PutModel() { Registry().PutString(REGKEY_CURRENT_USER, SETTINGS_KEY, "E: Model", "A;B;C;D"); }
+    void PutModel() {
+        Registry().PutString(REGKEY_CURRENT_USER, SETTINGS_KEY, "E: Model", "A;B;C;D");
+    }
     void PutSpeed(DWORD dwSpeed) {
         Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "E: Speed", dwSpeed);
     }
@@ -72,9 +74,9 @@ TEST_F(CDRomSettingsTest, SaveStoresModelSpeedAndDetectedWithTheirExactBytes) {
 
     EXPECT_EQ(Stored("E: Model"), (StoredValue{REGTYPE_SZ, Text("QRVX;CD-ROM 40X;1.20;Special")}));
     EXPECT_EQ(Stored("E: Speed"), (StoredValue{REGTYPE_DWORD, {24, 0, 0, 0}}));
-    EXPECT_EQ(Stored("E: Detected"),
-              (StoredValue{REGTYPE_BINARY,
-                           {4, 0, 0xC2, 0x02, 8, 0, 0x84, 0x05, 24, 0, 0x8A, 0x10}}));
+    EXPECT_EQ(
+        Stored("E: Detected"),
+        (StoredValue{REGTYPE_BINARY, {4, 0, 0xC2, 0x02, 8, 0, 0x84, 0x05, 24, 0, 0x8A, 0x10}}));
 }
 
 TEST_F(CDRomSettingsTest, SaveKeepsTheLow16BitsOfLargeNumbers) {

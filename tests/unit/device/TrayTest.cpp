@@ -158,6 +158,7 @@ TEST_F(Tray, Win9xReleasesEveryPendingLockBeforeTheEject) {
                                      Call{Op::UnlockMedia, FAT}, Call{Op::EjectRemovable, FAT},
                                      Call{Op::UnlockVolume, FAT32}));
     EXPECT_TRUE(SimTray().IsOpen());
+    EXPECT_EQ(SimTray().PendingLocks(), 0);
 
     threeLocks.bUnlockMediaFails = true;
     Start(Win9xMachine({TrayDrive("E:\\", threeLocks)}));

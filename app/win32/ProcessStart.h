@@ -1,0 +1,37 @@
+// What both programs do before their application object exists, and the services every run
+// has for real: the registry, the desktop and the main window's event queue.
+#pragma once
+
+#include "app/Quorvex.h"
+#include "platform/win32/Win32EventService.h"
+#include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32Shell.h"
+
+namespace qv::win32 {
+
+// Constructed first of all: from then on no DLL is looked for in the current directory, so a
+// planted library there is never loaded.
+class CSafeDllSearch {
+public:
+    CSafeDllSearch();
+};
+
+struct CProcessServices {
+    CSafeDllSearch safeSearch;
+    CWin32EventService events;
+    CWin32Registry registry;
+    CWin32Shell shell;
+};
+
+// Stands where the main window will be: the normal and boot runs report the drives found and
+// end, so that every run of the program does something a user can see.
+class CDriveReportRunner : public CMainDialogRunner {
+public:
+    void RunModal(CQuorvexApp& app) override;
+};
+
+// The program's body once its application object exists: the runtime's arguments go to the
+// start-up routine, and the process ends with code 0.
+int RunApplication(CQuorvexApp& app, int argc, char** argv);
+
+} // namespace qv::win32

@@ -1,0 +1,128 @@
+#include "tests/e2e/Process.h"
+
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace qv::e2e {
+namespace {
+
+std::string EnvironmentBlock(const std::map<std::string, std::string>& changes) {
+    std::map<std::string, std::string> variables;
+    char* pBlock = GetEnvironmentStringsA();
+    for (const char* p = pBlock; *p; p += strlen(p) + 1) {
+        const std::string strEntry(p);
+        const auto nEquals = strEntry.find('=', 1);
+        if (nEquals != std::string::npos)
+            variables[strEntry.substr(0, nEquals)] = strEntry.substr(nEquals + 1);
+    }
+    FreeEnvironmentStringsA(pBlock);
+    for (const auto& [strName, strValue] : changes) {
+        if (strValue.empty())
+            variables.erase(strName);
+        else
+            variables[strName] = strValue;
+    }
+    std::string strBlock;
+    for (const auto& [strName, strValue] : variables)
+        strBlock += strName + "=" + strValue + '\0';
+    return strBlock + '\0';
+}
+
+struct SearchState {
+    DWORD dwProcessId;
+    HWND hFound;
+};
+
+BOOL CALLBACK FindDialogOf(HWND hWnd, LPARAM lParam) {
+    auto& state = *reinterpret_cast<SearchState*>(lParam);
+    DWORD dwOwnerProcess = 0;
+    GetWindowThreadProcessId(hWnd, &dwOwnerProcess);
+    char szClass[16] = {};
+    GetClassNameA(hWnd, szClass, sizeof szClass);
+    if (dwOwnerProcess == state.dwProcessId && strcmp(szClass, "#32770") == 0 &&
+        IsWindowVisible(hWnd)) {
+        state.hFound = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::string WindowText(HWND hWnd) {
+    char szText[1024] = {};
+    GetWindowTextA(hWnd, szText, sizeof szText);
+    return szText;
+}
+
+} // namespace
+
+CProcess::CProcess(const std::string& strExe, const std::string& strArgs,
+                   const std::map<std::string, std::string>& environment) {
+    std::string strCommand = "\"" + strExe + "\"" + (strArgs.empty() ? "" : " " + strArgs);
+    std::vector<char> aCommand(strCommand.begin(), strCommand.end());
+    aCommand.push_back('\0');
+    std::string strEnvironment = EnvironmentBlock(environment);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(strExe.c_str(), aCommand.data(), nullptr, nullptr, FALSE, 0,
+                        strEnvironment.data(), nullptr, &startup, &m_info))
+        throw std::runtime_error("cannot start " + strExe + ", error " +
+                                 std::to_string(GetLastError()));
+}
+
+CProcess::~CProcess() {
+    if (WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(m_info.hProcess, 99);
+        WaitForSingleObject(m_info.hProcess, 5000);
+    }
+    CloseHandle(m_info.hThread);
+    CloseHandle(m_info.hProcess);
+}
+
+std::optional<DWORD> CProcess::WaitForExit(std::chrono::milliseconds limit) {
+    if (WaitForSingleObject(m_info.hProcess, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD dwExitCode = 0;
+    GetExitCodeProcess(m_info.hProcess, &dwExitCode);
+    return dwExitCode;
+}
+
+std::optional<MessageBoxSeen> WaitForMessageBox(DWORD dwProcessId,
+                                                std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        SearchState state{dwProcessId, nullptr};
+        EnumWindows(FindDialogOf, reinterpret_cast<LPARAM>(&state));
+        if (state.hFound) {
+            // The box is created before its text is set; give it a moment to fill.
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            const HWND hText = GetDlgItem(state.hFound, 0xFFFF);
+            return MessageBoxSeen{state.hFound, WindowText(state.hFound),
+                                  hText ? WindowText(hText) : std::string(),
+                                  GetWindow(state.hFound, GW_OWNER),
+                                  (GetWindowLongA(state.hFound, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0};
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return std::nullopt;
+}
+
+void Dismiss(const MessageBoxSeen& box) { PostMessageA(box.hWnd, WM_COMMAND, IDOK, 0); }
+
+std::string ExeDir() {
+    char szDir[MAX_PATH] = {};
+    if (!GetEnvironmentVariableA("QV_EXE_DIR", szDir, sizeof szDir))
+        throw std::runtime_error("QV_EXE_DIR names no folder");
+    return szDir;
+}
+
+std::string WriteTempFile(const std::string& strName, const std::string& strText) {
+    char szTemp[MAX_PATH] = {};
+    GetTempPathA(sizeof szTemp, szTemp);
+    const std::string strPath = std::string(szTemp) + strName;
+    std::ofstream(strPath, std::ios::binary) << strText;
+    return strPath;
+}
+
+} // namespace qv::e2e

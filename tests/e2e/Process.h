@@ -1,0 +1,50 @@
+// Starting the programs under test and finding the windows they show, from a second process.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace qv::e2e {
+
+// A started program; ends it when the test is over.
+class CProcess {
+public:
+    // strArgs is appended to the quoted exe path. Environment entries replace or add to the
+    // driver's own; an empty value removes the variable.
+    CProcess(const std::string& strExe, const std::string& strArgs,
+             const std::map<std::string, std::string>& environment = {});
+    ~CProcess();
+    CProcess(const CProcess&) = delete;
+    CProcess& operator=(const CProcess&) = delete;
+
+    DWORD Id() const { return m_info.dwProcessId; }
+    // The exit code once the program has ended within the limit.
+    std::optional<DWORD> WaitForExit(std::chrono::milliseconds limit);
+
+private:
+    PROCESS_INFORMATION m_info{};
+};
+
+struct MessageBoxSeen {
+    HWND hWnd;
+    std::string strCaption;
+    std::string strText;
+    HWND hOwner;
+    bool bTopmost; // system-modal boxes stay on top of every window
+};
+
+// The first message box of a process that shows up within the limit.
+std::optional<MessageBoxSeen> WaitForMessageBox(DWORD dwProcessId, std::chrono::milliseconds limit);
+// Presses its OK button.
+void Dismiss(const MessageBoxSeen& box);
+
+// The folder the exes under test were built into, from QV_EXE_DIR.
+std::string ExeDir();
+// A file in the driver's temporary folder holding the given text; returns its Windows path.
+std::string WriteTempFile(const std::string& strName, const std::string& strText);
+
+} // namespace qv::e2e

@@ -1,0 +1,163 @@
+// The windowless save run of both programs, on a fresh registry: what it stores, what it says
+// when there is nothing to store, and how the demo program refuses a bad machine file.
+#include "tests/e2e/Process.h"
+#include "tests/e2e/RegistryReader.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace qv::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::Contains;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+constexpr const char* APP_KEY = "Software\\Velnor\\Quorvex";
+constexpr const char* RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* NO_DRIVE_TEXT = "Quorvex was failed to find any CD-ROM drives. Work finished.";
+
+std::string Demo() { return ExeDir() + "\\quorvex-demo.exe"; }
+std::string Real() { return ExeDir() + "\\quorvex.exe"; }
+
+// The demo exe runs on the machine file named in the environment, or the embedded one.
+std::map<std::string, std::string> OnMachine(const std::string& strFile) {
+    return {{"QUORVEX_MACHINE", strFile}};
+}
+
+class SaveRun : public ::testing::Test {
+protected:
+    // Every test starts from a registry the program has never written.
+    void SetUp() override { Forget(); }
+    void TearDown() override { Forget(); }
+    static void Forget() {
+        for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            DeleteKeyTree(hRoot, "Software\\Velnor");
+            DeleteValue(hRoot, RUN_KEY, "Quorvex");
+        }
+    }
+    // Runs a program that must end by itself without showing anything.
+    static void RunQuietly(const std::string& strExe, const std::string& strArgs,
+                           const std::map<std::string, std::string>& environment) {
+        CProcess process(strExe, strArgs, environment);
+        const auto nExit = process.WaitForExit(60s);
+        if (!nExit) {
+            const auto box = WaitForMessageBox(process.Id(), 1s);
+            FAIL() << "did not end" << (box ? "; it shows: " + box->strText : std::string());
+        }
+        EXPECT_EQ(*nExit, 0u);
+    }
+    static void ExpectApplicationValues(const std::string& strExe) {
+        // An administrator's settings live machine-wide; Wine runs programs as one.
+        const auto keep = ReadValue(HKEY_LOCAL_MACHINE, APP_KEY, "Keep_Speed");
+        ASSERT_TRUE(keep);
+        EXPECT_EQ(keep->dwType, static_cast<DWORD>(REG_DWORD));
+        EXPECT_EQ(keep->AsDword(), 1u);
+        const auto boot = ReadValue(HKEY_LOCAL_MACHINE, APP_KEY, "RunOnboot");
+        ASSERT_TRUE(boot);
+        EXPECT_EQ(boot->dwType, static_cast<DWORD>(REG_DWORD));
+        EXPECT_EQ(boot->AsDword(), 1u);
+        const auto path = ReadValue(HKEY_LOCAL_MACHINE, APP_KEY, "ExePath");
+        ASSERT_TRUE(path);
+        EXPECT_EQ(path->dwType, static_cast<DWORD>(REG_SZ));
+        EXPECT_EQ(path->aData.size(), 260u);
+        EXPECT_STRCASEEQ(path->AsBytesText().c_str(), strExe.c_str());
+        const auto run = ReadValue(HKEY_LOCAL_MACHINE, RUN_KEY, "Quorvex");
+        ASSERT_TRUE(run);
+        EXPECT_EQ(run->dwType, static_cast<DWORD>(REG_SZ));
+        const std::string strRun = run->AsBytesText();
+        ASSERT_FALSE(strRun.empty());
+        EXPECT_EQ(strRun.back(), '\0');
+        EXPECT_STRCASEEQ(strRun.c_str(), ("\"" + strExe + "\" /boot").c_str());
+    }
+    static void ExpectDrive(const char* pszDrive, const std::string& strModel, DWORD nSpeed) {
+        const auto model = ReadValue(HKEY_LOCAL_MACHINE, APP_KEY, std::string(pszDrive) + " Model");
+        ASSERT_TRUE(model) << pszDrive;
+        EXPECT_EQ(model->dwType, static_cast<DWORD>(REG_SZ));
+        EXPECT_EQ(model->AsBytesText(), strModel + '\0');
+        const auto speed = ReadValue(HKEY_LOCAL_MACHINE, APP_KEY, std::string(pszDrive) + " Speed");
+        ASSERT_TRUE(speed) << pszDrive;
+        EXPECT_EQ(speed->dwType, static_cast<DWORD>(REG_DWORD));
+        EXPECT_EQ(speed->AsDword(), nSpeed);
+        EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, APP_KEY, std::string(pszDrive) + " Detected"));
+    }
+    static void ExpectNoDriveValues() {
+        for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+            for (const auto& strName : ValueNames(hRoot, APP_KEY))
+                EXPECT_EQ(strName.find(':'), std::string::npos) << strName;
+    }
+    static void ExpectNoDriveBoxAndExit(CProcess& process) {
+        const auto box = WaitForMessageBox(process.Id(), 30s);
+        ASSERT_TRUE(box) << "no message box";
+        EXPECT_EQ(box->strCaption, "Quorvex");
+        EXPECT_EQ(box->strText, NO_DRIVE_TEXT);
+        EXPECT_EQ(box->hOwner, nullptr);
+        EXPECT_TRUE(box->bTopmost);
+        Dismiss(*box);
+        const auto nExit = process.WaitForExit(30s);
+        ASSERT_TRUE(nExit) << "did not end after the box";
+        EXPECT_EQ(*nExit, 0u);
+    }
+};
+
+TEST_F(SaveRun, TheDemoOnItsDefaultMachineStoresEachDrivesCurrentSpeed) {
+    RunQuietly(Demo(), "/save", OnMachine(""));
+    ExpectApplicationValues(Demo());
+    ExpectDrive("E:", "QRVX;CD-ROM 40X;1.02;", 40);
+    ExpectDrive("G:", "ZANTRIX;CDR-4812;2.10;04/12/99", 32);
+}
+
+constexpr const char* ASPI_ONLY_MACHINE = R"({ "platform": "9x",
+  "drives": [
+    { "root": "C:\\", "type": "fixed" },
+    { "root": "E:\\", "type": "cdrom", "vendor": "QRVX", "product": "CD-ROM 40X",
+      "revision": "1.02", "speeds": [4, 8, 16, 24, 32, 40], "current": 40,
+      "aspiAddress": { "adapter": 0, "target": 0 } },
+    { "root": "G:\\", "type": "cdrom", "vendor": "ZANTRIX", "product": "CDR-4812",
+      "revision": "2.10", "vendorInfo": "04/12/99", "speeds": [8, 16, 24, 32, 40, 48],
+      "current": 32, "modeSense6": false, "aspiAddress": { "adapter": 0, "target": 1 } } ],
+  "aspi": { "adapters": [ { "targets": 0 } ], "completionDelayMs": 20 } })";
+
+TEST_F(SaveRun, AMachineReachedOnlyThroughAspiStoresTheSameValues) {
+    RunQuietly(Demo(), "-SAVE", OnMachine(WriteTempFile("aspi-only.json", ASPI_ONLY_MACHINE)));
+    ExpectApplicationValues(Demo());
+    ExpectDrive("E:", "QRVX;CD-ROM 40X;1.02;", 40);
+    ExpectDrive("G:", "ZANTRIX;CDR-4812;2.10;04/12/99", 32);
+}
+
+TEST_F(SaveRun, TheRealProgramFindsNoDriveUnderWineAndSaysSo) {
+    CProcess process(Real(), "/save");
+    ExpectNoDriveBoxAndExit(process);
+    ExpectNoDriveValues();
+}
+
+TEST_F(SaveRun, TheDemoOnAMachineWithoutUsableDrivesSaysSo) {
+    const auto strFile = WriteTempFile("no-usable.json", R"({ "drives": [
+        { "root": "C:\\", "type": "fixed" },
+        { "root": "E:\\", "type": "cdrom", "additionalLength": 4 } ] })");
+    CProcess process(Demo(), "/save", OnMachine(strFile));
+    ExpectNoDriveBoxAndExit(process);
+    ExpectNoDriveValues();
+}
+
+TEST_F(SaveRun, AMalformedMachineFileIsNamedWithItsFieldAndEndsWithCode2) {
+    const auto strFile = WriteTempFile("bad.json", R"({ "drives": [
+        { "root": "C:\\", "type": "fixed" },
+        { "root": "E:\\", "type": "cdrom", "speeds": [8, "fast"] } ] })");
+    CProcess process(Demo(), "/save", OnMachine(strFile));
+    const auto box = WaitForMessageBox(process.Id(), 30s);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->strCaption, "Quorvex");
+    EXPECT_THAT(box->strText, ::testing::HasSubstr(strFile));
+    EXPECT_THAT(box->strText, ::testing::HasSubstr("drives[1].speeds[1]"));
+    Dismiss(*box);
+    const auto nExit = process.WaitForExit(30s);
+    ASSERT_TRUE(nExit);
+    EXPECT_EQ(*nExit, 2u);
+    EXPECT_THAT(ValueNames(HKEY_LOCAL_MACHINE, APP_KEY), IsEmpty());
+    EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, RUN_KEY, "Quorvex"));
+}
+
+} // namespace
+} // namespace qv::e2e
