@@ -43,3 +43,8 @@ run_tests host
 run_tests host-asan
 # Only the threaded tests need ThreadSanitizer; there may be none yet.
 run_tests host-tsan -L threaded --no-tests=ignore
+
+# The x86_64 programs end to end under a private Wine; the i686 ones cannot run here.
+step="end-to-end tests win64"
+ctest --test-dir build/win64 -L e2e --output-on-failure
+summary+="; win64: end-to-end tests under Wine passed"

@@ -2,6 +2,8 @@
 
 #include "device/Aspi.h"
 
+#include <cstring>
+
 namespace qv::win32 {
 namespace {
 
@@ -16,11 +18,31 @@ bool GetFunction(HMODULE hLibrary, const char* pszName, Function*& pfnFunction) 
 
 #define QV_GET_FUNCTION(hLibrary, name, pfn) GetFunction<decltype(::name)>(hLibrary, #name, pfn)
 
+// The ASPI manager installs its library in the system directory; a copy beside the program is
+// the only other place it is taken from, so a planted one in the current directory never loads.
+HMODULE LoadAspiLibrary() {
+    char szPath[MAX_PATH] = {};
+    const UINT nSystem = ::GetSystemDirectoryA(szPath, MAX_PATH);
+    if (nSystem > 0 && nSystem + sizeof("\\WNASPI32.DLL") <= MAX_PATH) {
+        std::strcat(szPath, "\\WNASPI32.DLL");
+        if (HMODULE hLibrary = ::LoadLibraryA(szPath))
+            return hLibrary;
+    }
+    const DWORD nModule = ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
+    if (nModule == 0 || nModule >= MAX_PATH)
+        return nullptr;
+    char* pszName = std::strrchr(szPath, '\\');
+    if (!pszName || (pszName - szPath) + sizeof("\\WNASPI32.DLL") > MAX_PATH)
+        return nullptr;
+    std::strcpy(pszName, "\\WNASPI32.DLL");
+    return ::LoadLibraryA(szPath);
+}
+
 } // namespace
 
 bool CWin32Aspi::Load() {
     if (!m_hLibrary)
-        m_hLibrary = ::LoadLibraryA("WNASPI32");
+        m_hLibrary = LoadAspiLibrary();
     return m_hLibrary != nullptr;
 }
 
