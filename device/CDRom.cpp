@@ -38,8 +38,7 @@ std::string TrimLeft(std::string strText) {
 } // namespace
 
 CCDRom::CCDRom(const CPlatform& platform, std::string_view strRoot)
-    : m_strDrive(DriveText(strRoot)),
-      m_platform(platform) {}
+    : m_strDrive(DriveText(strRoot)), m_platform(platform) {}
 
 CCDRom::~CCDRom() {
     WaitForTrayThreads();
@@ -50,7 +49,9 @@ CCDRom::~CCDRom() {
         m_platform.drives.CloseHandle(m_hVwin32);
 }
 
-void CCDRom::RefreshCapabilities(int nRequest) { ModeSense(nRequest); }
+void CCDRom::RefreshCapabilities(int nRequest) {
+    ModeSense(nRequest);
+}
 
 // Without a transport there is nothing to carry a command: these never complete.
 void CCDRom::SetSpeed(int, int) {}
@@ -200,8 +201,9 @@ void CCDRom::PostDeviceEvent(int nEvent, int nStatus) {
         }
         m_cvIdentified.notify_all();
     }
-    const auto wParam = (static_cast<std::uintptr_t>(static_cast<unsigned>(nStatus) & 0xFFFF) << 16) |
-                        (static_cast<unsigned>(nEvent) & 0xFFFF);
+    const auto wParam =
+        (static_cast<std::uintptr_t>(static_cast<unsigned>(nStatus) & 0xFFFF) << 16) |
+        (static_cast<unsigned>(nEvent) & 0xFFFF);
     m_platform.events.PostDeviceEvent(wParam, reinterpret_cast<std::intptr_t>(this));
 }
 
@@ -271,9 +273,13 @@ int CCDRom::SelectTransport(const CPlatform& platform) {
     return s_nTransport;
 }
 
-int CCDRom::GetTransport() { return s_nTransport; }
+int CCDRom::GetTransport() {
+    return s_nTransport;
+}
 
-void CCDRom::ResetTransport() { s_nTransport = TRANSPORT_NONE; }
+void CCDRom::ResetTransport() {
+    s_nTransport = TRANSPORT_NONE;
+}
 
 std::string CCDRom::MakeDevicePath(std::string_view strDrive) {
     return "\\\\.\\" + std::string(DriveText(strDrive));

@@ -75,8 +75,7 @@ void CCDRomIOCTL::SendPassThrough(int nRequest, CPassThroughRequest request) {
     CompletePassThrough(nRequest, std::move(request), bDelivered);
 }
 
-void CCDRomIOCTL::CompletePassThrough(int nRequest, CPassThroughRequest request,
-                                      bool bDelivered) {
+void CCDRomIOCTL::CompletePassThrough(int nRequest, CPassThroughRequest request, bool bDelivered) {
     const int nStatus =
         bDelivered && request.Header().ScsiStatus == SCSISTAT_GOOD ? CMD_OK : CMD_FAILED;
     OnCommandComplete(nRequest, nStatus, nullptr, request.DataArea());
@@ -84,9 +83,8 @@ void CCDRomIOCTL::CompletePassThrough(int nRequest, CPassThroughRequest request,
 
 bool CCDRomIOCTL::ProbePassThrough(CDriveService& drives) {
     for (const char* pszDrive : {"C:", "D:"}) {
-        const DeviceHandle hVolume =
-            drives.CreateFile(MakeDevicePath(pszDrive), 0, SHARE_READ | SHARE_WRITE,
-                              CREATION_OPEN_EXISTING, 0);
+        const DeviceHandle hVolume = drives.CreateFile(
+            MakeDevicePath(pszDrive), 0, SHARE_READ | SHARE_WRITE, CREATION_OPEN_EXISTING, 0);
         if (hVolume == INVALID_DEVICE_HANDLE)
             continue;
         SCSI_ADDRESS_RECORD address{};

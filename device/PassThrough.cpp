@@ -18,8 +18,12 @@ CPassThroughRequest::CPassThroughRequest(std::size_t nSize, const Cdb& cdb, BYTE
 }
 
 CPassThroughRequest CPassThroughRequest::Inquiry(int nLun) {
-    return {PT_HEADER_SIZE + INQUIRY_REPLY_SIZE, MakeInquiryCdb(nLun), SCSI_IOCTL_DATA_IN,
-            INQUIRY_REPLY_SIZE, PT_HEADER_SIZE, 0};
+    return {PT_HEADER_SIZE + INQUIRY_REPLY_SIZE,
+            MakeInquiryCdb(nLun),
+            SCSI_IOCTL_DATA_IN,
+            INQUIRY_REPLY_SIZE,
+            PT_HEADER_SIZE,
+            0};
 }
 
 CPassThroughRequest CPassThroughRequest::ModeSense(int nLun, bool bModeSense10) {

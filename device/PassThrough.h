@@ -77,7 +77,9 @@ public:
     }
 
     // The data area the block was built with, or null for a command that transfers nothing.
-    const BYTE* DataArea() const { return m_nDataOffset ? m_pBlock.get() + m_nDataOffset : nullptr; }
+    const BYTE* DataArea() const {
+        return m_nDataOffset ? m_pBlock.get() + m_nDataOffset : nullptr;
+    }
     BYTE* Data() { return m_pBlock.get(); }
     const BYTE* Data() const { return m_pBlock.get(); }
     std::size_t Size() const { return m_nSize; }

@@ -6,7 +6,9 @@
 namespace qv {
 namespace {
 
-BYTE LunBits(int nLun) { return static_cast<BYTE>((nLun & 0x07) << 5); }
+BYTE LunBits(int nLun) {
+    return static_cast<BYTE>((nLun & 0x07) << 5);
+}
 
 } // namespace
 

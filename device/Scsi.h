@@ -40,7 +40,9 @@ struct Cdb {
     BYTE nLength = 0;
 };
 
-inline WORD ReadBigEndian16(const BYTE* p) { return static_cast<WORD>((p[0] << 8) | p[1]); }
+inline WORD ReadBigEndian16(const BYTE* p) {
+    return static_cast<WORD>((p[0] << 8) | p[1]);
+}
 inline void WriteBigEndian16(BYTE* p, unsigned nValue) {
     p[0] = static_cast<BYTE>(nValue >> 8);
     p[1] = static_cast<BYTE>(nValue);
@@ -65,8 +67,12 @@ inline constexpr std::size_t CAPS_PARSED_SIZE = 16;
 
 // Sense data fields: byte 2 bits 3-0 the key, byte 12 the additional sense code.
 inline constexpr std::size_t SENSE_SIZE = 14;
-inline BYTE SenseKey(const BYTE* pSense) { return pSense[2] & 0x0F; }
-inline BYTE SenseAsc(const BYTE* pSense) { return pSense[12]; }
+inline BYTE SenseKey(const BYTE* pSense) {
+    return pSense[2] & 0x0F;
+}
+inline BYTE SenseAsc(const BYTE* pSense) {
+    return pSense[12];
+}
 
 // An INQUIRY text field: up to the first NUL or the end of its range, trailing blanks removed.
 std::string InquiryText(const BYTE* pReply, std::size_t nFirst, std::size_t nLast);

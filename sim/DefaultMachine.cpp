@@ -27,6 +27,8 @@ constexpr const char* DEFAULT_MACHINE = R"({
 
 } // namespace
 
-SimMachineConfig DefaultMachine() { return ParseMachine(DEFAULT_MACHINE); }
+SimMachineConfig DefaultMachine() {
+    return ParseMachine(DEFAULT_MACHINE);
+}
 
 } // namespace qv::sim

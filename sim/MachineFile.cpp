@@ -21,7 +21,8 @@ public:
     CObjectReader(const json& object, std::string strPath)
         : m_object(object), m_strPath(std::move(strPath)) {
         if (!m_object.is_object())
-            throw CMachineFileError(m_strPath.empty() ? "(machine)" : m_strPath, "must be an object");
+            throw CMachineFileError(m_strPath.empty() ? "(machine)" : m_strPath,
+                                    "must be an object");
     }
 
     std::string Path(std::string_view strKey) const {
@@ -99,7 +100,8 @@ Value OneOf(const json& value, const std::string& strPath,
 
 void CheckText(const std::string& strText, std::size_t nWidth, const std::string& strPath) {
     if (strText.size() > nWidth)
-        throw CMachineFileError(strPath, "is longer than " + std::to_string(nWidth) + " characters");
+        throw CMachineFileError(strPath,
+                                "is longer than " + std::to_string(nWidth) + " characters");
 }
 
 SimScsiAddress ReadAddress(const json& value, const std::string& strPath) {
@@ -145,9 +147,9 @@ SimAspiConfig ReadAspi(const json& value) {
     reader.Read("diskInfoFails", aspi.bDiskInfoFails);
     reader.Read("completionDelayMs", aspi.nCompletionDelayMs, 0, 10000);
     if (const json* pOrder = reader.Find("order"))
-        aspi.order = OneOf<SimAspiOrder>(*pOrder, reader.Path("order"),
-                                         {{"fifo", SimAspiOrder::Fifo},
-                                          {"newestFirst", SimAspiOrder::NewestFirst}});
+        aspi.order = OneOf<SimAspiOrder>(
+            *pOrder, reader.Path("order"),
+            {{"fifo", SimAspiOrder::Fifo}, {"newestFirst", SimAspiOrder::NewestFirst}});
     reader.RejectUnknown();
     return aspi;
 }
@@ -168,9 +170,8 @@ void CheckAspiLayout(const SimMachineConfig& machine) {
         const int nUnique = aAdapters[static_cast<std::size_t>(address.nAdapter)];
         const int nTargets = nUnique ? nUnique : ASPI_DEFAULT_TARGETS;
         if (address.nTarget >= nTargets)
-            throw CMachineFileError(strPath + ".target",
-                                    "must be below the adapter's " + std::to_string(nTargets) +
-                                        " targets");
+            throw CMachineFileError(strPath + ".target", "must be below the adapter's " +
+                                                             std::to_string(nTargets) + " targets");
         if (!used.insert(address).second)
             throw CMachineFileError(strPath, "names the adapter and target of another drive");
     }
@@ -277,8 +278,8 @@ SimMachineConfig ParseMachine(std::string_view strJson) {
     CObjectReader reader(document, "");
     SimMachineConfig machine;
     if (const json* pPlatform = reader.Find("platform"))
-        machine.platform = OneOf<SimPlatform>(*pPlatform, "platform",
-                                              {{"nt", SimPlatform::Nt}, {"9x", SimPlatform::Win9x}});
+        machine.platform = OneOf<SimPlatform>(
+            *pPlatform, "platform", {{"nt", SimPlatform::Nt}, {"9x", SimPlatform::Win9x}});
     const json& drives = reader.Require("drives");
     if (!drives.is_array())
         throw CMachineFileError("drives", "must be a list of drives");
@@ -286,8 +287,8 @@ SimMachineConfig ParseMachine(std::string_view strJson) {
     for (std::size_t i = 0; i < drives.size(); ++i) {
         const std::string strPath = "drives[" + std::to_string(i) + "]";
         machine.aDrives.push_back(ReadDrive(drives[i], strPath));
-        const char cLetter =
-            static_cast<char>(std::toupper(static_cast<unsigned char>(machine.aDrives.back().strRoot[0])));
+        const char cLetter = static_cast<char>(
+            std::toupper(static_cast<unsigned char>(machine.aDrives.back().strRoot[0])));
         if (!letters.insert(cLetter).second)
             throw CMachineFileError(strPath + ".root", "names a drive letter twice");
     }

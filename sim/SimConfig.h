@@ -54,9 +54,9 @@ struct SimCdromConfig {
     bool bInquiryFails = false;
     SimScsiAddress address;
     std::vector<int> aSpeeds{4, 8, 16, 24, 32, 40}; // accepted read speeds in x, ascending
-    int nCurrent = 40;                               // x
-    std::map<int, int> mapRates;                     // x -> KB/s reported at that speed
-    std::optional<int> nMaxRate;                     // KB/s of page bytes 8-9
+    int nCurrent = 40;                              // x
+    std::map<int, int> mapRates;                    // x -> KB/s reported at that speed
+    std::optional<int> nMaxRate;                    // KB/s of page bytes 8-9
     int nBlockDescriptorLength = 0;
     bool bModeSense6 = true;
     SetSpeedMode setSpeed = SetSpeedMode::Accept;

@@ -11,7 +11,9 @@ namespace qv::sim {
 namespace {
 
 char LetterOf(const std::string& strText) {
-    return strText.empty() ? '\0' : static_cast<char>(std::toupper(static_cast<unsigned char>(strText[0])));
+    return strText.empty()
+               ? '\0'
+               : static_cast<char>(std::toupper(static_cast<unsigned char>(strText[0])));
 }
 
 // "\\.\E:" names the volume of drive E; anything else names no volume.
@@ -38,8 +40,9 @@ bool IsVwin32Path(const std::string& strPath) {
 } // namespace
 
 CSimMachine::CSimMachine(SimMachineConfig config) : m_platform(config.platform) {
-    std::stable_sort(config.aDrives.begin(), config.aDrives.end(),
-                     [](const auto& a, const auto& b) { return LetterOf(a.strRoot) < LetterOf(b.strRoot); });
+    std::stable_sort(
+        config.aDrives.begin(), config.aDrives.end(),
+        [](const auto& a, const auto& b) { return LetterOf(a.strRoot) < LetterOf(b.strRoot); });
     for (auto& drive : config.aDrives) {
         Volume volume{std::move(drive), nullptr, nullptr};
         if (volume.config.cdrom) {
@@ -71,7 +74,8 @@ DWORD CSimMachine::GetLogicalDriveStrings(DWORD nBufferLength, char* pBuffer) {
 }
 
 unsigned CSimMachine::GetDriveType(const std::string& strRoot) {
-    const Volume* pVolume = strRoot.size() >= 2 && strRoot[1] == ':' ? FindVolume(LetterOf(strRoot)) : nullptr;
+    const Volume* pVolume =
+        strRoot.size() >= 2 && strRoot[1] == ':' ? FindVolume(LetterOf(strRoot)) : nullptr;
     return pVolume ? pVolume->config.nType : DRIVETYPE_NO_ROOT_DIR;
 }
 
@@ -111,11 +115,10 @@ bool CSimMachine::DeviceIoControl(DeviceHandle hDevice, DWORD dwCode, void* pIn,
             return false;
         const SimScsiAddress address =
             pVolume->config.cdrom ? pVolume->config.cdrom->address : SimScsiAddress{};
-        const SCSI_ADDRESS_RECORD record{sizeof(SCSI_ADDRESS_RECORD),
-                                         static_cast<BYTE>(address.nPort),
-                                         static_cast<BYTE>(address.nPathId),
-                                         static_cast<BYTE>(address.nTargetId),
-                                         static_cast<BYTE>(address.nLun)};
+        const SCSI_ADDRESS_RECORD record{
+            sizeof(SCSI_ADDRESS_RECORD), static_cast<BYTE>(address.nPort),
+            static_cast<BYTE>(address.nPathId), static_cast<BYTE>(address.nTargetId),
+            static_cast<BYTE>(address.nLun)};
         std::memcpy(pOut, &record, sizeof record);
         if (pnReturned)
             *pnReturned = sizeof record;
@@ -138,8 +141,8 @@ bool CSimMachine::PassThrough(const Volume& volume, void* pIn, DWORD nInSize, vo
         return false;
     PASS_THROUGH_HEADER header;
     std::memcpy(&header, pIn, sizeof header);
-    if (header.Length != PT_HEADER_SIZE || header.CdbLength == 0 || header.CdbLength > MAX_CDB_SIZE ||
-        header.DataIn > SCSI_IOCTL_DATA_UNSPECIFIED)
+    if (header.Length != PT_HEADER_SIZE || header.CdbLength == 0 ||
+        header.CdbLength > MAX_CDB_SIZE || header.DataIn > SCSI_IOCTL_DATA_UNSPECIFIED)
         return false;
     if (header.DataTransferLength > 0 &&
         !AreaInside(header.DataBufferOffset, header.DataTransferLength, nOutSize))
@@ -150,8 +153,8 @@ bool CSimMachine::PassThrough(const Volume& volume, void* pIn, DWORD nInSize, vo
 
     auto* pBlock = static_cast<BYTE*>(pOut);
     BYTE* pData = header.DataTransferLength ? pBlock + header.DataBufferOffset : nullptr;
-    const SimScsiResult result = volume.pDrive->Execute(header.Cdb, header.CdbLength, pData,
-                                                        header.DataTransferLength);
+    const SimScsiResult result =
+        volume.pDrive->Execute(header.Cdb, header.CdbLength, pData, header.DataTransferLength);
     header.ScsiStatus = result.nStatus;
     header.DataTransferLength = static_cast<DWORD>(result.nTransferred);
     if (header.SenseInfoLength > 0) {
@@ -161,14 +164,15 @@ bool CSimMachine::PassThrough(const Volume& volume, void* pIn, DWORD nInSize, vo
     }
     std::memcpy(pBlock, &header, sizeof header);
     if (pnReturned)
-        *pnReturned = static_cast<DWORD>(
-            header.DataTransferLength ? header.DataBufferOffset + header.DataTransferLength
-                                      : PT_HEADER_SIZE);
+        *pnReturned = static_cast<DWORD>(header.DataTransferLength
+                                             ? header.DataBufferOffset + header.DataTransferLength
+                                             : PT_HEADER_SIZE);
     return true;
 }
 
 CSimMmcDrive* CSimMachine::Drive(char cLetter) const {
-    const Volume* pVolume = FindVolume(static_cast<char>(std::toupper(static_cast<unsigned char>(cLetter))));
+    const Volume* pVolume =
+        FindVolume(static_cast<char>(std::toupper(static_cast<unsigned char>(cLetter))));
     return pVolume ? pVolume->pDrive.get() : nullptr;
 }
 
@@ -183,8 +187,9 @@ int CSimMachine::OpenHandleCount() const {
 }
 
 const CSimMachine::Volume* CSimMachine::FindVolume(char cLetter) const {
-    const auto it = std::find_if(m_aVolumes.begin(), m_aVolumes.end(),
-                                 [cLetter](const Volume& v) { return LetterOf(v.config.strRoot) == cLetter; });
+    const auto it = std::find_if(m_aVolumes.begin(), m_aVolumes.end(), [cLetter](const Volume& v) {
+        return LetterOf(v.config.strRoot) == cLetter;
+    });
     return cLetter && it != m_aVolumes.end() ? &*it : nullptr;
 }
 

@@ -5,14 +5,7 @@
 namespace qv::sim {
 namespace {
 
-constexpr DWORD DOS_IOCTL_BLOCK_DEVICE = 0x440D;
-constexpr DWORD DOS_ERROR_INVALID_FUNCTION = 0x01;
 constexpr DWORD DOS_ERROR_INVALID_DRIVE = 0x0F;
-
-void FailDos(DIOC_REGISTERS& regs, DWORD dwError) {
-    regs.reg_EAX = dwError;
-    regs.reg_Flags |= DIOC_CARRY_FLAG;
-}
 
 } // namespace
 
@@ -43,14 +36,14 @@ bool CSimMachine::Vwin32DeviceIoControl(DeviceHandle hVwin32, DWORD dwCode, DIOC
     if (dwCode != VWIN32_DIOC_DOS_IOCTL)
         return false;
     if ((regs.reg_EAX & 0xFFFF) != DOS_IOCTL_BLOCK_DEVICE) {
-        FailDos(regs, DOS_ERROR_INVALID_FUNCTION);
+        FailDosCall(regs, DOS_ERROR_INVALID_FUNCTION);
         return true;
     }
     const int nDrive = static_cast<int>(regs.reg_EBX & 0xFF);
     const Volume* pVolume =
         nDrive >= 1 && nDrive <= 26 ? FindVolume(static_cast<char>('@' + nDrive)) : nullptr;
     if (!pVolume || !pVolume->pTray) {
-        FailDos(regs, DOS_ERROR_INVALID_DRIVE);
+        FailDosCall(regs, DOS_ERROR_INVALID_DRIVE);
         return true;
     }
     pVolume->pTray->DosIoctl(regs, pParams);

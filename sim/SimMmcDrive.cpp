@@ -54,19 +54,23 @@ SimScsiResult CSimMmcDrive::Execute(const BYTE* pCdb, std::size_t nCdbLength, BY
         return CheckCondition(SENSE_KEY_ILLEGAL_REQUEST, ASC_INVALID_OPCODE);
     switch (pCdb[0]) {
     case SCSIOP_INQUIRY:
-        return nCdbLength >= 6 ? Inquiry(pCdb, pData, nDataLength)
-                               : CheckCondition(SENSE_KEY_ILLEGAL_REQUEST, ASC_INVALID_FIELD_IN_CDB);
+        return nCdbLength >= 6
+                   ? Inquiry(pCdb, pData, nDataLength)
+                   : CheckCondition(SENSE_KEY_ILLEGAL_REQUEST, ASC_INVALID_FIELD_IN_CDB);
     case SCSIOP_MODE_SENSE6:
         if (!m_config.bModeSense6)
             return CheckCondition(SENSE_KEY_ILLEGAL_REQUEST, ASC_INVALID_OPCODE);
-        return nCdbLength >= 6 ? ModeSense(pCdb, false, pData, nDataLength)
-                               : CheckCondition(SENSE_KEY_ILLEGAL_REQUEST, ASC_INVALID_FIELD_IN_CDB);
+        return nCdbLength >= 6
+                   ? ModeSense(pCdb, false, pData, nDataLength)
+                   : CheckCondition(SENSE_KEY_ILLEGAL_REQUEST, ASC_INVALID_FIELD_IN_CDB);
     case SCSIOP_MODE_SENSE10:
-        return nCdbLength >= 10 ? ModeSense(pCdb, true, pData, nDataLength)
-                                : CheckCondition(SENSE_KEY_ILLEGAL_REQUEST, ASC_INVALID_FIELD_IN_CDB);
+        return nCdbLength >= 10
+                   ? ModeSense(pCdb, true, pData, nDataLength)
+                   : CheckCondition(SENSE_KEY_ILLEGAL_REQUEST, ASC_INVALID_FIELD_IN_CDB);
     case SCSIOP_SET_CD_SPEED:
-        return nCdbLength >= 12 ? SetCdSpeed(pCdb)
-                                : CheckCondition(SENSE_KEY_ILLEGAL_REQUEST, ASC_INVALID_FIELD_IN_CDB);
+        return nCdbLength >= 12
+                   ? SetCdSpeed(pCdb)
+                   : CheckCondition(SENSE_KEY_ILLEGAL_REQUEST, ASC_INVALID_FIELD_IN_CDB);
     default:
         return CheckCondition(SENSE_KEY_ILLEGAL_REQUEST, ASC_INVALID_OPCODE);
     }
@@ -105,8 +109,7 @@ SimScsiResult CSimMmcDrive::ModeSense(const BYTE* pCdb, bool bTen, BYTE* pData,
     BYTE* pPage = &aReply[nHeader + nDescriptors];
     pPage[0] = MODE_PAGE_CAPABILITIES;
     pPage[1] = CAPS_PAGE_SIZE - 2;
-    const int nMaxRate =
-        m_config.nMaxRate.value_or(m_config.aSpeeds.back() * KBPS_PER_X_REPORTED);
+    const int nMaxRate = m_config.nMaxRate.value_or(m_config.aSpeeds.back() * KBPS_PER_X_REPORTED);
     WriteBigEndian16(pPage + CAPS_MAX_READ_RATE, static_cast<unsigned>(nMaxRate));
     WriteBigEndian16(pPage + CAPS_CUR_READ_RATE,
                      m_config.bAlwaysReportsZero ? 0u : static_cast<unsigned>(RateAt(m_nCurrent)));
@@ -130,10 +133,9 @@ SimScsiResult CSimMmcDrive::SetCdSpeed(const BYTE* pCdb) {
         return {};
     }
     // The highest accepted speed at or below the request, never below the lowest.
-    auto it = std::upper_bound(aSpeeds.begin(), aSpeeds.end(), static_cast<int>(nRate),
-                               [](int nRequested, int nSpeed) {
-                                   return nRequested < nSpeed * KBPS_PER_X_REPORTED;
-                               });
+    auto it = std::upper_bound(
+        aSpeeds.begin(), aSpeeds.end(), static_cast<int>(nRate),
+        [](int nRequested, int nSpeed) { return nRequested < nSpeed * KBPS_PER_X_REPORTED; });
     m_nCurrent = it == aSpeeds.begin() ? aSpeeds.front() : *std::prev(it);
     return {};
 }

@@ -14,9 +14,9 @@
 namespace qv::sim {
 
 struct SimScsiResult {
-    BYTE nStatus = 0;              // SCSI status byte
-    std::size_t nTransferred = 0;  // data bytes delivered
-    std::vector<BYTE> aSense;      // fixed-format sense data when nStatus is CHECK CONDITION
+    BYTE nStatus = 0;             // SCSI status byte
+    std::size_t nTransferred = 0; // data bytes delivered
+    std::vector<BYTE> aSense;     // fixed-format sense data when nStatus is CHECK CONDITION
 };
 
 class CSimMmcDrive {

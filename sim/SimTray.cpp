@@ -5,18 +5,11 @@
 namespace qv::sim {
 namespace {
 
-constexpr DWORD DOS_ERROR_INVALID_FUNCTION = 0x01;
 constexpr DWORD DOS_ERROR_ACCESS_DENIED = 0x05;
 constexpr DWORD DOS_ERROR_VOLUME_NOT_LOCKED = 0xB0;
 constexpr DWORD DOS_ERROR_VOLUME_LOCKED = 0xB1;
 constexpr DWORD DOS_ERROR_LOCK_FAILED = 0xB4;
 constexpr int MEDIA_CATEGORY = 0x08;
-
-bool Fail(DIOC_REGISTERS& regs, DWORD dwError) {
-    regs.reg_EAX = dwError;
-    regs.reg_Flags |= DIOC_CARRY_FLAG;
-    return false;
-}
 
 bool Succeed(DIOC_REGISTERS& regs) {
     regs.reg_Flags &= ~DIOC_CARRY_FLAG;
@@ -66,7 +59,7 @@ void CSimTray::DosIoctl(DIOC_REGISTERS& regs, void* pParams) {
         return;
     case 0x48:
         if (nCategory != MEDIA_CATEGORY || !pParams) {
-            Fail(regs, DOS_ERROR_INVALID_FUNCTION);
+            FailDosCall(regs, DOS_ERROR_INVALID_FUNCTION);
             return;
         }
         MediaLockRequest(static_cast<BYTE*>(pParams), regs);
@@ -74,16 +67,16 @@ void CSimTray::DosIoctl(DIOC_REGISTERS& regs, void* pParams) {
     case 0x49:
         m_aCalls.push_back({SimTrayOp::EjectRemovable, nCategory});
         if (nCategory != MEDIA_CATEGORY) {
-            Fail(regs, DOS_ERROR_INVALID_FUNCTION);
+            FailDosCall(regs, DOS_ERROR_INVALID_FUNCTION);
         } else if (m_nPendingLocks > 0) {
-            Fail(regs, DOS_ERROR_VOLUME_LOCKED);
+            FailDosCall(regs, DOS_ERROR_VOLUME_LOCKED);
         } else {
             m_bOpen = true;
             Succeed(regs);
         }
         return;
     default:
-        Fail(regs, DOS_ERROR_INVALID_FUNCTION);
+        FailDosCall(regs, DOS_ERROR_INVALID_FUNCTION);
         return;
     }
 }
@@ -92,9 +85,9 @@ bool CSimTray::VolumeRequest(SimTrayOp op, int nCategory, DIOC_REGISTERS& regs) 
     m_aCalls.push_back({op, nCategory});
     const auto& aCategories = m_config.aVolumeCategories;
     if (std::find(aCategories.begin(), aCategories.end(), nCategory) == aCategories.end())
-        return Fail(regs, DOS_ERROR_INVALID_FUNCTION);
+        return FailDosCall(regs, DOS_ERROR_INVALID_FUNCTION);
     if (op == SimTrayOp::LockVolume && m_config.bVolumeLockFails)
-        return Fail(regs, DOS_ERROR_ACCESS_DENIED);
+        return FailDosCall(regs, DOS_ERROR_ACCESS_DENIED);
     return Succeed(regs);
 }
 
@@ -104,24 +97,24 @@ bool CSimTray::MediaLockRequest(BYTE* pParams, DIOC_REGISTERS& regs) {
     case 0:
         m_aCalls.push_back({SimTrayOp::LockMedia, MEDIA_CATEGORY});
         if (m_nPendingLocks == 0xFF)
-            return Fail(regs, DOS_ERROR_LOCK_FAILED);
+            return FailDosCall(regs, DOS_ERROR_LOCK_FAILED);
         ++m_nPendingLocks;
         break;
     case 1:
         m_aCalls.push_back({SimTrayOp::UnlockMedia, MEDIA_CATEGORY});
         if (m_config.bUnlockMediaFails)
-            return Fail(regs, DOS_ERROR_LOCK_FAILED);
+            return FailDosCall(regs, DOS_ERROR_LOCK_FAILED);
         if (m_nPendingLocks == 0)
-            return Fail(regs, DOS_ERROR_VOLUME_NOT_LOCKED);
+            return FailDosCall(regs, DOS_ERROR_VOLUME_NOT_LOCKED);
         --m_nPendingLocks;
         break;
     case 2:
         m_aCalls.push_back({SimTrayOp::MediaLockStatus, MEDIA_CATEGORY});
         if (m_config.nLockStatusError)
-            return Fail(regs, static_cast<DWORD>(m_config.nLockStatusError));
+            return FailDosCall(regs, static_cast<DWORD>(m_config.nLockStatusError));
         break;
     default:
-        return Fail(regs, DOS_ERROR_INVALID_FUNCTION);
+        return FailDosCall(regs, DOS_ERROR_INVALID_FUNCTION);
     }
     pParams[1] = static_cast<BYTE>(m_nPendingLocks);
     return Succeed(regs);

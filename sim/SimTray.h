@@ -12,6 +12,17 @@
 
 namespace qv::sim {
 
+// The DOS generic I/O control for block devices, in AX.
+inline constexpr DWORD DOS_IOCTL_BLOCK_DEVICE = 0x440D;
+inline constexpr DWORD DOS_ERROR_INVALID_FUNCTION = 0x01;
+
+// A DOS call that fails returns its error number in AX with the carry flag set.
+inline bool FailDosCall(DIOC_REGISTERS& regs, DWORD dwError) {
+    regs.reg_EAX = dwError;
+    regs.reg_Flags |= DIOC_CARRY_FLAG;
+    return false;
+}
+
 enum class SimTrayOp {
     PreventRemoval,
     AllowRemoval,

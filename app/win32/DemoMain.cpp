@@ -61,4 +61,6 @@ qv::CQuorvexApp theApp({.drives = g_machine,
 
 } // namespace
 
-int main(int argc, char** argv) { return qv::win32::RunApplication(theApp, argc, argv); }
+int main(int argc, char** argv) {
+    return qv::win32::RunApplication(theApp, argc, argv);
+}

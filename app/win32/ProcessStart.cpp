@@ -7,7 +7,9 @@
 
 namespace qv::win32 {
 
-CSafeDllSearch::CSafeDllSearch() { SetDllDirectoryA(""); }
+CSafeDllSearch::CSafeDllSearch() {
+    SetDllDirectoryA("");
+}
 
 void CDriveReportRunner::RunModal(CQuorvexApp& app) {
     app.SetDriveList(CCDRomList::Build(app.GetPlatform()));

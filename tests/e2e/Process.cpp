@@ -108,7 +108,9 @@ std::optional<MessageBoxSeen> WaitForMessageBox(DWORD dwProcessId,
     return std::nullopt;
 }
 
-void Dismiss(const MessageBoxSeen& box) { PostMessageA(box.hWnd, WM_COMMAND, IDOK, 0); }
+void Dismiss(const MessageBoxSeen& box) {
+    PostMessageA(box.hWnd, WM_COMMAND, IDOK, 0);
+}
 
 std::string ExeDir() {
     char szDir[MAX_PATH] = {};

@@ -47,7 +47,9 @@ std::vector<std::string> ValueNames(HKEY hRoot, const std::string& strKey) {
     return aNames;
 }
 
-void DeleteKeyTree(HKEY hRoot, const std::string& strKey) { RegDeleteTreeA(hRoot, strKey.c_str()); }
+void DeleteKeyTree(HKEY hRoot, const std::string& strKey) {
+    RegDeleteTreeA(hRoot, strKey.c_str());
+}
 
 void DeleteValue(HKEY hRoot, const std::string& strKey, const std::string& strName) {
     HKEY hKey = nullptr;

@@ -16,10 +16,15 @@ using ::testing::Not;
 
 constexpr const char* APP_KEY = "Software\\Velnor\\Quorvex";
 constexpr const char* RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* NO_DRIVE_TEXT = "Quorvex was failed to find any CD-ROM drives. Work finished.";
+constexpr const char* NO_DRIVE_TEXT =
+    "Quorvex was failed to find any CD-ROM drives. Work finished.";
 
-std::string Demo() { return ExeDir() + "\\quorvex-demo.exe"; }
-std::string Real() { return ExeDir() + "\\quorvex.exe"; }
+std::string Demo() {
+    return ExeDir() + "\\quorvex-demo.exe";
+}
+std::string Real() {
+    return ExeDir() + "\\quorvex.exe";
+}
 
 // The demo exe runs on the machine file named in the environment, or the embedded one.
 std::map<std::string, std::string> OnMachine(const std::string& strFile) {

@@ -22,7 +22,8 @@ class CRecordingEvents : public CEventService {
 public:
     void PostDeviceEvent(std::uintptr_t wParam, std::intptr_t lParam) override {
         std::lock_guard lock(m_lock);
-        m_aEvents.push_back({static_cast<int>(wParam & 0xFFFF), static_cast<int>(wParam >> 16), lParam});
+        m_aEvents.push_back(
+            {static_cast<int>(wParam & 0xFFFF), static_cast<int>(wParam >> 16), lParam});
         m_cvPosted.notify_all();
     }
     // Whether the device has been sent the event by the end of the limit, for events posted on

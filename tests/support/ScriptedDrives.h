@@ -24,7 +24,7 @@ public:
     // Answers one I/O control: may write up to nOutSize bytes at pOut; returns its success.
     using Answer = std::function<bool(DWORD dwCode, BYTE* pOut, DWORD nOutSize)>;
 
-    std::string strRoots;                 // "C:\\\0E:\\\0" without the final zero
+    std::string strRoots; // "C:\\\0E:\\\0" without the final zero
     std::set<std::string> openablePaths{"\\\\.\\C:", "\\\\.\\E:"};
     Answer answer = [](DWORD, BYTE*, DWORD) { return true; };
 
@@ -46,7 +46,8 @@ public:
                          DWORD nOutSize, DWORD*) override {
         const auto* pInBytes = static_cast<const BYTE*>(pIn);
         aCalls.push_back({dwCode, {pInBytes, pInBytes + (pIn ? nInSize : 0)}, nInSize, nOutSize});
-        return hDevice != INVALID_DEVICE_HANDLE && answer(dwCode, static_cast<BYTE*>(pOut), nOutSize);
+        return hDevice != INVALID_DEVICE_HANDLE &&
+               answer(dwCode, static_cast<BYTE*>(pOut), nOutSize);
     }
     bool CloseHandle(DeviceHandle) override {
         --nOpenHandles;

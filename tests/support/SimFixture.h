@@ -30,12 +30,15 @@ inline sim::SimDriveConfig Volume(const char* pszRoot, unsigned nType) {
 class CSimFixture {
 public:
     explicit CSimFixture(sim::SimMachineConfig config)
-        : m_machine(std::move(config)),
-          m_platform{.drives = m_machine, .events = m_events, .registry = m_registry,
-                     .shell = m_shell, .aspi = m_machine.Aspi(),
-                     .dwPlatformId = m_machine.Platform() == sim::SimPlatform::Win9x
-                                         ? PLATFORM_WIN32_WINDOWS
-                                         : PLATFORM_WIN32_NT} {
+        : m_machine(std::move(config)), m_platform{.drives = m_machine,
+                                                   .events = m_events,
+                                                   .registry = m_registry,
+                                                   .shell = m_shell,
+                                                   .aspi = m_machine.Aspi(),
+                                                   .dwPlatformId = m_machine.Platform() ==
+                                                                           sim::SimPlatform::Win9x
+                                                                       ? PLATFORM_WIN32_WINDOWS
+                                                                       : PLATFORM_WIN32_NT} {
         CCDRom::ResetTransport();
     }
     ~CSimFixture() { CCDRom::ResetTransport(); }

@@ -1,7 +1,7 @@
 // The drive list: which drives it holds, in which order, of which class, and which of them the
 // transport can use.
-#include "device/CDRomIOCTL.h"
 #include "device/CDRomList.h"
+#include "device/CDRomIOCTL.h"
 #include "tests/support/ScriptedDrives.h"
 #include "tests/support/SimFixture.h"
 
@@ -11,9 +11,9 @@
 namespace qv {
 namespace {
 
-using ::testing::ElementsAre;
 using test::Cdrom;
 using test::Volume;
+using ::testing::ElementsAre;
 
 sim::SimMachineConfig DeskMachine() {
     sim::SimMachineConfig machine;
@@ -128,7 +128,8 @@ TEST(TransportChoice, IsMadeOnceAndRetriedOnlyWhileNoneWasFound) {
     machine.platform = sim::SimPlatform::Win9x; // no volume device paths
     test::CSimFixture fixture9x(machine);
     EXPECT_EQ(CCDRom::SelectTransport(fixture9x.Platform()), TRANSPORT_NONE);
-    EXPECT_EQ(fixture9x.Machine().OpenedPaths(), (std::vector<std::string>{"\\\\.\\C:", "\\\\.\\D:"}));
+    EXPECT_EQ(fixture9x.Machine().OpenedPaths(),
+              (std::vector<std::string>{"\\\\.\\C:", "\\\\.\\D:"}));
     EXPECT_EQ(CCDRom::SelectTransport(fixture9x.Platform()), TRANSPORT_NONE);
     EXPECT_EQ(fixture9x.Machine().OpenedPaths().size(), 4u);
 

@@ -14,10 +14,10 @@
 namespace qv {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 using test::Cdrom;
 using test::NtMachine;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 
 class DetectSpeeds : public ::testing::Test {
 protected:

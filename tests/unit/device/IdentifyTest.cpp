@@ -10,9 +10,9 @@
 namespace qv {
 namespace {
 
-using ::testing::ElementsAre;
 using test::Cdrom;
 using test::NtMachine;
+using ::testing::ElementsAre;
 
 class Identify : public ::testing::Test {
 protected:
@@ -164,8 +164,8 @@ TEST_P(PageLocation, ThePageIsFoundBehindEitherHeaderWithOrWithoutDescriptors) {
 }
 
 INSTANTIATE_TEST_SUITE_P(HeaderForms, PageLocation,
-                         ::testing::Values(PageForm{true, 0}, PageForm{true, 8},
-                                           PageForm{false, 0}, PageForm{false, 8}));
+                         ::testing::Values(PageForm{true, 0}, PageForm{true, 8}, PageForm{false, 0},
+                                           PageForm{false, 8}));
 
 class ParseCapabilities : public ::testing::Test {
 protected:

@@ -1,7 +1,7 @@
 // The pass-through request blocks byte for byte, their completion, and the transport probe.
 #include "device/CDRomIOCTL.h"
-#include "tests/support/SimFixture.h"
 #include "tests/support/ScriptedDrives.h"
+#include "tests/support/SimFixture.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,9 +9,9 @@
 namespace qv {
 namespace {
 
-using ::testing::ElementsAre;
 using test::IoControlCall;
 using test::PostedEvent;
+using ::testing::ElementsAre;
 
 constexpr std::size_t H = PT_HEADER_SIZE;
 
@@ -74,8 +74,8 @@ TEST_F(PassThroughRequests, SetSpeedZeroAndMinusOneAskForTheMaximum) {
     for (const auto& call : Sent())
         if (const auto aCdb = CdbOf(call); aCdb[0] == SCSIOP_SET_CD_SPEED)
             aSetSpeeds.emplace_back(aCdb.begin(), aCdb.begin() + 4);
-    EXPECT_THAT(aSetSpeeds, ElementsAre(ElementsAre(0xBB, 0, 0xFF, 0xFF),
-                                        ElementsAre(0xBB, 0, 0xFF, 0xFF)));
+    EXPECT_THAT(aSetSpeeds,
+                ElementsAre(ElementsAre(0xBB, 0, 0xFF, 0xFF), ElementsAre(0xBB, 0, 0xFF, 0xFF)));
 }
 
 TEST_F(PassThroughRequests, ModeSenseTenReadsIntoTheDataAreaAfterTheReservedSenseArea) {
@@ -93,7 +93,8 @@ TEST_F(PassThroughRequests, ModeSenseTenReadsIntoTheDataAreaAfterTheReservedSens
     EXPECT_EQ(header.DataBufferOffset, H + 18);
     EXPECT_EQ(header.SenseInfoOffset, H);
     EXPECT_EQ(header.Lun, 1);
-    EXPECT_THAT(CdbOf(call), ElementsAre(0x5A, 0x20, 0x2A, 0, 0, 0, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 0));
+    EXPECT_THAT(CdbOf(call),
+                ElementsAre(0x5A, 0x20, 0x2A, 0, 0, 0, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 0));
     EXPECT_EQ(call.nInSize, H);
     EXPECT_EQ(call.nOutSize, H + 18 + 128);
 }
@@ -156,8 +157,8 @@ TEST_F(PassThroughRequests, ANonZeroScsiStatusCompletesWithCmdFailedNeverCmdErro
         return true;
     };
     m_device.SetSpeed(8, RQ_SET_SPEED);
-    EXPECT_EQ(m_events.Events().at(0), (PostedEvent{RQ_SET_SPEED, CMD_FAILED,
-                                                    reinterpret_cast<std::intptr_t>(&m_device)}));
+    EXPECT_EQ(m_events.Events().at(0),
+              (PostedEvent{RQ_SET_SPEED, CMD_FAILED, reinterpret_cast<std::intptr_t>(&m_device)}));
 }
 
 TEST_F(PassThroughRequests, AnUnopenableDeviceFailsItsRequestsWithoutCallingTheDriver) {

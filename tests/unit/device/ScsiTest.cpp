@@ -34,8 +34,10 @@ TEST(CommandBlocks, SetSpeedSends177KbPerXOrFfffForTheMaximum) {
     const std::vector<BYTE> aMaximum{0xBB, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_THAT(Bytes(MakeSetSpeedCdb(0)), ElementsAreArray(aMaximum));
     EXPECT_THAT(Bytes(MakeSetSpeedCdb(-1)), ElementsAreArray(aMaximum));
-    EXPECT_THAT(Bytes(MakeSetSpeedCdb(8)), ElementsAre(0xBB, 0, 0x05, 0x88, 0, 0, 0, 0, 0, 0, 0, 0));
-    EXPECT_THAT(Bytes(MakeSetSpeedCdb(48)), ElementsAre(0xBB, 0, 0x21, 0x30, 0, 0, 0, 0, 0, 0, 0, 0));
+    EXPECT_THAT(Bytes(MakeSetSpeedCdb(8)),
+                ElementsAre(0xBB, 0, 0x05, 0x88, 0, 0, 0, 0, 0, 0, 0, 0));
+    EXPECT_THAT(Bytes(MakeSetSpeedCdb(48)),
+                ElementsAre(0xBB, 0, 0x21, 0x30, 0, 0, 0, 0, 0, 0, 0, 0));
 }
 
 TEST(CommandBlocks, ASpeedBeyondTheFieldAsksForTheMaximumInsteadOfWrapping) {

@@ -3,6 +3,7 @@
 #include "device/CDRomList.h"
 #include "sim/MachineFile.h"
 #include "tests/support/AspiMachine.h"
+#include "tests/support/MachineFieldOf.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -22,12 +23,7 @@ constexpr const char* EXAMPLE = R"({ "platform": "9x",
             "order": "newestFirst" } })";
 
 std::string FieldOf(const std::string& strJson) {
-    try {
-        ParseMachine(strJson);
-    } catch (const CMachineFileError& error) {
-        return error.Field();
-    }
-    return "(accepted)";
+    return test::MachineFieldOf(strJson);
 }
 
 // The example with one piece of text replaced.

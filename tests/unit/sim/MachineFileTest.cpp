@@ -1,8 +1,9 @@
 // The machine file is an interface: its names and meanings are fixed, and a mistake in it is
 // reported with the field that holds it.
-#include "platform/DriveService.h"
 #include "sim/MachineFile.h"
+#include "platform/DriveService.h"
 #include "sim/SimMachine.h"
+#include "tests/support/MachineFieldOf.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -25,12 +26,7 @@ constexpr const char* EXAMPLE = R"({ "platform": "nt",
       "latencyMs": 0 } ] })";
 
 std::string FieldOf(const std::string& strJson) {
-    try {
-        ParseMachine(strJson);
-    } catch (const CMachineFileError& error) {
-        return error.Field();
-    }
-    return "(accepted)";
+    return test::MachineFieldOf(strJson);
 }
 
 TEST(MachineFile, ReadsTheDocumentedExample) {

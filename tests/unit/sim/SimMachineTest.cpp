@@ -1,8 +1,8 @@
 // The simulated machine must be indistinguishable from a real one through the drive service:
 // the port driver's checks on a request block, and the MMC drive's answers and quirks.
+#include "sim/SimMachine.h"
 #include "device/PassThrough.h"
 #include "device/Scsi.h"
-#include "sim/SimMachine.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -164,7 +164,8 @@ TEST(SimMmcDrive, ReportsPageFieldsAndHonoursTheAllocationLength) {
     EXPECT_EQ(ReadBigEndian16(aReply + 16 + 14), 1408);
 
     cdb.bytes[8] = 10; // allocation length 10
-    EXPECT_EQ(drive.Execute(cdb.bytes.data(), cdb.nLength, aReply, sizeof aReply).nTransferred, 10u);
+    EXPECT_EQ(drive.Execute(cdb.bytes.data(), cdb.nLength, aReply, sizeof aReply).nTransferred,
+              10u);
 }
 
 TEST(SimMachine, VolumePathsOpenOnlyOnTheNtFamily) {
