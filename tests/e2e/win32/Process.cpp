@@ -1,4 +1,4 @@
-#include "tests/e2e/Process.h"
+#include "tests/e2e/win32/Process.h"
 
 #include <fstream>
 #include <stdexcept>

@@ -1,7 +1,7 @@
 // The windowless save run of both programs, on a fresh registry: what it stores, what it says
 // when there is nothing to store, and how the demo program refuses a bad machine file.
-#include "tests/e2e/Process.h"
-#include "tests/e2e/RegistryReader.h"
+#include "tests/e2e/win32/Process.h"
+#include "tests/e2e/win32/RegistryReader.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "tests/e2e/RegistryReader.h"
+#include "tests/e2e/win32/RegistryReader.h"
 
 #include <cstring>
 
