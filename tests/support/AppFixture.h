@@ -46,11 +46,4 @@ protected:
     std::unique_ptr<CQuorvexApp> m_pApp;
 };
 
-// The bytes of a REG_SZ as the program stores it: the text and its terminating zero.
-inline StoredValue StoredText(std::string_view strText) {
-    std::vector<BYTE> aData(strText.begin(), strText.end());
-    aData.push_back(0);
-    return {REGTYPE_SZ, std::move(aData)};
-}
-
 } // namespace qv::test

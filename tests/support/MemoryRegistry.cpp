@@ -159,9 +159,7 @@ void CMemoryRegistry::PutDword(RegKey hRoot, const std::string& strKey, const st
 
 void CMemoryRegistry::PutString(RegKey hRoot, const std::string& strKey, const std::string& strName,
                                 const std::string& strText) {
-    std::vector<BYTE> aData(strText.begin(), strText.end());
-    aData.push_back(0);
-    Put(hRoot, strKey, strName, REGTYPE_SZ, std::move(aData));
+    Put(hRoot, strKey, strName, REGTYPE_SZ, StoredText(strText).aData);
 }
 
 std::optional<StoredValue> CMemoryRegistry::Get(RegKey hRoot, const std::string& strKey,

@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qv::test {
@@ -20,6 +21,13 @@ struct StoredValue {
     std::vector<BYTE> aData;
     bool operator==(const StoredValue&) const = default;
 };
+
+// The bytes of a REG_SZ as the program stores it: the text and its terminating zero.
+inline StoredValue StoredText(std::string_view strText) {
+    std::vector<BYTE> aData(strText.begin(), strText.end());
+    aData.push_back(0);
+    return {REGTYPE_SZ, std::move(aData)};
+}
 
 class CMemoryRegistry : public CRegistryService {
 public:

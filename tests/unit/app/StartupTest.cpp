@@ -110,36 +110,27 @@ TEST_F(AspiSaveRunTest, TheSaveRunWaitsForIdentificationOnTheManagersThread) {
 
 // No drive to work with.
 
-class NoDriveTest : public CAppFixture {
+class NoDriveTest : public CAppFixture, public ::testing::WithParamInterface<const char*> {
 protected:
     NoDriveTest() : CAppFixture(NtMachine({Volume("D:\\", DRIVETYPE_REMOVABLE)})) {}
-
-    void ExpectNoDriveExit() {
-        ASSERT_EQ(m_sim.Shell().Boxes().size(), 1u);
-        EXPECT_EQ(m_sim.Shell().Boxes()[0],
-                  (ShownMessageBox{NULL_WINDOW,
-                                   "Quorvex was failed to find any CD-ROM drives. Work finished.",
-                                   "Quorvex", MSGBOX_OK | MSGBOX_SYSTEMMODAL}));
-        EXPECT_EQ(m_sim.Shell().ExitCode(), 0u);
-        EXPECT_EQ(m_dialog.m_nRuns, 0);
-    }
 };
 
-TEST_F(NoDriveTest, TheSaveRunShowsTheMessageExitsWithZeroAndWritesNoDriveValue) {
-    const char* aArgs[] = {"Quorvex.exe", "/save"};
-    Construct().Startup(2, aArgs);
-    ExpectNoDriveExit();
+TEST_P(NoDriveTest, TheRunShowsTheMessageExitsWithZeroAndWritesNoDriveValue) {
+    const char* aArgs[] = {"Quorvex.exe", GetParam()};
+    EXPECT_FALSE(Construct().Startup(2, aArgs));
+    EXPECT_EQ(m_sim.Shell().Boxes(),
+              (std::vector<ShownMessageBox>{
+                  {NULL_WINDOW, "Quorvex was failed to find any CD-ROM drives. Work finished.",
+                   "Quorvex", MSGBOX_OK | MSGBOX_SYSTEMMODAL}}));
+    EXPECT_EQ(m_sim.Shell().ExitCode(), 0u);
+    EXPECT_EQ(m_dialog.m_nRuns, 0);
+    EXPECT_FALSE(m_pApp->m_bBootMode);
     EXPECT_EQ(Registry().Writes(),
               (std::vector<std::string>{"Keep_Speed", "RunOnboot", APP_NAME, "ExePath"}))
         << "only construction's own values";
 }
 
-TEST_F(NoDriveTest, TheBootRunEndsTheSameWayBeforeAnyWindow) {
-    const char* aArgs[] = {"Quorvex.exe", "/boot"};
-    Construct().Startup(2, aArgs);
-    ExpectNoDriveExit();
-    EXPECT_FALSE(m_pApp->m_bBootMode);
-}
+INSTANTIATE_TEST_SUITE_P(SaveAndBoot, NoDriveTest, ::testing::Values("/save", "/boot"));
 
 // The drive lists the application holds.
 

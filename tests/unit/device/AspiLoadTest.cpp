@@ -7,6 +7,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace qv::test {
 namespace {
 
@@ -16,62 +18,38 @@ using ::testing::Not;
 
 const sim::SimAspiCall TEST_BLOCK{SC_GET_DISK_INFO, 0, 0};
 
-sim::SimMachineConfig Answering(DWORD dwSupportInfo) {
-    auto machine = AspiMachine({AspiCdrom("E:\\", 0, 0)}, {0, 0});
-    machine.aspi.nSupportInfo = dwSupportInfo;
-    return machine;
-}
-
-TEST(AspiLoad, TheSupportInfoDecidesWhetherTheManagerIsTested) {
-    {
-        CSimFixture sim(Answering(0x0100)); // complete, but no host adapter
-        EXPECT_FALSE(CCDRomASPI::LoadAspi(sim.Machine().Aspi()));
-        EXPECT_THAT(sim.Machine().Aspi().Calls(), IsEmpty());
-        EXPECT_FALSE(sim.Machine().Aspi().IsLoaded());
-    }
-    {
-        CSimFixture sim(Answering(0xE800)); // no adapters
-        EXPECT_FALSE(CCDRomASPI::LoadAspi(sim.Machine().Aspi()));
-        EXPECT_THAT(sim.Machine().Aspi().Calls(), IsEmpty());
-        EXPECT_FALSE(sim.Machine().Aspi().IsLoaded());
-    }
-    {
-        CSimFixture sim(Answering(0x0102)); // two adapters
-        EXPECT_TRUE(CCDRomASPI::LoadAspi(sim.Machine().Aspi()));
-        EXPECT_THAT(sim.Machine().Aspi().Calls(), ::testing::ElementsAre(TEST_BLOCK));
-        EXPECT_TRUE(sim.Machine().Aspi().IsLoaded());
-    }
-}
-
-TEST(AspiLoad, TheTestBlockPassesWhenTheManagerAnswersIt) {
-    {
+TEST(AspiLoad, TheSupportInfoAndTheTestBlockDecideAndASuccessStaysLoaded) {
+    struct Case {
+        const char* pszWhat;
+        std::function<void(sim::SimMachineConfig&)> change;
+        bool bLoaded;
+        bool bTested; // the test block was sent
+    };
+    const Case aCases[] = {
+        {"0100h: complete, but no host adapter", [](auto& a) { a.aspi.nSupportInfo = 0x0100; },
+         false, false},
+        {"E800h: no adapters", [](auto& a) { a.aspi.nSupportInfo = 0xE800; }, false, false},
+        {"0102h: two adapters", [](auto& a) { a.aspi.nSupportInfo = 0x0102; }, true, true},
         // Nothing at adapter 0, target 0: SS_NO_DEVICE is an answer all the same.
-        CSimFixture sim(AspiMachine({AspiCdrom("E:\\", 0, 3)}));
-        EXPECT_TRUE(CCDRomASPI::LoadAspi(sim.Machine().Aspi()));
-    }
-    {
-        auto machine = AspiMachine({AspiCdrom("E:\\", 0, 0)});
-        machine.aspi.bDiskInfoFails = true;
+        {"test block answered SS_NO_DEVICE",
+         [](auto& a) {
+             a.aDrives[1].cdrom->aspi = sim::SimAspiAddress{0, 3};
+         },
+         true, true},
+        {"test block fails", [](auto& a) { a.aspi.bDiskInfoFails = true; }, false, true},
+        {"no library", [](auto& a) { a.aspi.bInstalled = false; }, false, false},
+        {"no entry point", [](auto& a) { a.aspi.bEntryPoints = false; }, false, false},
+    };
+    for (const Case& c : aCases) {
+        SCOPED_TRACE(c.pszWhat);
+        auto machine = AspiMachine({AspiCdrom("E:\\", 0, 0)}, {0, 0});
+        c.change(machine);
         CSimFixture sim(std::move(machine));
-        EXPECT_FALSE(CCDRomASPI::LoadAspi(sim.Machine().Aspi()));
-        EXPECT_FALSE(sim.Machine().Aspi().IsLoaded());
-    }
-}
-
-TEST(AspiLoad, AMissingLibraryOrEntryPointFails) {
-    {
-        auto machine = AspiMachine({AspiCdrom("E:\\", 0, 0)});
-        machine.aspi.bInstalled = false;
-        CSimFixture sim(std::move(machine));
-        EXPECT_FALSE(CCDRomASPI::LoadAspi(sim.Machine().Aspi()));
-    }
-    {
-        auto machine = AspiMachine({AspiCdrom("E:\\", 0, 0)});
-        machine.aspi.bEntryPoints = false;
-        CSimFixture sim(std::move(machine));
-        EXPECT_FALSE(CCDRomASPI::LoadAspi(sim.Machine().Aspi()));
-        EXPECT_THAT(sim.Machine().Aspi().Calls(), IsEmpty());
-        EXPECT_FALSE(sim.Machine().Aspi().IsLoaded());
+        EXPECT_EQ(CCDRomASPI::LoadAspi(sim.Machine().Aspi()), c.bLoaded);
+        EXPECT_EQ(sim.Machine().Aspi().Calls(), c.bTested
+                                                    ? std::vector<sim::SimAspiCall>{TEST_BLOCK}
+                                                    : std::vector<sim::SimAspiCall>{});
+        EXPECT_EQ(sim.Machine().Aspi().IsLoaded(), c.bLoaded);
     }
 }
 

@@ -66,47 +66,38 @@ TEST_F(DetectSpeeds, StepsDownThroughEveryAcceptedSpeedAndReturnsToTheFormerOne)
     EXPECT_EQ(m_pDevice->m_nCurSpeed, 24);
 }
 
-TEST_F(DetectSpeeds, ADriveAtItsOnlySpeedGetsOneEntryAndNoFinalSetSpeed) {
-    sim::SimCdromConfig drive;
-    drive.aSpeeds = {24};
-    drive.nCurrent = 24;
-    MakeDrive(drive);
-    m_pDevice->DetectSpeeds();
-    EXPECT_THAT(m_pDevice->GetSpeeds(), ElementsAre(SPEED_ENTRY{24, 4224}));
-    EXPECT_EQ(RequestedSpeeds().size(), 24u); // the maximum, then 23 down to 1
-    EXPECT_THAT(Events(), ElementsAre(RQ_DETECT_DONE));
-}
-
-TEST_F(DetectSpeeds, ADriveThatIgnoresSetSpeedGetsOneEntry) {
-    sim::SimCdromConfig drive;
-    drive.aSpeeds = {8, 16, 32};
-    drive.nCurrent = 32;
-    drive.setSpeed = sim::SetSpeedMode::Ignore;
-    MakeDrive(drive);
-    m_pDevice->DetectSpeeds();
-    EXPECT_THAT(m_pDevice->GetSpeeds(), ElementsAre(SPEED_ENTRY{32, 5632}));
-    EXPECT_THAT(Events(), ElementsAre(RQ_DETECT_DONE));
-}
-
-TEST_F(DetectSpeeds, ADriveThatRejectsSetSpeedStillEndsWithItsReport) {
-    sim::SimCdromConfig drive;
-    drive.aSpeeds = {8, 16};
-    drive.nCurrent = 16;
-    drive.setSpeed = sim::SetSpeedMode::Reject;
-    MakeDrive(drive);
-    m_pDevice->DetectSpeeds();
-    EXPECT_THAT(m_pDevice->GetSpeeds(), ElementsAre(SPEED_ENTRY{16, 2816}));
-    EXPECT_THAT(Events(), ElementsAre(RQ_DETECT_DONE));
-}
-
-TEST_F(DetectSpeeds, ADriveThatAlwaysReportsZeroEndsAfterTheFirstStep) {
-    sim::SimCdromConfig drive;
-    drive.bAlwaysReportsZero = true;
-    MakeDrive(drive);
-    m_pDevice->DetectSpeeds();
-    EXPECT_THAT(m_pDevice->GetSpeeds(), ElementsAre(SPEED_ENTRY{0, 0}));
-    EXPECT_THAT(RequestedSpeeds(), ElementsAre(0));
-    EXPECT_THAT(Events(), ElementsAre(RQ_DETECT_DONE));
+TEST_F(DetectSpeeds, DrivesThatKeepOneSpeedGetOneEntryAndNoFinalSetSpeed) {
+    struct Case {
+        const char* pszWhat;
+        std::vector<int> aAccepted;
+        sim::SetSpeedMode setSpeed;
+        bool bAlwaysReportsZero;
+        SPEED_ENTRY entry;
+        std::vector<int> aRequested; // empty: not checked
+    };
+    std::vector<int> aMaximumThenDown(24); // the maximum, then 23 down to 1
+    std::iota(aMaximumThenDown.rbegin(), aMaximumThenDown.rend() - 1, 1);
+    const Case aCases[] = {
+        {"at its only speed", {24}, sim::SetSpeedMode::Accept, false, {24, 4224}, aMaximumThenDown},
+        {"ignores set speed", {8, 16, 32}, sim::SetSpeedMode::Ignore, false, {32, 5632}, {}},
+        {"rejects set speed", {8, 16}, sim::SetSpeedMode::Reject, false, {16, 2816}, {}},
+        {"always reports 0", {4, 8, 16, 24, 32, 40}, sim::SetSpeedMode::Accept, true, {0, 0}, {0}},
+    };
+    for (const Case& c : aCases) {
+        SCOPED_TRACE(c.pszWhat);
+        sim::SimCdromConfig drive;
+        drive.aSpeeds = c.aAccepted;
+        drive.nCurrent = c.aAccepted.back();
+        drive.setSpeed = c.setSpeed;
+        drive.bAlwaysReportsZero = c.bAlwaysReportsZero;
+        MakeDrive(drive);
+        m_pDevice->DetectSpeeds();
+        EXPECT_THAT(m_pDevice->GetSpeeds(), ElementsAre(c.entry));
+        EXPECT_THAT(Events(), ElementsAre(RQ_DETECT_DONE));
+        if (!c.aRequested.empty()) {
+            EXPECT_EQ(RequestedSpeeds(), c.aRequested);
+        }
+    }
 }
 
 TEST_F(DetectSpeeds, AReportEqualToTheRequestIsRecordedAndTheNextRequestIsOneBelow) {

@@ -6,12 +6,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <set>
+#include <string>
+
 namespace qv {
 namespace {
 
 using test::IoControlCall;
 using test::PostedEvent;
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 
 constexpr std::size_t H = PT_HEADER_SIZE;
 
@@ -35,10 +40,6 @@ protected:
         std::memcpy(&header, call.aInput.data(), sizeof header);
         return header;
     }
-    static std::vector<BYTE> CdbOf(const IoControlCall& call) {
-        const auto header = HeaderOf(call);
-        return {std::begin(header.Cdb), std::end(header.Cdb)};
-    }
     void AnswerAddress(BYTE nPath, BYTE nTarget, BYTE nLun) {
         m_drives.answer = [=](DWORD dwCode, BYTE* pOut, DWORD) {
             if (dwCode == CTL_SCSI_GET_ADDRESS) {
@@ -50,87 +51,111 @@ protected:
     }
 };
 
-TEST_F(PassThroughRequests, SetSpeedCarriesTwelveCdbBytesAndNoDataArea) {
-    m_device.SetSpeed(8, RQ_SET_SPEED);
-    const auto call = Sent().at(0);
-    const auto header = HeaderOf(call);
+// Every header field of a request sent to path 3, target 5, LUN 1, and the buffer sizes.
+struct ExpectedRequest {
+    const char* pszWhat;
+    BYTE nCdbLength;
+    BYTE nDataIn;
+    DWORD nTransfer;
+    std::size_t nDataOffset;
+    std::size_t nSenseOffset;
+    std::vector<BYTE> aCdb; // all 16 bytes
+    std::size_t nOutSize;
+};
+
+void ExpectRequest(const IoControlCall& call, const ExpectedRequest& expected) {
+    SCOPED_TRACE(expected.pszWhat);
+    PASS_THROUGH_HEADER header;
+    std::memcpy(&header, call.aInput.data(), sizeof header);
     EXPECT_EQ(header.Length, H);
-    EXPECT_EQ(header.CdbLength, 12);
-    EXPECT_EQ(header.DataIn, SCSI_IOCTL_DATA_UNSPECIFIED);
-    EXPECT_EQ(header.DataTransferLength, 0u);
-    EXPECT_EQ(header.DataBufferOffset, 0u);
-    EXPECT_EQ(header.SenseInfoOffset, 0u);
-    EXPECT_EQ(header.SenseInfoLength, 0);
-    EXPECT_EQ(header.TimeOutValue, 20u);
-    EXPECT_THAT(CdbOf(call), ElementsAre(0xBB, 0, 0x05, 0x88, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
-    EXPECT_EQ(call.nInSize, H);
-    EXPECT_EQ(call.nOutSize, H);
-}
-
-TEST_F(PassThroughRequests, SetSpeedZeroAndMinusOneAskForTheMaximum) {
-    m_device.SetSpeed(0, RQ_SET_SPEED);
-    m_device.SetSpeed(-1, RQ_SET_SPEED);
-    std::vector<std::vector<BYTE>> aSetSpeeds;
-    for (const auto& call : Sent())
-        if (const auto aCdb = CdbOf(call); aCdb[0] == SCSIOP_SET_CD_SPEED)
-            aSetSpeeds.emplace_back(aCdb.begin(), aCdb.begin() + 4);
-    EXPECT_THAT(aSetSpeeds,
-                ElementsAre(ElementsAre(0xBB, 0, 0xFF, 0xFF), ElementsAre(0xBB, 0, 0xFF, 0xFF)));
-}
-
-TEST_F(PassThroughRequests, ModeSenseTenReadsIntoTheDataAreaAfterTheReservedSenseArea) {
-    {
-        auto lock = m_device.Lock();
-        m_device.m_bModeSense10 = true;
-        m_device.m_nLun = 1;
-    }
-    m_device.ModeSense(RQ_REFRESH_CAPS);
-    const auto call = Sent().at(0);
-    const auto header = HeaderOf(call);
-    EXPECT_EQ(header.CdbLength, 10);
-    EXPECT_EQ(header.DataIn, SCSI_IOCTL_DATA_IN);
-    EXPECT_EQ(header.DataTransferLength, 128u);
-    EXPECT_EQ(header.DataBufferOffset, H + 18);
-    EXPECT_EQ(header.SenseInfoOffset, H);
+    EXPECT_EQ(header.ScsiStatus, 0);
+    EXPECT_EQ(header.PathId, 3);
+    EXPECT_EQ(header.TargetId, 5);
     EXPECT_EQ(header.Lun, 1);
-    EXPECT_THAT(CdbOf(call),
-                ElementsAre(0x5A, 0x20, 0x2A, 0, 0, 0, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 0));
+    EXPECT_EQ(header.CdbLength, expected.nCdbLength);
+    EXPECT_EQ(header.SenseInfoLength, 0);
+    EXPECT_EQ(header.DataIn, expected.nDataIn);
+    EXPECT_EQ(header.DataTransferLength, expected.nTransfer);
+    EXPECT_EQ(header.TimeOutValue, 20u);
+    EXPECT_EQ(header.DataBufferOffset, expected.nDataOffset);
+    EXPECT_EQ(header.SenseInfoOffset, expected.nSenseOffset);
+    EXPECT_THAT(header.Cdb, ElementsAreArray(expected.aCdb));
     EXPECT_EQ(call.nInSize, H);
-    EXPECT_EQ(call.nOutSize, H + 18 + 128);
+    EXPECT_EQ(call.nOutSize, expected.nOutSize);
 }
 
-TEST_F(PassThroughRequests, ModeSenseSixByDefault) {
-    m_device.ModeSense(RQ_REFRESH_CAPS);
-    const auto call = Sent().at(0);
-    EXPECT_EQ(HeaderOf(call).CdbLength, 6);
-    EXPECT_THAT(CdbOf(call), ElementsAre(0x1A, 0, 0x2A, 0, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
-}
-
-TEST_F(PassThroughRequests, InquiryGoesToTheAddressTheOsReportsAndMarksTheDriveUsable) {
+TEST_F(PassThroughRequests, RequestsAreBuiltByteForByteForTheAddressTheOsReports) {
     AnswerAddress(3, 5, 1);
     m_device.Inquiry();
     ASSERT_EQ(Sent(CTL_SCSI_GET_ADDRESS).size(), 1u);
     EXPECT_EQ(Sent(CTL_SCSI_GET_ADDRESS)[0].nOutSize, 8u);
-    const auto call = Sent().at(0);
-    const auto header = HeaderOf(call);
-    EXPECT_EQ(header.PathId, 3);
-    EXPECT_EQ(header.TargetId, 5);
-    EXPECT_EQ(header.Lun, 1);
-    EXPECT_EQ(header.CdbLength, 6);
-    EXPECT_EQ(header.DataIn, SCSI_IOCTL_DATA_IN);
-    EXPECT_EQ(header.DataTransferLength, 96u);
-    EXPECT_EQ(header.DataBufferOffset, H);
-    EXPECT_EQ(header.SenseInfoOffset, 0u);
-    EXPECT_THAT(CdbOf(call), ElementsAre(0x12, 0x20, 0, 0, 0x60, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
-    EXPECT_EQ(call.nOutSize, H + 96);
+    ExpectRequest(Sent().at(0), {"INQUIRY",
+                                 6,
+                                 SCSI_IOCTL_DATA_IN,
+                                 96,
+                                 H,
+                                 0,
+                                 {0x12, 0x20, 0, 0, 0x60, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                                 H + 96});
     EXPECT_EQ(m_device.m_nHaId, 3);
     EXPECT_EQ(m_device.m_nTarget, 5);
+
+    const auto SetSpeed = [](const char* pszWhat, int nSpeed, BYTE nHigh, BYTE nLow) {
+        return std::pair{[=](CCDRomIOCTL& device) { device.SetSpeed(nSpeed, RQ_SET_SPEED); },
+                         ExpectedRequest{pszWhat,
+                                         12,
+                                         SCSI_IOCTL_DATA_UNSPECIFIED,
+                                         0,
+                                         0,
+                                         0,
+                                         {0xBB, 0, nHigh, nLow, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                                         H}};
+    };
+    const auto ModeSense = [](bool bModeSense10) {
+        return [=](CCDRomIOCTL& device) {
+            {
+                auto lock = device.Lock();
+                device.m_bModeSense10 = bModeSense10;
+            }
+            device.ModeSense(RQ_REFRESH_CAPS);
+        };
+    };
+    const std::vector<std::pair<std::function<void(CCDRomIOCTL&)>, ExpectedRequest>> aRequests{
+        {ModeSense(false),
+         {"MODE SENSE(6)",
+          6,
+          SCSI_IOCTL_DATA_IN,
+          128,
+          H + 18,
+          H,
+          {0x1A, 0x20, 0x2A, 0, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+          H + 18 + 128}},
+        {ModeSense(true),
+         {"MODE SENSE(10)",
+          10,
+          SCSI_IOCTL_DATA_IN,
+          128,
+          H + 18,
+          H,
+          {0x5A, 0x20, 0x2A, 0, 0, 0, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 0},
+          H + 18 + 128}},
+        SetSpeed("set speed 8", 8, 0x05, 0x88),
+        SetSpeed("set speed 48", 48, 0x21, 0x30),
+        SetSpeed("set speed 0", 0, 0xFF, 0xFF),
+        SetSpeed("set speed -1", -1, 0xFF, 0xFF),
+    };
+    for (const auto& [send, expected] : aRequests) {
+        m_drives.aCalls.clear();
+        send(m_device);
+        ExpectRequest(Sent().at(0), expected);
+    }
 }
 
 TEST_F(PassThroughRequests, ARefusedAddressQueryStillSendsInquiryToPathZero) {
     m_drives.answer = [](DWORD dwCode, BYTE*, DWORD) { return dwCode != CTL_SCSI_GET_ADDRESS; };
     m_device.Inquiry();
     const auto header = HeaderOf(Sent().at(0));
+    EXPECT_EQ(header.CdbLength, 6);
     EXPECT_EQ(header.PathId, 0);
     EXPECT_EQ(header.TargetId, 0);
     EXPECT_EQ(header.Lun, 0);
@@ -168,35 +193,30 @@ TEST_F(PassThroughRequests, AnUnopenableDeviceFailsItsRequestsWithoutCallingTheD
     EXPECT_EQ(m_events.Events()[0].nStatus, CMD_FAILED);
 }
 
-class PassThroughProbe : public ::testing::Test {
-protected:
-    test::CScriptedDrives m_drives;
-};
-
-TEST_F(PassThroughProbe, SucceedsWhenCAnswersTheAddressQuery) {
-    EXPECT_TRUE(CCDRomIOCTL::ProbePassThrough(m_drives));
-    EXPECT_THAT(m_drives.aOpened, ElementsAre("\\\\.\\C:"));
-    EXPECT_EQ(m_drives.nOpenHandles, 0);
-}
-
-TEST_F(PassThroughProbe, FailsWithoutTryingDWhenCOpensButRefusesTheQuery) {
-    m_drives.openablePaths = {"\\\\.\\C:", "\\\\.\\D:"};
-    m_drives.answer = [](DWORD, BYTE*, DWORD) { return false; };
-    EXPECT_FALSE(CCDRomIOCTL::ProbePassThrough(m_drives));
-    EXPECT_THAT(m_drives.aOpened, ElementsAre("\\\\.\\C:"));
-    EXPECT_EQ(m_drives.nOpenHandles, 0);
-}
-
-TEST_F(PassThroughProbe, TriesDWhenCDoesNotOpen) {
-    m_drives.openablePaths = {"\\\\.\\D:"};
-    EXPECT_TRUE(CCDRomIOCTL::ProbePassThrough(m_drives));
-    EXPECT_THAT(m_drives.aOpened, ElementsAre("\\\\.\\C:", "\\\\.\\D:"));
-}
-
-TEST_F(PassThroughProbe, FailsWhenNeitherOpens) {
-    m_drives.openablePaths.clear();
-    EXPECT_FALSE(CCDRomIOCTL::ProbePassThrough(m_drives));
-    EXPECT_TRUE(m_drives.aCalls.empty());
+TEST(PassThroughProbe, OpensCThenDAndStopsAtTheFirstThatOpens) {
+    struct Case {
+        const char* pszWhat;
+        std::set<std::string> openable;
+        bool bAnswers;
+        bool bAvailable;
+        std::vector<std::string> aOpened;
+    };
+    const Case aCases[] = {
+        {"C: answers", {"\\\\.\\C:"}, true, true, {"\\\\.\\C:"}},
+        {"C: opens but refuses the query", {"\\\\.\\C:", "\\\\.\\D:"}, false, false, {"\\\\.\\C:"}},
+        {"C: does not open", {"\\\\.\\D:"}, true, true, {"\\\\.\\C:", "\\\\.\\D:"}},
+        {"neither opens", {}, true, false, {"\\\\.\\C:", "\\\\.\\D:"}},
+    };
+    for (const Case& c : aCases) {
+        SCOPED_TRACE(c.pszWhat);
+        test::CScriptedDrives drives;
+        drives.openablePaths = c.openable;
+        drives.answer = [&](DWORD, BYTE*, DWORD) { return c.bAnswers; };
+        EXPECT_EQ(CCDRomIOCTL::ProbePassThrough(drives), c.bAvailable);
+        EXPECT_EQ(drives.aOpened, c.aOpened);
+        EXPECT_EQ(drives.nOpenHandles, 0);
+        EXPECT_EQ(drives.aCalls.size(), c.openable.empty() ? 0u : 1u);
+    }
 }
 
 } // namespace

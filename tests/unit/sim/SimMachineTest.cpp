@@ -37,15 +37,19 @@ protected:
                                            nOutSize, &nReturned);
     }
     bool Send(CPassThroughRequest& request) { return Send(request, request.OutputLength()); }
-    void Edit(CPassThroughRequest& request, auto change) {
+    // The request with its Length filled in, as the device code sends it, then changed.
+    static CPassThroughRequest Ready(CPassThroughRequest request, auto change) {
         auto header = request.Header();
         header.Length = static_cast<WORD>(PT_HEADER_SIZE);
         change(header);
         request.SetHeader(header);
+        return request;
+    }
+    static CPassThroughRequest Ready(CPassThroughRequest request) {
+        return Ready(std::move(request), [](auto&) {});
     }
     int SpeedAfterRequesting(int nSpeed) {
-        auto request = CPassThroughRequest::SetSpeed(nSpeed);
-        Edit(request, [](auto&) {});
+        auto request = Ready(CPassThroughRequest::SetSpeed(nSpeed));
         EXPECT_TRUE(Send(request));
         return m_pMachine->Drive('E')->CurrentSpeed();
     }
@@ -55,8 +59,7 @@ protected:
 };
 
 TEST_F(SimPassThrough, AWellFormedInquiryIsAnswered) {
-    auto request = CPassThroughRequest::Inquiry(0);
-    Edit(request, [](auto&) {});
+    auto request = Ready(CPassThroughRequest::Inquiry(0));
     ASSERT_TRUE(Send(request));
     EXPECT_EQ(request.Header().ScsiStatus, SCSISTAT_GOOD);
     EXPECT_EQ(request.Header().DataTransferLength, 96u);
@@ -78,22 +81,16 @@ TEST_F(SimPassThrough, MalformedBlocksFailTheIoControl) {
         },
     };
     for (std::size_t i = 0; i < aBreakages.size(); ++i) {
-        auto request = CPassThroughRequest::Inquiry(0);
-        Edit(request, aBreakages[i]);
+        auto request = Ready(CPassThroughRequest::Inquiry(0), aBreakages[i]);
         EXPECT_FALSE(Send(request, static_cast<DWORD>(request.Size()))) << "breakage " << i;
     }
+    auto request = Ready(CPassThroughRequest::Inquiry(0));
+    EXPECT_FALSE(Send(request, static_cast<DWORD>(PT_HEADER_SIZE + 95))) << "output too short";
     EXPECT_TRUE(m_pMachine->Drive('E')->Commands().empty());
 }
 
-TEST_F(SimPassThrough, AnOutputBufferShorterThanTheDataAreaFails) {
-    auto request = CPassThroughRequest::Inquiry(0);
-    Edit(request, [](auto&) {});
-    EXPECT_FALSE(Send(request, static_cast<DWORD>(PT_HEADER_SIZE + 95)));
-}
-
 TEST_F(SimPassThrough, ClosedOrUnknownHandlesFail) {
-    auto request = CPassThroughRequest::SetSpeed(8);
-    Edit(request, [](auto&) {});
+    auto request = Ready(CPassThroughRequest::SetSpeed(8));
     m_pMachine->CloseHandle(m_hDevice);
     EXPECT_FALSE(Send(request));
     m_hDevice = INVALID_DEVICE_HANDLE;
@@ -116,8 +113,7 @@ TEST_F(SimPassThrough, ARejectingDriveAnswersIllegalRequestInvalidOpcode) {
     SimCdromConfig cdrom;
     cdrom.setSpeed = SetSpeedMode::Reject;
     Make(cdrom);
-    auto request = CPassThroughRequest::SetSpeed(8);
-    Edit(request, [](auto&) {});
+    auto request = Ready(CPassThroughRequest::SetSpeed(8));
     ASSERT_TRUE(Send(request));
     EXPECT_EQ(request.Header().ScsiStatus, SCSISTAT_CHECK_CONDITION);
     EXPECT_EQ(m_pMachine->Drive('E')->CurrentSpeed(), 40);
@@ -127,8 +123,8 @@ TEST_F(SimPassThrough, ModeSense6RejectionIsDeliveredAsSenseWhenSenseIsAskedFor)
     SimCdromConfig cdrom;
     cdrom.bModeSense6 = false;
     Make(cdrom);
-    auto request = CPassThroughRequest::ModeSense(0, false);
-    Edit(request, [](auto& h) { h.SenseInfoLength = 18; });
+    auto request =
+        Ready(CPassThroughRequest::ModeSense(0, false), [](auto& h) { h.SenseInfoLength = 18; });
     ASSERT_TRUE(Send(request));
     EXPECT_EQ(request.Header().ScsiStatus, SCSISTAT_CHECK_CONDITION);
     const BYTE* pSense = request.Data() + PT_HEADER_SIZE;
@@ -168,21 +164,17 @@ TEST(SimMmcDrive, ReportsPageFieldsAndHonoursTheAllocationLength) {
               10u);
 }
 
-TEST(SimMachine, VolumePathsOpenOnlyOnTheNtFamily) {
+TEST(SimMachine, VolumePathsOpenOnlyOnTheNtFamilyAndShortDriveStringBuffersGetTheSize) {
     auto config = OneDrive({});
     CSimMachine nt(config);
     EXPECT_NE(nt.CreateFile("\\\\.\\E:", 0, 0, 0, 0), INVALID_DEVICE_HANDLE);
     EXPECT_EQ(nt.CreateFile("\\\\.\\Q:", 0, 0, 0, 0), INVALID_DEVICE_HANDLE);
     EXPECT_EQ(nt.CreateFile("E:\\", 0, 0, 0, 0), INVALID_DEVICE_HANDLE);
+    char szRoots[4] = {};
+    EXPECT_EQ(nt.GetLogicalDriveStrings(sizeof szRoots, szRoots), 5u);
     config.platform = SimPlatform::Win9x;
     CSimMachine win9x(config);
     EXPECT_EQ(win9x.CreateFile("\\\\.\\E:", 0, 0, 0, 0), INVALID_DEVICE_HANDLE);
-}
-
-TEST(SimMachine, TheDriveStringsCallReportsTheSizeNeededWhenTheBufferIsShort) {
-    CSimMachine machine(OneDrive({}));
-    char szRoots[4] = {};
-    EXPECT_EQ(machine.GetLogicalDriveStrings(sizeof szRoots, szRoots), 5u);
 }
 
 } // namespace
