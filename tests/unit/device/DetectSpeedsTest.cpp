@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <numeric>
-#include <thread>
 
 namespace qv {
 namespace {
@@ -170,21 +169,6 @@ TEST(DetectSpeedsTwice, ASecondDetectionInsideTheFirstKeepsTheListWhole) {
     }
     const auto aCodes = fixture.Events().Codes();
     EXPECT_EQ(std::count(aCodes.begin(), aCodes.end(), RQ_DETECT_DONE), 2);
-}
-
-TEST(DetectSpeedsTwice, TwoThreadsDetectingOneDriveLeaveAConsistentList) {
-    sim::SimCdromConfig drive;
-    drive.aSpeeds = {4, 8, 16, 24, 32, 40};
-    drive.nCurrent = 40;
-    test::CSimFixture fixture(NtMachine({Cdrom("E:\\", drive)}));
-    CCDRomIOCTL device(fixture.Platform(), "E:\\");
-    std::thread other([&] { device.DetectSpeeds(); });
-    device.DetectSpeeds();
-    other.join();
-    for (const auto& entry : device.GetSpeeds())
-        EXPECT_THAT(drive.aSpeeds, ::testing::Contains(entry.nSpeed));
-    EXPECT_EQ(fixture.Events().Codes().size() >= 2, true);
-    EXPECT_EQ(fixture.Machine().OpenHandleCount(), 0);
 }
 
 class RateForSpeed : public DetectSpeeds {};
