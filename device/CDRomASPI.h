@@ -4,7 +4,7 @@
 // pending list, so that the post routine finds the device that sent it.
 #pragma once
 
-#include "device/Aspi.h"
+#include "platform/AspiLayout.h"
 #include "device/CDRom.h"
 
 #include <chrono>

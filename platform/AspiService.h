@@ -1,5 +1,5 @@
 // ASPI for Win32: the installed WNASPI32 library and its two entry points. The request blocks
-// themselves are laid out by the drive code (device/Aspi.h); this side only carries them.
+// themselves are laid out in platform/AspiLayout.h; this side only carries them.
 #pragma once
 
 #include "platform/Types.h"

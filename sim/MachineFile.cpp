@@ -1,6 +1,6 @@
 #include "sim/MachineFile.h"
 
-#include "device/Aspi.h"
+#include "platform/AspiLayout.h"
 #include "platform/DriveService.h"
 
 #include <nlohmann/json.hpp>

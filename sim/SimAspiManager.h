@@ -5,7 +5,7 @@
 // may hold them back and release them when it chooses.
 #pragma once
 
-#include "device/Aspi.h"
+#include "platform/AspiLayout.h"
 #include "platform/AspiService.h"
 #include "sim/SimConfig.h"
 #include "sim/SimMmcDrive.h"

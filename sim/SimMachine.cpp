@@ -1,6 +1,6 @@
 #include "sim/SimMachine.h"
 
-#include "device/PassThrough.h"
+#include "platform/PassThroughLayout.h"
 
 #include <algorithm>
 #include <cctype>
@@ -142,7 +142,7 @@ bool CSimMachine::PassThrough(const Volume& volume, void* pIn, DWORD nInSize, vo
     PASS_THROUGH_HEADER header;
     std::memcpy(&header, pIn, sizeof header);
     if (header.Length != PT_HEADER_SIZE || header.CdbLength == 0 ||
-        header.CdbLength > MAX_CDB_SIZE || header.DataIn > SCSI_IOCTL_DATA_UNSPECIFIED)
+        header.CdbLength > PT_CDB_SIZE || header.DataIn > SCSI_IOCTL_DATA_UNSPECIFIED)
         return false;
     if (header.DataTransferLength > 0 &&
         !AreaInside(header.DataBufferOffset, header.DataTransferLength, nOutSize))

@@ -1,6 +1,6 @@
 #include "platform/win32/Win32Aspi.h"
 
-#include "device/Aspi.h"
+#include "platform/AspiLayout.h"
 
 #include <cstring>
 

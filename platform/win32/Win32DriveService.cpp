@@ -1,8 +1,8 @@
 #include "platform/win32/Win32DriveService.h"
 
-#include "device/PassThrough.h"
+#include "platform/PassThroughLayout.h"
 
-// After PassThrough.h: <ntddscsi.h> defines SCSI_IOCTL_DATA_IN and its kin as macros, which would
+// After PassThroughLayout.h: <ntddscsi.h> defines SCSI_IOCTL_DATA_IN and its kin as macros, which would
 // rewrite the portable constants of the same names.
 #include "platform/win32/Win32.h"
 

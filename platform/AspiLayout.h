@@ -1,6 +1,7 @@
-// The request blocks of ASPI for Win32, laid out as the platform lays them out: the pointers of
-// the SCSI command block are 4 bytes in 32-bit processes, which the ASPI managers are built for,
-// and the 32-bit form is pinned below. The other blocks hold no pointer and have one layout.
+// The request blocks of ASPI for Win32, packed to 1 byte as the published header packs them. The
+// pointers of the SCSI command block make its layout differ between 32-bit processes, which the
+// ASPI managers are built for, and 64-bit ones; both forms are pinned below. The other blocks
+// hold no pointer and have one layout.
 #pragma once
 
 #include "platform/Types.h"
@@ -41,6 +42,8 @@ inline int SupportAdapters(DWORD dwSupportInfo) {
     return static_cast<int>(dwSupportInfo & 0xFF);
 }
 
+#pragma pack(push, 1)
+
 struct SRB_ExecSCSICmd;
 // The manager calls a post routine on its own thread with the completed block.
 using ASPI_POST_PROC = void (*)(SRB_ExecSCSICmd* pSrb);
@@ -66,15 +69,20 @@ struct SRB_ExecSCSICmd {
     BYTE SenseArea[ASPI_SENSE_LEN + 2];
 };
 
+// Offset of each member after the buffer pointer in a 32-bit and in a 64-bit process.
+constexpr std::size_t AspiOffset(std::size_t n32, std::size_t n64) {
+    return sizeof(void*) == 4 ? n32 : n64;
+}
 static_assert(offsetof(SRB_ExecSCSICmd, SRB_Target) == 8);
 static_assert(offsetof(SRB_ExecSCSICmd, SRB_BufLen) == 12);
 static_assert(offsetof(SRB_ExecSCSICmd, SRB_BufPointer) == 16);
-static_assert(offsetof(SRB_ExecSCSICmd, SRB_SenseLen) == 20 || sizeof(void*) != 4);
-static_assert(offsetof(SRB_ExecSCSICmd, SRB_CDBLen) == 21 || sizeof(void*) != 4);
-static_assert(offsetof(SRB_ExecSCSICmd, SRB_PostProc) == 24 || sizeof(void*) != 4);
-static_assert(offsetof(SRB_ExecSCSICmd, CDBByte) == 48 || sizeof(void*) != 4);
-static_assert(offsetof(SRB_ExecSCSICmd, SenseArea) == 64 || sizeof(void*) != 4);
-static_assert(sizeof(SRB_ExecSCSICmd) == 80 || sizeof(void*) != 4);
+static_assert(offsetof(SRB_ExecSCSICmd, SRB_SenseLen) == AspiOffset(20, 24));
+static_assert(offsetof(SRB_ExecSCSICmd, SRB_CDBLen) == AspiOffset(21, 25));
+static_assert(offsetof(SRB_ExecSCSICmd, SRB_TargStat) == AspiOffset(23, 27));
+static_assert(offsetof(SRB_ExecSCSICmd, SRB_PostProc) == AspiOffset(24, 28));
+static_assert(offsetof(SRB_ExecSCSICmd, CDBByte) == AspiOffset(48, 56));
+static_assert(offsetof(SRB_ExecSCSICmd, SenseArea) == AspiOffset(64, 72));
+static_assert(sizeof(SRB_ExecSCSICmd) == AspiOffset(80, 88));
 
 struct SRB_HAInquiry {
     BYTE SRB_Cmd;
@@ -111,8 +119,7 @@ struct SRB_GetDiskInfo {
 static_assert(offsetof(SRB_GetDiskInfo, SRB_Int13HDriveInfo) == 11);
 static_assert(sizeof(SRB_GetDiskInfo) == 64);
 
-// The published block puts a 4-byte timeout at offset 10.
-#pragma pack(push, 1)
+// The 4-byte timeout sits at offset 10.
 struct SRB_GetSetTimeouts {
     BYTE SRB_Cmd;
     BYTE SRB_Status;
@@ -124,9 +131,10 @@ struct SRB_GetSetTimeouts {
     DWORD SRB_Timeout; // seconds
     BYTE SRB_Rsvd1[50];
 };
-#pragma pack(pop)
 
 static_assert(offsetof(SRB_GetSetTimeouts, SRB_Timeout) == 10);
 static_assert(sizeof(SRB_GetSetTimeouts) == 64);
+
+#pragma pack(pop)
 
 } // namespace qv
