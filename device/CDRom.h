@@ -3,17 +3,21 @@
 // subclass only carries a block to the drive and hands the completion back to OnCommandComplete.
 #pragma once
 
+#include "device/Scsi.h"
 #include "platform/Platform.h"
 #include "platform/Types.h"
 
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace qv {
+
+class CDriveService;
 
 // Request codes; the same numbers are the event codes of WM_DEVICE_EVENT.
 enum : int {
@@ -50,6 +54,36 @@ struct SPEED_ENTRY {
     bool operator==(const SPEED_ENTRY&) const = default;
 };
 
+// A copy of the members a view shows, all taken under one hold of the device's lock.
+struct DRIVE_STATE {
+    std::string strDrive;
+    std::string strVendor;
+    std::string strProduct;
+    std::string strRevision;
+    std::string strVendorInfo;
+    bool bUsable = false;
+    bool bRemovable = false;
+    bool bLocked = false;
+    int nHaId = 0;
+    int nTarget = 0;
+    int nLun = 0;
+    int nMaxSpeed = 0;
+    int nCurSpeed = 0;
+    int nSelSpeed = 0;
+    int nCurRate = 0;
+    int nKeepSpeed = 0;
+    bool bDetecting = false;
+    std::vector<SPEED_ENTRY> aSpeeds;
+};
+
+// The tray threads of one device; shared with them, so that a thread still blocked in the OS
+// when its device goes ends without touching the device.
+struct TRAY_THREADS {
+    std::mutex lock;
+    std::condition_variable cvEnded;
+    int nRunning = 0;
+};
+
 class CCDRom {
 public:
     CCDRom(const CPlatform& platform, std::string_view strRoot);
@@ -64,17 +98,18 @@ public:
     virtual void ModeSense(int nRequest);
     virtual bool OnDetectStep(int nRequest);
 
-    // The completion dispatcher. pSense, when given, holds SENSE_SIZE bytes; pData is the
-    // command's data buffer: INQUIRY_REPLY_SIZE bytes for RQ_INQUIRY, MODE_SENSE_REPLY_SIZE
-    // for the capability reads, unused (may be null) for set-speed requests.
-    void OnCommandComplete(int nRequest, int nStatus, const BYTE* pSense, const BYTE* pData);
+    // The completion dispatcher. sense holds the sense data delivered with a CMD_ERROR; data is
+    // what the command read: the INQUIRY reply, or the MODE SENSE reply for the capability
+    // reads, and empty for set-speed requests or a request the transport could not deliver.
+    void OnCommandComplete(int nRequest, int nStatus, ReplyBytes sense, ReplyBytes data);
 
-    void ParseInquiry(const BYTE* pReply);
-    void ParseCapabilities(const BYTE* pPage);
+    void ParseInquiry(ReplyBytes reply);
+    void ParseCapabilities(ReplyBytes page);
     void PostDeviceEvent(int nEvent, int nStatus);
     int GetRateForSpeed(int nSpeed) const;
 
-    void OpenDevice();
+    // Counted: only an open that succeeded (true) is to be paired with CloseDevice.
+    bool OpenDevice();
     void CloseDevice();
     DeviceHandle GetHandle() const;
 
@@ -82,15 +117,28 @@ public:
     void SetMediaLock(bool bLock);
     // Whether a thread was started to eject (or, on the NT family, load) the tray.
     bool StartTrayThread(bool bEject);
-    // Returns once every tray thread of this device has ended; the destructor waits so too.
-    void WaitForTrayThreads();
+    // Whether every tray thread of this device has ended within nLimit. The destructor waits
+    // so too, up to TRAY_WAIT_LIMIT, and then lets a thread blocked in the OS end on its own.
+    bool WaitForTrayThreads(std::chrono::milliseconds nLimit);
+    static constexpr std::chrono::milliseconds TRAY_WAIT_LIMIT{2000};
 
-    // Members the dispatcher writes on a completion thread are guarded by this lock; a reader
-    // on another thread holds it while it reads them.
-    [[nodiscard]] std::unique_lock<std::mutex> Lock() const {
-        return std::unique_lock<std::mutex>(m_lock);
-    }
+    // The locking rule. The members below that a completion or tray thread writes (the drive's
+    // identification, speeds, address, lock state and the two flags) are guarded by a private
+    // lock. Code outside this class reads them only through Snapshot() and the accessors here
+    // and writes them only through the setters; each takes the lock for itself and calls
+    // nothing that takes it again, so no caller can hold it across another call. The members
+    // stay public for the single-threaded steps of construction and for tests of a transport
+    // that completes on the calling thread.
+    DRIVE_STATE Snapshot() const;
     std::vector<SPEED_ENTRY> GetSpeeds() const;
+    bool IsUsable() const;
+    void SetUsable(bool bUsable);
+    // Gives the drive the address a scan found and marks it usable, unless it was so already.
+    bool ClaimAddress(int nHaId, int nTarget, int nLun);
+    void SetSelSpeed(int nSpeed);
+    // The speed to save becomes the one the drive runs at now.
+    void SelectCurrentSpeed();
+    void SetKeepSpeed(int nSpeed);
 
     // Sends INQUIRY and marks the identification chain that it starts as pending until the
     // chain's last event; only for a transport that carries commands, since without one the
@@ -135,37 +183,62 @@ public:
     int m_nKeepSpeed = 0; // the main dialog's own
 
 protected:
+    [[nodiscard]] std::unique_lock<std::mutex> Lock() const {
+        return std::unique_lock<std::mutex>(m_lock);
+    }
+    // Sends one request of a chain; a send that throws ends the chain as a completion would.
+    template <typename Send> void SendStep(int nRequest, Send send) noexcept {
+        try {
+            send();
+        } catch (...) {
+            EndChain(nRequest);
+        }
+    }
+    // A request of a chain will never complete: the chain it belonged to has ended.
+    void EndChain(int nRequest) noexcept;
+
     CPlatform m_platform;
 
 private:
-    void ParseCapabilityReply(const BYTE* pData);
-    void CompleteIdentifyCaps(int nStatus, const BYTE* pSense, const BYTE* pData);
-    void NtTrayThread();
-    void EndTrayThread();
+    bool ParseCapabilityReply(ReplyBytes data);
+    void CompleteIdentifyCaps(int nStatus, ReplyBytes sense, ReplyBytes data);
+    void CompleteDetectStep(int nRequest, int nStatus);
+    void EndIdentification() noexcept;
+    void StartQueuedDetection();
+    static void NtTrayThread(CDriveService& drives, const std::string& strPath, bool bEject,
+                             bool bWasLocked);
     bool SetVolumeLockWin9x(bool bLock);
     void KeepVwin32(DeviceHandle hVwin32);
 
     mutable std::mutex m_lock;
-    // Guarded by m_lock: an identification chain was started and has not ended yet.
+    // Guarded by m_lock: an identification chain, and a speed detection, was started and has
+    // not ended yet.
     bool m_bIdentifying = false;
     std::condition_variable m_cvIdentified;
-    // Guarded by m_lock: the VWIN32 handle that holds this drive's volume lock on Windows 95/98,
-    // and the number of tray threads still running.
+    bool m_bDetecting = false;
+    // Guarded by m_lock: a detection waits for the identification's end; whether the
+    // detection's last capability read brought a page.
+    bool m_bDetectQueued = false;
+    bool m_bProbeRead = false;
+    // Guarded by m_lock: the VWIN32 handle that holds this drive's volume lock on Windows 95/98.
     DeviceHandle m_hVwin32 = INVALID_DEVICE_HANDLE;
-    int m_nTrayThreads = 0;
-    std::condition_variable m_cvTrayThreads;
+    std::shared_ptr<TRAY_THREADS> m_pTrayThreads = std::make_shared<TRAY_THREADS>();
 };
 
-// Pairs OpenDevice with CloseDevice on every way out of a scope.
+// Pairs a successful OpenDevice with CloseDevice on every way out of a scope.
 class CDeviceOpen {
 public:
-    explicit CDeviceOpen(CCDRom& device) : m_device(device) { m_device.OpenDevice(); }
-    ~CDeviceOpen() { m_device.CloseDevice(); }
+    explicit CDeviceOpen(CCDRom& device) : m_device(device), m_bOpen(device.OpenDevice()) {}
+    ~CDeviceOpen() {
+        if (m_bOpen)
+            m_device.CloseDevice();
+    }
     CDeviceOpen(const CDeviceOpen&) = delete;
     CDeviceOpen& operator=(const CDeviceOpen&) = delete;
 
 private:
     CCDRom& m_device;
+    bool m_bOpen;
 };
 
 } // namespace qv

@@ -82,6 +82,7 @@ std::unique_ptr<ASPI_REQUEST> CCDRomASPI::MakeRequest(std::size_t nBuffer) {
     auto pRequest = std::make_unique<ASPI_REQUEST>();
     if (nBuffer) {
         pRequest->pData = std::make_unique<BYTE[]>(nBuffer);
+        pRequest->nData = nBuffer;
         pRequest->srb.SRB_BufPointer = pRequest->pData.get();
         pRequest->srb.SRB_BufLen = static_cast<DWORD>(nBuffer);
     }
@@ -89,7 +90,7 @@ std::unique_ptr<ASPI_REQUEST> CCDRomASPI::MakeRequest(std::size_t nBuffer) {
 }
 
 void CCDRomASPI::Inquiry() {
-    Quietly([this] {
+    SendStep(RQ_INQUIRY, [this] {
         auto pRequest = MakeRequest(INQUIRY_REPLY_SIZE);
         pRequest->srb.SRB_Flags = SRB_DIR_IN;
         int nLun = 0;
@@ -103,7 +104,7 @@ void CCDRomASPI::Inquiry() {
 }
 
 void CCDRomASPI::ModeSense(int nRequest) {
-    Quietly([this, nRequest] {
+    SendStep(nRequest, [this, nRequest] {
         auto pRequest = MakeRequest(MODE_SENSE_REPLY_SIZE);
         pRequest->srb.SRB_Flags = SRB_DIR_IN;
         int nLun = 0;
@@ -119,7 +120,7 @@ void CCDRomASPI::ModeSense(int nRequest) {
 }
 
 void CCDRomASPI::SetSpeed(int nSpeed, int nRequest) {
-    Quietly([this, nSpeed, nRequest] {
+    SendStep(nRequest, [this, nSpeed, nRequest] {
         auto pRequest = MakeRequest(0);
         PutCdb(pRequest->srb, MakeSetSpeedCdb(nSpeed));
         SendSrb(nRequest, std::move(pRequest));
@@ -143,12 +144,18 @@ void CCDRomASPI::SendSrb(int nRequest, std::unique_ptr<ASPI_REQUEST> pRequest) {
 
     SRB_ExecSCSICmd* const pSrb = &srb;
     auto& pending = Pending();
+    bool bRetired = false;
     {
         std::lock_guard lock(pending.lock);
-        if (m_bRetired)
-            return;
-        pending.entries.push_back({this, nRequest, std::move(pRequest)});
-        ++m_nPending;
+        bRetired = m_bRetired;
+        if (!bRetired) {
+            pending.entries.push_back({this, nRequest, std::move(pRequest)});
+            ++m_nPending;
+        }
+    }
+    if (bRetired) {
+        EndChain(nRequest);
+        return;
     }
     // Once the manager holds the block it may complete and free it at any moment.
     const DWORD nReturn = m_platform.aspi.SendASPI32Command(pSrb);
@@ -169,14 +176,19 @@ void CCDRomASPI::SendSrb(int nRequest, std::unique_ptr<ASPI_REQUEST> pRequest) {
             return;
     }
     pRefused->srb.SRB_Status = static_cast<BYTE>(nReturn);
-    CompleteSrb(nRequest, std::move(pRefused));
+    CompleteSrb(nRequest, std::move(pRefused), false);
     FinishRequest();
 }
 
-void CCDRomASPI::CompleteSrb(int nRequest, std::unique_ptr<ASPI_REQUEST> pRequest) {
+void CCDRomASPI::CompleteSrb(int nRequest, std::unique_ptr<ASPI_REQUEST> pRequest,
+                             bool bDelivered) {
     const SRB_ExecSCSICmd& srb = pRequest->srb;
-    OnCommandComplete(nRequest, CommandStatus(srb.SRB_Status), srb.SenseArea,
-                      pRequest->pData.get());
+    const int nStatus = CommandStatus(srb.SRB_Status);
+    const ReplyBytes data =
+        bDelivered ? ReplyBytes(pRequest->pData.get(), pRequest->nData) : ReplyBytes{};
+    const ReplyBytes sense =
+        nStatus == CMD_ERROR ? ReplyBytes(srb.SenseArea, ASPI_SENSE_LEN) : ReplyBytes{};
+    OnCommandComplete(nRequest, nStatus, sense, data);
 }
 
 void CCDRomASPI::FinishRequest() {
@@ -200,7 +212,7 @@ void CCDRomASPI::AspiPostProc(SRB_ExecSCSICmd* pSrb) {
         }
         if (!entry.pDevice)
             return;
-        entry.pDevice->CompleteSrb(entry.nRequest, std::move(entry.pRequest));
+        entry.pDevice->CompleteSrb(entry.nRequest, std::move(entry.pRequest), true);
         entry.pDevice->FinishRequest();
     });
 }

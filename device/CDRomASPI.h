@@ -4,8 +4,8 @@
 // pending list, so that the post routine finds the device that sent it.
 #pragma once
 
-#include "platform/AspiLayout.h"
 #include "device/CDRom.h"
+#include "platform/AspiLayout.h"
 
 #include <chrono>
 #include <cstddef>
@@ -20,6 +20,7 @@ class CCDRomList;
 struct ASPI_REQUEST {
     SRB_ExecSCSICmd srb{};
     std::unique_ptr<BYTE[]> pData;
+    std::size_t nData = 0;
 };
 
 class CCDRomASPI : public CCDRom {
@@ -34,8 +35,9 @@ public:
     void ModeSense(int nRequest) override;
 
     void SendSrb(int nRequest, std::unique_ptr<ASPI_REQUEST> pRequest);
-    // Hands the reply to the dispatcher, then frees the block and its buffer.
-    void CompleteSrb(int nRequest, std::unique_ptr<ASPI_REQUEST> pRequest);
+    // Hands the reply to the dispatcher, then frees the block and its buffer. A block the
+    // manager refused (bDelivered false) never reached the drive: its buffer is not a reply.
+    void CompleteSrb(int nRequest, std::unique_ptr<ASPI_REQUEST> pRequest, bool bDelivered);
     static void AspiPostProc(SRB_ExecSCSICmd* pSrb);
 
     static bool LoadAspi(CAspiService& aspi);

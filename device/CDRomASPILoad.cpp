@@ -21,16 +21,8 @@ constexpr DWORD ASPI_TIMEOUT_SECONDS = 20;
 bool AddressDrive(const CCDRomList& list, const std::string& strDrive, int nHaId, int nTarget) {
     for (int nIndex = 0; nIndex < list.GetCount(); ++nIndex) {
         CCDRom& device = *list.GetAt(nIndex);
-        if (device.m_strDrive != strDrive)
-            continue;
-        auto lock = device.Lock();
-        if (device.m_bUsable)
-            return false;
-        device.m_nHaId = nHaId;
-        device.m_nTarget = nTarget;
-        device.m_nLun = 0;
-        device.m_bUsable = true;
-        return true;
+        if (device.m_strDrive == strDrive)
+            return device.ClaimAddress(nHaId, nTarget, 0);
     }
     return false;
 }
@@ -96,12 +88,7 @@ void CCDRomASPI::ScanAspiDevices(CAspiService& aspi, const CCDRomList& list) {
 
     for (int nIndex = 0; nIndex < nDevices; ++nIndex) {
         CCDRom& device = *list.GetAt(nIndex);
-        bool bUsable = false;
-        {
-            auto lock = device.Lock();
-            bUsable = device.m_bUsable;
-        }
-        if (bUsable)
+        if (device.IsUsable())
             device.StartIdentification();
     }
 }

@@ -1,7 +1,10 @@
 #include "device/CDRomIOCTL.h"
 
-#include "device/Quietly.h"
+#include "device/CDRomList.h"
 #include "platform/DriveService.h"
+
+#include <algorithm>
+#include <optional>
 
 namespace qv {
 
@@ -11,11 +14,11 @@ CCDRomIOCTL::CCDRomIOCTL(const CPlatform& platform, std::string_view strRoot)
 CCDRomIOCTL::~CCDRomIOCTL() = default;
 
 void CCDRomIOCTL::SetSpeed(int nSpeed, int nRequest) {
-    Quietly([&] { SendPassThrough(nRequest, CPassThroughRequest::SetSpeed(nSpeed)); });
+    SendStep(nRequest, [&] { SendPassThrough(nRequest, CPassThroughRequest::SetSpeed(nSpeed)); });
 }
 
 void CCDRomIOCTL::ModeSense(int nRequest) {
-    Quietly([&] {
+    SendStep(nRequest, [&] {
         int nLun = 0;
         bool bModeSense10 = false;
         {
@@ -28,7 +31,7 @@ void CCDRomIOCTL::ModeSense(int nRequest) {
 }
 
 void CCDRomIOCTL::Inquiry() {
-    Quietly([&] {
+    SendStep(RQ_INQUIRY, [&] {
         SCSI_ADDRESS_RECORD address{};
         {
             CDeviceOpen open(*this);
@@ -58,7 +61,9 @@ void CCDRomIOCTL::SendPassThrough(int nRequest, CPassThroughRequest request) {
         header.TargetId = static_cast<BYTE>(m_nTarget);
         header.Lun = static_cast<BYTE>(m_nLun);
     }
-    header.SenseInfoLength = 0;
+    // Only the MODE SENSE blocks reserve a sense area; its data tell a drive without
+    // MODE SENSE(6) from one that failed the read.
+    header.SenseInfoLength = header.SenseInfoOffset ? static_cast<BYTE>(PT_SENSE_AREA_SIZE) : 0;
     header.TimeOutValue = PASS_THROUGH_TIMEOUT_SECONDS;
     if (header.CdbLength == 0)
         header.CdbLength = 6;
@@ -76,25 +81,61 @@ void CCDRomIOCTL::SendPassThrough(int nRequest, CPassThroughRequest request) {
 }
 
 void CCDRomIOCTL::CompletePassThrough(int nRequest, CPassThroughRequest request, bool bDelivered) {
-    const int nStatus =
-        bDelivered && request.Header().ScsiStatus == SCSISTAT_GOOD ? CMD_OK : CMD_FAILED;
-    OnCommandComplete(nRequest, nStatus, nullptr, request.DataArea());
+    // A block the OS refused never reached the drive: nothing in it is the drive's.
+    if (!bDelivered) {
+        OnCommandComplete(nRequest, CMD_FAILED, {}, {});
+        return;
+    }
+    const auto header = request.Header();
+    if (header.ScsiStatus == SCSISTAT_GOOD) {
+        OnCommandComplete(nRequest, CMD_OK, {}, request.DataArea());
+        return;
+    }
+    const bool bSense = header.ScsiStatus == SCSISTAT_CHECK_CONDITION &&
+                        header.SenseInfoLength > 0 && header.SenseInfoOffset != 0;
+    const ReplyBytes sense =
+        bSense ? request.Area(header.SenseInfoOffset,
+                              std::min<std::size_t>(header.SenseInfoLength, PT_SENSE_AREA_SIZE))
+               : ReplyBytes{};
+    OnCommandComplete(nRequest, bSense ? CMD_ERROR : CMD_FAILED, sense, request.DataArea());
 }
 
-bool CCDRomIOCTL::ProbePassThrough(CDriveService& drives) {
+namespace {
+
+// Whether the volume exists (nullopt when it cannot be opened) and answers the address query.
+std::optional<bool> AnswersAddressQuery(CDriveService& drives, std::string_view strDrive) {
+    // The query needs no access to the volume's data.
+    const DeviceHandle hVolume = drives.CreateFile(
+        CCDRom::MakeDevicePath(strDrive), 0, SHARE_READ | SHARE_WRITE, CREATION_OPEN_EXISTING, 0);
+    if (hVolume == INVALID_DEVICE_HANDLE)
+        return std::nullopt;
+    SCSI_ADDRESS_RECORD address{};
+    DWORD nReturned = 0;
+    const bool bAnswered = drives.DeviceIoControl(hVolume, CTL_SCSI_GET_ADDRESS, nullptr, 0,
+                                                  &address, sizeof address, &nReturned);
+    drives.CloseHandle(hVolume);
+    return bAnswered;
+}
+
+} // namespace
+
+bool CCDRomIOCTL::ProbePassThrough(const CPlatform& platform) {
+    std::optional<bool> bSystemVolume;
     for (const char* pszDrive : {"C:", "D:"}) {
-        const DeviceHandle hVolume = drives.CreateFile(
-            MakeDevicePath(pszDrive), 0, SHARE_READ | SHARE_WRITE, CREATION_OPEN_EXISTING, 0);
-        if (hVolume == INVALID_DEVICE_HANDLE)
-            continue;
-        SCSI_ADDRESS_RECORD address{};
-        DWORD nReturned = 0;
-        const bool bAnswered = drives.DeviceIoControl(hVolume, CTL_SCSI_GET_ADDRESS, nullptr, 0,
-                                                      &address, sizeof address, &nReturned);
-        drives.CloseHandle(hVolume);
-        return bAnswered;
+        bSystemVolume = AnswersAddressQuery(platform.drives, pszDrive);
+        if (bSystemVolume)
+            break;
     }
-    return false;
+    if (bSystemVolume.value_or(false))
+        return true;
+    // A system volume on a RAID, virtual or spanned disk need not answer; the NT family still
+    // carries pass-through to a CD-ROM drive whose own volume does.
+    if (platform.dwPlatformId != PLATFORM_WIN32_NT)
+        return false;
+    const auto aRoots = CCDRomList::CdRomRoots(platform.drives);
+    return std::any_of(aRoots.begin(), aRoots.end(), [&](const std::string& strRoot) {
+        return AnswersAddressQuery(platform.drives, strRoot).value_or(false);
+    });
 }
 
 } // namespace qv

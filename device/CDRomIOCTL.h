@@ -8,8 +8,6 @@
 
 namespace qv {
 
-class CDriveService;
-
 class CCDRomIOCTL : public CCDRom {
 public:
     CCDRomIOCTL(const CPlatform& platform, std::string_view strRoot);
@@ -24,8 +22,9 @@ public:
     // its status byte still says.
     void CompletePassThrough(int nRequest, CPassThroughRequest request, bool bDelivered);
 
-    // Whether the OS answers the SCSI address query on the volume of C: or else D:.
-    static bool ProbePassThrough(CDriveService& drives);
+    // Whether the OS answers the SCSI address query on the volume of C: or else D:, or on the
+    // NT family, on the volume of a CD-ROM drive.
+    static bool ProbePassThrough(const CPlatform& platform);
 };
 
 } // namespace qv

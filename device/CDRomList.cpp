@@ -33,33 +33,38 @@ CCDRomList::~CCDRomList() {
         m_apDevices.pop_back();
 }
 
-std::unique_ptr<CCDRomList> CCDRomList::Build(const CPlatform& platform) {
+std::vector<std::string> CCDRomList::CdRomRoots(CDriveService& drives) {
     // The buffer is zeroed and one byte longer than it is declared to the OS, so the walk
     // below always ends on an empty string, whatever the OS left in it.
     char szRoots[DRIVE_STRINGS_BUFFER + 1] = {};
-    const DWORD nLength = platform.drives.GetLogicalDriveStrings(DRIVE_STRINGS_BUFFER, szRoots);
-    std::unique_ptr<CCDRomList> pList(new CCDRomList(platform));
+    const DWORD nLength = drives.GetLogicalDriveStrings(DRIVE_STRINGS_BUFFER, szRoots);
+    std::vector<std::string> aRoots;
     if (nLength == 0 || nLength > DRIVE_STRINGS_BUFFER)
-        return pList;
+        return aRoots;
     const char* pszRoot = szRoots;
     for (int nRoot = 0; nRoot < MAX_DRIVE_ROOTS && *pszRoot; ++nRoot) {
         std::string strRoot(pszRoot);
         pszRoot += strRoot.size() + 1;
-        if (platform.drives.GetDriveType(strRoot) != DRIVETYPE_CDROM)
+        if (drives.GetDriveType(strRoot) != DRIVETYPE_CDROM)
             continue;
         std::transform(strRoot.begin(), strRoot.end(), strRoot.begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        pList->m_apDevices.push_back(MakeDevice(platform, strRoot));
+        aRoots.push_back(std::move(strRoot));
     }
+    return aRoots;
+}
+
+std::unique_ptr<CCDRomList> CCDRomList::Build(const CPlatform& platform) {
+    std::unique_ptr<CCDRomList> pList(new CCDRomList(platform));
+    for (const std::string& strRoot : CdRomRoots(platform.drives))
+        pList->m_apDevices.push_back(MakeDevice(platform, strRoot));
     return pList;
 }
 
 void CCDRomList::IdentifyAll() {
     Quietly([this] {
-        for (auto it = m_apDevices.rbegin(); it != m_apDevices.rend(); ++it) {
-            auto lock = (*it)->Lock();
-            (*it)->m_bUsable = false;
-        }
+        for (auto it = m_apDevices.rbegin(); it != m_apDevices.rend(); ++it)
+            (*it)->SetUsable(false);
         switch (CCDRom::GetTransport()) {
         case TRANSPORT_IOCTL:
             // Each call returns once its drive's identification chain has ended.
@@ -85,10 +90,8 @@ bool CCDRomList::WaitForIdentification(std::chrono::milliseconds nLimit) {
 }
 
 bool CCDRomList::AnyUsable() const {
-    return std::any_of(m_apDevices.begin(), m_apDevices.end(), [](const auto& pDevice) {
-        auto lock = pDevice->Lock();
-        return pDevice->m_bUsable;
-    });
+    return std::any_of(m_apDevices.begin(), m_apDevices.end(),
+                       [](const auto& pDevice) { return pDevice->IsUsable(); });
 }
 
 void CCDRomList::SaveAll() {

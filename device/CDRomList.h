@@ -6,9 +6,12 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace qv {
+
+class CDriveService;
 
 class CCDRomList {
 public:
@@ -18,6 +21,8 @@ public:
 
     // Enumerates the drives and creates their device objects; sends nothing to any drive.
     static std::unique_ptr<CCDRomList> Build(const CPlatform& platform);
+    // The roots of the CD-ROM drives in the order the OS lists them, upper-cased.
+    static std::vector<std::string> CdRomRoots(CDriveService& drives);
 
     void IdentifyAll();
     // Whether every identification chain that IdentifyAll started has ended within nLimit.

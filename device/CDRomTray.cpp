@@ -196,65 +196,73 @@ bool CCDRom::StartTrayThread(bool bEject) {
     const DWORD dwPlatform = m_platform.dwPlatformId;
     if (dwPlatform != PLATFORM_WIN32_WINDOWS && dwPlatform != PLATFORM_WIN32_NT)
         return false;
-    bool bCounted = false;
+    bool bLocked = false;
+    {
+        auto lock = Lock();
+        m_bEject = bEject;
+        bLocked = m_bLocked;
+    }
+    // The thread holds what it needs and the shared count, never the device: a thread blocked
+    // in the OS may outlive the device's bounded wait for it.
+    const std::shared_ptr<TRAY_THREADS> pThreads = m_pTrayThreads;
+    const auto end = [pThreads] {
+        std::lock_guard lock(pThreads->lock);
+        --pThreads->nRunning;
+        pThreads->cvEnded.notify_all();
+    };
+    {
+        std::lock_guard lock(pThreads->lock);
+        ++pThreads->nRunning;
+    }
     try {
-        {
-            auto lock = Lock();
-            m_bEject = bEject;
-            ++m_nTrayThreads;
-        }
-        bCounted = true;
+        CDriveService& drives = m_platform.drives;
         if (dwPlatform == PLATFORM_WIN32_WINDOWS) {
             const char cLetter = m_strDrive.empty() ? '\0' : m_strDrive[0];
-            std::thread([this, cLetter] {
-                Quietly([&] { Win9xEjectThread(m_platform.drives, cLetter); });
-                EndTrayThread();
+            std::thread([&drives, cLetter, end] {
+                Quietly([&] { Win9xEjectThread(drives, cLetter); });
+                end();
             }).detach();
         } else {
-            std::thread([this] {
-                Quietly([this] { NtTrayThread(); });
-                EndTrayThread();
+            std::thread([&drives, strPath = MakeDevicePath(m_strDrive), bEject, bLocked, end] {
+                Quietly([&] { NtTrayThread(drives, strPath, bEject, bLocked); });
+                end();
             }).detach();
         }
         return true;
     } catch (...) {
-        if (bCounted)
-            EndTrayThread();
+        end();
         return false;
     }
 }
 
-void CCDRom::NtTrayThread() {
-    CDeviceOpen open(*this);
-    bool bWasLocked = false;
-    bool bEject = false;
-    {
-        auto lock = Lock();
-        bWasLocked = m_bLocked;
-        bEject = m_bEject;
-    }
-    // A drive whose medium removal is prevented refuses to open.
+// On a handle of its own: a drive whose medium removal is prevented refuses to open, so a lock
+// is lifted for the move and put back after it. The lock state the device shows stays as it was.
+void CCDRom::NtTrayThread(CDriveService& drives, const std::string& strPath, bool bEject,
+                          bool bWasLocked) {
+    const DeviceHandle hVolume =
+        drives.CreateFile(strPath, ACCESS_GENERIC_READ | ACCESS_GENERIC_WRITE,
+                          SHARE_READ | SHARE_WRITE, CREATION_OPEN_EXISTING, 0);
+    if (hVolume == INVALID_DEVICE_HANDLE)
+        return;
+    const auto preventRemoval = [&](BYTE bPrevent) {
+        DWORD nReturned = 0;
+        drives.DeviceIoControl(hVolume, CTL_STORAGE_MEDIA_REMOVAL, &bPrevent, sizeof bPrevent,
+                               nullptr, 0, &nReturned);
+    };
     if (bWasLocked)
-        SetMediaLock(false);
+        preventRemoval(0);
     DWORD nReturned = 0;
-    m_platform.drives.DeviceIoControl(GetHandle(),
-                                      bEject ? CTL_STORAGE_EJECT_MEDIA : CTL_STORAGE_LOAD_MEDIA,
-                                      nullptr, 0, nullptr, 0, &nReturned);
+    drives.DeviceIoControl(hVolume, bEject ? CTL_STORAGE_EJECT_MEDIA : CTL_STORAGE_LOAD_MEDIA,
+                           nullptr, 0, nullptr, 0, &nReturned);
     if (bWasLocked)
-        SetMediaLock(true);
+        preventRemoval(1);
+    drives.CloseHandle(hVolume);
 }
 
-// The count goes down and the waiters are told under the lock: once it is released this thread
-// touches the device no more, so the device may go.
-void CCDRom::EndTrayThread() {
-    auto lock = Lock();
-    --m_nTrayThreads;
-    m_cvTrayThreads.notify_all();
-}
-
-void CCDRom::WaitForTrayThreads() {
-    auto lock = Lock();
-    m_cvTrayThreads.wait(lock, [this] { return m_nTrayThreads == 0; });
+bool CCDRom::WaitForTrayThreads(std::chrono::milliseconds nLimit) {
+    TRAY_THREADS& threads = *m_pTrayThreads;
+    std::unique_lock lock(threads.lock);
+    return threads.cvEnded.wait_for(lock, nLimit, [&threads] { return threads.nRunning == 0; });
 }
 
 } // namespace qv

@@ -7,6 +7,7 @@ CPassThroughRequest::CPassThroughRequest(std::size_t nSize, const Cdb& cdb, BYTE
                                          std::size_t nSenseOffset)
     : CPassThroughRequest(nSize) {
     m_nDataOffset = nDataOffset;
+    m_nDataSize = nDataOffset ? nTransfer : 0;
     PASS_THROUGH_HEADER header{};
     header.CdbLength = cdb.nLength;
     header.DataIn = nDataIn;

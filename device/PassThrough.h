@@ -6,6 +6,7 @@
 #include "platform/PassThroughLayout.h"
 #include "platform/Types.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -39,9 +40,13 @@ public:
         std::memcpy(m_pBlock.get(), &header, sizeof header);
     }
 
-    // The data area the block was built with, or null for a command that transfers nothing.
-    const BYTE* DataArea() const {
-        return m_nDataOffset ? m_pBlock.get() + m_nDataOffset : nullptr;
+    // The data area the block was built with, empty for a command that transfers nothing.
+    ReplyBytes DataArea() const { return Area(m_nDataOffset, m_nDataSize); }
+    // nLength bytes at nOffset, or as many of them as the block holds.
+    ReplyBytes Area(std::size_t nOffset, std::size_t nLength) const {
+        if (nOffset == 0 || nOffset >= m_nSize)
+            return {};
+        return {m_pBlock.get() + nOffset, std::min(nLength, m_nSize - nOffset)};
     }
     BYTE* Data() { return m_pBlock.get(); }
     const BYTE* Data() const { return m_pBlock.get(); }
@@ -56,6 +61,7 @@ private:
     std::unique_ptr<BYTE[]> m_pBlock;
     std::size_t m_nSize;
     std::size_t m_nDataOffset = 0;
+    std::size_t m_nDataSize = 0;
 };
 
 } // namespace qv

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 
 namespace qv {
 namespace {
@@ -44,8 +45,9 @@ Cdb MakeModeSense10Cdb(int nLun) {
 WORD RequestedRateForSpeed(int nSpeed) {
     if (nSpeed <= 0)
         return SET_SPEED_MAXIMUM;
-    const long nRate = static_cast<long>(nSpeed) * KBPS_PER_X_REQUESTED;
-    return static_cast<WORD>(std::min<long>(nRate, SET_SPEED_MAXIMUM));
+    // 64 bits: a long has 32 on Windows, too few for the largest speeds times 177.
+    const std::int64_t nRate = std::int64_t{nSpeed} * KBPS_PER_X_REQUESTED;
+    return static_cast<WORD>(std::min<std::int64_t>(nRate, SET_SPEED_MAXIMUM));
 }
 
 Cdb MakeSetSpeedCdb(int nSpeed) {
@@ -56,22 +58,23 @@ Cdb MakeSetSpeedCdb(int nSpeed) {
     return cdb;
 }
 
-std::optional<std::size_t> LocateCapabilitiesPage(const BYTE* pReply, std::size_t nSize,
-                                                  bool bModeSense10) {
+std::optional<ReplyBytes> LocateCapabilitiesPage(ReplyBytes reply, bool bModeSense10) {
     const std::size_t nHeader = bModeSense10 ? 8 : 4;
-    if (nSize < nHeader)
+    if (reply.size() < nHeader)
         return std::nullopt;
-    const std::size_t nDescriptors = bModeSense10 ? ReadBigEndian16(pReply + 6) : pReply[3];
+    const std::size_t nDescriptors = bModeSense10 ? ReadBigEndian16(reply.data() + 6) : reply[3];
     const std::size_t nPage = nHeader + nDescriptors;
-    if (nPage + CAPS_PARSED_SIZE > nSize)
+    if (nPage + CAPS_PARSED_SIZE > reply.size() ||
+        (reply[nPage] & CAPS_PAGE_CODE_MASK) != MODE_PAGE_CAPABILITIES)
         return std::nullopt;
-    return nPage;
+    return reply.subspan(nPage);
 }
 
-std::string InquiryText(const BYTE* pReply, std::size_t nFirst, std::size_t nLast) {
-    const auto* pBegin = reinterpret_cast<const char*>(pReply + nFirst);
-    const auto* pEnd = std::find(pBegin, reinterpret_cast<const char*>(pReply + nLast + 1), '\0');
-    std::string strText(pBegin, pEnd);
+std::string InquiryText(ReplyBytes reply, std::size_t nFirst, std::size_t nLast) {
+    if (nFirst >= reply.size())
+        return {};
+    const auto field = reply.subspan(nFirst, std::min(nLast + 1, reply.size()) - nFirst);
+    std::string strText(field.begin(), std::find(field.begin(), field.end(), BYTE{0}));
     const auto nKeep = strText.find_last_not_of(" \t\r\n\f\v");
     strText.erase(nKeep == std::string::npos ? 0 : nKeep + 1);
     return strText;

@@ -1,6 +1,6 @@
 // SCSI/MMC command blocks the drives are sent and the reply fields that are read back.
-// Builders fill caller-owned arrays; decoders are pure functions over a reply and its size, so
-// a reply that claims more than its buffer holds is never read past its end.
+// Builders fill caller-owned arrays; decoders are pure functions over a reply's bytes, so a reply
+// that claims more than its buffer holds is never read past its end.
 #pragma once
 
 #include "platform/Types.h"
@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace qv {
@@ -56,25 +57,31 @@ Cdb MakeSetSpeedCdb(int nSpeed);
 // The rate a set-speed request carries for a speed in x: 0 or below asks for the maximum.
 WORD RequestedRateForSpeed(int nSpeed);
 
-// Offset of page 2Ah in a MODE SENSE reply of nSize bytes, or nothing when the header's block
-// descriptor length would put the page's current-speed field (bytes 14-15) outside the reply.
-std::optional<std::size_t> LocateCapabilitiesPage(const BYTE* pReply, std::size_t nSize,
-                                                  bool bModeSense10);
+using ReplyBytes = std::span<const BYTE>;
 
+// The bytes of page 2Ah in a MODE SENSE reply, or nothing when the header's block descriptor
+// length would put the page's current-speed field (bytes 14-15) outside the reply, or the page
+// found there is another one (a failed read leaves page code 0).
+std::optional<ReplyBytes> LocateCapabilitiesPage(ReplyBytes reply, bool bModeSense10);
+
+// Byte 0 bits 5-0 of a mode page: its code.
+inline constexpr BYTE CAPS_PAGE_CODE_MASK = 0x3F;
 inline constexpr std::size_t CAPS_MAX_READ_RATE = 8;
 inline constexpr std::size_t CAPS_CUR_READ_RATE = 14;
 inline constexpr std::size_t CAPS_PARSED_SIZE = 16;
 
-// Sense data fields: byte 2 bits 3-0 the key, byte 12 the additional sense code.
+// Sense data fields: byte 2 bits 3-0 the key, byte 12 the additional sense code; sense data too
+// short to hold a field reads it as 0.
 inline constexpr std::size_t SENSE_SIZE = 14;
-inline BYTE SenseKey(const BYTE* pSense) {
-    return pSense[2] & 0x0F;
+inline BYTE SenseKey(ReplyBytes sense) {
+    return sense.size() > 2 ? sense[2] & 0x0F : 0;
 }
-inline BYTE SenseAsc(const BYTE* pSense) {
-    return pSense[12];
+inline BYTE SenseAsc(ReplyBytes sense) {
+    return sense.size() > 12 ? sense[12] : 0;
 }
 
-// An INQUIRY text field: up to the first NUL or the end of its range, trailing blanks removed.
-std::string InquiryText(const BYTE* pReply, std::size_t nFirst, std::size_t nLast);
+// An INQUIRY text field: up to the first NUL or the end of its range (or of the reply), trailing
+// blanks removed.
+std::string InquiryText(ReplyBytes reply, std::size_t nFirst, std::size_t nLast);
 
 } // namespace qv

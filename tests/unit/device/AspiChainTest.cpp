@@ -4,6 +4,7 @@
 #include "device/CDRomList.h"
 #include "device/Scsi.h"
 #include "tests/support/AspiMachine.h"
+#include "tests/support/DetectionChecks.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -61,10 +62,8 @@ TEST_F(AspiChain, ADriveWithoutModeSense6IsReadAgainWithModeSense10) {
     EXPECT_THAT(Events().Codes(&g), ElementsAre(RQ_IDENTIFIED));
     EXPECT_EQ(Events().Events().front().nStatus, CMD_OK);
     EXPECT_THAT(Opcodes('G'), ElementsAre(SCSIOP_INQUIRY, SCSIOP_MODE_SENSE6, SCSIOP_MODE_SENSE10));
-    auto lock = g.Lock();
-    EXPECT_TRUE(g.m_bModeSense10);
-    EXPECT_EQ(g.m_nMaxSpeed, 48);
-    EXPECT_EQ(g.m_nCurSpeed, 32);
+    EXPECT_EQ(g.Snapshot().nMaxSpeed, 48);
+    EXPECT_EQ(g.Snapshot().nCurSpeed, 32);
 }
 
 TEST_F(AspiChain, DetectionEndsBeforeTheDriveIsSetBack) {
@@ -81,6 +80,29 @@ TEST_F(AspiChain, DetectionEndsBeforeTheDriveIsSetBack) {
               (std::vector<SPEED_ENTRY>{
                   {4, 704}, {8, 1408}, {16, 2816}, {24, 4224}, {32, 5632}, {40, 7040}}));
     EXPECT_EQ(m_pSim->Machine().Drive('E')->CurrentSpeed(), 40);
+}
+
+// The main window asks for a detection when a drive is chosen, which may be while the drive is
+// still being identified or an earlier detection still runs.
+TEST_F(AspiChain, DetectionsAskedForWhileAChainRunsLeaveOneWholeDetection) {
+    for (const bool bDuringIdentification : {true, false}) {
+        SCOPED_TRACE(bDuringIdentification ? "during identification" : "during detection");
+        Start(AspiMachine({AspiCdrom("E:\\", 0, 0, Drive({4, 8, 16, 24, 32, 40}, 24))}));
+        CCDRom& e = *m_pList->GetAt(0);
+        if (!bDuringIdentification)
+            Identify();
+        Aspi().Hold();
+        if (bDuringIdentification)
+            m_pList->IdentifyAll();
+        e.DetectSpeeds();
+        e.DetectSpeeds();
+        Aspi().Release();
+        ASSERT_TRUE(Events().WaitFor(RQ_DETECT_DONE, &e, THREAD_WAIT_LIMIT));
+        ASSERT_TRUE(Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
+        ExpectOneWholeDetection(e, *m_pSim->Machine().Drive('E'), {4, 8, 16, 24, 32, 40}, 24,
+                                Events());
+        m_pList.reset();
+    }
 }
 
 TEST_F(AspiChain, DrivesCompleteInTheOrderTheManagerChooses) {
@@ -100,9 +122,9 @@ TEST_F(AspiChain, DrivesCompleteInTheOrderTheManagerChooses) {
     EXPECT_EQ(aEvents[1], (PostedEvent{RQ_IDENTIFIED, CMD_OK,
                                        reinterpret_cast<std::intptr_t>(m_pList->GetAt(0))}));
     for (int nIndex : {0, 1}) {
-        auto lock = m_pList->GetAt(nIndex)->Lock();
-        EXPECT_TRUE(m_pList->GetAt(nIndex)->m_bUsable);
-        EXPECT_EQ(m_pList->GetAt(nIndex)->m_nMaxSpeed, 40);
+        const DRIVE_STATE drive = m_pList->GetAt(nIndex)->Snapshot();
+        EXPECT_TRUE(drive.bUsable);
+        EXPECT_EQ(drive.nMaxSpeed, 40);
     }
 }
 
@@ -122,16 +144,14 @@ TEST_F(AspiChain, TheUserInterfaceSendsAndReadsWhileChainsRun) {
         EXPECT_TRUE(
             std::is_sorted(aSpeeds.begin(), aSpeeds.end(),
                            [](const auto& a, const auto& b) { return a.nSpeed < b.nSpeed; }));
-        auto lock = e.Lock();
-        EXPECT_LE(e.m_nCurSpeed, 40);
+        EXPECT_LE(e.Snapshot().nCurSpeed, 40);
     }
     ASSERT_TRUE(Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
 
     EXPECT_EQ(e.GetSpeeds().size(), 6u);
     EXPECT_THAT(Events().Codes(&e), ElementsAre(RQ_DETECT_DONE, RQ_SET_SPEED, RQ_REFRESH_CAPS));
     EXPECT_EQ(Events().Codes(&g), std::vector<int>(REFRESHES, RQ_REFRESH_CAPS));
-    auto lock = g.Lock();
-    EXPECT_EQ(g.m_nCurSpeed, 16);
+    EXPECT_EQ(g.Snapshot().nCurSpeed, 16);
     EXPECT_EQ(CCDRomASPI::PendingCount(), 0u);
 }
 

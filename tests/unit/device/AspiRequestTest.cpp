@@ -28,10 +28,7 @@ protected:
 
     std::unique_ptr<CCDRomASPI> MakeDevice() {
         auto pDevice = std::make_unique<CCDRomASPI>(m_sim.Platform(), "E:\\");
-        auto lock = pDevice->Lock();
-        pDevice->m_nHaId = 1;
-        pDevice->m_nTarget = 3;
-        pDevice->m_bUsable = true;
+        pDevice->ClaimAddress(1, 3, 0);
         return pDevice;
     }
     sim::CSimAspiManager& Aspi() { return m_sim.Machine().Aspi(); }
@@ -67,10 +64,7 @@ TEST_F(AspiRequest, BlocksCarryTheCommandsAsTheInterfaceDefinesThem) {
     auto pDevice = MakeDevice();
     pDevice->Inquiry();
     pDevice->ModeSense(RQ_REFRESH_CAPS);
-    {
-        auto lock = pDevice->Lock();
-        pDevice->m_bModeSense10 = true;
-    }
+    pDevice->m_bModeSense10 = true;
     pDevice->ModeSense(RQ_REFRESH_CAPS);
     pDevice->SetSpeed(8, RQ_SET_SPEED);
 
@@ -133,11 +127,8 @@ TEST_F(AspiRefusedInquiry, GoesOnToTheCapabilitiesReadAtOnce) {
     pDevice->Inquiry();
     EXPECT_EQ(Aspi().WaitingCount(), 1u);
     EXPECT_EQ(Aspi().ExecBlocks().back().CDBByte[0], SCSIOP_MODE_SENSE6);
-    {
-        // Its buffer stayed cleared: the drive no longer counts as usable.
-        auto lock = pDevice->Lock();
-        EXPECT_FALSE(pDevice->m_bUsable);
-    }
+    // The refused block brought no reply: the drive no longer counts as usable.
+    EXPECT_FALSE(pDevice->IsUsable());
     Aspi().Release();
     EXPECT_TRUE(m_sim.Events().WaitFor(RQ_IDENTIFIED, pDevice.get(), THREAD_WAIT_LIMIT));
 }

@@ -69,14 +69,13 @@ TEST_F(AspiScan, AddressesTheDeviceOfTheLetterTheManagerReports) {
     cdrom.strVendor = "QRVX";
     cdrom.strProduct = "CD-ROM 32X";
     auto pList = Identify(AspiMachine({Cdrom("D:\\"), AspiCdrom("E:\\", 1, 4, cdrom)}, {0, 0}));
-    CCDRom& e = *pList->GetAt(1);
-    auto lock = e.Lock();
-    EXPECT_TRUE(e.m_bUsable);
-    EXPECT_EQ(e.m_nHaId, 1);
-    EXPECT_EQ(e.m_nTarget, 4);
-    EXPECT_EQ(e.m_nLun, 0);
-    EXPECT_EQ(e.m_strProduct, "CD-ROM 32X"); // identified through ASPI
-    EXPECT_EQ(e.m_nMaxSpeed, 40);
+    const DRIVE_STATE e = pList->GetAt(1)->Snapshot();
+    EXPECT_TRUE(e.bUsable);
+    EXPECT_EQ(e.nHaId, 1);
+    EXPECT_EQ(e.nTarget, 4);
+    EXPECT_EQ(e.nLun, 0);
+    EXPECT_EQ(e.strProduct, "CD-ROM 32X"); // identified through ASPI
+    EXPECT_EQ(e.nMaxSpeed, 40);
 }
 
 TEST_F(AspiScan, EndsAsSoonAsEveryDriveIsFound) {
@@ -92,10 +91,7 @@ TEST_F(AspiScan, EndsAsSoonAsEveryDriveIsFound) {
 TEST_F(AspiScan, DrivesItDoesNotFindStayUnusableAndAreNotSentInquiry) {
     auto pList = Identify(AspiMachine({AspiCdrom("E:\\", 0, 2), Cdrom("F:\\")}));
     EXPECT_TRUE(pList->AnyUsable());
-    {
-        auto lock = pList->GetAt(1)->Lock();
-        EXPECT_FALSE(pList->GetAt(1)->m_bUsable);
-    }
+    EXPECT_FALSE(pList->GetAt(1)->IsUsable());
     EXPECT_THAT(m_pSim->Machine().Drive('F')->Commands(), IsEmpty());
     EXPECT_FALSE(m_pSim->Machine().Drive('E')->Commands().empty());
 }

@@ -83,7 +83,8 @@ TEST(DriveList, ADriveThatRefusesInquiryStaysListedButUnusable) {
 
 TEST(DriveList, WithoutATransportTheDrivesArePlainAndNoneIsUsable) {
     sim::SimMachineConfig machine = DeskMachine();
-    machine.aDrives[0].bAnswersAddress = false; // the probe fails on C:
+    for (auto& drive : machine.aDrives) // no volume answers the probe
+        drive.bAnswersAddress = false;
     test::CSimFixture fixture(machine);
     ASSERT_EQ(CCDRom::SelectTransport(fixture.Platform()), TRANSPORT_NONE);
     const auto pList = CCDRomList::Build(fixture.Platform());

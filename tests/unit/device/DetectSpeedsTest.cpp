@@ -2,6 +2,7 @@
 // costs, the events it posts, and the rate shown for a speed.
 #include "device/CDRomIOCTL.h"
 #include "device/Scsi.h"
+#include "tests/support/DetectionChecks.h"
 #include "tests/support/SimFixture.h"
 
 #include <gmock/gmock.h>
@@ -151,24 +152,20 @@ private:
     int m_nCalls = 0;
 };
 
-TEST(DetectSpeedsTwice, ASecondDetectionInsideTheFirstKeepsTheListWhole) {
+TEST(DetectSpeedsTwice, ASecondDetectionInsideTheFirstIsAnsweredByTheFirst) {
     sim::SimCdromConfig drive;
     drive.aSpeeds = {4, 8, 16, 24, 32, 40};
-    drive.nCurrent = 40;
+    drive.nCurrent = 24;
     CReenteringDrives machine(NtMachine({Cdrom("E:\\", drive)}));
     test::CSimFixture fixture{{}};
     const CPlatform platform = fixture.WithDrives(machine);
     CCDRomIOCTL device(platform, "E:\\");
+    device.Inquiry();
     machine.pDevice = &device;
 
     device.DetectSpeeds();
 
-    for (const auto& entry : device.GetSpeeds()) {
-        EXPECT_THAT(drive.aSpeeds, ::testing::Contains(entry.nSpeed));
-        EXPECT_EQ(entry.nRate, entry.nSpeed * 176);
-    }
-    const auto aCodes = fixture.Events().Codes();
-    EXPECT_EQ(std::count(aCodes.begin(), aCodes.end(), RQ_DETECT_DONE), 2);
+    test::ExpectOneWholeDetection(device, *machine.Drive('E'), drive.aSpeeds, 24, fixture.Events());
 }
 
 class RateForSpeed : public DetectSpeeds {};

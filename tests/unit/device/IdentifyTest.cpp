@@ -54,7 +54,6 @@ TEST_F(Identify, ReadsInquiryThenThePageAndPostsIdentified) {
     EXPECT_THAT(Opcodes(), ElementsAre(SCSIOP_INQUIRY, SCSIOP_MODE_SENSE6));
     EXPECT_THAT(Events(), ElementsAre(RQ_IDENTIFIED));
     EXPECT_THAT(Statuses(), ElementsAre(CMD_OK));
-    auto lock = m_pDevice->Lock();
     EXPECT_TRUE(m_pDevice->m_bUsable);
     EXPECT_TRUE(m_pDevice->m_bRemovable);
     EXPECT_EQ(m_pDevice->m_strVendor, "QRVX");
@@ -97,15 +96,19 @@ TEST_F(Identify, ARefusedInquiryLeavesTheDriveUnusableButStillReadsThePage) {
     EXPECT_THAT(Events(), ElementsAre(RQ_IDENTIFIED));
 }
 
-TEST_F(Identify, ADriveWithoutModeSense6FailsTheFirstReadOverPassThrough) {
+// Many ATAPI drives know only the 10-byte mode commands: the sense data of the refused
+// MODE SENSE(6) turn identification over to MODE SENSE(10), on this transport as on ASPI.
+TEST_F(Identify, ADriveWithoutModeSense6IsReadWithModeSense10) {
     sim::SimCdromConfig drive;
     drive.bModeSense6 = false;
+    drive.nCurrent = 32;
     MakeMachine(drive);
     m_pDevice->Inquiry();
-    // Pass-through delivers no sense data, so there is nothing that asks for MODE SENSE(10).
-    EXPECT_THAT(Events(), ElementsAre(RQ_IDENTIFY_CAPS));
-    EXPECT_THAT(Statuses(), ElementsAre(CMD_FAILED));
-    EXPECT_FALSE(m_pDevice->m_bModeSense10);
+    EXPECT_THAT(Opcodes(), ElementsAre(SCSIOP_INQUIRY, SCSIOP_MODE_SENSE6, SCSIOP_MODE_SENSE10));
+    EXPECT_THAT(Events(), ElementsAre(RQ_IDENTIFIED));
+    EXPECT_THAT(Statuses(), ElementsAre(CMD_OK));
+    EXPECT_EQ(m_pDevice->m_nMaxSpeed, 40);
+    EXPECT_EQ(m_pDevice->m_nCurSpeed, 32);
 }
 
 TEST_F(Identify, AnIllegalOpcodeSenseSwitchesToModeSense10ForGoodWithoutAnEventForTheRejection) {
@@ -134,7 +137,7 @@ TEST_F(Identify, OtherSenseOrAnAlreadySwitchedDriveReportsTheFailedRead) {
     aSense[12] = ASC_INVALID_FIELD_IN_CDB;
     const BYTE aReply[MODE_SENSE_REPLY_SIZE] = {};
     m_pDevice->OnCommandComplete(RQ_IDENTIFY_CAPS, CMD_ERROR, aSense, aReply);
-    m_pDevice->OnCommandComplete(RQ_IDENTIFY_CAPS, CMD_ERROR, nullptr, aReply);
+    m_pDevice->OnCommandComplete(RQ_IDENTIFY_CAPS, CMD_ERROR, {}, aReply);
     m_pDevice->m_bModeSense10 = true;
     aSense[12] = ASC_INVALID_OPCODE;
     m_pDevice->OnCommandComplete(RQ_IDENTIFY_CAPS, CMD_ERROR, aSense, aReply);
@@ -180,22 +183,22 @@ protected:
 };
 
 TEST_F(ParseCapabilities, SpeedsFromTheDriveAreCappedAt100x) {
-    m_device.ParseCapabilities(Page(7056, 30000).data());
+    m_device.ParseCapabilities(Page(7056, 30000));
     EXPECT_EQ(m_device.m_nCurSpeed, 100);
     EXPECT_EQ(m_device.m_nCurRate, 30000);
 }
 
 TEST_F(ParseCapabilities, AnImplausibleMaximumIsReplacedByTheCurrentSpeed) {
-    m_device.ParseCapabilities(Page(20000, 7056).data());
+    m_device.ParseCapabilities(Page(20000, 7056));
     EXPECT_EQ(m_device.m_nMaxSpeed, 40);
 }
 
 TEST_F(ParseCapabilities, AMaximumBelow1xIsTakenFromTheNextPage) {
-    m_device.ParseCapabilities(Page(175, 0).data());
+    m_device.ParseCapabilities(Page(175, 0));
     EXPECT_EQ(m_device.m_nMaxSpeed, 0);
-    m_device.ParseCapabilities(Page(4224, 2816).data());
+    m_device.ParseCapabilities(Page(4224, 2816));
     EXPECT_EQ(m_device.m_nMaxSpeed, 24);
-    m_device.ParseCapabilities(Page(7040, 2816).data());
+    m_device.ParseCapabilities(Page(7040, 2816));
     EXPECT_EQ(m_device.m_nMaxSpeed, 24);
 }
 
@@ -203,9 +206,10 @@ TEST(Dispatcher, RequestCodesThatAreNeverSentDoNothing) {
     test::CSimFixture fixture(NtMachine({Cdrom("E:\\")}));
     CCDRomIOCTL device(fixture.Platform(), "E:\\");
     BYTE aReply[MODE_SENSE_REPLY_SIZE] = {};
+    aReply[4] = MODE_PAGE_CAPABILITIES;
     WriteBigEndian16(aReply + 4 + 14, 7040);
     for (int nRequest : std::initializer_list<int>{0, RQ_DETECT_DONE, 9, -1, 0x10000})
-        device.OnCommandComplete(nRequest, CMD_OK, nullptr, aReply);
+        device.OnCommandComplete(nRequest, CMD_OK, {}, aReply);
     EXPECT_TRUE(fixture.Events().Events().empty());
     EXPECT_TRUE(fixture.Machine().Drive('E')->Commands().empty());
     EXPECT_EQ(device.m_nCurRate, 0);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -73,7 +74,8 @@ void ExpectRequest(const IoControlCall& call, const ExpectedRequest& expected) {
     EXPECT_EQ(header.TargetId, 5);
     EXPECT_EQ(header.Lun, 1);
     EXPECT_EQ(header.CdbLength, expected.nCdbLength);
-    EXPECT_EQ(header.SenseInfoLength, 0);
+    // Only the blocks that reserve a sense area ask for sense data.
+    EXPECT_EQ(header.SenseInfoLength, expected.nSenseOffset ? 18 : 0);
     EXPECT_EQ(header.DataIn, expected.nDataIn);
     EXPECT_EQ(header.DataTransferLength, expected.nTransfer);
     EXPECT_EQ(header.TimeOutValue, 20u);
@@ -113,10 +115,7 @@ TEST_F(PassThroughRequests, RequestsAreBuiltByteForByteForTheAddressTheOsReports
     };
     const auto ModeSense = [](bool bModeSense10) {
         return [=](CCDRomIOCTL& device) {
-            {
-                auto lock = device.Lock();
-                device.m_bModeSense10 = bModeSense10;
-            }
+            device.m_bModeSense10 = bModeSense10;
             device.ModeSense(RQ_REFRESH_CAPS);
         };
     };
@@ -168,23 +167,65 @@ TEST_F(PassThroughRequests, EachRequestOpensAndClosesTheDeviceOnce) {
     EXPECT_EQ(m_device.m_hDevice, INVALID_DEVICE_HANDLE);
 }
 
-TEST_F(PassThroughRequests, AFailedIoControlCompletesWithCmdFailed) {
+// A refused I/O control leaves the zeroed data area, which is no reply: the drive's speeds stay
+// as they were, and a detection goes on past a transient failure instead of recording 0x.
+TEST_F(PassThroughRequests, AnUndeliveredReadChangesNothingAndFailsItsEvent) {
+    m_device.m_nCurSpeed = 24;
+    m_device.m_nCurRate = 4234;
     m_drives.answer = [](DWORD, BYTE*, DWORD) { return false; };
     m_device.RefreshCapabilities(RQ_REFRESH_CAPS);
     EXPECT_THAT(m_events.Events(),
                 ElementsAre(PostedEvent{RQ_REFRESH_CAPS, CMD_FAILED,
                                         reinterpret_cast<std::intptr_t>(&m_device)}));
+    EXPECT_EQ(m_device.m_nCurSpeed, 24);
+    EXPECT_EQ(m_device.m_nCurRate, 4234);
 }
 
-TEST_F(PassThroughRequests, ANonZeroScsiStatusCompletesWithCmdFailedNeverCmdError) {
-    m_drives.answer = [](DWORD, BYTE* pOut, DWORD) {
-        pOut[offsetof(PASS_THROUGH_HEADER, ScsiStatus)] = 0x02;
-        return true;
+struct StatusCase {
+    const char* pszWhat;
+    BYTE nScsiStatus;
+    BYTE nSenseReturned; // SenseInfoLength the OS writes back
+    int nExpected;
+};
+
+TEST_F(PassThroughRequests, OnlyACheckConditionThatCarriesSenseIsACmdError) {
+    const StatusCase aCases[] = {
+        {"good", SCSISTAT_GOOD, 0, CMD_OK},
+        {"check condition with sense", SCSISTAT_CHECK_CONDITION, 18, CMD_ERROR},
+        {"check condition without sense", SCSISTAT_CHECK_CONDITION, 0, CMD_FAILED},
+        {"busy", 0x08, 18, CMD_FAILED},
     };
-    m_device.SetSpeed(8, RQ_SET_SPEED);
-    EXPECT_EQ(m_events.Events().at(0),
-              (PostedEvent{RQ_SET_SPEED, CMD_FAILED, reinterpret_cast<std::intptr_t>(&m_device)}));
+    for (const StatusCase& c : aCases) {
+        SCOPED_TRACE(c.pszWhat);
+        m_events.Clear();
+        m_drives.answer = [&c](DWORD, BYTE* pOut, DWORD) {
+            pOut[offsetof(PASS_THROUGH_HEADER, ScsiStatus)] = c.nScsiStatus;
+            pOut[offsetof(PASS_THROUGH_HEADER, SenseInfoLength)] = c.nSenseReturned;
+            return true;
+        };
+        m_device.RefreshCapabilities(RQ_REFRESH_CAPS);
+        EXPECT_EQ(m_events.Events().at(0).nStatus, c.nExpected);
+    }
 }
+
+// Threads share the device's handle: an open that failed is no open, or its close would close
+// the handle another thread opened and is using.
+TEST_F(PassThroughRequests, OnlyOpensThatSucceededAreCounted) {
+    m_drives.openablePaths.clear();
+    std::optional<CDeviceOpen> failed(std::in_place, m_device);
+    m_drives.openablePaths = {"\\\\.\\E:"};
+    CDeviceOpen opened(m_device);
+    failed.reset(); // the thread whose open failed leaves first
+    EXPECT_NE(m_device.GetHandle(), INVALID_DEVICE_HANDLE);
+    EXPECT_EQ(m_drives.nOpenHandles, 1);
+}
+
+// Nothing outside the device can take its lock, so no caller can hold it into an accessor.
+template <typename Device>
+concept ExposesItsLock = requires(const Device& device) {
+    device.Lock();
+};
+static_assert(!ExposesItsLock<CCDRom>);
 
 TEST_F(PassThroughRequests, AnUnopenableDeviceFailsItsRequestsWithoutCallingTheDriver) {
     m_drives.openablePaths.clear();
@@ -212,10 +253,25 @@ TEST(PassThroughProbe, OpensCThenDAndStopsAtTheFirstThatOpens) {
         test::CScriptedDrives drives;
         drives.openablePaths = c.openable;
         drives.answer = [&](DWORD, BYTE*, DWORD) { return c.bAnswers; };
-        EXPECT_EQ(CCDRomIOCTL::ProbePassThrough(drives), c.bAvailable);
+        test::CSimFixture fixture({});
+        EXPECT_EQ(CCDRomIOCTL::ProbePassThrough(fixture.WithDrives(drives)), c.bAvailable);
         EXPECT_EQ(drives.aOpened, c.aOpened);
         EXPECT_EQ(drives.nOpenHandles, 0);
         EXPECT_EQ(drives.aCalls.size(), c.openable.empty() ? 0u : 1u);
+    }
+}
+
+// A system volume on a RAID or virtual disk need not answer the address query; on the NT family
+// a CD-ROM drive whose own volume answers still gets pass-through.
+TEST(PassThroughProbe, FallsBackToTheCdromVolumesOnTheNtFamilyOnly) {
+    for (const bool bNt : {true, false}) {
+        SCOPED_TRACE(bNt ? "NT" : "95/98");
+        sim::SimMachineConfig machine = test::NtMachine({test::Cdrom("E:\\")});
+        machine.aDrives[0].bAnswersAddress = false;
+        if (!bNt)
+            machine.platform = sim::SimPlatform::Win9x;
+        test::CSimFixture fixture(machine);
+        EXPECT_EQ(CCDRomIOCTL::ProbePassThrough(fixture.Platform()), bNt);
     }
 }
 

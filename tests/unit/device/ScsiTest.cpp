@@ -16,6 +16,8 @@ namespace {
 TEST(CommandBlocks, ASpeedBeyondTheFieldAsksForTheMaximumInsteadOfWrapping) {
     EXPECT_EQ(RequestedRateForSpeed(370), 65490);
     EXPECT_EQ(RequestedRateForSpeed(1000), SET_SPEED_MAXIMUM);
+    // Beyond what 32 bits hold once multiplied by 177.
+    EXPECT_EQ(RequestedRateForSpeed(20'000'000), SET_SPEED_MAXIMUM);
 }
 
 TEST(InquiryText, StopsAtNulOrTheEndOfItsRangeAndDropsTrailingBlanksOnly) {
@@ -26,6 +28,9 @@ TEST(InquiryText, StopsAtNulOrTheEndOfItsRangeAndDropsTrailingBlanksOnly) {
     EXPECT_EQ(InquiryText(aReply, 8, 15), "QRVX");
     EXPECT_EQ(InquiryText(aReply, 16, 31), "  CD-ROM 40X");
     EXPECT_EQ(InquiryText(aReply, 32, 35), "xxxx");
+    // A reply that ends inside a field, or before it, gives what it holds.
+    EXPECT_EQ(InquiryText(ReplyBytes(aReply, 12), 8, 15), "QRVX");
+    EXPECT_EQ(InquiryText(ReplyBytes(aReply, 8), 8, 15), "");
 }
 
 struct PageCase {
@@ -38,12 +43,17 @@ class LocatePage : public ::testing::TestWithParam<PageCase> {};
 
 TEST_P(LocatePage, FollowsTheHeaderAndRefusesPagesThatLeaveTheBuffer) {
     const auto& param = GetParam();
-    BYTE aReply[MODE_SENSE_REPLY_SIZE] = {};
+    BYTE aReply[MODE_SENSE_REPLY_SIZE];
+    std::fill(std::begin(aReply), std::end(aReply), MODE_PAGE_CAPABILITIES);
     if (param.bModeSense10)
         WriteBigEndian16(aReply + 6, static_cast<unsigned>(param.nDescriptors));
     else
         aReply[3] = static_cast<BYTE>(param.nDescriptors);
-    EXPECT_EQ(LocateCapabilitiesPage(aReply, sizeof aReply, param.bModeSense10), param.nExpected);
+    const auto page = LocateCapabilitiesPage(aReply, param.bModeSense10);
+    ASSERT_EQ(page.has_value(), param.nExpected.has_value());
+    if (page) {
+        EXPECT_EQ(page->data() - aReply, static_cast<std::ptrdiff_t>(*param.nExpected));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -55,9 +65,15 @@ INSTANTIATE_TEST_SUITE_P(
                       PageCase{false, 255, std::nullopt}, PageCase{true, 104, 112},
                       PageCase{true, 105, std::nullopt}, PageCase{true, 0xFFFF, std::nullopt}));
 
-TEST(LocatePage, AReplyShorterThanItsHeaderHasNoPage) {
-    const BYTE aReply[3] = {};
-    EXPECT_EQ(LocateCapabilitiesPage(aReply, sizeof aReply, false), std::nullopt);
+TEST(LocatePage, AReplyShorterThanItsHeaderOrHoldingAnotherPageHasNone) {
+    const BYTE aShort[3] = {};
+    EXPECT_EQ(LocateCapabilitiesPage(aShort, false), std::nullopt);
+    BYTE aReply[MODE_SENSE_REPLY_SIZE] = {};
+    EXPECT_EQ(LocateCapabilitiesPage(aReply, false), std::nullopt) << "a cleared buffer";
+    aReply[4] = 0x80 | MODE_PAGE_CAPABILITIES; // the page-saveable bit is not part of the code
+    EXPECT_TRUE(LocateCapabilitiesPage(aReply, false));
+    aReply[4] = 0x0E;
+    EXPECT_EQ(LocateCapabilitiesPage(aReply, false), std::nullopt);
 }
 
 } // namespace

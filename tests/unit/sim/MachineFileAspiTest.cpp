@@ -92,10 +92,9 @@ TEST(MachineFileAspi, TheDefaultMachineIsReachedThroughAspiOnWindows9x) {
     ASSERT_TRUE(pList->WaitForIdentification(test::THREAD_WAIT_LIMIT));
     ASSERT_EQ(pList->GetCount(), 2);
     for (int nIndex : {0, 1}) {
-        CCDRom& drive = *pList->GetAt(nIndex);
-        auto lock = drive.Lock();
-        EXPECT_TRUE(drive.m_bUsable) << drive.m_strDrive;
-        EXPECT_GT(drive.m_nMaxSpeed, 0) << drive.m_strDrive;
+        const DRIVE_STATE drive = pList->GetAt(nIndex)->Snapshot();
+        EXPECT_TRUE(drive.bUsable) << drive.strDrive;
+        EXPECT_GT(drive.nMaxSpeed, 0) << drive.strDrive;
     }
 }
 
