@@ -29,30 +29,29 @@ std::vector<std::string> DriveTexts(const CCDRomList& list) {
     return aTexts;
 }
 
-TEST(DriveList, HoldsTheCdromDrivesInDriveLetterOrder) {
-    test::CSimFixture fixture(DeskMachine());
-    CCDRom::SelectTransport(fixture.Platform());
-    const auto pList = CCDRomList::Build(fixture.Platform());
-    EXPECT_THAT(DriveTexts(*pList), ElementsAre("E:", "G:"));
-    EXPECT_NE(dynamic_cast<CCDRomIOCTL*>(pList->GetAt(0)), nullptr);
-}
-
-TEST(DriveList, BuildingSendsNothingAndOpensNothing) {
-    test::CSimFixture fixture(DeskMachine());
-    CCDRom::SelectTransport(fixture.Platform());
-    const auto nProbeOpens = fixture.Machine().OpenedPaths().size();
-    const auto pList = CCDRomList::Build(fixture.Platform());
-    EXPECT_EQ(fixture.Machine().OpenedPaths().size(), nProbeOpens);
-    EXPECT_TRUE(fixture.Machine().Drive('E')->Commands().empty());
-    EXPECT_FALSE(pList->AnyUsable());
-}
-
-TEST(DriveList, LowerCaseRootsBecomeUpperCaseDriveTexts) {
-    sim::SimMachineConfig machine;
-    machine.aDrives = {Volume("c:\\", DRIVETYPE_FIXED), Cdrom("e:\\")};
-    test::CSimFixture fixture(machine);
-    const auto pList = CCDRomList::Build(fixture.Platform());
-    EXPECT_THAT(DriveTexts(*pList), ElementsAre("E:"));
+TEST(DriveList, HoldsTheCdromDrivesInDriveLetterOrderUpperCasedAndSendsNothing) {
+    struct Case {
+        const char* pszWhat;
+        std::vector<sim::SimDriveConfig> aDrives;
+        std::vector<std::string> aExpected;
+    };
+    const Case aCases[] = {
+        {"a desk machine", DeskMachine().aDrives, {"E:", "G:"}},
+        {"lower-case roots", {Volume("c:\\", DRIVETYPE_FIXED), Cdrom("e:\\")}, {"E:"}},
+        {"no CD-ROM drive", {Volume("C:\\", DRIVETYPE_FIXED)}, {}},
+    };
+    for (const Case& c : aCases) {
+        SCOPED_TRACE(c.pszWhat);
+        sim::SimMachineConfig machine;
+        machine.aDrives = c.aDrives;
+        test::CSimFixture fixture(machine);
+        CCDRom::SelectTransport(fixture.Platform());
+        const auto nProbeOpens = fixture.Machine().OpenedPaths().size();
+        const auto pList = CCDRomList::Build(fixture.Platform());
+        EXPECT_EQ(DriveTexts(*pList), c.aExpected);
+        EXPECT_EQ(fixture.Machine().OpenedPaths().size(), nProbeOpens);
+        EXPECT_FALSE(pList->AnyUsable());
+    }
 }
 
 TEST(DriveList, IdentifyingOverPassThroughMakesTheAnsweringDrivesUsable) {
@@ -93,16 +92,6 @@ TEST(DriveList, WithoutATransportTheDrivesArePlainAndNoneIsUsable) {
     pList->IdentifyAll();
     EXPECT_FALSE(pList->AnyUsable());
     EXPECT_TRUE(fixture.Machine().Drive('E')->Commands().empty());
-}
-
-TEST(DriveList, AMachineWithoutCdromDrivesGivesAnEmptyList) {
-    sim::SimMachineConfig machine;
-    machine.aDrives = {Volume("C:\\", DRIVETYPE_FIXED)};
-    test::CSimFixture fixture(machine);
-    const auto pList = CCDRomList::Build(fixture.Platform());
-    EXPECT_EQ(pList->GetCount(), 0);
-    pList->IdentifyAll();
-    EXPECT_FALSE(pList->AnyUsable());
 }
 
 TEST(DriveList, DriveStringsThatDoNotFitGiveAnEmptyList) {

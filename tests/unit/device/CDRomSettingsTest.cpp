@@ -98,18 +98,6 @@ TEST_F(CDRomSettingsTest, SaveWithoutAKeyOpensOnlyAnExistingOneAndClosesIt) {
     EXPECT_EQ(Registry().OpenKeyCount(), 0);
 }
 
-TEST_F(CDRomSettingsTest, SaveGoesUnderTheChosenRoot) {
-    CPlatform machineWide = m_sim.Platform();
-    machineWide.registryRoot = REGKEY_LOCAL_MACHINE;
-    CCDRom drive(machineWide, "E:\\");
-    const RegKey hKey = CCDRom::OpenSettingsKey(machineWide, true);
-    drive.SaveSettings(hKey);
-    Registry().CloseKey(hKey);
-
-    EXPECT_TRUE(Registry().Get(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, "E: Speed"));
-    EXPECT_FALSE(Registry().HasKey(REGKEY_CURRENT_USER, SETTINGS_KEY));
-}
-
 TEST_F(CDRomSettingsTest, AFailedWriteStopsTheSaveOfThatDrive) {
     m_drive.m_aSpeeds = {{4, 706}};
     Registry().FailSetValue(REGKEY_CURRENT_USER, SETTINGS_KEY, "E: Model");
@@ -284,21 +272,6 @@ TEST_F(CDRomListSettingsTest, LoadAllRestoresEveryDrive) {
     EXPECT_EQ(pList->GetAt(1)->m_nSelSpeed, 8);
     EXPECT_EQ(pList->GetAt(2)->m_nSelSpeed, 12);
     EXPECT_EQ(m_sim.Registry().OpenKeyCount(), 0);
-}
-
-TEST_F(CDRomListSettingsTest, LoadAllWithoutTheKeyChangesNoDrive) {
-    auto pList = Identified();
-    pList->GetAt(0)->m_nSelSpeed = 7;
-    pList->LoadAll();
-    EXPECT_EQ(pList->GetAt(0)->m_nSelSpeed, 7);
-    EXPECT_FALSE(m_sim.Registry().HasKey(REGKEY_CURRENT_USER, SETTINGS_KEY));
-}
-
-TEST(CDRomListEmptySettingsTest, SaveAllOfAnEmptyListCreatesTheKeyAndWritesNothing) {
-    CSimFixture sim(NtMachine({}));
-    CCDRomList::Build(sim.Platform())->SaveAll();
-    EXPECT_TRUE(sim.Registry().HasKey(REGKEY_CURRENT_USER, SETTINGS_KEY));
-    EXPECT_TRUE(sim.Registry().Writes().empty());
 }
 
 } // namespace

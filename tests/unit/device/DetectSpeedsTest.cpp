@@ -125,14 +125,6 @@ TEST_F(DetectSpeeds, AHundredStepsRunNestedInsideTheFirstSendingCall) {
     EXPECT_EQ(Drive().CurrentSpeed(), 50);
 }
 
-TEST_F(DetectSpeeds, ADeviceWithoutTransportNeverFinishes) {
-    MakeDrive({});
-    CCDRom plain(m_pFixture->Platform(), "E:\\");
-    plain.DetectSpeeds();
-    EXPECT_TRUE(plain.GetSpeeds().empty());
-    EXPECT_TRUE(Events().empty());
-}
-
 // A drive service that starts a second detection on the same device from inside the first
 // one's chain, so that the two chains interleave.
 class CReenteringDrives : public sim::CSimMachine {

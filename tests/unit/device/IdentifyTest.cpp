@@ -242,20 +242,5 @@ TEST(DeviceHandle, NestedOpensShareOneHandleThatTheOutermostCloseReleases) {
     EXPECT_EQ(fixture.Machine().OpenedPaths().size(), 1u);
 }
 
-TEST(DeviceHandle, AGuardLeftByAnExceptionAndADestroyedDeviceCloseTheHandle) {
-    test::CSimFixture fixture(NtMachine({Cdrom("E:\\")}));
-    {
-        CCDRom device(fixture.Platform(), "E:\\");
-        try {
-            CDeviceOpen open(device);
-            throw std::runtime_error("no");
-        } catch (const std::runtime_error&) {
-        }
-        EXPECT_EQ(fixture.Machine().OpenHandleCount(), 0);
-        device.OpenDevice();
-    }
-    EXPECT_EQ(fixture.Machine().OpenHandleCount(), 0);
-}
-
 } // namespace
 } // namespace qv
