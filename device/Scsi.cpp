@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdint>
 
 namespace qv {
 namespace {
@@ -40,14 +39,6 @@ Cdb MakeModeSense10Cdb(int nLun) {
     cdb.bytes[2] = MODE_PAGE_CAPABILITIES;
     WriteBigEndian16(&cdb.bytes[7], MODE_SENSE_REPLY_SIZE);
     return cdb;
-}
-
-WORD RequestedRateForSpeed(int nSpeed) {
-    if (nSpeed <= 0)
-        return SET_SPEED_MAXIMUM;
-    // 64 bits: a long has 32 on Windows, too few for the largest speeds times 177.
-    const std::int64_t nRate = std::int64_t{nSpeed} * KBPS_PER_X_REQUESTED;
-    return static_cast<WORD>(std::min<std::int64_t>(nRate, SET_SPEED_MAXIMUM));
 }
 
 Cdb MakeSetSpeedCdb(int nSpeed) {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -54,8 +55,16 @@ Cdb MakeModeSense6Cdb(int nLun);
 Cdb MakeModeSense10Cdb(int nLun);
 Cdb MakeSetSpeedCdb(int nSpeed);
 
-// The rate a set-speed request carries for a speed in x: 0 or below asks for the maximum.
-WORD RequestedRateForSpeed(int nSpeed);
+// The rate a set-speed request carries for a speed in x: 0 or below asks for the maximum. In 64
+// bits: a long has 32 on Windows, too few for the largest speeds times 177.
+constexpr WORD RequestedRateForSpeed(int nSpeed) {
+    if (nSpeed <= 0)
+        return SET_SPEED_MAXIMUM;
+    const std::int64_t nRate = std::int64_t{nSpeed} * KBPS_PER_X_REQUESTED;
+    return static_cast<WORD>(nRate < SET_SPEED_MAXIMUM ? nRate : SET_SPEED_MAXIMUM);
+}
+// Compiled in every build, the Windows ones included.
+static_assert(RequestedRateForSpeed(2'000'000'000) == SET_SPEED_MAXIMUM);
 
 using ReplyBytes = std::span<const BYTE>;
 
