@@ -18,9 +18,10 @@ constexpr std::chrono::seconds IDENTIFY_WAIT_LIMIT{10};
 
 CQuorvexApp::CQuorvexApp(const CPlatform& platform, CMainDialogRunner& mainDialog)
     : m_strInstanceClass("Quorvex (Velnor)"), m_platform(platform), m_mainDialog(mainDialog) {
-    m_bMachineWide = IsMachineRunKeyWritable();
-    m_platform.registryRoot = m_bMachineWide ? REGKEY_LOCAL_MACHINE : REGKEY_CURRENT_USER;
+    // The drives keep their values beside the application's own.
+    m_platform.registryRoot = REGKEY_CURRENT_USER;
     m_strExePath = ReadExePath();
+    m_strExePathWide = ReadExePathWide();
     m_osvi.dwOSVersionInfoSize = OS_VERSION_INFO_SIZE;
     m_platform.shell.GetVersionEx(m_osvi);
     m_platform.dwPlatformId = m_osvi.dwPlatformId;
@@ -35,6 +36,12 @@ std::string CQuorvexApp::ReadExePath() {
     // A path cut short fills the buffer without a zero; one character less leaves room for the
     // zero that "ExePath" stores.
     return std::string(szPath, std::min(nLength, EXE_PATH_BUFFER - 1));
+}
+
+std::u16string CQuorvexApp::ReadExePathWide() {
+    return ReadWholePath<char16_t>([this](char16_t* pBuffer, DWORD nSize) {
+        return m_platform.shell.GetModuleFileNameWide(pBuffer, nSize);
+    });
 }
 
 void CQuorvexApp::SetDriveList(std::unique_ptr<CCDRomList> pList) {
@@ -76,11 +83,8 @@ bool CQuorvexApp::Startup(int argc, const char* const* argv) {
 
 void CQuorvexApp::SaveCurrentSpeeds() {
     m_pDriveList->WaitForIdentification(IDENTIFY_WAIT_LIMIT);
-    for (int nDevice = 0; nDevice < m_pDriveList->GetCount(); ++nDevice) {
-        CCDRom* pDevice = m_pDriveList->GetAt(nDevice);
-        auto lock = pDevice->Lock();
-        pDevice->m_nSelSpeed = pDevice->m_nCurSpeed;
-    }
+    for (int nDevice = 0; nDevice < m_pDriveList->GetCount(); ++nDevice)
+        m_pDriveList->GetAt(nDevice)->SelectCurrentSpeed();
     m_pDriveList->SaveAll();
 }
 

@@ -38,8 +38,8 @@ public:
     // Always false: no message loop follows, and the process ends when it returns.
     bool Startup(int argc, const char* const* argv);
 
-    // The services with the registry root this process chose, for everything the
-    // application creates.
+    // The services, with HKEY_CURRENT_USER as registry root, for everything the application
+    // creates.
     const CPlatform& GetPlatform() const { return m_platform; }
 
     CCDRomList* GetDriveList() const { return m_pDriveList; }
@@ -52,8 +52,10 @@ public:
     void ToggleRunOnBoot();
 
     std::string m_strInstanceClass;
+    // As "ExePath" stores it: the ANSI path in a 260-character buffer.
     std::string m_strExePath;
-    bool m_bMachineWide = false;
+    // The exact path, for the Run entry; empty when it cannot be read whole.
+    std::u16string m_strExePathWide;
     bool m_bRunOnBoot = false;
     bool m_bBootMode = false;
     OS_VERSION_INFO m_osvi{};
@@ -61,7 +63,7 @@ public:
 
 private:
     std::string ReadExePath();
-    bool IsMachineRunKeyWritable();
+    std::u16string ReadExePathWide();
     RegKey CreateAppKey();
     void ReadSettings();
     void WriteExePath(RegKey hKey);

@@ -1,9 +1,11 @@
 // The application's own values in the program's key, and the Run entry that starts the
-// program with /boot at logon. Every failure here is silent and leaves the defaults in force.
+// program with /boot at logon, both under HKEY_CURRENT_USER whatever the rights of the run.
+// Every failure here is silent and leaves the defaults in force.
 #include "app/Quorvex.h"
 
 #include <algorithm>
 #include <optional>
+#include <string>
 
 namespace qv {
 namespace {
@@ -12,6 +14,10 @@ constexpr const char* VALUE_KEEP_SPEED = "Keep_Speed";
 constexpr const char* VALUE_RUN_ON_BOOT = "RunOnboot";
 constexpr const char* VALUE_EXE_PATH = "ExePath";
 constexpr DWORD EXE_PATH_VALUE_SIZE = 260;
+// The largest value name and data that the carry-over copies; anything larger is left behind.
+// Every value the program reads fits, the longest being a drive's detected speeds (800 bytes).
+constexpr DWORD CARRY_NAME_LIMIT = 256;
+constexpr DWORD CARRY_DATA_LIMIT = 2048;
 
 // The two switches are read into 4 zeroed bytes whatever their type; a value that does not
 // fit, or a key that is not open, reads as missing.
@@ -30,34 +36,65 @@ void WriteSwitch(CRegistryService& registry, RegKey hKey, const char* pszName, b
         SetDwordValue(registry, hKey, pszName, bOn ? 1 : 0);
 }
 
-// A switch that cannot be read is on, and is stored so from now on.
+// Any number but 0 is on, at start as in the toggle, so that a stored 2 needs one click to
+// turn off. A switch that cannot be read is on, and is stored so from now on.
 bool ReadSwitchOrDefault(CRegistryService& registry, RegKey hKey, const char* pszName) {
     if (const auto dwValue = ReadSwitch(registry, hKey, pszName))
-        return *dwValue == 1;
+        return *dwValue != 0;
     WriteSwitch(registry, hKey, pszName, true);
     return true;
 }
 
-} // namespace
-
-bool CQuorvexApp::IsMachineRunKeyWritable() {
-    RegKey hKey = REGKEY_NULL;
-    const bool bWritable =
-        m_platform.registry.CreateKey(REGKEY_LOCAL_MACHINE, APP_RUN_KEY,
-                                      REGACCESS_READ | REGACCESS_WRITE, &hKey) == REGSTATUS_SUCCESS;
-    CRegKeyScope scope(m_platform.registry, hKey);
-    return bWritable;
+// Older versions kept an administrator's values machine-wide. The first start that finds no key
+// of the user's copies every value of the machine's key into a new one, so that the drives'
+// speeds and the switches survive; the machine's key stays for the other users. Once the user's
+// key exists the copy never runs again, so nothing stored there is ever overwritten.
+void CarryOverMachineSettings(CRegistryService& registry) {
+    RegKey hUser = REGKEY_NULL;
+    const RegStatus nUser =
+        registry.OpenKey(REGKEY_CURRENT_USER, SETTINGS_KEY, REGACCESS_QUERY_VALUE, &hUser);
+    CRegKeyScope userScope(registry, hUser);
+    if (nUser != REGSTATUS_FILE_NOT_FOUND)
+        return;
+    RegKey hMachine = REGKEY_NULL;
+    if (registry.OpenKey(REGKEY_LOCAL_MACHINE, SETTINGS_KEY,
+                         AccessUnder(REGKEY_LOCAL_MACHINE, REGACCESS_QUERY_VALUE),
+                         &hMachine) != REGSTATUS_SUCCESS)
+        return;
+    CRegKeyScope machineScope(registry, hMachine);
+    RegKey hCopy = REGKEY_NULL;
+    if (registry.CreateKey(REGKEY_CURRENT_USER, SETTINGS_KEY, REGACCESS_SET_VALUE, &hCopy) !=
+        REGSTATUS_SUCCESS)
+        return;
+    CRegKeyScope copyScope(registry, hCopy);
+    for (DWORD nIndex = 0;; ++nIndex) {
+        char szName[CARRY_NAME_LIMIT];
+        DWORD nName = CARRY_NAME_LIMIT;
+        BYTE aData[CARRY_DATA_LIMIT];
+        DWORD nData = CARRY_DATA_LIMIT;
+        DWORD dwType = 0;
+        const RegStatus nStatus =
+            registry.EnumValue(hMachine, nIndex, szName, &nName, &dwType, aData, &nData);
+        if (nStatus == REGSTATUS_MORE_DATA)
+            continue;
+        if (nStatus != REGSTATUS_SUCCESS)
+            break;
+        registry.SetValue(hCopy, std::string(szName, nName), dwType, aData, nData);
+    }
 }
+
+} // namespace
 
 RegKey CQuorvexApp::CreateAppKey() {
     RegKey hKey = REGKEY_NULL;
-    if (m_platform.registry.CreateKey(m_platform.registryRoot, SETTINGS_KEY, REGACCESS_ALL,
-                                      &hKey) != REGSTATUS_SUCCESS)
+    if (m_platform.registry.CreateKey(REGKEY_CURRENT_USER, SETTINGS_KEY, REGACCESS_ALL, &hKey) !=
+        REGSTATUS_SUCCESS)
         return REGKEY_NULL;
     return hKey;
 }
 
 void CQuorvexApp::ReadSettings() {
+    CarryOverMachineSettings(m_platform.registry);
     const RegKey hKey = CreateAppKey();
     CRegKeyScope scope(m_platform.registry, hKey);
     m_bKeepSpeed = ReadSwitchOrDefault(m_platform.registry, hKey, VALUE_KEEP_SPEED);
@@ -78,21 +115,28 @@ void CQuorvexApp::WriteExePath(RegKey hKey) {
 }
 
 void CQuorvexApp::WriteRunEntry() {
+    // A path that could not be read whole would name no file.
+    if (m_strExePathWide.empty())
+        return;
     RegKey hKey = REGKEY_NULL;
-    if (m_platform.registry.CreateKey(m_platform.registryRoot, APP_RUN_KEY, REGACCESS_ALL, &hKey) !=
+    if (m_platform.registry.CreateKey(REGKEY_CURRENT_USER, APP_RUN_KEY, REGACCESS_ALL, &hKey) !=
         REGSTATUS_SUCCESS)
         return;
     CRegKeyScope scope(m_platform.registry, hKey);
-    SetStringValue(m_platform.registry, hKey, APP_NAME, "\"" + m_strExePath + "\" /boot");
+    m_platform.registry.SetStringValueWide(hKey, APP_NAME, u"\"" + m_strExePathWide + u"\" /boot");
 }
 
+// An older version run by an administrator left its entry machine-wide; where this process may
+// delete it, it goes too, or the program would still start at logon.
 void CQuorvexApp::DeleteRunEntry() {
-    RegKey hKey = REGKEY_NULL;
-    if (m_platform.registry.CreateKey(m_platform.registryRoot, APP_RUN_KEY, REGACCESS_ALL, &hKey) !=
-        REGSTATUS_SUCCESS)
-        return;
-    CRegKeyScope scope(m_platform.registry, hKey);
-    m_platform.registry.DeleteValue(hKey, APP_NAME);
+    for (const RegKey hRoot : {REGKEY_CURRENT_USER, REGKEY_LOCAL_MACHINE}) {
+        RegKey hKey = REGKEY_NULL;
+        if (m_platform.registry.OpenKey(hRoot, APP_RUN_KEY, AccessUnder(hRoot, REGACCESS_SET_VALUE),
+                                        &hKey) != REGSTATUS_SUCCESS)
+            continue;
+        CRegKeyScope scope(m_platform.registry, hKey);
+        m_platform.registry.DeleteValue(hKey, APP_NAME);
+    }
 }
 
 void CQuorvexApp::ToggleKeepSpeed() {

@@ -23,8 +23,9 @@ struct CPlatform {
     CRegistryService& registry;
     CShellService& shell;
     CAspiService& aspi;
-    // The root of the program's registry key, chosen once by the application object before it
-    // creates anything that reads or writes settings.
+    // The root of the program's registry key. The application object makes it
+    // HKEY_CURRENT_USER in every run, elevated or not, so that one user's settings and Run entry
+    // never end up split between two roots.
     RegKey registryRoot = REGKEY_CURRENT_USER;
     // The platform identifier of the OS version record, which the application object reads at
     // start-up; it chooses how the tray is ejected, loaded and locked.

@@ -24,6 +24,7 @@ enum : RegStatus {
     REGSTATUS_FILE_NOT_FOUND = 2,
     REGSTATUS_ACCESS_DENIED = 5,
     REGSTATUS_MORE_DATA = 234,
+    REGSTATUS_NO_MORE_ITEMS = 259,
 };
 
 // Value types.
@@ -38,6 +39,9 @@ enum : DWORD {
     REGACCESS_QUERY_VALUE = 0x0001,
     REGACCESS_SET_VALUE = 0x0002,
     REGACCESS_ENUMERATE_SUB_KEYS = 0x0008,
+    // The 64-bit view of the registry, which a 32-bit program on 64-bit Windows otherwise does
+    // not see under HKEY_LOCAL_MACHINE\Software.
+    REGACCESS_WOW64_64KEY = 0x0100,
     REGACCESS_READ = 0x20019,
     REGACCESS_WRITE = 0x20006,
     REGACCESS_ALL = 0xF003F,
@@ -62,6 +66,15 @@ public:
     // RegSetValueExA: nData bytes exactly, a REG_SZ's terminating zero included by the caller.
     virtual RegStatus SetValue(RegKey hKey, const std::string& strName, DWORD dwType,
                                const BYTE* pData, DWORD nData) = 0;
+    // RegSetValueExW of a REG_SZ: the UTF-16 text and its terminating zero.
+    virtual RegStatus SetStringValueWide(RegKey hKey, const std::string& strName,
+                                         const std::u16string& strText) = 0;
+    // RegEnumValueA: the name, type and data of the value at nIndex. *pnName is the name buffer's
+    // size in characters on entry and the name's length without its zero on return; pdwType,
+    // pData and pnData may be null as in QueryValue. REGSTATUS_MORE_DATA when the name or the
+    // data does not fit, REGSTATUS_NO_MORE_ITEMS past the last value.
+    virtual RegStatus EnumValue(RegKey hKey, DWORD nIndex, char* pszName, DWORD* pnName,
+                                DWORD* pdwType, BYTE* pData, DWORD* pnData) = 0;
     virtual RegStatus DeleteValue(RegKey hKey, const std::string& strName) = 0;
     virtual RegStatus CloseKey(RegKey hKey) = 0;
 };
@@ -81,6 +94,12 @@ private:
     CRegistryService& m_registry;
     RegKey m_hKey;
 };
+
+// The access to ask for under hRoot. A 32-bit build on 64-bit Windows would otherwise see a
+// machine-wide key of its own, apart from the one the 64-bit build and other programs use.
+inline DWORD AccessUnder(RegKey hRoot, DWORD dwAccess) {
+    return hRoot == REGKEY_LOCAL_MACHINE ? dwAccess | REGACCESS_WOW64_64KEY : dwAccess;
+}
 
 // REG_DWORD data are little-endian on every Windows, whatever the machine reading them.
 inline DWORD DwordFromBytes(const BYTE* pData) {

@@ -2,6 +2,7 @@
 
 #include "device/CDRomList.h"
 #include "platform/win32/Win32.h"
+#include "platform/win32/Win32Library.h"
 
 #include <string>
 
@@ -9,6 +10,13 @@ namespace qv::win32 {
 
 CSafeDllSearch::CSafeDllSearch() {
     SetDllDirectoryA("");
+    // Where the loader has it (Windows 8, or 7 with update KB2533623), a library that a system
+    // library asks for by name comes from the system directory only, not the program's folder,
+    // which may be a downloads folder full of strangers' files.
+    decltype(&::SetDefaultDllDirectories) pfnSetDefaultDllDirectories = nullptr;
+    if (QV_GET_FUNCTION(::GetModuleHandleW(L"kernel32.dll"), SetDefaultDllDirectories,
+                        pfnSetDefaultDllDirectories))
+        pfnSetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 void CDriveReportRunner::RunModal(CQuorvexApp& app) {
@@ -18,13 +26,12 @@ void CDriveReportRunner::RunModal(CQuorvexApp& app) {
     list.WaitForIdentification(std::chrono::seconds(10));
     std::string strReport;
     for (int nDevice = 0; nDevice < list.GetCount(); ++nDevice) {
-        const CCDRom& device = *list.GetAt(nDevice);
-        auto lock = device.Lock();
-        strReport += device.m_strDrive + "  " + device.m_strVendor + " " + device.m_strProduct +
-                     " " + device.m_strRevision +
-                     (device.m_bUsable ? "  at " + std::to_string(device.m_nCurSpeed) + "x of " +
-                                             std::to_string(device.m_nMaxSpeed) + "x"
-                                       : "  (not usable)") +
+        const DRIVE_STATE drive = list.GetAt(nDevice)->Snapshot();
+        strReport += drive.strDrive + "  " + drive.strVendor + " " + drive.strProduct + " " +
+                     drive.strRevision +
+                     (drive.bUsable ? "  at " + std::to_string(drive.nCurSpeed) + "x of " +
+                                          std::to_string(drive.nMaxSpeed) + "x"
+                                    : "  (not usable)") +
                      "\r\n";
     }
     if (strReport.empty())

@@ -9,8 +9,9 @@
 
 namespace qv::win32 {
 
-// Constructed first of all: from then on no DLL is looked for in the current directory, so a
-// planted library there is never loaded.
+// Constructed first of all: from then on no DLL is looked for in the current directory, and,
+// where the loader allows it, none that is loaded by name in the program's folder, so a planted
+// library there is never loaded.
 class CSafeDllSearch {
 public:
     CSafeDllSearch();

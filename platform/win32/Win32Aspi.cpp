@@ -1,41 +1,30 @@
 #include "platform/win32/Win32Aspi.h"
 
 #include "platform/AspiLayout.h"
+#include "platform/Shell.h"
+#include "platform/win32/Win32Library.h"
 
-#include <cstring>
+#include <string>
 
 namespace qv::win32 {
 namespace {
 
-// Looks up an export as the type of its declared prototype, so that a pointer of another type
-// does not compile. void (*)() is the one function pointer type any other converts to quietly.
-template <class Function>
-bool GetFunction(HMODULE hLibrary, const char* pszName, Function*& pfnFunction) {
-    pfnFunction = reinterpret_cast<Function*>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(hLibrary, pszName)));
-    return pfnFunction != nullptr;
-}
-
-#define QV_GET_FUNCTION(hLibrary, name, pfn) GetFunction<decltype(::name)>(hLibrary, #name, pfn)
+constexpr const wchar_t* ASPI_LIBRARY = L"\\WNASPI32.DLL";
 
 // The ASPI manager installs its library in the system directory; a copy beside the program is
 // the only other place it is taken from, so a planted one in the current directory never loads.
+// Both are named by their wide paths: a folder outside the ANSI code page has no ANSI name.
 HMODULE LoadAspiLibrary() {
-    char szPath[MAX_PATH] = {};
-    const UINT nSystem = ::GetSystemDirectoryA(szPath, MAX_PATH);
-    if (nSystem > 0 && nSystem + sizeof("\\WNASPI32.DLL") <= MAX_PATH) {
-        std::strcat(szPath, "\\WNASPI32.DLL");
-        if (HMODULE hLibrary = ::LoadLibraryA(szPath))
+    if (const std::wstring strSystem = SystemDirectory(); !strSystem.empty())
+        if (HMODULE hLibrary = LoadLibraryByPath(strSystem + ASPI_LIBRARY))
             return hLibrary;
-    }
-    const DWORD nModule = ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
-    if (nModule == 0 || nModule >= MAX_PATH)
+    const std::wstring strExe = ReadWholePath<wchar_t>([](wchar_t* pBuffer, DWORD nSize) {
+        return ::GetModuleFileNameW(nullptr, pBuffer, nSize);
+    });
+    const auto nFolderEnd = strExe.rfind(L'\\');
+    if (nFolderEnd == std::wstring::npos)
         return nullptr;
-    char* pszName = std::strrchr(szPath, '\\');
-    if (!pszName || (pszName - szPath) + sizeof("\\WNASPI32.DLL") > MAX_PATH)
-        return nullptr;
-    std::strcpy(pszName, "\\WNASPI32.DLL");
-    return ::LoadLibraryA(szPath);
+    return LoadLibraryByPath(strExe.substr(0, nFolderEnd) + ASPI_LIBRARY);
 }
 
 } // namespace

@@ -15,6 +15,10 @@ public:
                          DWORD* pnData) override;
     RegStatus SetValue(RegKey hKey, const std::string& strName, DWORD dwType, const BYTE* pData,
                        DWORD nData) override;
+    RegStatus SetStringValueWide(RegKey hKey, const std::string& strName,
+                                 const std::u16string& strText) override;
+    RegStatus EnumValue(RegKey hKey, DWORD nIndex, char* pszName, DWORD* pnName, DWORD* pdwType,
+                        BYTE* pData, DWORD* pnData) override;
     RegStatus DeleteValue(RegKey hKey, const std::string& strName) override;
     RegStatus CloseKey(RegKey hKey) override;
 };

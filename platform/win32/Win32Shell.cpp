@@ -2,9 +2,12 @@
 
 #include "platform/Platform.h"
 #include "platform/win32/Win32.h"
+#include "platform/win32/Win32Library.h"
+#include "platform/win32/Win32Text.h"
 
 #include <cstddef>
 #include <cstring>
+#include <string>
 
 namespace qv::win32 {
 namespace {
@@ -21,6 +24,8 @@ QV_SAME_FIELD(dwPlatformId);
 QV_SAME_FIELD(szCSDVersion);
 #undef QV_SAME_FIELD
 
+static_assert(sizeof(char16_t) == sizeof(wchar_t));
+
 static_assert(MSGBOX_OK == MB_OK && MSGBOX_SYSTEMMODAL == MB_SYSTEMMODAL);
 static_assert(PLATFORM_WIN32_WINDOWS == VER_PLATFORM_WIN32_WINDOWS &&
               PLATFORM_WIN32_NT == VER_PLATFORM_WIN32_NT);
@@ -36,9 +41,18 @@ DWORD CWin32Shell::GetModuleFileName(char* pBuffer, DWORD nSize) {
     return static_cast<DWORD>(::GetModuleFileNameA(nullptr, pBuffer, nSize));
 }
 
+DWORD CWin32Shell::GetModuleFileNameWide(char16_t* pBuffer, DWORD nSize) {
+    return static_cast<DWORD>(
+        ::GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(pBuffer), nSize));
+}
+
+// The record handed to the OS is this fixed one: a larger size, that of OSVERSIONINFOEXA, would
+// have the OS write past its end.
 bool CWin32Shell::GetVersionEx(OS_VERSION_INFO& osvi) {
+    if (osvi.dwOSVersionInfoSize != OS_VERSION_INFO_SIZE)
+        return false;
     OSVERSIONINFOA record{};
-    record.dwOSVersionInfoSize = osvi.dwOSVersionInfoSize;
+    record.dwOSVersionInfoSize = sizeof record;
     if (!::GetVersionExA(&record))
         return false;
     std::memcpy(&osvi, &record, sizeof osvi);
@@ -46,13 +60,10 @@ bool CWin32Shell::GetVersionEx(OS_VERSION_INFO& osvi) {
 }
 
 bool CWin32Shell::LoadSystemLibrary(const char* pszName) {
-    char szPath[MAX_PATH] = {};
-    const UINT nLength = GetSystemDirectoryA(szPath, MAX_PATH);
-    if (nLength == 0 || nLength + 1 + std::strlen(pszName) >= MAX_PATH)
+    const std::wstring strSystem = SystemDirectory();
+    if (strSystem.empty())
         return false;
-    std::strcat(szPath, "\\");
-    std::strcat(szPath, pszName);
-    return LoadLibraryA(szPath) != nullptr;
+    return LoadLibraryByPath(strSystem + L'\\' + WidenAnsi(pszName)) != nullptr;
 }
 
 void CWin32Shell::ExitProcess(unsigned nExitCode) {

@@ -10,6 +10,7 @@ public:
     int MessageBox(WindowHandle hOwner, const char* pszText, const char* pszCaption,
                    unsigned nStyle) override;
     DWORD GetModuleFileName(char* pBuffer, DWORD nSize) override;
+    DWORD GetModuleFileNameWide(char16_t* pBuffer, DWORD nSize) override;
     bool GetVersionEx(OS_VERSION_INFO& osvi) override;
     bool LoadSystemLibrary(const char* pszName) override;
     void ExitProcess(unsigned nExitCode) override;

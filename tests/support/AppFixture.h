@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace qv::test {
 
@@ -20,6 +22,12 @@ public:
     int m_nRuns = 0;
     bool m_bBootMode = false; // as the dialog found it
 };
+
+// The Run entry's data for the executable at strPath: quoted, so that a path with blanks runs
+// whole, in UTF-16 with its terminating zero.
+inline StoredValue RunCommandFor(std::u16string_view strPath) {
+    return StoredWideText(u"\"" + std::u16string(strPath) + u"\" /boot");
+}
 
 class CAppFixture : public ::testing::Test {
 protected:

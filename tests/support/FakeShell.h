@@ -6,7 +6,6 @@
 #include "platform/Shell.h"
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,13 +29,16 @@ public:
         m_aBoxes.push_back({hOwner, pszText, pszCaption, nStyle});
         return BUTTON_OK;
     }
-    // As Windows XP does: a path that does not fit is cut to nSize characters, unterminated.
+    // The ANSI form has a question mark for every character outside the code page, which here
+    // is ASCII.
     DWORD GetModuleFileName(char* pBuffer, DWORD nSize) override {
-        const auto nCopied = static_cast<DWORD>(std::min<std::size_t>(m_strExePath.size(), nSize));
-        std::memcpy(pBuffer, m_strExePath.data(), nCopied);
-        if (nCopied < nSize)
-            pBuffer[nCopied] = '\0';
-        return nCopied;
+        std::string strAnsi;
+        for (const char16_t c : m_strExePath)
+            strAnsi.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+        return CopyPath(strAnsi, pBuffer, nSize);
+    }
+    DWORD GetModuleFileNameWide(char16_t* pBuffer, DWORD nSize) override {
+        return CopyPath(m_strExePath, pBuffer, nSize);
     }
     bool GetVersionEx(OS_VERSION_INFO& osvi) override {
         if (osvi.dwOSVersionInfoSize != OS_VERSION_INFO_SIZE)
@@ -53,14 +55,27 @@ public:
     }
     void ExitProcess(unsigned nExitCode) override { m_nExitCode = nExitCode; }
 
-    void SetExePath(std::string strPath) { m_strExePath = std::move(strPath); }
+    void SetExePath(const std::string& strAsciiPath) {
+        m_strExePath.assign(strAsciiPath.begin(), strAsciiPath.end());
+    }
+    void SetExePath(std::u16string strPath) { m_strExePath = std::move(strPath); }
     void SetPlatformId(DWORD dwPlatformId) { m_dwPlatformId = dwPlatformId; }
     const std::vector<ShownMessageBox>& Boxes() const { return m_aBoxes; }
     const std::vector<std::string>& Libraries() const { return m_aLibraries; }
     std::optional<unsigned> ExitCode() const { return m_nExitCode; }
 
 private:
-    std::string m_strExePath = "C:\\Program Files\\Quorvex\\Quorvex.exe";
+    // As Windows XP does: a path that does not fit is cut to nSize characters, unterminated.
+    template <class Char>
+    static DWORD CopyPath(const std::basic_string<Char>& strPath, Char* pBuffer, DWORD nSize) {
+        const auto nCopied = static_cast<DWORD>(std::min<std::size_t>(strPath.size(), nSize));
+        std::copy_n(strPath.data(), nCopied, pBuffer);
+        if (nCopied < nSize)
+            pBuffer[nCopied] = Char{};
+        return nCopied;
+    }
+
+    std::u16string m_strExePath = u"C:\\Program Files\\Quorvex\\Quorvex.exe";
     DWORD m_dwPlatformId = PLATFORM_WIN32_NT;
     std::vector<ShownMessageBox> m_aBoxes;
     std::vector<std::string> m_aLibraries;

@@ -58,7 +58,9 @@ RegStatus CMemoryRegistry::Open(RegKey hParent, const std::string& strSubKey, DW
     if (!strParent)
         return STATUS_INVALID_HANDLE;
     const std::string strPath = Join(*strParent, strSubKey);
-    if (m_bRefuseMachineWrites && strPath.starts_with("hklm") && (dwAccess & ~REGACCESS_READ))
+    m_aOpenings.push_back({strPath, dwAccess});
+    if (m_bRefuseMachineWrites && strPath.starts_with("hklm") &&
+        (dwAccess & ~(REGACCESS_READ | REGACCESS_WOW64_64KEY)))
         return REGSTATUS_ACCESS_DENIED;
     if (bCreate)
         AddKey(strPath);
@@ -119,8 +121,45 @@ RegStatus CMemoryRegistry::SetValue(RegKey hKey, const std::string& strName, DWO
     const ValueId id{pKey->strPath, Fold(strName)};
     if (const auto it = m_mapFailures.find(id); it != m_mapFailures.end())
         return it->second;
-    m_mapValues[id] = {dwType, std::vector<BYTE>(pData, pData + nData)};
+    Store(pKey->strPath, strName, {dwType, std::vector<BYTE>(pData, pData + nData)});
     m_aWrites.push_back(strName);
+    return REGSTATUS_SUCCESS;
+}
+
+RegStatus CMemoryRegistry::SetStringValueWide(RegKey hKey, const std::string& strName,
+                                              const std::u16string& strText) {
+    const StoredValue value = StoredWideText(strText);
+    return SetValue(hKey, strName, value.dwType, value.aData.data(),
+                    static_cast<DWORD>(value.aData.size()));
+}
+
+RegStatus CMemoryRegistry::EnumValue(RegKey hKey, DWORD nIndex, char* pszName, DWORD* pnName,
+                                     DWORD* pdwType, BYTE* pData, DWORD* pnData) {
+    const OpenedKey* pKey = Find(hKey);
+    if (!pKey)
+        return STATUS_INVALID_HANDLE;
+    if (!(pKey->dwAccess & REGACCESS_QUERY_VALUE))
+        return REGSTATUS_ACCESS_DENIED;
+    if (!pnName || (pData && !pnData))
+        return STATUS_INVALID_PARAMETER;
+    auto it = m_mapValues.lower_bound({pKey->strPath, std::string()});
+    for (DWORD nSkipped = 0; nSkipped < nIndex && it != m_mapValues.end(); ++nSkipped)
+        ++it;
+    if (it == m_mapValues.end() || it->first.first != pKey->strPath)
+        return REGSTATUS_NO_MORE_ITEMS;
+    const std::string& strName = m_mapSpellings.at(it->first);
+    const StoredValue& value = it->second;
+    const auto nSize = static_cast<DWORD>(value.aData.size());
+    if (strName.size() >= *pnName || (pData && nSize > *pnData))
+        return REGSTATUS_MORE_DATA;
+    std::memcpy(pszName, strName.c_str(), strName.size() + 1);
+    *pnName = static_cast<DWORD>(strName.size());
+    if (pdwType)
+        *pdwType = value.dwType;
+    if (pData && nSize > 0)
+        std::memcpy(pData, value.aData.data(), nSize);
+    if (pnData)
+        *pnData = nSize;
     return REGSTATUS_SUCCESS;
 }
 
@@ -130,8 +169,9 @@ RegStatus CMemoryRegistry::DeleteValue(RegKey hKey, const std::string& strName) 
         return STATUS_INVALID_HANDLE;
     if (!(pKey->dwAccess & REGACCESS_SET_VALUE))
         return REGSTATUS_ACCESS_DENIED;
-    return m_mapValues.erase({pKey->strPath, Fold(strName)}) ? REGSTATUS_SUCCESS
-                                                             : REGSTATUS_FILE_NOT_FOUND;
+    const ValueId id{pKey->strPath, Fold(strName)};
+    m_mapSpellings.erase(id);
+    return m_mapValues.erase(id) ? REGSTATUS_SUCCESS : REGSTATUS_FILE_NOT_FOUND;
 }
 
 RegStatus CMemoryRegistry::CloseKey(RegKey hKey) {
@@ -147,7 +187,15 @@ void CMemoryRegistry::Put(RegKey hRoot, const std::string& strKey, const std::st
                           DWORD dwType, std::vector<BYTE> aData) {
     const std::string strPath = Join(RootPath(hRoot), strKey);
     AddKey(strPath);
-    m_mapValues[{strPath, Fold(strName)}] = {dwType, std::move(aData)};
+    Store(strPath, strName, {dwType, std::move(aData)});
+}
+
+// Like Windows, a value keeps the spelling of its name from when it was first stored.
+void CMemoryRegistry::Store(const std::string& strPath, const std::string& strName,
+                            StoredValue value) {
+    const ValueId id{strPath, Fold(strName)};
+    m_mapSpellings.try_emplace(id, strName);
+    m_mapValues[id] = std::move(value);
 }
 
 void CMemoryRegistry::PutDword(RegKey hRoot, const std::string& strKey, const std::string& strName,

@@ -1,8 +1,8 @@
 // A registry in memory that answers like the Windows one: keys and value names compared without
 // regard to case, access rights checked on every handle, REGSTATUS_MORE_DATA for a short buffer.
 // A test can refuse writes under HKEY_LOCAL_MACHINE, as Windows does for a user without
-// administrative rights, make a given value's write fail, plant values of any type and length
-// and read back the exact bytes stored.
+// administrative rights, make a given value's write fail, plant values of any type and length,
+// read back the exact bytes stored and see the access every key was opened with.
 #pragma once
 
 #include "platform/Registry.h"
@@ -29,6 +29,22 @@ inline StoredValue StoredText(std::string_view strText) {
     return {REGTYPE_SZ, std::move(aData)};
 }
 
+// A REG_SZ written through SetStringValueWide: UTF-16LE and its terminating zero.
+inline StoredValue StoredWideText(std::u16string_view strText) {
+    std::vector<BYTE> aData;
+    for (const char16_t c : strText) {
+        aData.push_back(static_cast<BYTE>(c));
+        aData.push_back(static_cast<BYTE>(c >> 8));
+    }
+    aData.insert(aData.end(), {0, 0});
+    return {REGTYPE_SZ, std::move(aData)};
+}
+
+struct KeyOpening {
+    std::string strPath; // folded, starting with hklm or hkcu
+    DWORD dwAccess;
+};
+
 class CMemoryRegistry : public CRegistryService {
 public:
     RegStatus CreateKey(RegKey hParent, const std::string& strSubKey, DWORD dwAccess,
@@ -39,10 +55,16 @@ public:
                          DWORD* pnData) override;
     RegStatus SetValue(RegKey hKey, const std::string& strName, DWORD dwType, const BYTE* pData,
                        DWORD nData) override;
+    RegStatus SetStringValueWide(RegKey hKey, const std::string& strName,
+                                 const std::u16string& strText) override;
+    // Values in the order of their folded names, each with the spelling it was first stored in.
+    RegStatus EnumValue(RegKey hKey, DWORD nIndex, char* pszName, DWORD* pnName, DWORD* pdwType,
+                        BYTE* pData, DWORD* pnData) override;
     RegStatus DeleteValue(RegKey hKey, const std::string& strName) override;
     RegStatus CloseKey(RegKey hKey) override;
 
-    // Opening a key under HKEY_LOCAL_MACHINE with any right beyond reading is then denied.
+    // Opening a key under HKEY_LOCAL_MACHINE with any right beyond reading (and the choice of
+    // registry view) is then denied.
     void RefuseMachineWrites() { m_bRefuseMachineWrites = true; }
     // Every later SetValue of that value answers nStatus and stores nothing.
     void FailSetValue(RegKey hRoot, const std::string& strKey, const std::string& strName,
@@ -65,6 +87,8 @@ public:
     // The name of every value stored through SetValue, in order.
     const std::vector<std::string>& Writes() const { return m_aWrites; }
     int OpenKeyCount() const { return static_cast<int>(m_mapOpen.size()); }
+    // Every CreateKey and OpenKey under a root or an open key, whether it succeeded or not.
+    const std::vector<KeyOpening>& Openings() const { return m_aOpenings; }
 
 private:
     struct OpenedKey {
@@ -81,13 +105,16 @@ private:
     void AddKey(const std::string& strPath);
     RegStatus Open(RegKey hParent, const std::string& strSubKey, DWORD dwAccess, bool bCreate,
                    RegKey* phKey);
+    void Store(const std::string& strPath, const std::string& strName, StoredValue value);
 
     bool m_bRefuseMachineWrites = false;
     std::set<std::string> m_setKeys;
     std::map<ValueId, StoredValue> m_mapValues;
+    std::map<ValueId, std::string> m_mapSpellings;
     std::vector<std::string> m_aWrites;
     std::map<ValueId, RegStatus> m_mapFailures;
     std::map<RegKey, OpenedKey> m_mapOpen;
+    std::vector<KeyOpening> m_aOpenings;
     RegKey m_hNext = 0x1000;
 };
 

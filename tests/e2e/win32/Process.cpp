@@ -1,5 +1,6 @@
 #include "tests/e2e/win32/Process.h"
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 #include <thread>
@@ -58,17 +59,19 @@ std::string WindowText(HWND hWnd) {
 } // namespace
 
 CProcess::CProcess(const std::string& strExe, const std::string& strArgs,
+                   const std::map<std::string, std::string>& environment)
+    : CProcess(Widen(strExe), strArgs, environment) {}
+
+CProcess::CProcess(const std::wstring& strExe, const std::string& strArgs,
                    const std::map<std::string, std::string>& environment) {
-    std::string strCommand = "\"" + strExe + "\"" + (strArgs.empty() ? "" : " " + strArgs);
-    std::vector<char> aCommand(strCommand.begin(), strCommand.end());
-    aCommand.push_back('\0');
+    std::wstring strCommand =
+        L"\"" + strExe + L"\"" + (strArgs.empty() ? L"" : L" " + Widen(strArgs));
     std::string strEnvironment = EnvironmentBlock(environment);
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(strExe.c_str(), aCommand.data(), nullptr, nullptr, FALSE, 0,
+    if (!CreateProcessW(strExe.c_str(), strCommand.data(), nullptr, nullptr, FALSE, 0,
                         strEnvironment.data(), nullptr, &startup, &m_info))
-        throw std::runtime_error("cannot start " + strExe + ", error " +
-                                 std::to_string(GetLastError()));
+        throw std::runtime_error("cannot start a program, error " + std::to_string(GetLastError()));
 }
 
 CProcess::~CProcess() {
@@ -110,6 +113,14 @@ std::optional<MessageBoxSeen> WaitForMessageBox(DWORD dwProcessId,
 
 void Dismiss(const MessageBoxSeen& box) {
     PostMessageA(box.hWnd, WM_COMMAND, IDOK, 0);
+}
+
+std::wstring Widen(const std::string& strText) {
+    const int nWide = MultiByteToWideChar(CP_ACP, 0, strText.c_str(), -1, nullptr, 0);
+    std::wstring strWide(static_cast<std::size_t>(std::max(nWide, 1)), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, strText.c_str(), -1, strWide.data(), nWide);
+    strWide.resize(strWide.size() - 1);
+    return strWide;
 }
 
 std::string ExeDir() {

@@ -17,6 +17,9 @@ public:
     // driver's own; an empty value removes the variable.
     CProcess(const std::string& strExe, const std::string& strArgs,
              const std::map<std::string, std::string>& environment = {});
+    // For an exe whose path has characters outside the ANSI code page.
+    CProcess(const std::wstring& strExe, const std::string& strArgs,
+             const std::map<std::string, std::string>& environment = {});
     ~CProcess();
     CProcess(const CProcess&) = delete;
     CProcess& operator=(const CProcess&) = delete;
@@ -41,6 +44,9 @@ struct MessageBoxSeen {
 std::optional<MessageBoxSeen> WaitForMessageBox(DWORD dwProcessId, std::chrono::milliseconds limit);
 // Presses its OK button.
 void Dismiss(const MessageBoxSeen& box);
+
+// ANSI text in UTF-16.
+std::wstring Widen(const std::string& strText);
 
 // The folder the exes under test were built into, from QV_EXE_DIR.
 std::string ExeDir();

@@ -10,24 +10,49 @@ DWORD RegistryValue::AsDword() const {
     return dwValue;
 }
 
-std::optional<RegistryValue> ReadValue(HKEY hRoot, const std::string& strKey,
-                                       const std::string& strName) {
+std::wstring RegistryValue::AsWideText() const {
+    std::wstring strText(aData.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(strText.data(), aData.data(), strText.size() * sizeof(wchar_t));
+    return strText;
+}
+
+namespace {
+
+// query(hKey, pdwType, pData, pnData) is RegQueryValueExA or RegQueryValueExW of one name.
+template <class Query>
+std::optional<RegistryValue> ReadWith(HKEY hRoot, const std::string& strKey, Query query) {
     HKEY hKey = nullptr;
     if (RegOpenKeyExA(hRoot, strKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
         return std::nullopt;
     RegistryValue value{};
     DWORD nSize = 0;
-    LONG nStatus = RegQueryValueExA(hKey, strName.c_str(), nullptr, &value.dwType, nullptr, &nSize);
+    LONG nStatus = query(hKey, &value.dwType, nullptr, &nSize);
     if (nStatus == ERROR_SUCCESS) {
         value.aData.resize(nSize);
-        nStatus = RegQueryValueExA(hKey, strName.c_str(), nullptr, &value.dwType,
-                                   value.aData.data(), &nSize);
+        nStatus = query(hKey, &value.dwType, value.aData.data(), &nSize);
         value.aData.resize(nSize);
     }
     RegCloseKey(hKey);
     if (nStatus != ERROR_SUCCESS)
         return std::nullopt;
     return value;
+}
+
+} // namespace
+
+std::optional<RegistryValue> ReadValue(HKEY hRoot, const std::string& strKey,
+                                       const std::string& strName) {
+    return ReadWith(hRoot, strKey, [&](HKEY hKey, DWORD* pdwType, BYTE* pData, DWORD* pnData) {
+        return RegQueryValueExA(hKey, strName.c_str(), nullptr, pdwType, pData, pnData);
+    });
+}
+
+std::optional<RegistryValue> ReadValueWide(HKEY hRoot, const std::string& strKey,
+                                           const std::string& strName) {
+    const std::wstring strWideName(strName.begin(), strName.end());
+    return ReadWith(hRoot, strKey, [&](HKEY hKey, DWORD* pdwType, BYTE* pData, DWORD* pnData) {
+        return RegQueryValueExW(hKey, strWideName.c_str(), nullptr, pdwType, pData, pnData);
+    });
 }
 
 std::vector<std::string> ValueNames(HKEY hRoot, const std::string& strKey) {
@@ -45,6 +70,17 @@ std::vector<std::string> ValueNames(HKEY hRoot, const std::string& strKey) {
     }
     RegCloseKey(hKey);
     return aNames;
+}
+
+void WriteValue(HKEY hRoot, const std::string& strKey, const std::string& strName,
+                const RegistryValue& value) {
+    HKEY hKey = nullptr;
+    if (RegCreateKeyExA(hRoot, strKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                        nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(hKey, strName.c_str(), 0, value.dwType, value.aData.data(),
+                   static_cast<DWORD>(value.aData.size()));
+    RegCloseKey(hKey);
 }
 
 void DeleteKeyTree(HKEY hRoot, const std::string& strKey) {

@@ -1,4 +1,5 @@
-// Reads what the programs under test left in the real registry.
+// Reads what the programs under test left in the real registry, and plants what an older
+// installation would have left there.
 #pragma once
 
 #include <windows.h>
@@ -16,12 +17,20 @@ struct RegistryValue {
     DWORD AsDword() const;
     // The bytes as text, the terminating zero included when it was stored.
     std::string AsBytesText() const { return {aData.begin(), aData.end()}; }
+    // The bytes of a value read with ReadValueWide as UTF-16 text, its zero included likewise.
+    std::wstring AsWideText() const;
 };
 
 std::optional<RegistryValue> ReadValue(HKEY hRoot, const std::string& strKey,
                                        const std::string& strName);
+// Through RegQueryValueExW: a REG_SZ comes back in UTF-16, as stored.
+std::optional<RegistryValue> ReadValueWide(HKEY hRoot, const std::string& strKey,
+                                           const std::string& strName);
 // The names of every value under a key; empty when the key does not exist.
 std::vector<std::string> ValueNames(HKEY hRoot, const std::string& strKey);
+// Creates the key when it is missing.
+void WriteValue(HKEY hRoot, const std::string& strKey, const std::string& strName,
+                const RegistryValue& value);
 void DeleteKeyTree(HKEY hRoot, const std::string& strKey);
 void DeleteValue(HKEY hRoot, const std::string& strKey, const std::string& strName);
 

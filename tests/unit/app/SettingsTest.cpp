@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace qv::test {
@@ -21,16 +22,14 @@ TEST_F(SettingsTest, FirstStartCreatesTheKeyWithBothSwitchesOnAndTheRunEntry) {
     m_sim.Shell().SetExePath("C:\\Program Files\\Q\\Q.exe");
     const CQuorvexApp& app = Construct();
 
-    EXPECT_TRUE(app.m_bMachineWide);
     EXPECT_TRUE(app.m_bKeepSpeed);
     EXPECT_TRUE(app.m_bRunOnBoot);
     EXPECT_FALSE(app.m_bBootMode);
-    EXPECT_EQ(AppDword(REGKEY_LOCAL_MACHINE, "Keep_Speed"), 1u);
-    EXPECT_EQ(AppDword(REGKEY_LOCAL_MACHINE, "RunOnboot"), 1u);
-    EXPECT_EQ(AppValue(REGKEY_LOCAL_MACHINE, "ExePath"),
+    EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "Keep_Speed"), 1u);
+    EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "RunOnboot"), 1u);
+    EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "ExePath"),
               (StoredValue{REGTYPE_SZ, ExePathBytes("C:\\Program Files\\Q\\Q.exe")}));
-    // A path with blanks is quoted so that the system runs the whole of it.
-    EXPECT_EQ(RunEntry(REGKEY_LOCAL_MACHINE), StoredText("\"C:\\Program Files\\Q\\Q.exe\" /boot"));
+    EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER), RunCommandFor(u"C:\\Program Files\\Q\\Q.exe"));
     EXPECT_EQ(Registry().OpenKeyCount(), 0);
 }
 
@@ -44,37 +43,62 @@ TEST_F(SettingsTest, ConstructionKnowsTheExecutableAndTheOperatingSystem) {
     EXPECT_EQ(app.m_osvi.dwOSVersionInfoSize, OS_VERSION_INFO_SIZE);
     EXPECT_EQ(app.m_osvi.dwPlatformId, PLATFORM_WIN32_WINDOWS);
     EXPECT_EQ(app.GetPlatform().dwPlatformId, PLATFORM_WIN32_WINDOWS);
+    EXPECT_EQ(app.GetPlatform().registryRoot, REGKEY_CURRENT_USER);
 }
 
-TEST_F(SettingsTest, APathThatFillsTheBufferKeepsRoomForItsZero) {
-    const std::string strLong = "C:\\" + std::string(300, 'd') + "\\Q.exe";
-    m_sim.Shell().SetExePath(strLong);
-    const CQuorvexApp& app = Construct();
+// The Run entry names the executable by its wide path, read whole however long it is; "ExePath"
+// keeps the ANSI form, cut to its 260-byte value.
 
-    const std::string strKept = strLong.substr(0, 259);
-    EXPECT_EQ(app.m_strExePath, strKept);
-    EXPECT_EQ(AppValue(REGKEY_LOCAL_MACHINE, "ExePath"),
-              (StoredValue{REGTYPE_SZ, ExePathBytes(strKept)}));
-    EXPECT_EQ(RunEntry(REGKEY_LOCAL_MACHINE), StoredText("\"" + strKept + "\" /boot"));
+struct ExePathCase {
+    const char* pszName;
+    std::u16string strPath;
+    std::string strAnsiStored;
+    bool bRunEntry; // false: a path that cannot be read whole names no file
+    friend void PrintTo(const ExePathCase& test, std::ostream* pOut) { *pOut << test.pszName; }
+};
+
+std::u16string LongPath(std::size_t nLength) {
+    return u"C:\\" + std::u16string(nLength - 3, u'd');
 }
+// A long path's ANSI form as "ExePath" keeps it: 259 characters and room for the zero.
+std::string AnsiCut() {
+    return "C:\\" + std::string(256, 'd');
+}
+
+class ExePathTest : public CAppFixture, public ::testing::WithParamInterface<ExePathCase> {};
+
+TEST_P(ExePathTest, TheRunEntryNamesTheWholeWidePathAndExePathItsAnsiForm) {
+    m_sim.Shell().SetExePath(GetParam().strPath);
+    Construct();
+    if (GetParam().bRunEntry)
+        EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER), RunCommandFor(GetParam().strPath));
+    else
+        EXPECT_FALSE(RunEntry(REGKEY_CURRENT_USER));
+    EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "ExePath"),
+              (StoredValue{REGTYPE_SZ, ExePathBytes(GetParam().strAnsiStored)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, ExePathTest,
+    ::testing::Values(ExePathCase{"OutsideTheAnsiCodePage", u"C:\\Диск\\Quorvex.exe",
+                                  "C:\\????\\Quorvex.exe", true},
+                      ExePathCase{"LongerThanMaxPath", LongPath(300), AnsiCut(), true},
+                      ExePathCase{"LongestThatFits", LongPath(LONGEST_PATH - 1), AnsiCut(), true},
+                      ExePathCase{"FillingTheLongestBuffer", LongPath(LONGEST_PATH), AnsiCut(),
+                                  false},
+                      ExePathCase{"BeyondTheLongestBuffer", LongPath(40000), AnsiCut(), false}),
+    [](const auto& test) { return std::string(test.param.pszName); });
 
 // Later starts read what is stored.
 
-TEST_F(SettingsTest, KeepSpeedIsOnForOneOnlyAndAnotherNumberIsNotRewritten) {
-    Registry().PutDword(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, "Keep_Speed", 2);
-    EXPECT_FALSE(Construct().m_bKeepSpeed);
-    EXPECT_EQ(AppDword(REGKEY_LOCAL_MACHINE, "Keep_Speed"), 2u);
-    EXPECT_EQ(std::count(Registry().Writes().begin(), Registry().Writes().end(), "Keep_Speed"), 0);
-}
-
 TEST_F(SettingsTest, RunOnbootOffWritesNoRunEntryAndLeavesAnOldOneAlone) {
-    Registry().PutDword(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, "RunOnboot", 0);
+    Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", 0);
     EXPECT_FALSE(Construct().m_bRunOnBoot);
-    EXPECT_FALSE(RunEntry(REGKEY_LOCAL_MACHINE));
+    EXPECT_FALSE(RunEntry(REGKEY_CURRENT_USER));
 
-    Registry().PutString(REGKEY_LOCAL_MACHINE, APP_RUN_KEY, APP_NAME, "\"C:\\Old.exe\" /boot");
+    Registry().PutString(REGKEY_CURRENT_USER, APP_RUN_KEY, APP_NAME, "\"C:\\Old.exe\" /boot");
     Construct();
-    EXPECT_EQ(RunEntry(REGKEY_LOCAL_MACHINE), StoredText("\"C:\\Old.exe\" /boot"));
+    EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER), StoredText("\"C:\\Old.exe\" /boot"));
 }
 
 TEST_F(SettingsTest, AMovedExecutableRewritesTheRunEntryAndExePath) {
@@ -83,53 +107,61 @@ TEST_F(SettingsTest, AMovedExecutableRewritesTheRunEntryAndExePath) {
     m_sim.Shell().SetExePath("E:\\New\\Quorvex.exe");
     Construct();
 
-    EXPECT_EQ(RunEntry(REGKEY_LOCAL_MACHINE), StoredText("\"E:\\New\\Quorvex.exe\" /boot"));
-    EXPECT_EQ(AppValue(REGKEY_LOCAL_MACHINE, "ExePath"),
+    EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER), RunCommandFor(u"E:\\New\\Quorvex.exe"));
+    EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "ExePath"),
               (StoredValue{REGTYPE_SZ, ExePathBytes("E:\\New\\Quorvex.exe")}));
 }
 
-TEST_F(SettingsTest, SwitchesAreFourBytesOfAnyTypeAndALongerValueCountsAsMissing) {
-    // Eight bytes do not fit: missing, so on, and stored as it should be.
-    Registry().Put(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, "Keep_Speed", REGTYPE_BINARY,
-                   {0, 0, 0, 0, 0, 0, 0, 0});
-    // A one-byte binary 1 fits and reads as 1; the text "1" reads as the number 31h.
-    Registry().Put(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, "RunOnboot", REGTYPE_BINARY, {1});
-    const CQuorvexApp& app = Construct();
-    EXPECT_TRUE(app.m_bKeepSpeed);
-    EXPECT_EQ(AppDword(REGKEY_LOCAL_MACHINE, "Keep_Speed"), 1u);
-    EXPECT_TRUE(app.m_bRunOnBoot);
+// A switch is any four bytes, whatever their type, and on unless they are all zero; a stored
+// switch is never rewritten at start. A value that does not fit counts as missing: on, and
+// stored as 1.
+struct StoredSwitchCase {
+    const char* pszName;
+    StoredValue stored;
+    bool bOn;
+    bool bRewritten;
+    friend void PrintTo(const StoredSwitchCase& test, std::ostream* pOut) { *pOut << test.pszName; }
+};
 
-    Registry().PutString(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, "RunOnboot", "1");
-    EXPECT_FALSE(Construct().m_bRunOnBoot);
-    EXPECT_EQ(AppValue(REGKEY_LOCAL_MACHINE, "RunOnboot"), StoredText("1"));
+class StoredSwitchTest : public CAppFixture,
+                         public ::testing::WithParamInterface<StoredSwitchCase> {};
+
+TEST_P(StoredSwitchTest, BothSwitchesReadAlike) {
+    for (const char* pszSwitch : {"Keep_Speed", "RunOnboot"})
+        Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, pszSwitch, GetParam().stored.dwType,
+                       GetParam().stored.aData);
+    const CQuorvexApp& app = Construct();
+    EXPECT_EQ(app.m_bKeepSpeed, GetParam().bOn);
+    EXPECT_EQ(app.m_bRunOnBoot, GetParam().bOn);
+    EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER).has_value(), GetParam().bOn);
+    const StoredValue expected =
+        GetParam().bRewritten ? StoredValue{REGTYPE_DWORD, {1, 0, 0, 0}} : GetParam().stored;
+    for (const char* pszSwitch : {"Keep_Speed", "RunOnboot"})
+        EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, pszSwitch), expected) << pszSwitch;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, StoredSwitchTest,
+    ::testing::Values(
+        StoredSwitchCase{"Zero", {REGTYPE_DWORD, {0, 0, 0, 0}}, false, false},
+        StoredSwitchCase{"One", {REGTYPE_DWORD, {1, 0, 0, 0}}, true, false},
+        StoredSwitchCase{"Two", {REGTYPE_DWORD, {2, 0, 0, 0}}, true, false},
+        StoredSwitchCase{"AllBitsSet", {REGTYPE_DWORD, {0xFF, 0xFF, 0xFF, 0xFF}}, true, false},
+        StoredSwitchCase{"OneByteBinaryZero", {REGTYPE_BINARY, {0}}, false, false},
+        StoredSwitchCase{"TextZeroIsTheNumber30h", StoredText("0"), true, false},
+        StoredSwitchCase{
+            "EightBytesDoNotFit", {REGTYPE_BINARY, {0, 0, 0, 0, 0, 0, 0, 0}}, true, true}),
+    [](const auto& test) { return std::string(test.param.pszName); });
 
 TEST_F(SettingsTest, AWriteThatFailsLeavesTheDefaultsInForce) {
-    Registry().FailSetValue(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, "Keep_Speed");
-    Registry().FailSetValue(REGKEY_LOCAL_MACHINE, APP_RUN_KEY, APP_NAME);
+    Registry().FailSetValue(REGKEY_CURRENT_USER, SETTINGS_KEY, "Keep_Speed");
+    Registry().FailSetValue(REGKEY_CURRENT_USER, APP_RUN_KEY, APP_NAME);
     const CQuorvexApp& app = Construct();
     EXPECT_TRUE(app.m_bKeepSpeed);
-    EXPECT_FALSE(AppValue(REGKEY_LOCAL_MACHINE, "Keep_Speed"));
-    EXPECT_FALSE(RunEntry(REGKEY_LOCAL_MACHINE));
-    EXPECT_EQ(AppDword(REGKEY_LOCAL_MACHINE, "RunOnboot"), 1u);
-    EXPECT_TRUE(AppValue(REGKEY_LOCAL_MACHINE, "ExePath"));
-}
-
-// A user who may not write HKEY_LOCAL_MACHINE keeps everything under HKEY_CURRENT_USER.
-
-TEST_F(SettingsTest, WithoutAdministrativeRightsEverythingLivesUnderTheCurrentUser) {
-    Registry().RefuseMachineWrites();
-    m_sim.Shell().SetExePath("C:\\Q.exe");
-    const CQuorvexApp& app = Construct();
-
-    EXPECT_FALSE(app.m_bMachineWide);
-    EXPECT_EQ(app.GetPlatform().registryRoot, REGKEY_CURRENT_USER);
-    EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "Keep_Speed"), 1u);
+    EXPECT_FALSE(AppValue(REGKEY_CURRENT_USER, "Keep_Speed"));
+    EXPECT_FALSE(RunEntry(REGKEY_CURRENT_USER));
     EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "RunOnboot"), 1u);
-    EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER), StoredText("\"C:\\Q.exe\" /boot"));
-    EXPECT_FALSE(Registry().HasKey(REGKEY_LOCAL_MACHINE, SETTINGS_KEY));
-    EXPECT_FALSE(Registry().HasKey(REGKEY_LOCAL_MACHINE, APP_RUN_KEY));
-    EXPECT_EQ(Registry().OpenKeyCount(), 0);
+    EXPECT_TRUE(AppValue(REGKEY_CURRENT_USER, "ExePath"));
 }
 
 } // namespace

@@ -23,8 +23,8 @@ protected:
         aArgs.insert(aArgs.begin(), "Quorvex.exe");
         return Construct().Startup(static_cast<int>(aArgs.size()), aArgs.data());
     }
-    std::optional<DWORD> SavedSpeed(const char* pszName, RegKey hRoot = REGKEY_LOCAL_MACHINE) {
-        return AppDword(hRoot, pszName);
+    std::optional<DWORD> SavedSpeed(const char* pszName) {
+        return AppDword(REGKEY_CURRENT_USER, pszName);
     }
 };
 
@@ -75,7 +75,8 @@ TEST_F(StartupTest, TheSaveRunStoresEveryDrivesCurrentSpeedWithoutAWindow) {
     EXPECT_TRUE(m_sim.Shell().Boxes().empty());
     EXPECT_EQ(SavedSpeed("E: Speed"), 24u);
     EXPECT_EQ(SavedSpeed("G: Speed"), 8u);
-    EXPECT_EQ(AppValue(REGKEY_LOCAL_MACHINE, "E: Model"), StoredText("QRVX;CD-ROM;1.00;"));
+    EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "E: Model"), StoredText("QRVX;CD-ROM;1.00;"));
+    EXPECT_FALSE(Registry().HasKey(REGKEY_LOCAL_MACHINE, SETTINGS_KEY));
     EXPECT_EQ(m_pApp->GetDriveList()->GetAt(0)->m_nSelSpeed, 24);
     EXPECT_EQ(Registry().OpenKeyCount(), 0);
 }
@@ -83,7 +84,7 @@ TEST_F(StartupTest, TheSaveRunStoresEveryDrivesCurrentSpeedWithoutAWindow) {
 TEST_F(StartupTest, TheSaveRunOfAUserWithoutRightsStoresUnderTheCurrentUser) {
     Registry().RefuseMachineWrites();
     Start({"-SAVE"});
-    EXPECT_EQ(SavedSpeed("E: Speed", REGKEY_CURRENT_USER), 24u);
+    EXPECT_EQ(SavedSpeed("E: Speed"), 24u);
     EXPECT_FALSE(Registry().HasKey(REGKEY_LOCAL_MACHINE, SETTINGS_KEY));
 }
 
@@ -104,8 +105,8 @@ TEST_F(AspiSaveRunTest, TheSaveRunWaitsForIdentificationOnTheManagersThread) {
     const char* aArgs[] = {"Quorvex.exe", "/save"};
     Construct().Startup(2, aArgs);
     ASSERT_EQ(CCDRom::GetTransport(), TRANSPORT_ASPI);
-    EXPECT_EQ(AppDword(REGKEY_LOCAL_MACHINE, "E: Speed"), 24u);
-    EXPECT_EQ(AppDword(REGKEY_LOCAL_MACHINE, "F: Speed"), 16u);
+    EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "E: Speed"), 24u);
+    EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "F: Speed"), 16u);
 }
 
 // No drive to work with.
@@ -142,7 +143,7 @@ TEST_F(StartupTest, ASupersededDriveListLivesUntilTheApplicationEnds) {
     m_pApp->SetDriveList(CCDRomList::Build(m_pApp->GetPlatform()));
     EXPECT_NE(m_pApp->GetDriveList(), pFirst);
     // A late completion may still reach a device of the superseded list.
-    pDevice->OnCommandComplete(RQ_SET_SPEED, CMD_OK, nullptr, nullptr);
+    pDevice->OnCommandComplete(RQ_SET_SPEED, CMD_OK, {}, {});
     EXPECT_EQ(pDevice->m_strDrive, "E:");
 }
 

@@ -1,0 +1,23 @@
+#include "platform/win32/Win32Library.h"
+
+namespace qv::win32 {
+
+std::wstring SystemDirectory() {
+    wchar_t szPath[MAX_PATH] = {};
+    const UINT nLength = ::GetSystemDirectoryW(szPath, MAX_PATH);
+    if (nLength == 0 || nLength >= MAX_PATH)
+        return {};
+    return {szPath, nLength};
+}
+
+HMODULE LoadLibraryByPath(const std::wstring& strPath) {
+    HMODULE hLibrary = ::LoadLibraryExW(
+        strPath.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // A loader from before Windows 8 without update KB2533623 knows none of those flags. The
+    // altered search order still looks in the library's folder first, before the program's.
+    if (!hLibrary && ::GetLastError() == ERROR_INVALID_PARAMETER)
+        hLibrary = ::LoadLibraryExW(strPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return hLibrary;
+}
+
+} // namespace qv::win32

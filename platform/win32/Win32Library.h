@@ -1,0 +1,29 @@
+// Loading libraries by full path, and finding their exports by their declared prototypes.
+#pragma once
+
+#include "platform/win32/Win32.h"
+
+#include <string>
+
+namespace qv::win32 {
+
+// The system directory without a trailing backslash; empty when it cannot be read.
+std::wstring SystemDirectory();
+
+// Loads the library at the full path strPath. The libraries it needs are taken from its own
+// folder and the system directory only, never from the program's folder or the current one.
+HMODULE LoadLibraryByPath(const std::wstring& strPath);
+
+// Looks up an export as the type of its declared prototype, so that a pointer of another type
+// does not compile. void (*)() is the one function pointer type any other converts to quietly.
+template <class Function>
+bool GetFunction(HMODULE hLibrary, const char* pszName, Function*& pfnFunction) {
+    pfnFunction = reinterpret_cast<Function*>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(hLibrary, pszName)));
+    return pfnFunction != nullptr;
+}
+
+#define QV_GET_FUNCTION(hLibrary, name, pfn)                                                       \
+    ::qv::win32::GetFunction<decltype(::name)>(hLibrary, #name, pfn)
+
+} // namespace qv::win32
