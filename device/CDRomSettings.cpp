@@ -129,11 +129,9 @@ void CCDRom::LoadSettings(RegKey hGiven) {
             m_nSelSpeed = static_cast<int>(dwSpeed);
         if (nEntries == 0)
             return;
-        // No drive reads above 100x: a stored list that claims more is not a drive's.
-        const int nLimit =
-            std::min(m_nMaxSpeed > 0 ? m_nMaxSpeed
-                                     : GetWord(aDetected + (nEntries - 1) * DETECTED_ENTRY_SIZE),
-                     MAX_SPEED_X);
+        // No drive reads above 100x: a stored list that claims more is not a drive's, and with
+        // the maximum unknown that is the only limit, so a list read back is saved unchanged.
+        const int nLimit = m_nMaxSpeed > 0 ? std::min(m_nMaxSpeed, MAX_SPEED_X) : MAX_SPEED_X;
         m_aSpeeds.clear();
         for (int nEntry = 0; nEntry < nEntries; ++nEntry) {
             const BYTE* pEntry = aDetected + nEntry * DETECTED_ENTRY_SIZE;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, builds every preset, runs the native tests plainly
-# and under the sanitizers, and ends with one summary line.
+# and under the sanitizers, smoke-runs the fuzz targets, and ends with one summary line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,13 +21,13 @@ trap finish EXIT
 
 bash scripts/setup.sh
 
-for preset in host host-asan host-tsan win64 win32; do
+for preset in host host-asan host-tsan fuzz win64 win32; do
     step="configure ${preset}"
     cmake --preset "$preset"
     step="build ${preset}"
     cmake --build --preset "$preset" -j "$jobs"
 done
-summary="built host, host-asan, host-tsan, win64, win32"
+summary="built host, host-asan, host-tsan, fuzz, win64, win32"
 
 run_tests() {
     local preset=$1
@@ -48,3 +48,8 @@ run_tests host-tsan -L threaded --no-tests=ignore
 step="end-to-end tests win64"
 ctest --test-dir build/win64 -L e2e --output-on-failure
 summary+="; win64: end-to-end tests under Wine passed"
+
+# A smoke run of every fuzz target: one that no longer builds or fails at once stops the tests.
+step="fuzz smoke run"
+bash scripts/fuzz.sh all 5
+summary+="; fuzz: every target ran 5 s without a finding"

@@ -203,6 +203,11 @@ TEST_F(CDRomSettingsTest, DetectedEntriesAreKeptUpToTheLimitInStoredOrder) {
          {REGTYPE_BINARY, DetectedBytes({4, 8, 16, 24, 32, 40})},
          0,
          Entries({4, 8, 16, 24, 32, 40})},
+        // What a load keeps, a save stores and the next load keeps again.
+        {"an unknown maximum does not stop at the last entry",
+         {REGTYPE_BINARY, DetectedBytes({9, 5})},
+         0,
+         Entries({9, 5})},
         {"an unknown maximum stops at 100x",
          {REGTYPE_BINARY, DetectedBytes({50, 100, 101, 400})},
          0,

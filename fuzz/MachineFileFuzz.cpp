@@ -1,0 +1,82 @@
+// Machine files from fuzz bytes. The parser either accepts a file or rejects it with an error
+// that names a field; a machine it accepts must run the way the demo program runs it: its drives
+// identified, their speeds detected and their settings saved and loaded again.
+#include "device/CDRomList.h"
+#include "fuzz/FuzzCheck.h"
+#include "sim/MachineFile.h"
+#include "tests/support/SimFixture.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace qv::fuzz {
+namespace {
+
+// A machine with more CD-ROM drives is parsed but not run, so that one input stays cheap.
+constexpr std::ptrdiff_t MAX_RUN_CDROMS = 4;
+// Far longer than any chain takes on the simulated machine, even under the sanitizers: a wait
+// that runs out is a chain that never ends.
+constexpr std::chrono::milliseconds CHAIN_WAIT_LIMIT{10000};
+
+bool Runnable(const sim::SimMachineConfig& machine) {
+    return std::count_if(machine.aDrives.begin(), machine.aDrives.end(),
+                         [](const sim::SimDriveConfig& drive) {
+                             return drive.cdrom.has_value();
+                         }) <= MAX_RUN_CDROMS;
+}
+
+// The file's latencies only make a run slower; the order of events on the machine stays the same
+// without them.
+void DropDelays(sim::SimMachineConfig& machine) {
+    machine.aspi.nCompletionDelayMs = 0;
+    for (auto& drive : machine.aDrives)
+        if (drive.cdrom)
+            drive.cdrom->nLatencyMs = 0;
+}
+
+void Run(sim::SimMachineConfig machine) {
+    test::CSimFixture sim(std::move(machine));
+    CCDRom::SelectTransport(sim.Platform());
+    // The list goes before the machine whose ASPI manager completes its requests.
+    auto pList = CCDRomList::Build(sim.Platform());
+    pList->IdentifyAll();
+    Check(pList->WaitForIdentification(CHAIN_WAIT_LIMIT), "every identification chain ends");
+    for (int nIndex = 0; nIndex < pList->GetCount(); ++nIndex) {
+        CCDRom* pDevice = pList->GetAt(nIndex);
+        if (!pDevice->IsUsable())
+            continue;
+        pDevice->DetectSpeeds();
+        Check(sim.Events().WaitFor(RQ_DETECT_DONE, pDevice, CHAIN_WAIT_LIMIT),
+              "every speed detection ends");
+        // The set-speed that restores the former speed may still be on its way.
+        Check(sim.Machine().Aspi().WaitUntilDrained(CHAIN_WAIT_LIMIT),
+              "the ASPI manager completes every request");
+    }
+    pList->SaveAll();
+    pList->LoadAll();
+    Check(sim.Registry().OpenKeyCount() == 0, "every registry key opened is closed again");
+    pList.reset();
+    Check(sim.Machine().OpenHandleCount() == 0, "every device handle opened is closed again");
+}
+
+} // namespace
+} // namespace qv::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize) {
+    using namespace qv;
+    sim::SimMachineConfig machine;
+    try {
+        machine = sim::ParseMachine(std::string_view(reinterpret_cast<const char*>(pData), nSize));
+    } catch (const sim::CMachineFileError& error) {
+        fuzz::Check(!error.Field().empty(), "a rejected machine file names its field");
+        return 0;
+    }
+    if (!fuzz::Runnable(machine))
+        return 0;
+    fuzz::DropDelays(machine);
+    fuzz::Run(std::move(machine));
+    return 0;
+}

@@ -1,0 +1,171 @@
+// Registry values planted from fuzz bytes, of every type and length, under the names the program
+// reads back: the per-drive values of CCDRom::LoadSettings and CCDRomList::LoadAll, and the
+// application's own that CQuorvexApp reads when it is constructed. Whatever was planted, every
+// key opened is closed again, a load keeps only speeds the drive can run at, both ways of
+// loading agree, and a save of loaded values loads back the same.
+#include "app/Quorvex.h"
+#include "device/CDRomList.h"
+#include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzInput.h"
+#include "tests/support/SimFixture.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qv::fuzz {
+namespace {
+
+constexpr const char* VALUE_NAMES[] = {
+    "Keep_Speed",  "RunOnboot", "ExePath",     "E: Model", "E: Speed",
+    "E: Detected", "F: Model",  "f: detected", "F: Speed", "Quorvex",
+};
+// Longer than any value name the program copies.
+constexpr std::size_t LONG_NAME_SIZE = 300;
+constexpr DWORD VALUE_TYPES[] = {REGTYPE_SZ, REGTYPE_BINARY, REGTYPE_DWORD};
+// Past the longest value the program reads or copies.
+constexpr WORD MAX_VALUE_SIZE = 2100;
+constexpr WORD MAX_EXE_PATH = 600;
+
+// Flags of the first byte.
+enum : BYTE {
+    FLAG_MACHINE_READ_ONLY = 0x01,
+    FLAG_TOGGLE_KEEP_SPEED = 0x02,
+    FLAG_TOGGLE_RUN_ON_BOOT = 0x04,
+};
+
+class CStandInDialog : public CMainDialogRunner {
+public:
+    void RunModal(CQuorvexApp&) override {}
+};
+
+RegKey RootOf(BYTE nChoice) {
+    return nChoice & 1 ? REGKEY_LOCAL_MACHINE : REGKEY_CURRENT_USER;
+}
+
+const char* KeyOf(BYTE nChoice) {
+    return nChoice & 1 ? APP_RUN_KEY : SETTINGS_KEY;
+}
+
+std::string NameOf(BYTE nChoice) {
+    const std::size_t nIndex = nChoice % (std::size(VALUE_NAMES) + 1);
+    return nIndex < std::size(VALUE_NAMES) ? VALUE_NAMES[nIndex] : std::string(LONG_NAME_SIZE, 'N');
+}
+
+std::vector<BYTE> Bytes(CFuzzInput& input, std::size_t nCount) {
+    std::vector<BYTE> aBytes(nCount);
+    for (BYTE& nByte : aBytes)
+        nByte = input.Byte();
+    return aBytes;
+}
+
+// Returns whether any write was made to fail.
+bool Plant(CFuzzInput& input, test::CMemoryRegistry& registry) {
+    for (int nValues = input.Byte() % 16; nValues > 0; --nValues) {
+        const RegKey hRoot = RootOf(input.Byte());
+        const char* pszKey = KeyOf(input.Byte());
+        const std::string strName = NameOf(input.Byte());
+        const BYTE nType = input.Byte();
+        const DWORD dwType = nType < std::size(VALUE_TYPES) ? VALUE_TYPES[nType] : nType;
+        const std::size_t nSize = input.Value<WORD>() % MAX_VALUE_SIZE;
+        registry.Put(hRoot, pszKey, strName, dwType, Bytes(input, nSize));
+    }
+    const int nFailures = input.Byte() % 4;
+    for (int nFailure = 0; nFailure < nFailures; ++nFailure) {
+        const RegKey hRoot = RootOf(input.Byte());
+        registry.FailSetValue(hRoot, KeyOf(input.Byte()), NameOf(input.Byte()));
+    }
+    return nFailures > 0;
+}
+
+struct LoadedValues {
+    int nSelSpeed;
+    std::vector<SPEED_ENTRY> aSpeeds;
+    bool operator==(const LoadedValues&) const = default;
+};
+
+// A fresh list of the machine's drives, each with the given top speed.
+std::unique_ptr<CCDRomList> FreshList(const CPlatform& platform, const std::vector<int>& aMax) {
+    auto pList = CCDRomList::Build(platform);
+    for (int nIndex = 0; nIndex < pList->GetCount(); ++nIndex)
+        pList->GetAt(nIndex)->m_nMaxSpeed = aMax[static_cast<std::size_t>(nIndex)];
+    return pList;
+}
+
+std::vector<LoadedValues> ValuesOf(const CCDRomList& list) {
+    std::vector<LoadedValues> aValues;
+    for (int nIndex = 0; nIndex < list.GetCount(); ++nIndex) {
+        const DRIVE_STATE state = list.GetAt(nIndex)->Snapshot();
+        Check(state.nSelSpeed == 0 || (state.nSelSpeed >= 1 && state.nSelSpeed <= state.nMaxSpeed),
+              "a loaded speed is one the drive can run at");
+        for (const SPEED_ENTRY& entry : state.aSpeeds)
+            Check(entry.nSpeed >= 1 && (state.nMaxSpeed <= 0 || entry.nSpeed <= state.nMaxSpeed),
+                  "a loaded speed list holds only speeds the drive can run at");
+        aValues.push_back({state.nSelSpeed, state.aSpeeds});
+    }
+    return aValues;
+}
+
+void LoadDriveValues(CFuzzInput& input, const CPlatform& platform, test::CMemoryRegistry& registry,
+                     bool bWritesFail) {
+    // One top speed for each of the two drives, negative ones included.
+    const std::vector<int> aMax{static_cast<signed char>(input.Byte()),
+                                static_cast<signed char>(input.Byte())};
+    const auto pLoadedAll = FreshList(platform, aMax);
+    pLoadedAll->LoadAll();
+    const auto aLoaded = ValuesOf(*pLoadedAll);
+
+    const auto pLoadedEach = FreshList(platform, aMax);
+    for (int nIndex = 0; nIndex < pLoadedEach->GetCount(); ++nIndex)
+        pLoadedEach->GetAt(nIndex)->LoadSettings(REGKEY_NULL);
+    Check(ValuesOf(*pLoadedEach) == aLoaded, "a drive loads the same values alone as in its list");
+
+    // The first save may bring a planted list to light that the missing model hid, so only a
+    // second round must give back what it stored; and only with a known top speed, since
+    // without one a list's own last entry sets what the next load keeps.
+    pLoadedAll->SaveAll();
+    const auto pSaved = FreshList(platform, aMax);
+    pSaved->LoadAll();
+    pSaved->SaveAll();
+    const auto pReloaded = FreshList(platform, aMax);
+    pReloaded->LoadAll();
+    const auto aSaved = ValuesOf(*pSaved);
+    const auto aReloaded = ValuesOf(*pReloaded);
+    for (std::size_t nIndex = 0; nIndex < aMax.size(); ++nIndex)
+        Check(bWritesFail || aMax[nIndex] <= 0 || aReloaded[nIndex] == aSaved[nIndex],
+              "what a save stores loads back the same");
+    Check(registry.OpenKeyCount() == 0, "every registry key a drive opens is closed again");
+}
+
+} // namespace
+} // namespace qv::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize) {
+    using namespace qv;
+    fuzz::CFuzzInput input(pData, nSize);
+    test::CSimFixture sim(test::NtMachine({test::Cdrom("E:\\"), test::Cdrom("F:\\")}));
+    test::CMemoryRegistry& registry = sim.Registry();
+
+    const BYTE nFlags = input.Byte();
+    if (nFlags & fuzz::FLAG_MACHINE_READ_ONLY)
+        registry.RefuseMachineWrites();
+    std::u16string strPath(input.Value<WORD>() % fuzz::MAX_EXE_PATH, u'\0');
+    for (char16_t& c : strPath)
+        c = input.Value<char16_t>();
+    sim.Shell().SetExePath(std::move(strPath));
+    const bool bWritesFail = fuzz::Plant(input, registry);
+
+    fuzz::CStandInDialog dialog;
+    CQuorvexApp app(sim.Platform(), dialog);
+    if (nFlags & fuzz::FLAG_TOGGLE_KEEP_SPEED)
+        app.ToggleKeepSpeed();
+    if (nFlags & fuzz::FLAG_TOGGLE_RUN_ON_BOOT)
+        app.ToggleRunOnBoot();
+    fuzz::Check(registry.OpenKeyCount() == 0, "every registry key the application opens is closed");
+
+    fuzz::LoadDriveValues(input, app.GetPlatform(), registry, bWritesFail);
+    return 0;
+}

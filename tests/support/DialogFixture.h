@@ -1,0 +1,145 @@
+// The main dialog over a fake window and a simulated machine, with the application object built
+// as the start-up routine builds it. Device events wait in the recorder as they would in the
+// window's message queue until the test delivers them.
+#pragma once
+
+#include "app/Quorvex.h"
+#include "device/CDRomList.h"
+#include "device/Scsi.h"
+#include "sim/MachineFile.h"
+#include "tests/support/AppFixture.h"
+#include "tests/support/AspiMachine.h"
+#include "tests/support/FakeMainView.h"
+#include "ui/Commands.h"
+#include "ui/QuorvexDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace qv::test {
+
+class CDialogFixture : public ::testing::Test {
+protected:
+    explicit CDialogFixture(sim::SimMachineConfig machine = sim::DefaultMachine())
+        : m_sim(std::move(machine)) {
+        if (m_sim.Machine().Platform() == sim::SimPlatform::Win9x)
+            m_sim.Shell().SetPlatformId(PLATFORM_WIN32_WINDOWS);
+    }
+    // The manager's thread must not complete requests of devices that are gone.
+    ~CDialogFixture() override {
+        EXPECT_TRUE(m_sim.Machine().Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
+    }
+
+    // The application object reads the registry as the test left it.
+    CQuorvexDlg& Create() {
+        m_pApp = std::make_unique<CQuorvexApp>(m_sim.Platform(), m_runner);
+        CCDRom::SelectTransport(m_pApp->GetPlatform());
+        m_pDlg = std::make_unique<CQuorvexDlg>(*m_pApp, m_view);
+        return *m_pDlg;
+    }
+    // Initialised, with every event delivered.
+    CQuorvexDlg& Start() {
+        Create();
+        EXPECT_TRUE(m_pDlg->OnInitDialog());
+        Settle();
+        return *m_pDlg;
+    }
+
+    // Delivers every event posted and not yet delivered, in posting order, and those that the
+    // handlers cause in turn, until the drives are idle.
+    void Settle() {
+        for (;;) {
+            ASSERT_TRUE(m_sim.Machine().Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
+            const auto aEvents = m_sim.Events().Events();
+            if (m_nDelivered == aEvents.size())
+                return;
+            while (m_nDelivered < aEvents.size())
+                Deliver(aEvents[m_nDelivered++]);
+        }
+    }
+    // Delivers the events waiting now last first, then settles.
+    void SettleInReverse() {
+        const auto aEvents = m_sim.Events().Events();
+        std::for_each(aEvents.rbegin(), aEvents.rend() - static_cast<long>(m_nDelivered),
+                      [this](const PostedEvent& event) { Deliver(event); });
+        m_nDelivered = aEvents.size();
+        Settle();
+    }
+    void Deliver(const PostedEvent& event) {
+        m_pDlg->OnDeviceEvent(static_cast<std::uintptr_t>(event.nStatus) << 16 |
+                                  static_cast<std::uintptr_t>(event.nEvent),
+                              event.lDevice);
+    }
+
+    void Choose(int nEntry) {
+        m_view.ChooseEntry(nEntry);
+        m_pDlg->OnDriveChange();
+        Settle();
+    }
+    void MoveSlider(int nPos) {
+        m_view.MoveSlider(nPos);
+        m_pDlg->OnSliderMoved();
+    }
+    void Command(int nCommand) {
+        EXPECT_TRUE(m_pDlg->OnCommand(nCommand));
+        Settle();
+    }
+    // The user picks the drive's entry, moves the slider to nSpeed and applies it.
+    void ApplySpeed(int nEntry, int nSpeed) {
+        Choose(nEntry);
+        MoveSlider(nSpeed);
+        Command(ID_APPLY);
+    }
+
+    CCDRom& Drive(int nDrive) { return *m_pApp->GetDriveList()->GetAt(nDrive); }
+    sim::CSimMmcDrive& SimDrive(char cLetter) { return *m_sim.Machine().Drive(cLetter); }
+    void ForgetCommands() {
+        for (const char cLetter : {'D', 'E', 'G'})
+            if (auto* pDrive = m_sim.Machine().Drive(cLetter))
+                pDrive->ClearCommands();
+    }
+    // The rates of the SET CD SPEED blocks a drive received since ForgetCommands.
+    std::vector<int> SetSpeedRates(char cLetter) {
+        std::vector<int> aRates;
+        for (const auto& aCdb : SimDrive(cLetter).Commands())
+            if (aCdb[0] == SCSIOP_SET_CD_SPEED)
+                aRates.push_back(ReadBigEndian16(&aCdb[2]));
+        return aRates;
+    }
+    std::vector<BYTE> Opcodes(char cLetter) {
+        std::vector<BYTE> aOpcodes;
+        for (const auto& aCdb : SimDrive(cLetter).Commands())
+            aOpcodes.push_back(aCdb[0]);
+        return aOpcodes;
+    }
+    std::optional<DWORD> AppDword(const char* pszName) {
+        return m_sim.Registry().GetDword(REGKEY_CURRENT_USER, SETTINGS_KEY, pszName);
+    }
+    // What a Save stored for a drive, so that a later start or Restore finds it.
+    void PutSavedSpeed(const char* pszDrive, DWORD dwSpeed) {
+        const std::string strDrive = pszDrive;
+        m_sim.Registry().PutString(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Model",
+                                   "QRVX;CD-ROM;1.00;");
+        m_sim.Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Speed", dwSpeed);
+    }
+
+    // Destroyed in reverse: the dialog, the application with its drive lists, then the machine.
+    CSimFixture m_sim;
+    CStandInDialog m_runner;
+    CFakeMainView m_view;
+    std::unique_ptr<CQuorvexApp> m_pApp;
+    std::unique_ptr<CQuorvexDlg> m_pDlg;
+    std::size_t m_nDelivered = 0;
+};
+
+// A drive of the simulated machine as a test varies it.
+inline sim::SimDriveConfig CdromWith(const char* pszRoot, void (*vary)(sim::SimCdromConfig&)) {
+    sim::SimCdromConfig cdrom;
+    vary(cdrom);
+    return Cdrom(pszRoot, std::move(cdrom));
+}
+
+} // namespace qv::test

@@ -1,0 +1,141 @@
+// Stands in for the main window: keeps the state the dialog leaves in each control, menu item
+// and timer, and the order of the window operations it asks for.
+#pragma once
+
+#include "ui/MainView.h"
+
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qv::test {
+
+struct BUTTON_STATE {
+    bool bEnabled = true;
+    bool bPressed = false;
+    bool operator==(const BUTTON_STATE&) const = default;
+};
+
+struct MENU_ITEM_STATE {
+    bool bChecked = false;
+    bool bGrayed = false;
+    bool operator==(const MENU_ITEM_STATE&) const = default;
+};
+
+class CFakeMainView : public CMainView {
+public:
+    void ShowDriveEntries(const std::vector<std::string>& aTexts, int nSelected) override {
+        m_aEntries = aTexts;
+        m_nSelectedEntry = nSelected;
+        ++m_nEntryFills;
+    }
+    int GetSelectedEntry() const override { return m_nSelectedEntry; }
+
+    void SetSliderRange(int nMin, int nMax) override { m_range = {nMin, nMax}; }
+    void SetSliderTicks(const std::vector<int>& aSpeeds) override { m_aTicks = aSpeeds; }
+    void SetSliderPos(int nPos) override { m_nSliderPos = nPos; }
+    int GetSliderPos() const override { return m_nSliderPos; }
+    void EnableSlider(bool bEnable) override { m_bSliderEnabled = bEnable; }
+
+    void ShowSpeedTexts(const std::string& strMax, const std::string& strCur,
+                        const std::string& strSel) override {
+        m_strMax = strMax;
+        m_strCur = strCur;
+        m_strSel = strSel;
+    }
+    void SetRunOnBootCheck(bool bChecked) override { m_bRunOnBootChecked = bChecked; }
+
+    void SetButtonState(int nCommand, bool bEnabled, bool bPressed) override {
+        m_mapButtons[nCommand] = {bEnabled, bPressed};
+    }
+    void SetMenuItemState(int nPopupCommand, int nMenuCommand, bool bChecked,
+                          bool bGrayed) override {
+        m_mapMenuItems[nPopupCommand] = {bChecked, bGrayed};
+        m_mapMenuItems[nMenuCommand] = {bChecked, bGrayed};
+    }
+
+    void StartKeepTimer() override {
+        m_aCalls.push_back("StartKeepTimer");
+        m_bTimerRunning = true;
+    }
+    void StopKeepTimer() override {
+        m_aCalls.push_back("StopKeepTimer");
+        m_bTimerRunning = false;
+    }
+
+    void AddTrayIcon() override {
+        m_aCalls.push_back("AddTrayIcon");
+        m_bTrayIcon = true;
+    }
+    void RemoveTrayIcon() override {
+        m_aCalls.push_back("RemoveTrayIcon");
+        m_bTrayIcon = false;
+    }
+    void ShowTrayMenu() override { m_aCalls.push_back("ShowTrayMenu"); }
+
+    void RestoreWindow() override {
+        m_aCalls.push_back("RestoreWindow");
+        m_bVisible = true;
+    }
+    void HideWindow() override {
+        m_aCalls.push_back("HideWindow");
+        m_bVisible = false;
+    }
+    bool ClaimSingleInstance() override {
+        m_aCalls.push_back("ClaimSingleInstance");
+        return m_bOnlyInstance;
+    }
+    void RunSplash() override {
+        m_aCalls.push_back("RunSplash");
+        if (m_duringSplash)
+            m_duringSplash();
+    }
+    void RunAbout() override { m_aCalls.push_back("RunAbout"); }
+    void OpenHelp() override { m_aCalls.push_back("OpenHelp"); }
+    void OpenAddress(const std::string& strAddress) override {
+        m_aCalls.push_back("OpenAddress " + strAddress);
+    }
+    void ShowNoDriveMessage() override { m_aCalls.push_back("ShowNoDriveMessage"); }
+    void EndDialog(int nResult) override {
+        m_aCalls.push_back("EndDialog " + std::to_string(nResult));
+    }
+
+    // The user picks a combo entry or drags the slider.
+    void ChooseEntry(int nEntry) { m_nSelectedEntry = nEntry; }
+    void MoveSlider(int nPos) { m_nSliderPos = nPos; }
+
+    BUTTON_STATE Button(int nCommand) const {
+        const auto it = m_mapButtons.find(nCommand);
+        return it == m_mapButtons.end() ? BUTTON_STATE{} : it->second;
+    }
+    MENU_ITEM_STATE MenuItem(int nCommand) const {
+        const auto it = m_mapMenuItems.find(nCommand);
+        return it == m_mapMenuItems.end() ? MENU_ITEM_STATE{} : it->second;
+    }
+
+    std::vector<std::string> m_aEntries;
+    int m_nSelectedEntry = -1;
+    int m_nEntryFills = 0;
+    std::pair<int, int> m_range{0, 100};
+    std::vector<int> m_aTicks;
+    int m_nSliderPos = 0;
+    bool m_bSliderEnabled = false;
+    std::string m_strMax = "100x";
+    std::string m_strCur = "100x";
+    std::string m_strSel = "100x  (17600 Kb/s)";
+    bool m_bRunOnBootChecked = false;
+    std::map<int, BUTTON_STATE> m_mapButtons;
+    std::map<int, MENU_ITEM_STATE> m_mapMenuItems;
+    bool m_bTimerRunning = false;
+    bool m_bTrayIcon = false;
+    bool m_bVisible = true;
+    bool m_bOnlyInstance = true;
+    // What the splash's own message loop delivers to the dialog meanwhile.
+    std::function<void()> m_duringSplash;
+    // Window, timer and shell operations in the order they were asked for.
+    std::vector<std::string> m_aCalls;
+};
+
+} // namespace qv::test

@@ -1,0 +1,144 @@
+#include "tests/support/DialogFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace qv::test {
+namespace {
+
+using Texts = std::vector<std::string>;
+using Calls = std::vector<std::string>;
+
+class MainDialogStartTest : public CDialogFixture {};
+
+TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetectedSpeeds) {
+    Start();
+
+    EXPECT_EQ(m_view.m_aEntries,
+              (Texts{" E:  40x  QRVX CD-ROM 40X", " G:  48x  ZANTRIX CDR-4812"}));
+    EXPECT_EQ(m_view.m_nSelectedEntry, 0);
+    EXPECT_EQ(m_pDlg->GetSelectedDrive(), 0);
+    EXPECT_EQ(m_view.m_strMax, "40x");
+    EXPECT_EQ(m_view.m_strCur, "40x");
+    EXPECT_EQ(m_view.m_strSel, "40x  (7040 Kb/s)");
+    EXPECT_EQ(m_view.m_range, std::make_pair(1, 40));
+    EXPECT_EQ(m_view.m_nSliderPos, 40);
+    EXPECT_TRUE(m_view.m_bSliderEnabled);
+    EXPECT_EQ(m_view.m_aTicks, (std::vector<int>{40, 32, 24, 16, 8, 4}));
+    EXPECT_EQ(m_view.Button(ID_APPLY), (BUTTON_STATE{true, false}));
+    EXPECT_EQ(m_view.Button(ID_LOCK), (BUTTON_STATE{true, false}));
+    EXPECT_TRUE(m_view.m_bRunOnBootChecked);
+    EXPECT_TRUE(m_pDlg->IsReady());
+    // The icon comes before the single-instance rule, which comes before any drive is touched.
+    EXPECT_EQ(m_view.m_aCalls, (Calls{"AddTrayIcon", "StartKeepTimer", "ClaimSingleInstance"}));
+    EXPECT_TRUE(SetSpeedRates('G').empty()) << "only the selected drive's speeds are detected";
+}
+
+TEST_F(MainDialogStartTest, ASecondInstanceEndsBeforeTouchingADriveAndTakesItsIconAway) {
+    m_view.m_bOnlyInstance = false;
+    Create();
+    EXPECT_FALSE(m_pDlg->OnInitDialog());
+    m_pDlg->OnDestroy();
+
+    EXPECT_EQ(m_view.m_aCalls, (Calls{"AddTrayIcon", "StartKeepTimer", "ClaimSingleInstance",
+                                      "EndDialog 0", "RemoveTrayIcon", "StopKeepTimer"}));
+    EXPECT_EQ(m_pApp->GetDriveList(), nullptr);
+    EXPECT_TRUE(SimDrive('E').Commands().empty());
+    EXPECT_TRUE(SimDrive('G').Commands().empty());
+}
+
+TEST_F(MainDialogStartTest, BootModeShowsTheSplashWithTheTickHeldOffAndKeepsTheWindowHidden) {
+    m_sim.Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", 0);
+    Create();
+    m_pApp->m_bBootMode = true;
+    m_view.m_duringSplash = [this] {
+        // The splash's message loop hands the dialog its device events and its ticks.
+        Settle();
+        EXPECT_FALSE(m_pDlg->IsReady());
+        ForgetCommands();
+        m_pDlg->OnTimer(ID_KEEP_TIMER);
+        EXPECT_TRUE(SimDrive('E').Commands().empty());
+    };
+    EXPECT_TRUE(m_pDlg->OnInitDialog());
+    EXPECT_TRUE(m_pDlg->IsReady());
+    EXPECT_EQ(m_view.m_aCalls.back(), "RunSplash");
+    EXPECT_FALSE(m_view.m_bRunOnBootChecked);
+
+    m_pDlg->OnPaint();
+    EXPECT_FALSE(m_view.m_bVisible);
+}
+
+// Machines on which no drive can be commanded.
+struct NoDriveCase {
+    const char* pszWhat;
+    sim::SimMachineConfig machine;
+};
+
+void PrintTo(const NoDriveCase& param, std::ostream* pOut) {
+    *pOut << param.pszWhat;
+}
+
+sim::SimMachineConfig MachineWithShortInquiry() {
+    return NtMachine({CdromWith("E:\\", [](sim::SimCdromConfig& c) { c.nAdditionalLength = 10; })});
+}
+
+class NoUsableDriveTest : public CDialogFixture, public ::testing::WithParamInterface<NoDriveCase> {
+protected:
+    NoUsableDriveTest() : CDialogFixture(GetParam().machine) {}
+};
+
+TEST_P(NoUsableDriveTest, SaysSoAndEndsTheProcessWithCodeZero) {
+    Create();
+    EXPECT_FALSE(m_pDlg->OnInitDialog());
+    EXPECT_EQ(m_view.m_aCalls.back(), "ShowNoDriveMessage");
+    EXPECT_EQ(m_sim.Shell().ExitCode(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, NoUsableDriveTest,
+                         ::testing::Values(NoDriveCase{"no CD-ROM drive", NtMachine({})},
+                                           NoDriveCase{"a drive that gives no standard INQUIRY",
+                                                       MachineWithShortInquiry()}));
+
+// The menu marks and the Load command on both families, with either stored keep-speed value.
+struct FamilyCase {
+    sim::SimPlatform platform;
+    DWORD dwKeepSpeed;
+};
+
+sim::SimMachineConfig DefaultMachineOn(sim::SimPlatform platform) {
+    sim::SimMachineConfig machine = sim::DefaultMachine();
+    machine.platform = platform;
+    return machine;
+}
+
+class FamilyTest : public CDialogFixture, public ::testing::WithParamInterface<FamilyCase> {
+protected:
+    FamilyTest() : CDialogFixture(DefaultMachineOn(GetParam().platform)) {}
+};
+
+TEST_P(FamilyTest, MarksKeepSpeedAsStoredAndGreysLoadOnlyOnWindows9x) {
+    m_sim.Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "Keep_Speed",
+                              GetParam().dwKeepSpeed);
+    Start();
+    const bool bWin9x = GetParam().platform == sim::SimPlatform::Win9x;
+    const bool bKeep = GetParam().dwKeepSpeed != 0;
+
+    EXPECT_EQ(m_view.m_aEntries.size(), 2u) << "both transports fill the combo";
+    for (const int nCommand : {ID_POPUP_LOAD, ID_MENU_LOAD})
+        EXPECT_EQ(m_view.MenuItem(nCommand), (MENU_ITEM_STATE{false, bWin9x}));
+    EXPECT_EQ(m_view.Button(ID_LOAD).bEnabled, !bWin9x);
+    for (const int nCommand : {ID_POPUP_KEEP_SPEED, ID_MENU_KEEP_SPEED})
+        EXPECT_EQ(m_view.MenuItem(nCommand), (MENU_ITEM_STATE{bKeep, false}));
+    EXPECT_EQ(m_view.m_bTimerRunning, bKeep);
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, FamilyTest,
+                         ::testing::Values(FamilyCase{sim::SimPlatform::Nt, 1},
+                                           FamilyCase{sim::SimPlatform::Nt, 0},
+                                           FamilyCase{sim::SimPlatform::Win9x, 1},
+                                           FamilyCase{sim::SimPlatform::Win9x, 0}));
+
+} // namespace
+} // namespace qv::test

@@ -1,0 +1,197 @@
+// The slider, Apply, Save, Restore and the keep-speed tick on the default machine: E: runs at
+// 4 to 40x and reports 4234 KB/s at 24x, G: at 8 to 48x, standing at 32x.
+#include "tests/support/DialogFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace qv::test {
+namespace {
+
+using Rates = std::vector<int>;
+using OpcodeList = std::vector<BYTE>;
+
+class SpeedCommandsTest : public CDialogFixture {
+protected:
+    using CDialogFixture::CDialogFixture;
+
+    // The drive's speed changes behind the program's back, as after a media change.
+    void Drift(char cLetter, int nSpeed) {
+        const Cdb cdb = MakeSetSpeedCdb(nSpeed);
+        SimDrive(cLetter).Execute(cdb.bytes.data(), cdb.nLength, nullptr, 0);
+        ForgetCommands();
+    }
+};
+
+TEST_F(SpeedCommandsTest, TheSliderOnlySelectsASpeedAndShowsItsRate) {
+    Start();
+    ForgetCommands();
+    struct {
+        int nPos;
+        const char* pszText;
+    } const aMoves[] = {{24, "24x  (4234 Kb/s)"},  // as the drive reported it
+                        {20, "20x  (3520 Kb/s)"},  // a keyboard step between detected speeds
+                        {40, "40x  (7040 Kb/s)"}}; // the current speed
+    for (const auto& move : aMoves) {
+        MoveSlider(move.nPos);
+        EXPECT_EQ(m_view.m_strSel, move.pszText);
+        EXPECT_EQ(Drive(0).Snapshot().nSelSpeed, move.nPos);
+    }
+    EXPECT_TRUE(SimDrive('E').Commands().empty());
+}
+
+TEST_F(SpeedCommandsTest, ApplySetsTheSelectedDrivesSpeedAndKeepsIt) {
+    Start();
+    Choose(1);
+    MoveSlider(16);
+    ForgetCommands();
+    Command(ID_APPLY);
+
+    EXPECT_EQ(SetSpeedRates('G'), Rates{16 * 177});
+    EXPECT_TRUE(SimDrive('E').Commands().empty());
+    EXPECT_EQ(m_view.m_strCur, "16x");
+    EXPECT_EQ(m_view.m_strSel, "16x  (2816 Kb/s)");
+    EXPECT_EQ(Drive(1).Snapshot().nKeepSpeed, 16);
+    EXPECT_EQ(Drive(1).Snapshot().nSelSpeed, 16) << "filled again from the drive's report";
+}
+
+TEST_F(SpeedCommandsTest, SaveStoresEveryDrivesSelectedSpeed) {
+    Start();
+    ApplySpeed(0, 16);
+    Command(ID_SAVE);
+    EXPECT_EQ(AppDword("E: Speed"), 16u);
+    EXPECT_EQ(AppDword("G: Speed"), 32u);
+}
+
+TEST_F(SpeedCommandsTest, RestoreSetsOnlyTheSelectedDriveToItsSavedSpeed) {
+    Start();
+    const CCDRomList* pList = m_pApp->GetDriveList();
+    PutSavedSpeed("E:", 16);
+    PutSavedSpeed("G:", 24);
+    ForgetCommands();
+    Command(ID_RESTORE);
+
+    EXPECT_EQ(SetSpeedRates('E'), Rates{16 * 177});
+    EXPECT_EQ(m_view.m_strCur, "16x");
+    EXPECT_TRUE(SetSpeedRates('G').empty());
+    EXPECT_EQ(Drive(1).Snapshot().nSelSpeed, 24);
+    EXPECT_EQ(m_pApp->GetDriveList(), pList) << "outside boot mode the list stays";
+}
+
+TEST_F(SpeedCommandsTest, RestoreInBootModeRebuildsTheListOnceAndSetsTheSelectedDrive) {
+    PutSavedSpeed("E:", 16);
+    PutSavedSpeed("G:", 24);
+    Create();
+    m_pApp->m_bBootMode = true;
+    ASSERT_TRUE(m_pDlg->OnInitDialog());
+    Settle();
+    const CCDRomList* pStartList = m_pApp->GetDriveList();
+    CCDRom* pFormerE = &Drive(0);
+    ForgetCommands();
+
+    Command(ID_RESTORE);
+    const CCDRomList* pRestoreList = m_pApp->GetDriveList();
+    EXPECT_NE(pRestoreList, pStartList);
+    EXPECT_FALSE(m_pApp->m_bBootMode);
+    EXPECT_EQ(SimDrive('E').CurrentSpeed(), 16);
+    ASSERT_FALSE(SetSpeedRates('E').empty());
+    EXPECT_EQ(SetSpeedRates('E').back(), 16 * 177);
+    EXPECT_TRUE(SetSpeedRates('G').empty());
+    EXPECT_EQ(m_view.m_aEntries.size(), 2u);
+    EXPECT_EQ(m_pDlg->GetSelectedDrive(), 0);
+    EXPECT_EQ(m_view.m_strCur, "16x");
+
+    // A device of the list it replaced is no drive of the dialog's.
+    const int nFills = m_view.m_nEntryFills;
+    for (const int nEvent : {RQ_IDENTIFIED, RQ_REFRESH_CAPS, RQ_DETECT_DONE})
+        Deliver({nEvent, CMD_OK, reinterpret_cast<std::intptr_t>(pFormerE)});
+    EXPECT_EQ(m_view.m_nEntryFills, nFills);
+    EXPECT_EQ(m_view.m_strCur, "16x");
+
+    Command(ID_RESTORE);
+    EXPECT_EQ(m_pApp->GetDriveList(), pRestoreList);
+}
+
+TEST_F(SpeedCommandsTest, TheTickReappliesTheAppliedSpeedOnlyWhenTheDriveReportsAnother) {
+    Start();
+    ApplySpeed(0, 16);
+    ForgetCommands();
+    const int nFills = m_view.m_nEntryFills;
+    m_pDlg->OnTimer(ID_KEEP_TIMER);
+    EXPECT_EQ(Opcodes('E'), OpcodeList{SCSIOP_MODE_SENSE6});
+
+    Drift('E', 40);
+    m_pDlg->OnTimer(ID_KEEP_TIMER);
+    // The speed change is followed by its own capabilities read.
+    EXPECT_EQ(Opcodes('E'),
+              (OpcodeList{SCSIOP_MODE_SENSE6, SCSIOP_SET_CD_SPEED, SCSIOP_MODE_SENSE6}));
+    EXPECT_EQ(SetSpeedRates('E'), Rates{16 * 177});
+    EXPECT_TRUE(SimDrive('G').Commands().empty()) << "only the selected drive is kept";
+    Settle();
+    EXPECT_EQ(m_view.m_strCur, "16x");
+    EXPECT_EQ(m_view.m_nEntryFills, nFills) << "an open drop-down list stays open";
+}
+
+TEST_F(SpeedCommandsTest, TheTickOnlyReadsBeforeTheFirstApply) {
+    Start();
+    Drift('E', 24);
+    m_pDlg->OnTimer(ID_KEEP_TIMER);
+    EXPECT_EQ(Opcodes('E'), OpcodeList{SCSIOP_MODE_SENSE6});
+}
+
+TEST_F(SpeedCommandsTest, OnlyTheRunningKeepTimerTicks) {
+    Start();
+    ApplySpeed(0, 16);
+    Drift('E', 40);
+    m_pDlg->OnTimer(ID_SPLASH_TIMER);
+    EXPECT_TRUE(SimDrive('E').Commands().empty());
+
+    Command(ID_MENU_KEEP_SPEED);
+    ASSERT_FALSE(m_view.m_bTimerRunning);
+    m_pDlg->OnTimer(ID_KEEP_TIMER);
+    EXPECT_TRUE(SimDrive('E').Commands().empty());
+}
+
+// Drives whose page tells no usable maximum: 0, or 100x and more.
+struct MaximumCase {
+    int nMaxRate;
+    const char* pszEntry;
+    const char* pszMax;
+    int nRangeMax;
+    bool bSpeedCapable;
+};
+
+class UnknownMaximumTest : public SpeedCommandsTest,
+                           public ::testing::WithParamInterface<MaximumCase> {
+protected:
+    UnknownMaximumTest()
+        : SpeedCommandsTest(NtMachine({Cdrom("E:\\", [] {
+              sim::SimCdromConfig cdrom;
+              cdrom.nMaxRate = GetParam().nMaxRate;
+              return cdrom;
+          }())})) {}
+};
+
+TEST_P(UnknownMaximumTest, ShowsWhatIsKnownAndCommandsOnlyADriveWithAMaximum) {
+    Start();
+    EXPECT_EQ(m_view.m_aEntries, std::vector<std::string>{GetParam().pszEntry});
+    EXPECT_EQ(m_view.m_strMax, GetParam().pszMax);
+    EXPECT_EQ(m_view.m_range, std::make_pair(1, GetParam().nRangeMax));
+    EXPECT_EQ(m_view.m_bSliderEnabled, GetParam().bSpeedCapable);
+
+    MoveSlider(16);
+    ForgetCommands();
+    Command(ID_APPLY);
+    m_pDlg->OnTimer(ID_KEEP_TIMER);
+    EXPECT_EQ(SetSpeedRates('E').empty(), !GetParam().bSpeedCapable);
+    EXPECT_EQ(SimDrive('E').Commands().empty(), !GetParam().bSpeedCapable);
+}
+
+INSTANTIATE_TEST_SUITE_P(Maxima, UnknownMaximumTest,
+                         ::testing::Values(MaximumCase{0, " E:  ===  QRVX CD-ROM", "???", 1, false},
+                                           MaximumCase{100 * 176, " E:  100x  QRVX CD-ROM", "40x",
+                                                       40, true}));
+
+} // namespace
+} // namespace qv::test

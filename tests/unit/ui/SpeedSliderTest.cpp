@@ -1,0 +1,143 @@
+#include "ui/SpeedSlider.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace qv::test {
+namespace {
+
+// A 1..40 slider whose channel runs from x 10 to x 205, 5 pixels a speed, with the ticks of a
+// drive that detected 4, 8, 16, 24 and 32 in the order the dialog sets them, fastest first.
+SLIDER_GEOMETRY DriveSlider(int nThumbPos = 1) {
+    SLIDER_GEOMETRY geometry;
+    geometry.nMin = 1;
+    geometry.nMax = 40;
+    geometry.channel = {10, 20, 205, 24};
+    const int xThumb = 10 + (nThumbPos - 1) * 5;
+    geometry.thumb = {xThumb - 5, 10, xThumb + 5, 34};
+    for (const int nSpeed : {32, 24, 16, 8, 4})
+        geometry.aTicks.push_back({10 + (nSpeed - 1) * 5, nSpeed});
+    return geometry;
+}
+
+// A 0..100 pixel channel for ties: ticks at the given x, each valued by its x / 10.
+SLIDER_GEOMETRY PlainSlider(std::vector<int> aTickX) {
+    SLIDER_GEOMETRY geometry;
+    geometry.nMin = 1;
+    geometry.nMax = 99;
+    geometry.channel = {0, 20, 100, 24};
+    for (const int x : aTickX)
+        geometry.aTicks.push_back({x, x / 10});
+    return geometry;
+}
+
+struct SnapCase {
+    const char* pszWhat;
+    SLIDER_GEOMETRY geometry;
+    int x;
+    int nExpected;
+};
+
+void PrintTo(const SnapCase& param, std::ostream* pOut) {
+    *pOut << param.pszWhat;
+}
+
+class SnapToTickTest : public ::testing::TestWithParam<SnapCase> {};
+
+TEST_P(SnapToTickTest, GivesAnEndOrTheNearestTick) {
+    EXPECT_EQ(SnapToTick(GetParam().x, GetParam().geometry), GetParam().nExpected)
+        << GetParam().pszWhat;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clicks, SnapToTickTest,
+    ::testing::Values(SnapCase{"left of the channel", DriveSlider(), 2, 1},
+                      SnapCase{"on its left edge", DriveSlider(), 10, 1},
+                      SnapCase{"on its right edge", DriveSlider(), 205, 40},
+                      SnapCase{"right of it", DriveSlider(), 300, 40},
+                      SnapCase{"nearer the left edge than the tick at 4", DriveSlider(), 16, 1},
+                      SnapCase{"nearest to the tick at 24", DriveSlider(), 121, 24},
+                      SnapCase{"an end and a tick equally near: the end", PlainSlider({20}), 10, 1},
+                      SnapCase{"the same at the right end", PlainSlider({80}), 90, 99},
+                      SnapCase{"two ticks equally near: the later one", PlainSlider({40, 60}), 50,
+                               6},
+                      SnapCase{"the same, ticks set the other way", PlainSlider({60, 40}), 50, 4},
+                      SnapCase{"no ticks yet, nearer the left", PlainSlider({}), 49, 1},
+                      SnapCase{"no ticks yet, nearer the right", PlainSlider({}), 51, 99},
+                      SnapCase{"no ticks yet, in the middle", PlainSlider({}), 50, 1}));
+
+void ExpectAction(const SLIDER_ACTION& action, bool bDefault, std::optional<int> nNewPos,
+                  std::optional<int> nNotifyCode) {
+    EXPECT_EQ(action.bDefault, bDefault);
+    EXPECT_EQ(action.nNewPos, nNewPos);
+    EXPECT_EQ(action.nNotifyCode, nNotifyCode);
+}
+
+struct PressCase {
+    const char* pszWhat;
+    int nCurPos;
+    int x;
+    int y;
+    bool bDefault;
+    std::optional<int> nNewPos;
+    std::optional<int> nNotifyCode;
+};
+
+void PrintTo(const PressCase& param, std::ostream* pOut) {
+    *pOut << param.pszWhat;
+}
+
+class SliderPressTest : public ::testing::TestWithParam<PressCase> {};
+
+TEST_P(SliderPressTest, JumpsToASpeedBesideTheThumbAndLeavesTheRestToTheTrackbar) {
+    const PressCase& press = GetParam();
+    SCOPED_TRACE(press.pszWhat);
+    CSpeedSliderMouse mouse;
+    ExpectAction(mouse.OnLButtonDown(press.x, press.y, press.nCurPos, DriveSlider(press.nCurPos)),
+                 press.bDefault, press.nNewPos, press.nNotifyCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Presses, SliderPressTest,
+    ::testing::Values(PressCase{"right of the thumb", 1, 121, 22, false, 24, SLIDER_PAGE_DOWN},
+                      PressCase{"left of the thumb", 24, 30, 22, false, 4, SLIDER_PAGE_UP},
+                      PressCase{"above the channel, level with the thumb", 1, 121, 12, false, 24,
+                                SLIDER_PAGE_DOWN},
+                      PressCase{
+                          "onto the current position: nothing at all", 24, 110, 22, false, {}, {}},
+                      PressCase{"on the thumb", 24, 125, 30, true, {}, {}},
+                      PressCase{"outside both", 1, 121, 40, true, {}, {}}));
+
+TEST(SliderDragTest, ReportsEachTickAndEndOnceWhileTheThumbIsDragged) {
+    CSpeedSliderMouse mouse;
+    const SLIDER_GEOMETRY geometry = DriveSlider(1);
+    ExpectAction(mouse.OnLButtonDown(10, 22, 1, geometry), true, {}, {});
+
+    std::vector<int> aReported;
+    for (int x = 0; x <= 220; ++x) {
+        const SLIDER_ACTION action = mouse.OnMouseMove(x, true, geometry);
+        EXPECT_FALSE(action.bDefault) << "the trackbar never sees a move";
+        if (action.nNewPos) {
+            EXPECT_EQ(action.nNotifyCode, SLIDER_THUMB_TRACK);
+            aReported.push_back(*action.nNewPos);
+        }
+    }
+    EXPECT_EQ(aReported, (std::vector<int>{4, 8, 16, 24, 32, 40}));
+
+    ExpectAction(mouse.OnLButtonUp(), true, {}, {});
+    ExpectAction(mouse.OnMouseMove(30, true, geometry), false, {}, {});
+}
+
+TEST(SliderDragTest, MovesWithoutAPressOnTheThumbOrWithoutTheButtonDoNothing) {
+    CSpeedSliderMouse mouse;
+    const SLIDER_GEOMETRY geometry = DriveSlider(1);
+    ExpectAction(mouse.OnMouseMove(121, true, geometry), false, {}, {});
+    mouse.OnLButtonDown(121, 22, 1, geometry);
+    ExpectAction(mouse.OnMouseMove(30, true, geometry), false, {}, {});
+    mouse.OnLButtonDown(10, 22, 1, geometry);
+    ExpectAction(mouse.OnMouseMove(121, false, geometry), false, {}, {});
+}
+
+} // namespace
+} // namespace qv::test

@@ -1,0 +1,501 @@
+#include "ui/QuorvexDlg.h"
+
+#include "app/BuildConfig.h"
+#include "app/Quorvex.h"
+#include "device/CDRomList.h"
+#include "platform/Shell.h"
+#include "ui/Commands.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace qv {
+namespace {
+
+// Holds the keep-speed tick off while a handler works, and gives whoever called it the state
+// back: a handler that runs inside another, or during start, leaves the tick held off.
+class CNotReady {
+public:
+    explicit CNotReady(bool& bReady) : m_bReady(bReady), m_bWasReady(bReady) { bReady = false; }
+    ~CNotReady() { m_bReady = m_bWasReady; }
+    CNotReady(const CNotReady&) = delete;
+    CNotReady& operator=(const CNotReady&) = delete;
+
+private:
+    bool& m_bReady;
+    bool m_bWasReady;
+};
+
+bool IsSpeedCapable(const DRIVE_STATE& drive) {
+    return drive.bUsable && drive.nMaxSpeed > 0;
+}
+
+std::string SpeedText(int nSpeed) {
+    return std::to_string(nSpeed) + "x";
+}
+
+} // namespace
+
+std::string DriveEntryText(const DRIVE_STATE& drive) {
+    char szSpeed[16] = "===";
+    if (drive.nMaxSpeed > 0)
+        std::snprintf(szSpeed, sizeof szSpeed, "%2dx", drive.nMaxSpeed);
+    std::string strText = " " + drive.strDrive + "  " + szSpeed + "  ";
+    if (!drive.strVendor.empty())
+        strText += drive.strVendor + " ";
+    return strText + drive.strProduct;
+}
+
+std::string SelectedSpeedText(int nSpeed, int nRate) {
+    return SpeedText(nSpeed) + "  (" + std::to_string(nRate) + " Kb/s)";
+}
+
+CQuorvexDlg::CQuorvexDlg(CQuorvexApp& app, CMainView& view) : m_app(app), m_view(view) {}
+
+bool CQuorvexDlg::OnInitDialog() {
+    m_bReady = false;
+    LoadControls();
+    // Before the single-instance rule: a second instance removes its icon again as it ends.
+    m_view.AddTrayIcon();
+    if (m_app.m_bKeepSpeed) {
+        RunKeepTimer(true);
+        m_view.SetMenuItemState(ID_POPUP_KEEP_SPEED, ID_MENU_KEEP_SPEED, true, false);
+    }
+    if (m_app.m_osvi.dwPlatformId == PLATFORM_WIN32_WINDOWS) {
+        // Windows 95/98 has no call that loads a tray.
+        m_view.SetButtonState(ID_LOAD, false, false);
+        m_view.SetMenuItemState(ID_POPUP_LOAD, ID_MENU_LOAD, false, true);
+    }
+    if (!m_view.ClaimSingleInstance()) {
+        m_view.EndDialog(0);
+        return false;
+    }
+
+    m_app.SetDriveList(CCDRomList::Build(m_app.GetPlatform()));
+    CCDRomList& list = *m_app.GetDriveList();
+    list.IdentifyAll();
+    if (!list.AnyUsable()) {
+        m_view.ShowNoDriveMessage();
+        m_app.GetPlatform().shell.ExitProcess(0);
+        return false;
+    }
+    m_nDrive = 0;
+    OnDriveChange();
+    if (m_app.m_bRunOnBoot)
+        m_view.SetRunOnBootCheck(true);
+    if (m_app.m_bBootMode)
+        m_view.RunSplash();
+    m_bReady = true;
+    LoadControls();
+    return true;
+}
+
+void CQuorvexDlg::OnDriveChange() {
+    CNotReady busy(m_bReady);
+    StoreControls();
+    SelectDrive(m_nDrive);
+    LoadControls();
+}
+
+void CQuorvexDlg::SelectDrive(int nIndex) {
+    m_nDrive = nIndex < 0 ? ResolveSelection() : DriveAt(nIndex) ? nIndex : -1;
+    CCDRom* pDrive = SelectedDrive();
+    if (pDrive) {
+        const bool bCapable = IsSpeedCapable(pDrive->Snapshot());
+        pDrive->DetectSpeeds();
+        // Identification has just read the capabilities when nothing was asked for.
+        if (nIndex >= 0 && bCapable)
+            pDrive->RefreshCapabilities(RQ_REFRESH_CAPS);
+    }
+    UpdateCurrentSpeedText();
+    UpdateSelectedSpeedText(0);
+
+    const DRIVE_STATE drive = pDrive ? pDrive->Snapshot() : DRIVE_STATE{};
+    // A drive that claims 100x or more has not told its maximum: the slider ends at its speed.
+    const int nMaxSpeed = drive.nMaxSpeed >= MAX_SPEED_X ? drive.nSelSpeed : drive.nMaxSpeed;
+    m_strMaxSpeed = !pDrive ? "" : nMaxSpeed > 0 ? SpeedText(nMaxSpeed) : "???";
+    m_view.SetButtonState(ID_APPLY, true, false);
+    m_view.EnableSlider(IsSpeedCapable(drive));
+    // Another drive's ticks never show; this one's come with the end of its detection.
+    m_view.SetSliderTicks({});
+    m_view.SetSliderRange(1, std::max(nMaxSpeed, 1));
+    ShowLockButton(drive);
+}
+
+// A drive that has an entry stays selected, else the first entry's drive is taken. While the
+// combo is still empty the dialog waits for a drive of the list to be identified: the one it
+// had, or the first.
+int CQuorvexDlg::ResolveSelection() const {
+    if (EntryOf(m_nDrive) >= 0)
+        return m_nDrive;
+    if (!m_aEntryDrives.empty())
+        return m_aEntryDrives.front();
+    if (DriveAt(m_nDrive))
+        return m_nDrive;
+    return DriveAt(0) ? 0 : -1;
+}
+
+void CQuorvexDlg::UpdateCurrentSpeedText() {
+    const DRIVE_STATE drive = SelectedState();
+    m_nSpeed = drive.nSelSpeed;
+    m_strCurSpeed = drive.nCurSpeed > 0 ? SpeedText(drive.nCurSpeed) : "";
+}
+
+void CQuorvexDlg::UpdateSelectedSpeedText(int nSpeed) {
+    CCDRom* pDrive = SelectedDrive();
+    if (pDrive && nSpeed > 0)
+        pDrive->SetSelSpeed(nSpeed);
+    else
+        nSpeed = SelectedState().nSelSpeed;
+    if (pDrive && nSpeed > 0) {
+        m_strSelSpeed = SelectedSpeedText(nSpeed, pDrive->GetRateForSpeed(nSpeed));
+        m_nSpeed = nSpeed;
+    } else {
+        m_strSelSpeed.clear();
+        m_nSpeed = 0;
+    }
+}
+
+void CQuorvexDlg::OnDeviceEvent(std::uintptr_t wParam, std::intptr_t lParam) {
+    // A list that a Restore in boot mode replaced may still complete requests: not ours.
+    const int nDrive = IndexOf(lParam);
+    if (nDrive < 0)
+        return;
+    CNotReady busy(m_bReady);
+    switch (static_cast<int>(wParam & 0xFFFF)) {
+    case RQ_IDENTIFIED:
+        OnIdentified(nDrive);
+        break;
+    case RQ_REFRESH_CAPS:
+        OnCapabilitiesRead(nDrive);
+        break;
+    case RQ_DETECT_DONE:
+        OnDetectionDone(nDrive);
+        break;
+    default:
+        break;
+    }
+    LoadControls();
+}
+
+void CQuorvexDlg::OnIdentified(int nDrive) {
+    CCDRom& drive = *DriveAt(nDrive);
+    drive.LoadSettings(REGKEY_NULL);
+    const int nSavedSpeed = drive.Snapshot().nSelSpeed;
+    drive.SelectCurrentSpeed();
+    const DRIVE_STATE state = drive.Snapshot();
+    if (state.bUsable)
+        PlaceEntry(nDrive, DriveEntryText(state));
+
+    // An awaited drive that turned out unusable gives way to the drives that have entries.
+    const CCDRom* pAwaited = EntryOf(m_nDrive) < 0 ? DriveAt(m_nDrive) : nullptr;
+    if (nDrive == m_nDrive || (EntryOf(m_nDrive) < 0 && !(pAwaited && pAwaited->IsUsable())))
+        SelectDrive(-1);
+
+    if (nDrive != m_nRestoreDrive)
+        return;
+    if (&drive == SelectedDrive())
+        m_nPendingSpeed = nSavedSpeed > 0 ? nSavedSpeed : state.nCurSpeed;
+    else
+        m_nRestoreDrive = -1;
+}
+
+void CQuorvexDlg::OnCapabilitiesRead(int nDrive) {
+    CCDRom& drive = *DriveAt(nDrive);
+    if (drive.Snapshot().nSelSpeed <= 0)
+        drive.SelectCurrentSpeed();
+    if (&drive == SelectedDrive()) {
+        UpdateCurrentSpeedText();
+        UpdateSelectedSpeedText(0);
+    }
+}
+
+void CQuorvexDlg::OnDetectionDone(int nDrive) {
+    CCDRom& drive = *DriveAt(nDrive);
+    if (&drive != SelectedDrive()) {
+        // The user chose another drive before the restored one was ready.
+        if (nDrive == m_nRestoreDrive) {
+            m_nRestoreDrive = -1;
+            m_nPendingSpeed = 0;
+        }
+        return;
+    }
+    const std::vector<SPEED_ENTRY> aSpeeds = drive.GetSpeeds();
+    if (!aSpeeds.empty()) {
+        // In the order the control is given them: from the fastest down.
+        std::vector<int> aTicks;
+        for (auto it = aSpeeds.rbegin(); it != aSpeeds.rend(); ++it)
+            aTicks.push_back(it->nSpeed);
+        m_view.SetSliderTicks(aTicks);
+        UpdateSelectedSpeedText(0);
+    }
+    // Set only now: a speed sent while the detection ran would be undone by its end.
+    if (nDrive == m_nRestoreDrive) {
+        m_nRestoreDrive = -1;
+        Apply();
+    }
+}
+
+void CQuorvexDlg::OnSliderMoved() {
+    CNotReady busy(m_bReady);
+    StoreControls();
+    if (SelectedDrive() && m_nSpeed != SelectedState().nSelSpeed) {
+        UpdateSelectedSpeedText(m_nSpeed);
+        LoadControls();
+    }
+}
+
+bool CQuorvexDlg::OnCommand(int nCommand) {
+    switch (nCommand) {
+    case ID_APPLY: {
+        CNotReady busy(m_bReady);
+        Apply();
+        break;
+    }
+    case ID_LOCK:
+    case ID_POPUP_LOCK:
+    case ID_MENU_LOCK:
+        ToggleLock();
+        break;
+    case ID_EJECT:
+    case ID_POPUP_EJECT:
+    case ID_MENU_EJECT:
+        MoveTray(true);
+        break;
+    case ID_LOAD:
+    case ID_POPUP_LOAD:
+    case ID_MENU_LOAD:
+        MoveTray(false);
+        break;
+    case ID_SAVE:
+        Save();
+        break;
+    case ID_RESTORE:
+        Restore();
+        break;
+    case IDC_RUN_ON_BOOT:
+        // The check box flips its own mark; the stored value decides.
+        m_app.ToggleRunOnBoot();
+        break;
+    case ID_POPUP_KEEP_SPEED:
+    case ID_MENU_KEEP_SPEED:
+        ToggleKeepSpeed();
+        break;
+    case ID_POPUP_ABOUT:
+    case ID_MENU_ABOUT:
+        m_view.RunAbout();
+        break;
+    case ID_POPUP_CONTACT:
+    case ID_MENU_CONTACT:
+        m_view.OpenAddress(std::string("mailto:") + QV_SUPPORT_ADDRESS);
+        break;
+    case ID_POPUP_HELP:
+    case ID_HELP_INDEX:
+        m_view.OpenHelp();
+        break;
+    case ID_POPUP_RESTORE:
+        m_view.RestoreWindow();
+        break;
+    case ID_POPUP_EXIT:
+    case ID_MENU_EXIT:
+        m_view.EndDialog(0);
+        break;
+    case ID_HIDE:
+        m_view.HideWindow();
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+void CQuorvexDlg::Apply() {
+    const int nSpeed = std::max(m_nPendingSpeed != 0 ? m_nPendingSpeed : m_nSpeed, 0);
+    CCDRom* pDrive = SelectedDrive();
+    if (!pDrive || !IsSpeedCapable(pDrive->Snapshot()))
+        return;
+    // Filled again from the drive's report when the read that follows the change arrives.
+    pDrive->SetSelSpeed(0);
+    pDrive->SetSpeed(nSpeed, RQ_SET_SPEED);
+    pDrive->SetKeepSpeed(nSpeed);
+    m_nPendingSpeed = 0;
+}
+
+void CQuorvexDlg::Save() {
+    CNotReady busy(m_bReady);
+    StoreControls();
+    if (CCDRomList* pList = m_app.GetDriveList())
+        pList->SaveAll();
+}
+
+void CQuorvexDlg::Restore() {
+    CNotReady busy(m_bReady);
+    StoreControls();
+    if (m_app.m_bBootMode)
+        RebuildDriveList();
+    if (CCDRomList* pList = m_app.GetDriveList()) {
+        for (int nDrive = 0; nDrive < pList->GetCount(); ++nDrive)
+            pList->GetAt(nDrive)->SelectCurrentSpeed();
+        pList->LoadAll();
+        // Only the selected drive is set; the others keep their saved speed as selected one.
+        if (CCDRom* pDrive = SelectedDrive()) {
+            m_nPendingSpeed = pDrive->Snapshot().nSelSpeed;
+            Apply();
+        }
+    }
+    LoadControls();
+}
+
+// Boot mode started before the drives were ready. The drive selected in the new list gets its
+// speed once its identification and detection are through (OnIdentified, OnDetectionDone).
+void CQuorvexDlg::RebuildDriveList() {
+    m_aEntryDrives.clear();
+    m_aEntryTexts.clear();
+    m_bEntriesChanged = true;
+    m_app.SetDriveList(CCDRomList::Build(m_app.GetPlatform()));
+    m_app.GetDriveList()->IdentifyAll();
+    SelectDrive(-1);
+    m_nRestoreDrive = m_nDrive;
+    m_app.m_bBootMode = false;
+}
+
+void CQuorvexDlg::ToggleLock() {
+    CNotReady busy(m_bReady);
+    StoreControls();
+    if (CCDRom* pDrive = SelectedDrive()) {
+        const DRIVE_STATE drive = pDrive->Snapshot();
+        if (drive.bRemovable)
+            pDrive->SetMediaLock(!drive.bLocked);
+    }
+    // The flag shows what the OS granted, also on a drive that offers no lock.
+    const DRIVE_STATE drive = SelectedState();
+    ShowLockButton(drive);
+    m_view.SetMenuItemState(ID_POPUP_LOCK, ID_MENU_LOCK, drive.bLocked, false);
+}
+
+void CQuorvexDlg::ShowLockButton(const DRIVE_STATE& drive) {
+    m_view.SetButtonState(ID_LOCK, drive.bRemovable, drive.bLocked);
+}
+
+void CQuorvexDlg::MoveTray(bool bEject) {
+    CNotReady busy(m_bReady);
+    if (CCDRom* pDrive = SelectedDrive())
+        pDrive->StartTrayThread(bEject);
+}
+
+void CQuorvexDlg::ToggleKeepSpeed() {
+    m_app.ToggleKeepSpeed();
+    const bool bOn = m_app.m_bKeepSpeed;
+    m_view.SetMenuItemState(ID_POPUP_KEEP_SPEED, ID_MENU_KEEP_SPEED, bOn, false);
+    RunKeepTimer(bOn);
+}
+
+void CQuorvexDlg::RunKeepTimer(bool bRun) {
+    if (bRun == m_bKeepTimer)
+        return;
+    if (bRun)
+        m_view.StartKeepTimer();
+    else
+        m_view.StopKeepTimer();
+    m_bKeepTimer = bRun;
+}
+
+void CQuorvexDlg::OnTimer(unsigned nTimer) {
+    if (nTimer != ID_KEEP_TIMER || !m_bKeepTimer || !m_bReady)
+        return;
+    CCDRom* pDrive = SelectedDrive();
+    if (!pDrive || !IsSpeedCapable(pDrive->Snapshot()))
+        return;
+    pDrive->RefreshCapabilities(RQ_REFRESH_CAPS);
+    // With pass-through the read has completed by now; with ASPI this is the report before it.
+    const DRIVE_STATE drive = pDrive->Snapshot();
+    if (drive.nCurSpeed != 0 && drive.nKeepSpeed != 0 && drive.nCurSpeed != drive.nKeepSpeed)
+        pDrive->SetSpeed(drive.nKeepSpeed, RQ_SET_SPEED);
+}
+
+void CQuorvexDlg::OnTrayNotify(std::uintptr_t wParam, std::intptr_t lParam) {
+    if (lParam == TRAY_MOUSE_LBUTTONDOWN) {
+        if (wParam == ID_TRAY_ICON)
+            m_view.RestoreWindow();
+        // The window no longer hides itself when it paints.
+        m_app.m_bBootMode = false;
+    } else if (lParam == TRAY_MOUSE_RBUTTONDOWN) {
+        m_view.ShowTrayMenu();
+    }
+}
+
+void CQuorvexDlg::OnClose() {
+    m_view.HideWindow();
+}
+
+void CQuorvexDlg::OnPaint() {
+    if (m_app.m_bBootMode)
+        m_view.HideWindow();
+}
+
+void CQuorvexDlg::OnDestroy() {
+    m_bReady = false;
+    m_view.RemoveTrayIcon();
+    RunKeepTimer(false);
+}
+
+void CQuorvexDlg::StoreControls() {
+    m_nSpeed = m_view.GetSliderPos();
+    const int nEntry = m_view.GetSelectedEntry();
+    m_nDrive = nEntry >= 0 && nEntry < static_cast<int>(m_aEntryDrives.size())
+                   ? m_aEntryDrives[nEntry]
+                   : -1;
+}
+
+// The combo is filled again only when its entries or its selection changed, so that a tick's
+// report does not close an open drop-down list.
+void CQuorvexDlg::LoadControls() {
+    m_view.SetSliderPos(m_nSpeed);
+    m_view.ShowSpeedTexts(m_strMaxSpeed, m_strCurSpeed, m_strSelSpeed);
+    const int nEntry = EntryOf(m_nDrive);
+    if (m_bEntriesChanged || nEntry != m_view.GetSelectedEntry()) {
+        m_view.ShowDriveEntries(m_aEntryTexts, nEntry);
+        m_bEntriesChanged = false;
+    }
+}
+
+void CQuorvexDlg::PlaceEntry(int nDrive, const std::string& strText) {
+    const auto it = std::lower_bound(m_aEntryDrives.begin(), m_aEntryDrives.end(), nDrive);
+    const auto nEntry = it - m_aEntryDrives.begin();
+    if (it != m_aEntryDrives.end() && *it == nDrive) {
+        m_aEntryTexts[nEntry] = strText;
+    } else {
+        m_aEntryDrives.insert(it, nDrive);
+        m_aEntryTexts.insert(m_aEntryTexts.begin() + nEntry, strText);
+    }
+    m_bEntriesChanged = true;
+}
+
+int CQuorvexDlg::EntryOf(int nDrive) const {
+    const auto it = std::find(m_aEntryDrives.begin(), m_aEntryDrives.end(), nDrive);
+    return it == m_aEntryDrives.end() ? -1 : static_cast<int>(it - m_aEntryDrives.begin());
+}
+
+CCDRom* CQuorvexDlg::DriveAt(int nDrive) const {
+    const CCDRomList* pList = m_app.GetDriveList();
+    return pList && nDrive >= 0 && nDrive < pList->GetCount() ? pList->GetAt(nDrive) : nullptr;
+}
+
+CCDRom* CQuorvexDlg::SelectedDrive() const {
+    return EntryOf(m_nDrive) >= 0 ? DriveAt(m_nDrive) : nullptr;
+}
+
+DRIVE_STATE CQuorvexDlg::SelectedState() const {
+    const CCDRom* pDrive = SelectedDrive();
+    return pDrive ? pDrive->Snapshot() : DRIVE_STATE{};
+}
+
+int CQuorvexDlg::IndexOf(std::intptr_t lDevice) const {
+    const CCDRomList* pList = m_app.GetDriveList();
+    for (int nDrive = pList ? pList->GetCount() - 1 : -1; nDrive >= 0; --nDrive)
+        if (reinterpret_cast<std::intptr_t>(pList->GetAt(nDrive)) == lDevice)
+            return nDrive;
+    return -1;
+}
+
+} // namespace qv
