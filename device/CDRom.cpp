@@ -220,15 +220,16 @@ void CCDRom::ParseCapabilities(ReplyBytes page) {
 }
 
 void CCDRom::PostDeviceEvent(int nEvent, int nStatus) {
-    // Either of these is the last event of an identification chain.
-    if (nEvent == RQ_IDENTIFIED || nEvent == RQ_IDENTIFY_CAPS)
-        EndIdentification();
     const auto wParam =
         (static_cast<std::uintptr_t>(static_cast<unsigned>(nStatus) & 0xFFFF) << 16) |
         (static_cast<unsigned>(nEvent) & 0xFFFF);
     m_platform.events.PostDeviceEvent(wParam, reinterpret_cast<std::intptr_t>(this));
-    if (nEvent == RQ_IDENTIFIED || nEvent == RQ_IDENTIFY_CAPS)
+    // Either of these is the last event of an identification chain: a waiter wakes once it
+    // has gone out.
+    if (nEvent == RQ_IDENTIFIED || nEvent == RQ_IDENTIFY_CAPS) {
+        EndIdentification();
         StartQueuedDetection();
+    }
 }
 
 void CCDRom::EndIdentification() noexcept {

@@ -7,13 +7,93 @@
 
 #include <algorithm>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
+#include <vector>
 
 namespace qv::sim {
 namespace {
 
 using nlohmann::json;
+
+// Follows the parser through the text, so that a mistake it meets is reported against the field
+// it is in, and refuses a field name that is empty, holds a NUL or repeats in its object, which
+// the parser itself would accept, keeping the last of the repeated values.
+class CFieldTracker {
+public:
+    bool operator()(int, json::parse_event_t event, const json& parsed) {
+        switch (event) {
+        case json::parse_event_t::object_start:
+            m_aLevels.emplace_back(false);
+            break;
+        case json::parse_event_t::array_start:
+            m_aLevels.emplace_back(true);
+            break;
+        case json::parse_event_t::key:
+            Enter(parsed.get_ref<const std::string&>());
+            break;
+        case json::parse_event_t::object_end:
+        case json::parse_event_t::array_end:
+            m_aLevels.pop_back();
+            Leave();
+            break;
+        case json::parse_event_t::value:
+            Leave();
+            break;
+        }
+        return true;
+    }
+
+    // The field the parser is in, as the readers below name it.
+    std::string Path() const {
+        const std::string strPath = PathOf(m_aLevels.size());
+        return strPath.empty() ? "(file)" : strPath;
+    }
+
+private:
+    struct Level {
+        explicit Level(bool bIsArray) : bArray(bIsArray) {}
+        bool bArray;
+        std::size_t nIndex = 0;
+        std::string strKey;
+        std::set<std::string> keys;
+    };
+
+    // The field that the first nLevels levels lead to.
+    std::string PathOf(std::size_t nLevels) const {
+        std::string strPath;
+        for (std::size_t i = 0; i < nLevels; ++i) {
+            const Level& level = m_aLevels[i];
+            if (level.bArray)
+                strPath += "[" + std::to_string(level.nIndex) + "]";
+            else if (!level.keys.empty())
+                strPath += (strPath.empty() ? "" : ".") + level.strKey;
+        }
+        return strPath;
+    }
+
+    void Enter(const std::string& strKey) {
+        if (strKey.empty() || strKey.find('\0') != std::string::npos) {
+            const std::string strObject = PathOf(m_aLevels.size() - 1);
+            throw CMachineFileError(strObject.empty() ? "(machine)" : strObject,
+                                    strKey.empty() ? "has a field without a name"
+                                                   : "has a field whose name holds a NUL");
+        }
+        Level& level = m_aLevels.back();
+        level.strKey = strKey;
+        if (!level.keys.insert(strKey).second)
+            throw CMachineFileError(Path(), "appears twice");
+    }
+
+    // A value has ended: the next one in an array has the next index.
+    void Leave() {
+        if (!m_aLevels.empty() && m_aLevels.back().bArray)
+            ++m_aLevels.back().nIndex;
+    }
+
+    std::vector<Level> m_aLevels;
+};
 
 // Reads the fields of one JSON object, each at most once, and rejects the ones left over.
 class CObjectReader {
@@ -102,6 +182,16 @@ void CheckText(const std::string& strText, std::size_t nWidth, const std::string
     if (strText.size() > nWidth)
         throw CMachineFileError(strPath,
                                 "is longer than " + std::to_string(nWidth) + " characters");
+}
+
+// A speed as a key of "rates" names it: decimal digits only, no sign, blank or leading zero, so
+// that no two keys name one speed.
+std::optional<int> PlainSpeed(const std::string& strKey) {
+    constexpr std::size_t MAX_DIGITS = 3;
+    if (strKey.empty() || strKey.size() > MAX_DIGITS || strKey[0] == '0' ||
+        !std::all_of(strKey.begin(), strKey.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    return std::stoi(strKey);
 }
 
 SimScsiAddress ReadAddress(const json& value, const std::string& strPath) {
@@ -216,12 +306,11 @@ void ReadCdrom(CObjectReader& reader, SimCdromConfig& cdrom) {
             throw CMachineFileError(strPath, "must map speeds to rates in KB/s");
         for (const auto& [strSpeed, rate] : pRates->items()) {
             const std::string strEntry = strPath + "." + strSpeed;
-            int nSpeed = 0;
-            std::istringstream in(strSpeed);
-            if (!(in >> nSpeed) || !in.eof() ||
-                !std::binary_search(cdrom.aSpeeds.begin(), cdrom.aSpeeds.end(), nSpeed))
-                throw CMachineFileError(strEntry, "must name one of the drive's speeds");
-            cdrom.mapRates[nSpeed] = CObjectReader::Integer(rate, strEntry, 0, 0xFFFE);
+            const auto nSpeed = PlainSpeed(strSpeed);
+            if (!nSpeed || !std::binary_search(cdrom.aSpeeds.begin(), cdrom.aSpeeds.end(), *nSpeed))
+                throw CMachineFileError(strEntry,
+                                        "must name one of the drive's speeds in plain digits");
+            cdrom.mapRates[*nSpeed] = CObjectReader::Integer(rate, strEntry, 0, 0xFFFE);
         }
     }
     int nMaxRate = 0;
@@ -266,15 +355,7 @@ SimDriveConfig ReadDrive(const json& value, const std::string& strPath) {
     return drive;
 }
 
-} // namespace
-
-SimMachineConfig ParseMachine(std::string_view strJson) {
-    json document;
-    try {
-        document = json::parse(strJson);
-    } catch (const json::parse_error& error) {
-        throw CMachineFileError("(file)", std::string("is not valid JSON: ") + error.what());
-    }
+SimMachineConfig ReadMachine(const json& document) {
     CObjectReader reader(document, "");
     SimMachineConfig machine;
     if (const json* pPlatform = reader.Find("platform"))
@@ -297,6 +378,22 @@ SimMachineConfig ParseMachine(std::string_view strJson) {
     CheckAspiLayout(machine);
     reader.RejectUnknown();
     return machine;
+}
+
+} // namespace
+
+SimMachineConfig ParseMachine(std::string_view strJson) {
+    CFieldTracker tracker;
+    try {
+        return ReadMachine(
+            json::parse(strJson, [&tracker](int nDepth, json::parse_event_t event, json& parsed) {
+                return tracker(nDepth, event, parsed);
+            }));
+    } catch (const json::exception& error) {
+        // Every value is checked for its kind before it is read, so the library's errors come
+        // from the parser, which the tracker has followed to the field at fault.
+        throw CMachineFileError(tracker.Path(), std::string("cannot be read: ") + error.what());
+    }
 }
 
 SimMachineConfig LoadMachineFile(const std::string& strPath) {

@@ -105,6 +105,9 @@ BYTE CSimAspiManager::AdapterInquiry(SRB_HAInquiry& srb) const {
     const auto nAdapters = m_config.aAdapterTargets.size();
     if (srb.SRB_HaId >= nAdapters)
         return SS_INVALID_HA;
+    if (const auto it = m_config.mapAdapterFailures.find(srb.SRB_HaId);
+        it != m_config.mapAdapterFailures.end())
+        return static_cast<BYTE>(it->second);
     srb.HA_Count = static_cast<BYTE>(nAdapters);
     srb.HA_Unique[3] = static_cast<BYTE>(m_config.aAdapterTargets[srb.SRB_HaId]);
     return SS_COMP;
@@ -166,13 +169,26 @@ void CSimAspiManager::Run() {
     }
 }
 
-// Runs the command on its drive and posts the block; the block belongs to its sender again
-// from the moment the post routine is called.
+// Ends the request, on its drive unless a test chose its status, and posts the block; the block
+// belongs to its sender again from the moment the post routine is called.
 void CSimAspiManager::Complete(SRB_ExecSCSICmd& srb) {
+    srb.SRB_HaStat = 0;
+    if (const auto it = m_config.mapCompletions.find(srb.CDBByte[0]);
+        it != m_config.mapCompletions.end()) {
+        srb.SRB_TargStat = SCSISTAT_GOOD;
+        srb.SRB_Status = static_cast<BYTE>(it->second);
+    } else {
+        Execute(srb);
+    }
+    if (srb.SRB_Flags & SRB_POSTING)
+        srb.SRB_PostProc(&srb);
+}
+
+// Runs the command on its drive: SS_COMP, or SS_ERR with the drive's sense data.
+void CSimAspiManager::Execute(SRB_ExecSCSICmd& srb) {
     const SimAspiTarget* pTarget = FindTarget(srb.SRB_HaId, srb.SRB_Target);
     const SimScsiResult result =
         pTarget->pDrive->Execute(srb.CDBByte, srb.SRB_CDBLen, srb.SRB_BufPointer, srb.SRB_BufLen);
-    srb.SRB_HaStat = 0;
     srb.SRB_TargStat = result.nStatus;
     if (result.nStatus == SCSISTAT_GOOD) {
         srb.SRB_Status = SS_COMP;
@@ -181,8 +197,6 @@ void CSimAspiManager::Complete(SRB_ExecSCSICmd& srb) {
         std::memcpy(srb.SenseArea, result.aSense.data(), nSense);
         srb.SRB_Status = SS_ERR;
     }
-    if (srb.SRB_Flags & SRB_POSTING)
-        srb.SRB_PostProc(&srb);
 }
 
 void CSimAspiManager::Hold() {

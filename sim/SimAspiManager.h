@@ -76,6 +76,7 @@ private:
     BYTE ExecScsi(SRB_ExecSCSICmd& srb);
     void Run();
     void Complete(SRB_ExecSCSICmd& srb);
+    void Execute(SRB_ExecSCSICmd& srb);
 
     const SimAspiConfig m_config;
     const std::map<SimAspiAddress, SimAspiTarget> m_mapTargets;

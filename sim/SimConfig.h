@@ -90,6 +90,11 @@ struct SimAspiConfig {
     bool bDiskInfoFails = false; // every SC_GET_DISK_INFO answered with SS_ERR
     // SCSI operation code -> the status SendASPI32Command returns for it instead of pending.
     std::map<int, int> mapRefusals;
+    // SCSI operation code -> the SRB_Status a posted request for it completes with, without
+    // reaching the drive, instead of the drive's outcome.
+    std::map<int, int> mapCompletions;
+    // Host adapter number -> the status SC_HA_INQUIRY answers for it instead of SS_COMP.
+    std::map<int, int> mapAdapterFailures;
     int nCompletionDelayMs = 0;
     // Which of the waiting requests the manager's thread completes next.
     SimAspiOrder order = SimAspiOrder::Fifo;

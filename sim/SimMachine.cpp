@@ -29,6 +29,40 @@ bool AreaInside(std::uintptr_t nOffset, DWORD nLength, DWORD nBufferSize) {
     return nOffset >= PT_HEADER_SIZE && nOffset <= nBufferSize && nLength <= nBufferSize - nOffset;
 }
 
+// The access field of an I/O control code (bits 15-14) and what an open's rights grant of it.
+constexpr DWORD FILE_READ_ACCESS = 0x1;
+constexpr DWORD FILE_WRITE_ACCESS = 0x2;
+
+DWORD RequiredAccess(DWORD dwCode) {
+    return (dwCode >> 14) & (FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+}
+
+DWORD GrantedAccess(DWORD dwAccess) {
+    return ((dwAccess & ACCESS_GENERIC_READ) ? FILE_READ_ACCESS : 0) |
+           ((dwAccess & ACCESS_GENERIC_WRITE) ? FILE_WRITE_ACCESS : 0);
+}
+
+// Opening a volume's device path: it exists already, the file system that holds it open for
+// reading and writing must be allowed to go on doing so, and no flag applies. Only rights to
+// the volume's data are modelled; a user without administrative rights is granted them on a
+// CD-ROM drive allocated to them and on no other volume, while opening with no access at all,
+// enough for the queries that need none, works on every volume.
+bool VolumeOpens(const SimDriveConfig& drive, DWORD dwAccess, DWORD dwShare, DWORD dwCreation,
+                 DWORD dwFlags) {
+    constexpr DWORD DATA_ACCESS = ACCESS_GENERIC_READ | ACCESS_GENERIC_WRITE;
+    constexpr DWORD SHARE_BOTH = SHARE_READ | SHARE_WRITE;
+    if (dwCreation != CREATION_OPEN_EXISTING || dwFlags != 0 ||
+        (dwShare & SHARE_BOTH) != SHARE_BOTH || (dwAccess & ~DATA_ACCESS) != 0)
+        return false;
+    return dwAccess == 0 || drive.nType == DRIVETYPE_CDROM;
+}
+
+// VWIN32 opens only the way its documentation opens a VxD: no access, no sharing, creation 0,
+// FILE_FLAG_DELETE_ON_CLOSE.
+bool Vwin32Opens(DWORD dwAccess, DWORD dwShare, DWORD dwCreation, DWORD dwFlags) {
+    return dwAccess == 0 && dwShare == 0 && dwCreation == 0 && dwFlags == FLAG_DELETE_ON_CLOSE;
+}
+
 bool IsVwin32Path(const std::string& strPath) {
     return std::equal(strPath.begin(), strPath.end(), std::string_view(VWIN32_DEVICE_PATH).begin(),
                       std::string_view(VWIN32_DEVICE_PATH).end(), [](char a, char b) {
@@ -79,11 +113,13 @@ unsigned CSimMachine::GetDriveType(const std::string& strRoot) {
     return pVolume ? pVolume->config.nType : DRIVETYPE_NO_ROOT_DIR;
 }
 
-DeviceHandle CSimMachine::CreateFile(const std::string& strPath, DWORD, DWORD, DWORD, DWORD) {
+DeviceHandle CSimMachine::CreateFile(const std::string& strPath, DWORD dwAccess, DWORD dwShare,
+                                     DWORD dwCreation, DWORD dwFlags) {
     std::lock_guard lock(m_lock);
     m_aOpened.push_back(strPath);
     if (IsVwin32Path(strPath)) {
-        if (m_platform != SimPlatform::Win9x)
+        if (m_platform != SimPlatform::Win9x ||
+            !Vwin32Opens(dwAccess, dwShare, dwCreation, dwFlags))
             return INVALID_DEVICE_HANDLE;
         const DeviceHandle hVwin32 = m_hNext++;
         m_setVwin32Handles.insert(hVwin32);
@@ -92,10 +128,11 @@ DeviceHandle CSimMachine::CreateFile(const std::string& strPath, DWORD, DWORD, D
     const char cLetter = VolumeLetter(strPath);
     const Volume* pVolume = FindVolume(cLetter);
     // Windows 95/98 has no volume device paths.
-    if (!pVolume || !pVolume->config.bOpens || m_platform != SimPlatform::Nt)
+    if (!pVolume || !pVolume->config.bOpens || m_platform != SimPlatform::Nt ||
+        !VolumeOpens(pVolume->config, dwAccess, dwShare, dwCreation, dwFlags))
         return INVALID_DEVICE_HANDLE;
     const DeviceHandle hDevice = m_hNext++;
-    m_mapHandles.emplace(hDevice, cLetter);
+    m_mapHandles.emplace(hDevice, VolumeHandle{cLetter, GrantedAccess(dwAccess)});
     return hDevice;
 }
 
@@ -106,8 +143,10 @@ bool CSimMachine::CloseHandle(DeviceHandle hDevice) {
 
 bool CSimMachine::DeviceIoControl(DeviceHandle hDevice, DWORD dwCode, void* pIn, DWORD nInSize,
                                   void* pOut, DWORD nOutSize, DWORD* pnReturned) {
-    const Volume* pVolume = VolumeOf(hDevice);
-    if (!pVolume)
+    DWORD dwGranted = 0;
+    const Volume* pVolume = VolumeOf(hDevice, dwGranted);
+    // The I/O manager checks the access the control's code asks for before any driver sees it.
+    if (!pVolume || (RequiredAccess(dwCode) & ~dwGranted) != 0)
         return false;
     switch (dwCode) {
     case CTL_SCSI_GET_ADDRESS: {
@@ -157,9 +196,11 @@ bool CSimMachine::PassThrough(const Volume& volume, void* pIn, DWORD nInSize, vo
         volume.pDrive->Execute(header.Cdb, header.CdbLength, pData, header.DataTransferLength);
     header.ScsiStatus = result.nStatus;
     header.DataTransferLength = static_cast<DWORD>(result.nTransferred);
+    // A command that ends GOOD has no sense data: the sense area stays as it was handed over.
     if (header.SenseInfoLength > 0) {
         const auto nSense = std::min<std::size_t>(header.SenseInfoLength, result.aSense.size());
-        std::memcpy(pBlock + header.SenseInfoOffset, result.aSense.data(), nSense);
+        if (nSense > 0)
+            std::copy_n(result.aSense.begin(), nSense, pBlock + header.SenseInfoOffset);
         header.SenseInfoLength = static_cast<BYTE>(nSense);
     }
     std::memcpy(pBlock, &header, sizeof header);
@@ -193,10 +234,13 @@ const CSimMachine::Volume* CSimMachine::FindVolume(char cLetter) const {
     return cLetter && it != m_aVolumes.end() ? &*it : nullptr;
 }
 
-const CSimMachine::Volume* CSimMachine::VolumeOf(DeviceHandle hDevice) const {
+const CSimMachine::Volume* CSimMachine::VolumeOf(DeviceHandle hDevice, DWORD& dwGranted) const {
     std::lock_guard lock(m_lock);
     const auto it = m_mapHandles.find(hDevice);
-    return it != m_mapHandles.end() ? FindVolume(it->second) : nullptr;
+    if (it == m_mapHandles.end())
+        return nullptr;
+    dwGranted = it->second.dwGranted;
+    return FindVolume(it->second.cLetter);
 }
 
 } // namespace qv::sim

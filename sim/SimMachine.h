@@ -1,7 +1,9 @@
 // A simulated machine behind the drive service: its logical drives, the volumes' device paths
 // and the SCSI pass-through I/O control, which checks each request block as the NT port driver
 // does before the MMC drive behind the volume answers it; the tray controls of both Windows
-// families; and, when one is installed, an ASPI manager that reaches the same drives.
+// families; and, when one is installed, an ASPI manager that reaches the same drives. Opens and
+// I/O controls are checked the way the OS checks them for a user without administrative rights
+// to whom the CD-ROM drives are allocated: a call that Windows would refuse fails here too.
 #pragma once
 
 #include "platform/DriveService.h"
@@ -50,8 +52,14 @@ private:
         std::unique_ptr<CSimMmcDrive> pDrive;
         std::unique_ptr<CSimTray> pTray;
     };
+    // An open volume handle: its drive letter and the access the open was granted, in the bits
+    // of an I/O control code's access field.
+    struct VolumeHandle {
+        char cLetter;
+        DWORD dwGranted;
+    };
     const Volume* FindVolume(char cLetter) const;
-    const Volume* VolumeOf(DeviceHandle hDevice) const;
+    const Volume* VolumeOf(DeviceHandle hDevice, DWORD& dwGranted) const;
     bool PassThrough(const Volume& volume, void* pIn, DWORD nInSize, void* pOut, DWORD nOutSize,
                      DWORD* pnReturned);
     bool StorageControl(const Volume& volume, DWORD dwCode, const void* pIn, DWORD nInSize);
@@ -59,7 +67,7 @@ private:
     SimPlatform m_platform;
     std::vector<Volume> m_aVolumes; // drive-letter order
     mutable std::mutex m_lock;
-    std::map<DeviceHandle, char> m_mapHandles;
+    std::map<DeviceHandle, VolumeHandle> m_mapHandles;
     std::set<DeviceHandle> m_setVwin32Handles;
     DeviceHandle m_hNext = 0x100;
     std::vector<std::string> m_aOpened;

@@ -6,6 +6,9 @@ namespace qv::sim {
 namespace {
 
 constexpr DWORD DOS_ERROR_INVALID_DRIVE = 0x0F;
+// Stands for the parameter block's address, which the Win32 service puts in EDX; any address in
+// the caller's space would do.
+constexpr DWORD PARAMETER_BLOCK_ADDRESS = 0x0063FD00;
 
 } // namespace
 
@@ -46,8 +49,9 @@ bool CSimMachine::Vwin32DeviceIoControl(DeviceHandle hVwin32, DWORD dwCode, DIOC
         FailDosCall(regs, DOS_ERROR_INVALID_DRIVE);
         return true;
     }
-    pVolume->pTray->DosIoctl(regs, pParams);
-    return true;
+    if (pParams)
+        regs.reg_EDX = PARAMETER_BLOCK_ADDRESS;
+    return pVolume->pTray->DosIoctl(regs, pParams);
 }
 
 CSimTray* CSimMachine::Tray(char cLetter) const {

@@ -46,24 +46,30 @@ bool CSimTray::LoadMedia() {
     return true;
 }
 
-void CSimTray::DosIoctl(DIOC_REGISTERS& regs, void* pParams) {
+bool CSimTray::DosIoctl(DIOC_REGISTERS& regs, void* pParams) {
     std::lock_guard lock(m_lock);
     const int nCategory = static_cast<int>((regs.reg_ECX >> 8) & 0xFF);
     const DWORD dwMinor = regs.reg_ECX & 0xFF;
     switch (dwMinor) {
     case 0x4A:
-        VolumeRequest(SimTrayOp::LockVolume, nCategory, regs);
-        return;
+        VolumeRequest({SimTrayOp::LockVolume, nCategory,
+                       static_cast<int>((regs.reg_EBX >> 8) & 0xFF), regs.reg_EDX},
+                      regs);
+        return true;
     case 0x6A:
-        VolumeRequest(SimTrayOp::UnlockVolume, nCategory, regs);
-        return;
+        VolumeRequest({SimTrayOp::UnlockVolume, nCategory}, regs);
+        return true;
     case 0x48:
-        if (nCategory != MEDIA_CATEGORY || !pParams) {
+        if (nCategory != MEDIA_CATEGORY) {
             FailDosCall(regs, DOS_ERROR_INVALID_FUNCTION);
-            return;
+            return true;
         }
+        // DOS reads the block at the address in EDX; without the block itself that address
+        // cannot be followed here, and a real call would read whatever lies there.
+        if (!pParams)
+            return false;
         MediaLockRequest(static_cast<BYTE*>(pParams), regs);
-        return;
+        return true;
     case 0x49:
         m_aCalls.push_back({SimTrayOp::EjectRemovable, nCategory});
         if (nCategory != MEDIA_CATEGORY) {
@@ -74,19 +80,19 @@ void CSimTray::DosIoctl(DIOC_REGISTERS& regs, void* pParams) {
             m_bOpen = true;
             Succeed(regs);
         }
-        return;
+        return true;
     default:
         FailDosCall(regs, DOS_ERROR_INVALID_FUNCTION);
-        return;
+        return true;
     }
 }
 
-bool CSimTray::VolumeRequest(SimTrayOp op, int nCategory, DIOC_REGISTERS& regs) {
-    m_aCalls.push_back({op, nCategory});
+bool CSimTray::VolumeRequest(const SimTrayCall& call, DIOC_REGISTERS& regs) {
+    m_aCalls.push_back(call);
     const auto& aCategories = m_config.aVolumeCategories;
-    if (std::find(aCategories.begin(), aCategories.end(), nCategory) == aCategories.end())
+    if (std::find(aCategories.begin(), aCategories.end(), call.nCategory) == aCategories.end())
         return FailDosCall(regs, DOS_ERROR_INVALID_FUNCTION);
-    if (op == SimTrayOp::LockVolume && m_config.bVolumeLockFails)
+    if (call.op == SimTrayOp::LockVolume && m_config.bVolumeLockFails)
         return FailDosCall(regs, DOS_ERROR_ACCESS_DENIED);
     return Succeed(regs);
 }

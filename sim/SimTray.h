@@ -39,6 +39,9 @@ enum class SimTrayOp {
 struct SimTrayCall {
     SimTrayOp op;
     int nCategory = 0; // the DOS request's category; 0 for the NT controls
+    // A volume lock's level (BH) and permissions (EDX); 0 for every other request.
+    int nLockLevel = 0;
+    DWORD dwPermissions = 0;
     bool operator==(const SimTrayCall&) const = default;
 };
 
@@ -49,8 +52,10 @@ public:
     bool MediaRemoval(bool bPrevent);
     bool EjectMedia();
     bool LoadMedia();
-    // One 440Dh call addressed to this drive; failures set the carry flag and EAX.
-    void DosIoctl(DIOC_REGISTERS& regs, void* pParams);
+    // One 440Dh call addressed to this drive, with EDX as the OS side left it and the parameter
+    // block it points to, if the caller gave one. DOS failures set the carry flag and EAX; false
+    // when the call could not be carried out at all.
+    bool DosIoctl(DIOC_REGISTERS& regs, void* pParams);
 
     std::vector<SimTrayCall> Calls() const;
     bool IsOpen() const;
@@ -58,7 +63,7 @@ public:
     int PendingLocks() const;
 
 private:
-    bool VolumeRequest(SimTrayOp op, int nCategory, DIOC_REGISTERS& regs);
+    bool VolumeRequest(const SimTrayCall& call, DIOC_REGISTERS& regs);
     bool MediaLockRequest(BYTE* pParams, DIOC_REGISTERS& regs);
 
     const SimTrayConfig m_config;

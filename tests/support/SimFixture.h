@@ -9,6 +9,7 @@
 #include "tests/support/RecordingEvents.h"
 
 #include <memory>
+#include <vector>
 
 namespace qv::test {
 
@@ -40,11 +41,14 @@ public:
                                                                        ? PLATFORM_WIN32_WINDOWS
                                                                        : PLATFORM_WIN32_NT} {
         CCDRom::ResetTransport();
+        m_events.CountAtEachPost([this] { return m_machine.OpenHandleCount(); });
     }
     ~CSimFixture() { CCDRom::ResetTransport(); }
 
     sim::CSimMachine& Machine() { return m_machine; }
     CRecordingEvents& Events() { return m_events; }
+    // The handles open on the machine at the moment of each event, in the order of the events.
+    std::vector<int> OpenHandlesAtEvents() const { return m_events.CountsAtPosts(); }
     CMemoryRegistry& Registry() { return m_registry; }
     CFakeShell& Shell() { return m_shell; }
     const CPlatform& Platform() const { return m_platform; }

@@ -52,7 +52,8 @@ void ExpectBlock(const SRB_ExecSCSICmd& srb, BYTE nFlags, DWORD nBufLen, std::ve
     EXPECT_EQ(srb.SRB_CDBLen, aCdb.size());
     EXPECT_EQ(srb.SRB_HaStat, 0);
     EXPECT_EQ(srb.SRB_TargStat, 0);
-    EXPECT_EQ(srb.SRB_PostProc, &CCDRomASPI::AspiPostProc);
+    const ASPI_POST_PROC pPostProc = srb.SRB_PostProc; // packed: no reference to the member
+    EXPECT_EQ(pPostProc, &CCDRomASPI::AspiPostProc);
     EXPECT_THAT(srb.SRB_Rsvd2, Each(0));
     aCdb.resize(sizeof srb.CDBByte);
     EXPECT_THAT(srb.CDBByte, ElementsAreArray(aCdb));

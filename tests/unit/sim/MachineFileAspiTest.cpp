@@ -1,8 +1,6 @@
 // The ASPI part of the machine file: which manager is installed and where it finds each drive.
 // A layout that no manager could report is an error that names its field.
-#include "device/CDRomList.h"
 #include "sim/MachineFile.h"
-#include "tests/support/AspiMachine.h"
 #include "tests/support/MachineFieldOf.h"
 
 #include <gmock/gmock.h>
@@ -57,45 +55,29 @@ TEST(MachineFileAspi, WithoutTheSectionNoManagerIsInstalled) {
 }
 
 TEST(MachineFileAspi, AMistakeNamesItsField) {
-    EXPECT_EQ(FieldOf(Changed(R"("order": "newestFirst")", R"("order": "random")")), "aspi.order");
-    EXPECT_EQ(FieldOf(Changed(R"("entryPoints": true)", R"("libraryName": "x")")),
-              "aspi.libraryName");
-    EXPECT_EQ(FieldOf(Changed(R"({ "targets": 0 })", R"({ "targets": 0, "luns": 8 })")),
-              "aspi.adapters[0].luns");
-    EXPECT_EQ(FieldOf(Changed(R"({ "targets": 16 })", R"({ "targets": 256 })")),
-              "aspi.adapters[1].targets");
-    EXPECT_EQ(FieldOf(Changed(R"("supportInfo": 258)", R"("supportInfo": 65536)")),
-              "aspi.supportInfo");
-    EXPECT_EQ(FieldOf(Changed(R"("adapter": 1, "target": 12)", R"("adapter": 1, "lun": 0)")),
-              "drives[1].aspiAddress.lun");
-}
-
-TEST(MachineFileAspi, EveryDriveSitsAloneOnATargetItsAdapterHas) {
-    EXPECT_EQ(FieldOf(Changed(R"("adapter": 1, "target": 12)", R"("adapter": 2, "target": 0)")),
-              "drives[1].aspiAddress.adapter");
-    // An adapter reporting 0 targets has 8.
-    EXPECT_EQ(FieldOf(Changed(R"("adapter": 0, "target": 7)", R"("adapter": 0, "target": 8)")),
-              "drives[2].aspiAddress.target");
-    EXPECT_EQ(FieldOf(Changed(R"("adapter": 1, "target": 12)", R"("adapter": 1, "target": 16)")),
-              "drives[1].aspiAddress.target");
-    EXPECT_EQ(FieldOf(Changed(R"("adapter": 0, "target": 7)", R"("adapter": 1, "target": 12)")),
-              "drives[2].aspiAddress");
-}
-
-TEST(MachineFileAspi, TheDefaultMachineIsReachedThroughAspiOnWindows9x) {
-    auto machine = DefaultMachine();
-    machine.platform = SimPlatform::Win9x;
-    test::CSimFixture sim(std::move(machine));
-    ASSERT_EQ(CCDRom::SelectTransport(sim.Platform()), TRANSPORT_ASPI);
-    const auto pList = CCDRomList::Build(sim.Platform());
-    pList->IdentifyAll();
-    ASSERT_TRUE(pList->WaitForIdentification(test::THREAD_WAIT_LIMIT));
-    ASSERT_EQ(pList->GetCount(), 2);
-    for (int nIndex : {0, 1}) {
-        const DRIVE_STATE drive = pList->GetAt(nIndex)->Snapshot();
-        EXPECT_TRUE(drive.bUsable) << drive.strDrive;
-        EXPECT_GT(drive.nMaxSpeed, 0) << drive.strDrive;
-    }
+    struct Case {
+        const char* pszFrom;
+        const char* pszTo;
+        const char* pszField;
+    };
+    const Case aCases[] = {
+        {R"("order": "newestFirst")", R"("order": "random")", "aspi.order"},
+        {R"("entryPoints": true)", R"("libraryName": "x")", "aspi.libraryName"},
+        {R"({ "targets": 0 })", R"({ "targets": 0, "luns": 8 })", "aspi.adapters[0].luns"},
+        {R"({ "targets": 16 })", R"({ "targets": 256 })", "aspi.adapters[1].targets"},
+        {R"("supportInfo": 258)", R"("supportInfo": 65536)", "aspi.supportInfo"},
+        {R"("adapter": 1, "target": 12)", R"("adapter": 1, "lun": 0)", "drives[1].aspiAddress.lun"},
+        // Every drive sits alone on a target its adapter has; an adapter reporting 0 has 8.
+        {R"("adapter": 1, "target": 12)", R"("adapter": 2, "target": 0)",
+         "drives[1].aspiAddress.adapter"},
+        {R"("adapter": 0, "target": 7)", R"("adapter": 0, "target": 8)",
+         "drives[2].aspiAddress.target"},
+        {R"("adapter": 1, "target": 12)", R"("adapter": 1, "target": 16)",
+         "drives[1].aspiAddress.target"},
+        {R"("adapter": 0, "target": 7)", R"("adapter": 1, "target": 12)", "drives[2].aspiAddress"},
+    };
+    for (const Case& c : aCases)
+        EXPECT_EQ(FieldOf(Changed(c.pszFrom, c.pszTo)), c.pszField) << c.pszTo;
 }
 
 } // namespace

@@ -1,8 +1,9 @@
-// The machine file is an interface: its names and meanings are fixed, and a mistake in it is
-// reported with the field that holds it.
+// The machine file is an interface: its names and meanings are fixed, and a mistake in it, down
+// to a number no double holds or a field named twice, is reported with the field that holds it.
 #include "sim/MachineFile.h"
+#include "device/CDRomList.h"
 #include "platform/DriveService.h"
-#include "sim/SimMachine.h"
+#include "tests/support/AspiMachine.h"
 #include "tests/support/MachineFieldOf.h"
 
 #include <gmock/gmock.h>
@@ -25,10 +26,6 @@ constexpr const char* EXAMPLE = R"({ "platform": "nt",
       "blockDescriptorLength": 0, "modeSense6": true, "setSpeed": "accept", "alwaysReportsZero": false,
       "latencyMs": 0 } ] })";
 
-std::string FieldOf(const std::string& strJson) {
-    return test::MachineFieldOf(strJson);
-}
-
 TEST(MachineFile, ReadsTheDocumentedExample) {
     const auto machine = ParseMachine(EXAMPLE);
     EXPECT_EQ(machine.platform, SimPlatform::Nt);
@@ -39,60 +36,82 @@ TEST(MachineFile, ReadsTheDocumentedExample) {
     ASSERT_TRUE(drive.cdrom);
     EXPECT_EQ(drive.cdrom->strProduct, "CD-ROM 40X");
     EXPECT_THAT(drive.cdrom->aSpeeds, ElementsAre(4, 8, 16, 24, 32, 40));
-    EXPECT_EQ(drive.cdrom->mapRates.at(24), 4234);
+    EXPECT_EQ(drive.cdrom->mapRates, (std::map<int, int>{{24, 4234}}));
     EXPECT_EQ(drive.cdrom->nMaxRate, 7056);
     EXPECT_EQ(drive.cdrom->address.nPort, 1);
     EXPECT_FALSE(machine.aDrives[0].cdrom);
 }
 
-TEST(MachineFile, TheMachineReportsDrivesInLetterOrderWhateverTheFileOrder) {
-    CSimMachine machine(ParseMachine(EXAMPLE));
-    char szRoots[64] = {};
-    const DWORD nLength = machine.GetLogicalDriveStrings(sizeof szRoots, szRoots);
-    EXPECT_EQ(std::string(szRoots, nLength), std::string("C:\\\0E:\\\0F:\\\0", 12));
-    EXPECT_EQ(machine.GetDriveType("F:\\"), DRIVETYPE_REMOTE);
-    EXPECT_EQ(machine.GetDriveType("e:\\"), DRIVETYPE_CDROM);
-    EXPECT_EQ(machine.GetDriveType("Q:\\"), DRIVETYPE_NO_ROOT_DIR);
+// A machine of one CD-ROM drive E: at 8, 16 and 24x with these fields added.
+std::string CdromWith(const std::string& strFields) {
+    return R"({"drives": [{"root": "E:\\", "type": "cdrom", "speeds": [8, 16, 24], )" + strFields +
+           "}]}";
 }
 
-TEST(MachineFile, MistakesNameTheirField) {
-    EXPECT_EQ(FieldOf(R"({"drives": [{"root": "C:\\", "type": "fixed", "colour": 1}]})"),
-              "drives[0].colour");
-    EXPECT_EQ(FieldOf(R"({"drives": [], "extra": 1})"), "extra");
-    EXPECT_EQ(FieldOf(R"({"drives": [{"root": "C:\\", "type": "floppy"}]})"), "drives[0].type");
-    EXPECT_EQ(FieldOf(R"({"platform": "nt4", "drives": []})"), "platform");
-    EXPECT_EQ(FieldOf(R"({"platform": "nt"})"), "drives");
-    EXPECT_EQ(FieldOf(R"({"drives": [{"type": "fixed"}]})"), "drives[0].root");
-    EXPECT_EQ(FieldOf(R"({"drives": [{"root": "C:", "type": "fixed"}]})"), "drives[0].root");
-    EXPECT_EQ(FieldOf(R"({"drives": [{"root": "E:\\", "type": "cdrom", "speeds": [8, "16"]}]})"),
-              "drives[0].speeds[1]");
-    EXPECT_EQ(FieldOf(R"({"drives": [{"root": "E:\\", "type": "cdrom", "speeds": []}]})"),
-              "drives[0].speeds");
-    EXPECT_EQ(FieldOf(R"({"drives": [{"root": "E:\\", "type": "cdrom", "current": 12}]})"),
-              "drives[0].current");
-    EXPECT_EQ(FieldOf(R"({"drives": [{"root": "E:\\", "type": "cdrom", "rates": {"12": 1}}]})"),
-              "drives[0].rates.12");
-    EXPECT_EQ(FieldOf(R"({"drives": [{"root": "E:\\", "type": "cdrom", "setSpeed": "maybe"}]})"),
-              "drives[0].setSpeed");
-    EXPECT_EQ(FieldOf(R"({"drives": [{"root": "E:\\", "type": "cdrom", "vendor": "TOO LONG!"}]})"),
-              "drives[0].vendor");
-    EXPECT_EQ(FieldOf(R"({"drives": [{"root": "E:\\", "type": "cdrom", "removable": 1}]})"),
-              "drives[0].removable");
-    EXPECT_EQ(FieldOf(R"({"drives": [{"root": "E:\\", "type": "cdrom",
-                                      "address": {"port": 1, "bus": 0}}]})"),
-              "drives[0].address.bus");
-    EXPECT_EQ(FieldOf(R"({"drives": [{"root": "E:\\", "type": "cdrom", "latencyMs": -1}]})"),
-              "drives[0].latencyMs");
-    EXPECT_EQ(FieldOf(R"({"drives": [{"root": "E:\\", "type": "cdrom"},
-                                     {"root": "e:\\", "type": "fixed"}]})"),
-              "drives[1].root");
-    EXPECT_EQ(FieldOf(R"({"drives": [)"), "(file)");
-    EXPECT_EQ(FieldOf(R"([1, 2])"), "(machine)");
-}
-
-TEST(MachineFile, DriveFieldsOnlyACdromHasAreRefusedElsewhere) {
-    EXPECT_EQ(FieldOf(R"({"drives": [{"root": "C:\\", "type": "fixed", "speeds": [8]}]})"),
-              "drives[0].speeds");
+TEST(MachineFile, AMistakeNamesItsField) {
+    struct Case {
+        std::string strJson;
+        const char* pszField;
+    };
+    const Case aCases[] = {
+        // Not JSON, or not a machine.
+        {R"({"drives": [)", "drives[0]"},
+        {R"({"drives": []} x)", "(file)"},
+        {"", "(file)"},
+        {R"([1, 2])", "(machine)"},
+        // Numbers no double holds.
+        {CdromWith(R"("latencyMs": 1e400)"), "drives[0].latencyMs"},
+        {CdromWith(R"("current": -1e400)"), "drives[0].current"},
+        {CdromWith(R"("rates": {"16": 1e400})"), "drives[0].rates.16"},
+        {R"({"drives": [{"root": "E:\\", "type": "cdrom", "speeds": [8, 1e400]}]})",
+         "drives[0].speeds[1]"},
+        // Field names that are repeated, empty or hold a NUL.
+        {R"({"drives": [], "drives": []})", "drives"},
+        {CdromWith(R"("address": {"port": 1, "port": 2})"), "drives[0].address.port"},
+        {CdromWith(R"("rates": {"16": 2816, "16": 3000})"), "drives[0].rates.16"},
+        {R"({"": 1, "drives": []})", "(machine)"},
+        {CdromWith(R"("": 1)"), "drives[0]"},
+        {CdromWith(R"("vendor\u0000": "X")"), "drives[0]"},
+        {CdromWith(R"("rates": {"": 1})"), "drives[0].rates"},
+        // Speeds a rate is given for: plain digits naming one of the drive's speeds.
+        {CdromWith(R"("rates": {"+16": 1})"), "drives[0].rates.+16"},
+        {CdromWith(R"("rates": {"-16": 1})"), "drives[0].rates.-16"},
+        {CdromWith(R"("rates": {" 16": 1})"), "drives[0].rates. 16"},
+        {CdromWith(R"("rates": {"16 ": 1})"), "drives[0].rates.16 "},
+        {CdromWith(R"("rates": {"016": 1})"), "drives[0].rates.016"},
+        {CdromWith(R"("rates": {"16.0": 1})"), "drives[0].rates.16.0"},
+        {CdromWith(R"("rates": {"0x10": 1})"), "drives[0].rates.0x10"},
+        {CdromWith(R"("rates": {"4294967312": 1})"), "drives[0].rates.4294967312"},
+        {CdromWith(R"("rates": {"12": 1})"), "drives[0].rates.12"},
+        {CdromWith(R"("rates": {"16": -1})"), "drives[0].rates.16"},
+        // Fields of the wrong kind, out of range or unknown.
+        {R"({"drives": [{"root": "C:\\", "type": "fixed", "colour": 1}]})", "drives[0].colour"},
+        {R"({"drives": [], "extra": 1})", "extra"},
+        {R"({"drives": [{"root": "C:\\", "type": "floppy"}]})", "drives[0].type"},
+        {R"({"platform": "nt4", "drives": []})", "platform"},
+        {R"({"platform": "nt"})", "drives"},
+        {R"({"drives": [{"type": "fixed"}]})", "drives[0].root"},
+        {R"({"drives": [{"root": "C:", "type": "fixed"}]})", "drives[0].root"},
+        {R"({"drives": [{"root": "C:\\", "type": "fixed", "speeds": [8]}]})", "drives[0].speeds"},
+        {R"({"drives": [{"root": "E:\\", "type": "cdrom", "speeds": [8, "16"]}]})",
+         "drives[0].speeds[1]"},
+        {R"({"drives": [{"root": "E:\\", "type": "cdrom", "speeds": [8, 16.5]}]})",
+         "drives[0].speeds[1]"},
+        {R"({"drives": [{"root": "E:\\", "type": "cdrom", "speeds": []}]})", "drives[0].speeds"},
+        {R"({"drives": [{"root": "E:\\", "type": "cdrom", "speeds": [8, 8]}]})",
+         "drives[0].speeds"},
+        {CdromWith(R"("current": 12)"), "drives[0].current"},
+        {CdromWith(R"("setSpeed": "maybe")"), "drives[0].setSpeed"},
+        {CdromWith(R"("vendor": "TOO LONG!")"), "drives[0].vendor"},
+        {CdromWith(R"("removable": 1)"), "drives[0].removable"},
+        {CdromWith(R"("address": {"port": 1, "bus": 0})"), "drives[0].address.bus"},
+        {CdromWith(R"("latencyMs": -1)"), "drives[0].latencyMs"},
+        {CdromWith(R"("maxRate": 18446744073709551615)"), "drives[0].maxRate"},
+        {R"({"drives": [{"root": "E:\\", "type": "cdrom"}, {"root": "e:\\", "type": "fixed"}]})",
+         "drives[1].root"},
+    };
+    for (const Case& c : aCases)
+        EXPECT_EQ(test::MachineFieldOf(c.strJson), c.pszField) << c.strJson;
 }
 
 TEST(MachineFile, AMissingFileIsReportedAsTheFile) {
@@ -104,16 +123,26 @@ TEST(MachineFile, AMissingFileIsReportedAsTheFile) {
     }
 }
 
-TEST(DefaultMachine, HasADiskTwoDifferentCdromDrivesAndAShare) {
-    const auto machine = DefaultMachine();
-    std::vector<std::pair<std::string, unsigned>> aDrives;
-    for (const auto& drive : machine.aDrives)
-        aDrives.emplace_back(drive.strRoot, drive.nType);
-    EXPECT_THAT(aDrives, ElementsAre(std::pair<std::string, unsigned>{"C:\\", DRIVETYPE_FIXED},
-                                     std::pair<std::string, unsigned>{"E:\\", DRIVETYPE_CDROM},
-                                     std::pair<std::string, unsigned>{"F:\\", DRIVETYPE_REMOTE},
-                                     std::pair<std::string, unsigned>{"G:\\", DRIVETYPE_CDROM}));
-    EXPECT_NE(machine.aDrives[1].cdrom->aSpeeds, machine.aDrives[3].cdrom->aSpeeds);
+// The demo program runs on the default machine: both of its CD-ROM drives are identified over
+// pass-through on the NT family and through the ASPI manager on Windows 95/98.
+TEST(DefaultMachine, BothCdromDrivesAreIdentifiedOnEitherFamily) {
+    for (const auto& [platform, nTransport] : {std::pair{SimPlatform::Nt, TRANSPORT_IOCTL},
+                                               std::pair{SimPlatform::Win9x, TRANSPORT_ASPI}}) {
+        SCOPED_TRACE(nTransport);
+        auto machine = DefaultMachine();
+        machine.platform = platform;
+        test::CSimFixture sim(std::move(machine));
+        ASSERT_EQ(CCDRom::SelectTransport(sim.Platform()), nTransport);
+        const auto pList = CCDRomList::Build(sim.Platform());
+        pList->IdentifyAll();
+        ASSERT_TRUE(pList->WaitForIdentification(test::THREAD_WAIT_LIMIT));
+        ASSERT_EQ(pList->GetCount(), 2);
+        for (int nIndex : {0, 1}) {
+            const DRIVE_STATE drive = pList->GetAt(nIndex)->Snapshot();
+            EXPECT_TRUE(drive.bUsable) << drive.strDrive;
+            EXPECT_GT(drive.nMaxSpeed, 0) << drive.strDrive;
+        }
+    }
 }
 
 } // namespace
