@@ -66,9 +66,9 @@ private:
         for (std::size_t i = 0; i < nLevels; ++i) {
             const Level& level = m_aLevels[i];
             if (level.bArray)
-                strPath += "[" + std::to_string(level.nIndex) + "]";
+                strPath.append("[").append(std::to_string(level.nIndex)).append("]");
             else if (!level.keys.empty())
-                strPath += (strPath.empty() ? "" : ".") + level.strKey;
+                strPath.append(strPath.empty() ? "" : ".").append(level.strKey);
         }
         return strPath;
     }
@@ -326,6 +326,7 @@ void ReadCdrom(CObjectReader& reader, SimCdromConfig& cdrom) {
                                               {"reject", SetSpeedMode::Reject}});
     reader.Read("alwaysReportsZero", cdrom.bAlwaysReportsZero);
     reader.Read("latencyMs", cdrom.nLatencyMs, 0, 10000);
+    reader.Read("revertsAfterMs", cdrom.nRevertsAfterMs, 0, 3600000);
     if (const json* pAspi = reader.Find("aspiAddress"))
         cdrom.aspi = ReadAspiAddress(*pAspi, reader.Path("aspiAddress"));
 }

@@ -62,6 +62,9 @@ struct SimCdromConfig {
     SetSpeedMode setSpeed = SetSpeedMode::Accept;
     bool bAlwaysReportsZero = false;
     int nLatencyMs = 0;
+    // A drive that forgets a set speed: this long after the last speed change it runs at its
+    // highest speed again (0: never), as drives do that some other program speeds up.
+    int nRevertsAfterMs = 0;
     std::optional<SimAspiAddress> aspi; // none: the ASPI manager does not report the drive
     SimTrayConfig tray;
 };

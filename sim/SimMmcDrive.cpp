@@ -49,6 +49,7 @@ SimScsiResult CSimMmcDrive::Execute(const BYTE* pCdb, std::size_t nCdbLength, BY
     if (m_config.nLatencyMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(m_config.nLatencyMs));
     std::lock_guard lock(m_lock);
+    RevertWhenDue();
     m_aCommands.emplace_back(pCdb, pCdb + nCdbLength);
     if (nCdbLength == 0)
         return CheckCondition(SENSE_KEY_ILLEGAL_REQUEST, ASC_INVALID_OPCODE);
@@ -137,7 +138,14 @@ SimScsiResult CSimMmcDrive::SetCdSpeed(const BYTE* pCdb) {
         aSpeeds.begin(), aSpeeds.end(), static_cast<int>(nRate),
         [](int nRequested, int nSpeed) { return nRequested < nSpeed * KBPS_PER_X_REPORTED; });
     m_nCurrent = it == aSpeeds.begin() ? aSpeeds.front() : *std::prev(it);
+    m_tSpeedSet = std::chrono::steady_clock::now();
     return {};
+}
+
+void CSimMmcDrive::RevertWhenDue() {
+    if (m_config.nRevertsAfterMs > 0 && std::chrono::steady_clock::now() - m_tSpeedSet >=
+                                            std::chrono::milliseconds(m_config.nRevertsAfterMs))
+        m_nCurrent = m_config.aSpeeds.back();
 }
 
 int CSimMmcDrive::RateAt(int nSpeed) const {

@@ -7,6 +7,7 @@
 #include "platform/Types.h"
 #include "sim/SimConfig.h"
 
+#include <chrono>
 #include <cstddef>
 #include <mutex>
 #include <vector>
@@ -38,10 +39,12 @@ private:
                             std::size_t nDataLength) const;
     SimScsiResult SetCdSpeed(const BYTE* pCdb);
     int RateAt(int nSpeed) const;
+    void RevertWhenDue();
 
     const SimCdromConfig m_config;
     mutable std::mutex m_lock;
     int m_nCurrent;
+    std::chrono::steady_clock::time_point m_tSpeedSet = std::chrono::steady_clock::now();
     std::vector<std::vector<BYTE>> m_aCommands;
 };
 

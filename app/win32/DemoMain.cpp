@@ -2,10 +2,18 @@
 // QUORVEX_MACHINE names or else the built-in one. The registry, the desktop and the windows
 // are real.
 #include "app/win32/ProcessStart.h"
+#include "platform/PassThroughLayout.h"
+#include "platform/win32/Win32.h"
 #include "sim/MachineFile.h"
 #include "sim/SimMachine.h"
+#include "ui/win32/MainWindow.h"
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
 #include <string>
 
 namespace {
@@ -32,6 +40,92 @@ private:
     qv::sim::SimPlatform m_platform;
 };
 
+// When QUORVEX_SIM_LOG names a file, every command block a simulated drive receives through
+// pass-through is appended to it as one line: milliseconds since start, the drive's root, the
+// block in hex and the SCSI status ("--" when the request never reached the drive). Another
+// process may read the file while the demo runs.
+class CCommandLog : public qv::CDriveService {
+public:
+    CCommandLog(qv::CDriveService& drives, const char* pszFile) : m_drives(drives) {
+        if (pszFile && *pszFile)
+            m_hFile = ::CreateFileA(pszFile, FILE_APPEND_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    ~CCommandLog() override {
+        if (m_hFile != INVALID_HANDLE_VALUE)
+            ::CloseHandle(m_hFile);
+    }
+    CCommandLog(const CCommandLog&) = delete;
+    CCommandLog& operator=(const CCommandLog&) = delete;
+
+    qv::DWORD GetLogicalDriveStrings(qv::DWORD nBufferLength, char* pBuffer) override {
+        return m_drives.GetLogicalDriveStrings(nBufferLength, pBuffer);
+    }
+    unsigned GetDriveType(const std::string& strRoot) override {
+        return m_drives.GetDriveType(strRoot);
+    }
+    qv::DeviceHandle CreateFile(const std::string& strPath, qv::DWORD dwAccess, qv::DWORD dwShare,
+                                qv::DWORD dwCreation, qv::DWORD dwFlags) override {
+        const qv::DeviceHandle hDevice =
+            m_drives.CreateFile(strPath, dwAccess, dwShare, dwCreation, dwFlags);
+        if (hDevice != qv::INVALID_DEVICE_HANDLE) {
+            // "\\.\G:" is the volume of "G:\".
+            std::lock_guard lock(m_lock);
+            m_mapRoots[hDevice] = strPath.substr(strPath.find_last_of('\\') + 1) + '\\';
+        }
+        return hDevice;
+    }
+    bool DeviceIoControl(qv::DeviceHandle hDevice, qv::DWORD dwCode, void* pIn, qv::DWORD nInSize,
+                         void* pOut, qv::DWORD nOutSize, qv::DWORD* pnReturned) override {
+        const bool bDone =
+            m_drives.DeviceIoControl(hDevice, dwCode, pIn, nInSize, pOut, nOutSize, pnReturned);
+        if (dwCode == qv::CTL_SCSI_PASS_THROUGH && pIn && nInSize >= qv::PT_HEADER_SIZE)
+            Write(hDevice, pIn, bDone);
+        return bDone;
+    }
+    bool CloseHandle(qv::DeviceHandle hDevice) override {
+        {
+            std::lock_guard lock(m_lock);
+            m_mapRoots.erase(hDevice);
+        }
+        return m_drives.CloseHandle(hDevice);
+    }
+    bool Vwin32DeviceIoControl(qv::DeviceHandle hVwin32, qv::DWORD dwCode, qv::DIOC_REGISTERS& regs,
+                               void* pParams) override {
+        return m_drives.Vwin32DeviceIoControl(hVwin32, dwCode, regs, pParams);
+    }
+
+private:
+    void Write(qv::DeviceHandle hDevice, const void* pRequest, bool bDone) {
+        if (m_hFile == INVALID_HANDLE_VALUE)
+            return;
+        qv::PASS_THROUGH_HEADER header;
+        std::memcpy(&header, pRequest, sizeof header);
+        const auto nMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - m_start)
+                             .count();
+        std::lock_guard lock(m_lock);
+        std::string strLine = std::to_string(nMs) + " " + m_mapRoots[hDevice] + " ";
+        char szByte[4] = {};
+        for (int nByte = 0; nByte < header.CdbLength && nByte < int{qv::PT_CDB_SIZE}; ++nByte) {
+            std::snprintf(szByte, sizeof szByte, "%02X", header.Cdb[nByte]);
+            strLine += szByte;
+        }
+        std::snprintf(szByte, sizeof szByte, "%02X", header.ScsiStatus);
+        strLine += std::string(" ") + (bDone ? szByte : "--") + "\r\n";
+        DWORD nWritten = 0;
+        ::WriteFile(m_hFile, strLine.data(), static_cast<DWORD>(strLine.size()), &nWritten,
+                    nullptr);
+    }
+
+    qv::CDriveService& m_drives;
+    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    std::mutex m_lock;
+    std::map<qv::DeviceHandle, std::string> m_mapRoots;
+};
+
 // A machine file that cannot be read ends the program before it touches the registry.
 qv::sim::SimMachineConfig LoadMachine(qv::win32::CWin32Shell& shell) {
     const char* pszFile = std::getenv("QUORVEX_MACHINE");
@@ -51,8 +145,9 @@ qv::sim::SimMachineConfig LoadMachine(qv::win32::CWin32Shell& shell) {
 qv::win32::CProcessServices g_services;
 qv::sim::CSimMachine g_machine(LoadMachine(g_services.shell));
 CDemoShell g_shell(g_machine.Platform());
-qv::win32::CDriveReportRunner g_mainDialog;
-qv::CQuorvexApp theApp({.drives = g_machine,
+CCommandLog g_commandLog(g_machine, std::getenv("QUORVEX_SIM_LOG"));
+qv::win32::CMainWindowRunner g_mainDialog(g_services.events);
+qv::CQuorvexApp theApp({.drives = g_commandLog,
                         .events = g_services.events,
                         .registry = g_services.registry,
                         .shell = g_shell,

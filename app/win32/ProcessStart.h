@@ -24,13 +24,6 @@ struct CProcessServices {
     CWin32Shell shell;
 };
 
-// Stands where the main window will be: the normal and boot runs report the drives found and
-// end, so that every run of the program does something a user can see.
-class CDriveReportRunner : public CMainDialogRunner {
-public:
-    void RunModal(CQuorvexApp& app) override;
-};
-
 // The program's body once its application object exists: the runtime's arguments go to the
 // start-up routine, and the process ends with code 0.
 int RunApplication(CQuorvexApp& app, int argc, char** argv);

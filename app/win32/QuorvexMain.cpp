@@ -2,6 +2,7 @@
 #include "app/win32/ProcessStart.h"
 #include "platform/win32/Win32Aspi.h"
 #include "platform/win32/Win32DriveService.h"
+#include "ui/win32/MainWindow.h"
 
 namespace {
 
@@ -10,7 +11,7 @@ namespace {
 qv::win32::CProcessServices g_services;
 qv::win32::CWin32DriveService g_drives;
 qv::win32::CWin32Aspi g_aspi;
-qv::win32::CDriveReportRunner g_mainDialog;
+qv::win32::CMainWindowRunner g_mainDialog(g_services.events);
 qv::CQuorvexApp theApp({.drives = g_drives,
                         .events = g_services.events,
                         .registry = g_services.registry,

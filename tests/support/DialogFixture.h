@@ -17,25 +17,39 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace qv::test {
 
 class CDialogFixture : public ::testing::Test {
 protected:
-    explicit CDialogFixture(sim::SimMachineConfig machine = sim::DefaultMachine())
-        : m_sim(std::move(machine)) {
-        if (m_sim.Machine().Platform() == sim::SimPlatform::Win9x)
-            m_sim.Shell().SetPlatformId(PLATFORM_WIN32_WINDOWS);
-    }
-    // The manager's thread must not complete requests of devices that are gone.
-    ~CDialogFixture() override {
-        EXPECT_TRUE(m_sim.Machine().Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
+    CDialogFixture() { Use(sim::DefaultMachine()); }
+    ~CDialogFixture() override { Use(std::nullopt); }
+
+    // Starts over on another machine. The dialog goes first, then the application with its
+    // drive lists, then the machine, whose manager's thread must not complete requests of
+    // devices that are gone.
+    void Use(std::optional<sim::SimMachineConfig> machine) {
+        m_pDlg.reset();
+        m_pApp.reset();
+        if (m_sim) {
+            EXPECT_TRUE(m_sim->Machine().Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
+        }
+        m_sim.reset();
+        m_view = {};
+        m_runner = {};
+        m_nDelivered = 0;
+        if (!machine)
+            return;
+        m_sim.emplace(std::move(*machine));
+        if (m_sim->Machine().Platform() == sim::SimPlatform::Win9x)
+            m_sim->Shell().SetPlatformId(PLATFORM_WIN32_WINDOWS);
     }
 
     // The application object reads the registry as the test left it.
     CQuorvexDlg& Create() {
-        m_pApp = std::make_unique<CQuorvexApp>(m_sim.Platform(), m_runner);
+        m_pApp = std::make_unique<CQuorvexApp>(m_sim->Platform(), m_runner);
         CCDRom::SelectTransport(m_pApp->GetPlatform());
         m_pDlg = std::make_unique<CQuorvexDlg>(*m_pApp, m_view);
         return *m_pDlg;
@@ -52,8 +66,8 @@ protected:
     // handlers cause in turn, until the drives are idle.
     void Settle() {
         for (;;) {
-            ASSERT_TRUE(m_sim.Machine().Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
-            const auto aEvents = m_sim.Events().Events();
+            ASSERT_TRUE(m_sim->Machine().Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
+            const auto aEvents = m_sim->Events().Events();
             if (m_nDelivered == aEvents.size())
                 return;
             while (m_nDelivered < aEvents.size())
@@ -62,7 +76,7 @@ protected:
     }
     // Delivers the events waiting now last first, then settles.
     void SettleInReverse() {
-        const auto aEvents = m_sim.Events().Events();
+        const auto aEvents = m_sim->Events().Events();
         std::for_each(aEvents.rbegin(), aEvents.rend() - static_cast<long>(m_nDelivered),
                       [this](const PostedEvent& event) { Deliver(event); });
         m_nDelivered = aEvents.size();
@@ -74,20 +88,20 @@ protected:
                               event.lDevice);
     }
 
+    // The user picks a combo entry, drags the slider, gives a command.
     void Choose(int nEntry) {
-        m_view.ChooseEntry(nEntry);
+        m_view.m_nSelectedEntry = nEntry;
         m_pDlg->OnDriveChange();
         Settle();
     }
     void MoveSlider(int nPos) {
-        m_view.MoveSlider(nPos);
+        m_view.m_nSliderPos = nPos;
         m_pDlg->OnSliderMoved();
     }
     void Command(int nCommand) {
         EXPECT_TRUE(m_pDlg->OnCommand(nCommand));
         Settle();
     }
-    // The user picks the drive's entry, moves the slider to nSpeed and applies it.
     void ApplySpeed(int nEntry, int nSpeed) {
         Choose(nEntry);
         MoveSlider(nSpeed);
@@ -95,10 +109,10 @@ protected:
     }
 
     CCDRom& Drive(int nDrive) { return *m_pApp->GetDriveList()->GetAt(nDrive); }
-    sim::CSimMmcDrive& SimDrive(char cLetter) { return *m_sim.Machine().Drive(cLetter); }
+    sim::CSimMmcDrive& SimDrive(char cLetter) { return *m_sim->Machine().Drive(cLetter); }
     void ForgetCommands() {
         for (const char cLetter : {'D', 'E', 'G'})
-            if (auto* pDrive = m_sim.Machine().Drive(cLetter))
+            if (auto* pDrive = m_sim->Machine().Drive(cLetter))
                 pDrive->ClearCommands();
     }
     // The rates of the SET CD SPEED blocks a drive received since ForgetCommands.
@@ -116,18 +130,17 @@ protected:
         return aOpcodes;
     }
     std::optional<DWORD> AppDword(const char* pszName) {
-        return m_sim.Registry().GetDword(REGKEY_CURRENT_USER, SETTINGS_KEY, pszName);
+        return m_sim->Registry().GetDword(REGKEY_CURRENT_USER, SETTINGS_KEY, pszName);
     }
     // What a Save stored for a drive, so that a later start or Restore finds it.
     void PutSavedSpeed(const char* pszDrive, DWORD dwSpeed) {
         const std::string strDrive = pszDrive;
-        m_sim.Registry().PutString(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Model",
-                                   "QRVX;CD-ROM;1.00;");
-        m_sim.Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Speed", dwSpeed);
+        m_sim->Registry().PutString(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Model",
+                                    "QRVX;CD-ROM;1.00;");
+        m_sim->Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Speed", dwSpeed);
     }
 
-    // Destroyed in reverse: the dialog, the application with its drive lists, then the machine.
-    CSimFixture m_sim;
+    std::optional<CSimFixture> m_sim;
     CStandInDialog m_runner;
     CFakeMainView m_view;
     std::unique_ptr<CQuorvexApp> m_pApp;

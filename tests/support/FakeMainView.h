@@ -56,55 +56,29 @@ public:
         m_mapMenuItems[nMenuCommand] = {bChecked, bGrayed};
     }
 
-    void StartKeepTimer() override {
-        m_aCalls.push_back("StartKeepTimer");
-        m_bTimerRunning = true;
-    }
-    void StopKeepTimer() override {
-        m_aCalls.push_back("StopKeepTimer");
-        m_bTimerRunning = false;
-    }
-
-    void AddTrayIcon() override {
-        m_aCalls.push_back("AddTrayIcon");
-        m_bTrayIcon = true;
-    }
-    void RemoveTrayIcon() override {
-        m_aCalls.push_back("RemoveTrayIcon");
-        m_bTrayIcon = false;
-    }
-    void ShowTrayMenu() override { m_aCalls.push_back("ShowTrayMenu"); }
-
-    void RestoreWindow() override {
-        m_aCalls.push_back("RestoreWindow");
-        m_bVisible = true;
-    }
-    void HideWindow() override {
-        m_aCalls.push_back("HideWindow");
-        m_bVisible = false;
-    }
+    void StartKeepTimer() override { Record("StartKeepTimer", &m_bTimerRunning, true); }
+    void StopKeepTimer() override { Record("StopKeepTimer", &m_bTimerRunning, false); }
+    void AddTrayIcon() override { Record("AddTrayIcon", &m_bTrayIcon, true); }
+    void RemoveTrayIcon() override { Record("RemoveTrayIcon", &m_bTrayIcon, false); }
+    void ShowTrayMenu() override { Record("ShowTrayMenu"); }
+    void RestoreWindow() override { Record("RestoreWindow", &m_bVisible, true); }
+    void HideWindow() override { Record("HideWindow", &m_bVisible, false); }
     bool ClaimSingleInstance() override {
-        m_aCalls.push_back("ClaimSingleInstance");
+        Record("ClaimSingleInstance");
         return m_bOnlyInstance;
     }
     void RunSplash() override {
-        m_aCalls.push_back("RunSplash");
+        Record("RunSplash");
         if (m_duringSplash)
             m_duringSplash();
     }
-    void RunAbout() override { m_aCalls.push_back("RunAbout"); }
-    void OpenHelp() override { m_aCalls.push_back("OpenHelp"); }
+    void RunAbout() override { Record("RunAbout"); }
+    void OpenHelp() override { Record("OpenHelp"); }
     void OpenAddress(const std::string& strAddress) override {
-        m_aCalls.push_back("OpenAddress " + strAddress);
+        Record("OpenAddress " + strAddress);
     }
-    void ShowNoDriveMessage() override { m_aCalls.push_back("ShowNoDriveMessage"); }
-    void EndDialog(int nResult) override {
-        m_aCalls.push_back("EndDialog " + std::to_string(nResult));
-    }
-
-    // The user picks a combo entry or drags the slider.
-    void ChooseEntry(int nEntry) { m_nSelectedEntry = nEntry; }
-    void MoveSlider(int nPos) { m_nSliderPos = nPos; }
+    void ShowNoDriveMessage() override { Record("ShowNoDriveMessage"); }
+    void EndDialog(int nResult) override { Record("EndDialog " + std::to_string(nResult)); }
 
     BUTTON_STATE Button(int nCommand) const {
         const auto it = m_mapButtons.find(nCommand);
@@ -122,6 +96,7 @@ public:
     std::vector<int> m_aTicks;
     int m_nSliderPos = 0;
     bool m_bSliderEnabled = false;
+    // Texts no rule of the dialog gives, so that a label it never set stands out.
     std::string m_strMax = "100x";
     std::string m_strCur = "100x";
     std::string m_strSel = "100x  (17600 Kb/s)";
@@ -136,6 +111,13 @@ public:
     std::function<void()> m_duringSplash;
     // Window, timer and shell operations in the order they were asked for.
     std::vector<std::string> m_aCalls;
+
+private:
+    void Record(std::string strCall, bool* pState = nullptr, bool bState = false) {
+        m_aCalls.push_back(std::move(strCall));
+        if (pState)
+            *pState = bState;
+    }
 };
 
 } // namespace qv::test

@@ -2,6 +2,7 @@
 // left: what it stores and where, what it says when there is nothing to store, and how the demo
 // program refuses a bad machine file.
 #include "tests/e2e/win32/Process.h"
+#include "tests/e2e/win32/ProgramUnderTest.h"
 #include "tests/e2e/win32/RegistryReader.h"
 
 #include <gmock/gmock.h>
@@ -18,34 +19,14 @@ using ::testing::Contains;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
-constexpr const char* APP_KEY = "Software\\Velnor\\Quorvex";
-constexpr const char* RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* NO_DRIVE_TEXT =
     "Quorvex was failed to find any CD-ROM drives. Work finished.";
-
-std::string Demo() {
-    return ExeDir() + "\\quorvex-demo.exe";
-}
-std::string Real() {
-    return ExeDir() + "\\quorvex.exe";
-}
-
-// The demo exe runs on the machine file named in the environment, or the embedded one.
-std::map<std::string, std::string> OnMachine(const std::string& strFile) {
-    return {{"QUORVEX_MACHINE", strFile}};
-}
 
 class SaveRun : public ::testing::Test {
 protected:
     // Every test starts from a registry the program has never written.
-    void SetUp() override { Forget(); }
-    void TearDown() override { Forget(); }
-    static void Forget() {
-        for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-            DeleteKeyTree(hRoot, "Software\\Velnor");
-            DeleteValue(hRoot, RUN_KEY, "Quorvex");
-        }
-    }
+    void SetUp() override { ForgetProgramValues(); }
+    void TearDown() override { ForgetProgramValues(); }
     // Runs a program that must end by itself without showing anything.
     static void RunQuietly(const std::string& strExe, const std::string& strArgs,
                            const std::map<std::string, std::string>& environment) {
@@ -120,17 +101,6 @@ TEST_F(SaveRun, TheDemoOnItsDefaultMachineStoresEachDrivesCurrentSpeed) {
     ExpectDrive("E:", "QRVX;CD-ROM 40X;1.02;", 40);
     ExpectDrive("G:", "ZANTRIX;CDR-4812;2.10;04/12/99", 32);
 }
-
-constexpr const char* ASPI_ONLY_MACHINE = R"({ "platform": "9x",
-  "drives": [
-    { "root": "C:\\", "type": "fixed" },
-    { "root": "E:\\", "type": "cdrom", "vendor": "QRVX", "product": "CD-ROM 40X",
-      "revision": "1.02", "speeds": [4, 8, 16, 24, 32, 40], "current": 40,
-      "aspiAddress": { "adapter": 0, "target": 0 } },
-    { "root": "G:\\", "type": "cdrom", "vendor": "ZANTRIX", "product": "CDR-4812",
-      "revision": "2.10", "vendorInfo": "04/12/99", "speeds": [8, 16, 24, 32, 40, 48],
-      "current": 32, "modeSense6": false, "aspiAddress": { "adapter": 0, "target": 1 } } ],
-  "aspi": { "adapters": [ { "targets": 0 } ], "completionDelayMs": 20 } })";
 
 TEST_F(SaveRun, AMachineReachedOnlyThroughAspiStoresTheSameValues) {
     RunQuietly(Demo(), "-SAVE", OnMachine(WriteTempFile("aspi-only.json", ASPI_ONLY_MACHINE)));

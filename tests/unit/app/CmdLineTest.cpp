@@ -7,55 +7,36 @@
 namespace qv {
 namespace {
 
-struct Parsed {
-    bool bSave;
-    bool bRestore;
-    bool operator==(const Parsed&) const = default;
-};
-
-void PrintTo(const Parsed& parsed, std::ostream* pOut) {
-    *pOut << "{save " << parsed.bSave << ", restore " << parsed.bRestore << "}";
-}
-
-Parsed Parse(std::vector<const char*> aArgs) {
-    aArgs.insert(aArgs.begin(), "Quorvex.exe");
-    CQuorvexCmdLine cmdLine;
-    cmdLine.Parse(static_cast<int>(aArgs.size()), aArgs.data());
-    return {cmdLine.m_bSave, cmdLine.m_bRestore};
-}
-
-constexpr Parsed NOTHING{false, false};
-constexpr Parsed SAVE{true, false};
-constexpr Parsed RESTORE{false, true};
-constexpr Parsed BOTH{true, true};
-
-TEST(CmdLineTest, SaveIsASwitchInAnyCaseAfterEitherPrefix) {
-    EXPECT_EQ(Parse({"/SAVE"}), SAVE);
-    EXPECT_EQ(Parse({"-Save"}), SAVE);
-    EXPECT_EQ(Parse({"/save"}), SAVE);
-}
-
-TEST(CmdLineTest, OnlyTheWholeWordAfterAPrefixCounts) {
-    EXPECT_EQ(Parse({"save"}), NOTHING);
-    EXPECT_EQ(Parse({"/saves"}), NOTHING);
-    EXPECT_EQ(Parse({"/sav"}), NOTHING);
-    EXPECT_EQ(Parse({"//save"}), NOTHING);
-    EXPECT_EQ(Parse({"\\save"}), NOTHING);
-}
-
-TEST(CmdLineTest, BootAndRestoreAreTheSameSwitch) {
-    EXPECT_EQ(Parse({"/boot"}), RESTORE);
-    EXPECT_EQ(Parse({"-RESTORE"}), RESTORE);
-    EXPECT_EQ(Parse({"/save", "/boot"}), BOTH);
-    EXPECT_EQ(Parse({"/boot", "/save"}), BOTH);
-}
-
-TEST(CmdLineTest, EverythingElseIsAcceptedAndIgnored) {
-    EXPECT_EQ(Parse({"/x"}), NOTHING);
-    EXPECT_EQ(Parse({"C:\\Disc\\track01.cda"}), NOTHING);
-    EXPECT_EQ(Parse({"-", "/", ""}), NOTHING);
-    EXPECT_EQ(Parse({"/x", "readme.txt", "-save"}), SAVE);
-    EXPECT_EQ(Parse({}), NOTHING);
+TEST(CmdLineTest, OnlySaveRestoreOrBootWholeAfterOneSlashOrDashCountInAnyCase) {
+    struct Case {
+        std::vector<const char*> aArgs; // after the program's name
+        bool bSave;
+        bool bRestore;
+    };
+    const Case aCases[] = {
+        {{"/SAVE"}, true, false},
+        {{"-Save"}, true, false},
+        {{"/boot"}, false, true},
+        {{"-RESTORE"}, false, true},
+        {{"/boot", "/save"}, true, true},
+        {{"/x", "readme.txt", "-save"}, true, false},
+        {{"save"}, false, false},
+        {{"/saves"}, false, false},
+        {{"/sav"}, false, false},
+        {{"//save"}, false, false},
+        {{"\\save"}, false, false},
+        {{"-", "/", ""}, false, false},
+        {{}, false, false},
+    };
+    for (const Case& c : aCases) {
+        SCOPED_TRACE(::testing::PrintToString(c.aArgs));
+        std::vector<const char*> aArgv{"Quorvex.exe"};
+        aArgv.insert(aArgv.end(), c.aArgs.begin(), c.aArgs.end());
+        CQuorvexCmdLine cmdLine;
+        cmdLine.Parse(static_cast<int>(aArgv.size()), aArgv.data());
+        EXPECT_EQ(cmdLine.m_bSave, c.bSave);
+        EXPECT_EQ(cmdLine.m_bRestore, c.bRestore);
+    }
 }
 
 TEST(CmdLineTest, TheProgramNameIsNeverAnArgument) {

@@ -12,41 +12,25 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-struct EntryTextCase {
-    int nMaxSpeed;
-    const char* pszVendor;
-    const char* pszProduct;
-    const char* pszText;
-};
-
-class DriveEntryTextTest : public ::testing::TestWithParam<EntryTextCase> {};
-
-TEST_P(DriveEntryTextTest, ShowsLetterMaximumVendorAndProduct) {
-    DRIVE_STATE drive;
-    drive.strDrive = "E:";
-    drive.nMaxSpeed = GetParam().nMaxSpeed;
-    drive.strVendor = GetParam().pszVendor;
-    drive.strProduct = GetParam().pszProduct;
-    EXPECT_EQ(DriveEntryText(drive), GetParam().pszText);
+TEST(DriveEntryTextTest, ShowsLetterMaximumVendorAndProduct) {
+    struct Case {
+        int nMaxSpeed;
+        const char* pszVendor;
+        const char* pszText;
+    };
+    for (const Case& c :
+         {Case{8, "QRVX", " E:   8x  QRVX CD-ROM"}, Case{0, "QRVX", " E:  ===  QRVX CD-ROM"},
+          Case{40, "", " E:  40x  CD-ROM"}}) {
+        DRIVE_STATE drive;
+        drive.strDrive = "E:";
+        drive.nMaxSpeed = c.nMaxSpeed;
+        drive.strVendor = c.pszVendor;
+        drive.strProduct = "CD-ROM";
+        EXPECT_EQ(DriveEntryText(drive), c.pszText);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Drives, DriveEntryTextTest,
-    ::testing::Values(EntryTextCase{8, "QRVX", "CD-ROM", " E:   8x  QRVX CD-ROM"},
-                      EntryTextCase{40, "QRVX", "CD-ROM", " E:  40x  QRVX CD-ROM"},
-                      EntryTextCase{0, "QRVX", "CD-ROM", " E:  ===  QRVX CD-ROM"},
-                      EntryTextCase{40, "", "CD-ROM", " E:  40x  CD-ROM"},
-                      EntryTextCase{40, "QRVX", "", " E:  40x  QRVX "},
-                      EntryTextCase{0, "", "", " E:  ===  "}));
-
-TEST(SelectedSpeedTextTest, ShowsTheSpeedAndItsRate) {
-    EXPECT_EQ(SelectedSpeedText(24, 4224), "24x  (4224 Kb/s)");
-}
-
-class DriveEntriesTest : public CDialogFixture {
-protected:
-    using CDialogFixture::CDialogFixture;
-};
+class DriveEntriesTest : public CDialogFixture {};
 
 TEST_F(DriveEntriesTest, AnswersInReverseOrderStillPlaceTheEntriesInDriveOrder) {
     Create();
@@ -64,17 +48,13 @@ TEST_F(DriveEntriesTest, AnswersInReverseOrderStillPlaceTheEntriesInDriveOrder) 
     EXPECT_EQ(m_view.m_strCur, "32x");
 }
 
-// D: and G: answer; E: between them never becomes usable.
-class UnusableDriveTest : public DriveEntriesTest {
-protected:
-    UnusableDriveTest()
-        : DriveEntriesTest(NtMachine(
-              {Cdrom("D:\\"),
-               CdromWith("E:\\", [](sim::SimCdromConfig& c) { c.nAdditionalLength = 10; }),
-               Cdrom("G:\\")})) {}
-};
+sim::SimDriveConfig ShortInquiry(const char* pszRoot) {
+    return CdromWith(pszRoot, [](sim::SimCdromConfig& c) { c.nAdditionalLength = 10; });
+}
 
-TEST_F(UnusableDriveTest, HasNoEntryAndTheEntriesAfterItStillCommandTheirOwnDrives) {
+// D: and G: answer; E: between them never becomes usable.
+TEST_F(DriveEntriesTest, AnUnusableDriveHasNoEntryAndTheEntriesAfterItCommandTheirOwnDrives) {
+    Use(NtMachine({Cdrom("D:\\"), ShortInquiry("E:\\"), Cdrom("G:\\")}));
     Start();
     ASSERT_EQ(m_view.m_aEntries, (Texts{" D:  40x  QRVX CD-ROM", " G:  40x  QRVX CD-ROM"}));
 
@@ -90,43 +70,20 @@ TEST_F(UnusableDriveTest, HasNoEntryAndTheEntriesAfterItStillCommandTheirOwnDriv
 
 // The first drive fails in either of two ways: its INQUIRY reply is short (it is identified as
 // unusable), or no command reaches it at all (its identification ends in failure).
-struct FirstDriveCase {
-    const char* pszWhat;
-    sim::SimDriveConfig first;
-};
-
-void PrintTo(const FirstDriveCase& param, std::ostream* pOut) {
-    *pOut << param.pszWhat;
+TEST_F(DriveEntriesTest, AnUnusableFirstDriveLeavesTheSelectionToTheFirstDriveThatAnswers) {
+    sim::SimDriveConfig unreachable = Cdrom("E:\\");
+    unreachable.bPassThrough = false;
+    for (const auto& first : {ShortInquiry("E:\\"), unreachable}) {
+        SCOPED_TRACE(first.bPassThrough ? "short INQUIRY" : "unreachable");
+        Use(NtMachine({first, Cdrom("G:\\")}));
+        Start();
+        EXPECT_EQ(m_view.m_aEntries, (Texts{" G:  40x  QRVX CD-ROM"}));
+        EXPECT_EQ(m_view.m_nSelectedEntry, 0);
+        EXPECT_EQ(m_pDlg->GetSelectedDrive(), 1);
+        EXPECT_EQ(m_view.m_strCur, "40x");
+        EXPECT_TRUE(m_view.m_bSliderEnabled);
+    }
 }
-
-sim::SimDriveConfig Unreachable(const char* pszRoot) {
-    sim::SimDriveConfig drive = Cdrom(pszRoot);
-    drive.bPassThrough = false;
-    return drive;
-}
-
-class UnusableFirstDriveTest : public CDialogFixture,
-                               public ::testing::WithParamInterface<FirstDriveCase> {
-protected:
-    UnusableFirstDriveTest() : CDialogFixture(NtMachine({GetParam().first, Cdrom("G:\\")})) {}
-};
-
-TEST_P(UnusableFirstDriveTest, LeavesTheSelectionToTheFirstDriveThatAnswers) {
-    Start();
-    EXPECT_EQ(m_view.m_aEntries, (Texts{" G:  40x  QRVX CD-ROM"}));
-    EXPECT_EQ(m_view.m_nSelectedEntry, 0);
-    EXPECT_EQ(m_pDlg->GetSelectedDrive(), 1);
-    EXPECT_EQ(m_view.m_strCur, "40x");
-    EXPECT_TRUE(m_view.m_bSliderEnabled);
-}
-
-INSTANTIATE_TEST_SUITE_P(Failures, UnusableFirstDriveTest,
-                         ::testing::Values(FirstDriveCase{"short INQUIRY",
-                                                          CdromWith("E:\\",
-                                                                    [](sim::SimCdromConfig& c) {
-                                                                        c.nAdditionalLength = 10;
-                                                                    })},
-                                           FirstDriveCase{"unreachable", Unreachable("E:\\")}));
 
 TEST_F(DriveEntriesTest, WithNoEntryYetNoHandlerCommandsAnyDrive) {
     Create();
@@ -143,7 +100,7 @@ TEST_F(DriveEntriesTest, WithNoEntryYetNoHandlerCommandsAnyDrive) {
     EXPECT_EQ(m_view.m_strSel, "");
     for (const char cLetter : {'E', 'G'}) {
         EXPECT_TRUE(SimDrive(cLetter).Commands().empty());
-        EXPECT_TRUE(m_sim.Machine().Tray(cLetter)->Calls().empty());
+        EXPECT_TRUE(m_sim->Machine().Tray(cLetter)->Calls().empty());
     }
 }
 

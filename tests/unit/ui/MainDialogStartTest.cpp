@@ -50,7 +50,7 @@ TEST_F(MainDialogStartTest, ASecondInstanceEndsBeforeTouchingADriveAndTakesItsIc
 }
 
 TEST_F(MainDialogStartTest, BootModeShowsTheSplashWithTheTickHeldOffAndKeepsTheWindowHidden) {
-    m_sim.Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", 0);
+    m_sim->Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", 0);
     Create();
     m_pApp->m_bBootMode = true;
     m_view.m_duringSplash = [this] {
@@ -70,75 +70,43 @@ TEST_F(MainDialogStartTest, BootModeShowsTheSplashWithTheTickHeldOffAndKeepsTheW
     EXPECT_FALSE(m_view.m_bVisible);
 }
 
-// Machines on which no drive can be commanded.
-struct NoDriveCase {
-    const char* pszWhat;
-    sim::SimMachineConfig machine;
-};
-
-void PrintTo(const NoDriveCase& param, std::ostream* pOut) {
-    *pOut << param.pszWhat;
+TEST_F(MainDialogStartTest, WithoutAUsableDriveSaysSoAndEndsTheProcessWithCodeZero) {
+    const std::pair<const char*, sim::SimMachineConfig> aMachines[] = {
+        {"no CD-ROM drive", NtMachine({})},
+        {"a drive that gives no standard INQUIRY",
+         NtMachine({CdromWith("E:\\", [](sim::SimCdromConfig& c) { c.nAdditionalLength = 10; })})},
+    };
+    for (const auto& [pszWhat, machine] : aMachines) {
+        SCOPED_TRACE(pszWhat);
+        Use(machine);
+        Create();
+        EXPECT_FALSE(m_pDlg->OnInitDialog());
+        EXPECT_EQ(m_view.m_aCalls.back(), "ShowNoDriveMessage");
+        EXPECT_EQ(m_sim->Shell().ExitCode(), 0u);
+    }
 }
 
-sim::SimMachineConfig MachineWithShortInquiry() {
-    return NtMachine({CdromWith("E:\\", [](sim::SimCdromConfig& c) { c.nAdditionalLength = 10; })});
+// Windows 95/98 has no call that loads a tray; the keep-speed marks follow the stored value.
+TEST_F(MainDialogStartTest, MarksKeepSpeedAsStoredAndGreysLoadOnlyOnWindows9x) {
+    for (const auto platform : {sim::SimPlatform::Nt, sim::SimPlatform::Win9x}) {
+        const bool bWin9x = platform == sim::SimPlatform::Win9x;
+        const bool bKeep = !bWin9x;
+        SCOPED_TRACE(bWin9x ? "Windows 9x, keep speed off" : "NT, keep speed on");
+        sim::SimMachineConfig machine = sim::DefaultMachine();
+        machine.platform = platform;
+        Use(machine);
+        m_sim->Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "Keep_Speed", bKeep);
+        Start();
+
+        EXPECT_EQ(m_view.m_aEntries.size(), 2u) << "both transports fill the combo";
+        for (const int nCommand : {ID_POPUP_LOAD, ID_MENU_LOAD})
+            EXPECT_EQ(m_view.MenuItem(nCommand), (MENU_ITEM_STATE{false, bWin9x}));
+        EXPECT_EQ(m_view.Button(ID_LOAD).bEnabled, !bWin9x);
+        for (const int nCommand : {ID_POPUP_KEEP_SPEED, ID_MENU_KEEP_SPEED})
+            EXPECT_EQ(m_view.MenuItem(nCommand), (MENU_ITEM_STATE{bKeep, false}));
+        EXPECT_EQ(m_view.m_bTimerRunning, bKeep);
+    }
 }
-
-class NoUsableDriveTest : public CDialogFixture, public ::testing::WithParamInterface<NoDriveCase> {
-protected:
-    NoUsableDriveTest() : CDialogFixture(GetParam().machine) {}
-};
-
-TEST_P(NoUsableDriveTest, SaysSoAndEndsTheProcessWithCodeZero) {
-    Create();
-    EXPECT_FALSE(m_pDlg->OnInitDialog());
-    EXPECT_EQ(m_view.m_aCalls.back(), "ShowNoDriveMessage");
-    EXPECT_EQ(m_sim.Shell().ExitCode(), 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Machines, NoUsableDriveTest,
-                         ::testing::Values(NoDriveCase{"no CD-ROM drive", NtMachine({})},
-                                           NoDriveCase{"a drive that gives no standard INQUIRY",
-                                                       MachineWithShortInquiry()}));
-
-// The menu marks and the Load command on both families, with either stored keep-speed value.
-struct FamilyCase {
-    sim::SimPlatform platform;
-    DWORD dwKeepSpeed;
-};
-
-sim::SimMachineConfig DefaultMachineOn(sim::SimPlatform platform) {
-    sim::SimMachineConfig machine = sim::DefaultMachine();
-    machine.platform = platform;
-    return machine;
-}
-
-class FamilyTest : public CDialogFixture, public ::testing::WithParamInterface<FamilyCase> {
-protected:
-    FamilyTest() : CDialogFixture(DefaultMachineOn(GetParam().platform)) {}
-};
-
-TEST_P(FamilyTest, MarksKeepSpeedAsStoredAndGreysLoadOnlyOnWindows9x) {
-    m_sim.Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "Keep_Speed",
-                              GetParam().dwKeepSpeed);
-    Start();
-    const bool bWin9x = GetParam().platform == sim::SimPlatform::Win9x;
-    const bool bKeep = GetParam().dwKeepSpeed != 0;
-
-    EXPECT_EQ(m_view.m_aEntries.size(), 2u) << "both transports fill the combo";
-    for (const int nCommand : {ID_POPUP_LOAD, ID_MENU_LOAD})
-        EXPECT_EQ(m_view.MenuItem(nCommand), (MENU_ITEM_STATE{false, bWin9x}));
-    EXPECT_EQ(m_view.Button(ID_LOAD).bEnabled, !bWin9x);
-    for (const int nCommand : {ID_POPUP_KEEP_SPEED, ID_MENU_KEEP_SPEED})
-        EXPECT_EQ(m_view.MenuItem(nCommand), (MENU_ITEM_STATE{bKeep, false}));
-    EXPECT_EQ(m_view.m_bTimerRunning, bKeep);
-}
-
-INSTANTIATE_TEST_SUITE_P(Families, FamilyTest,
-                         ::testing::Values(FamilyCase{sim::SimPlatform::Nt, 1},
-                                           FamilyCase{sim::SimPlatform::Nt, 0},
-                                           FamilyCase{sim::SimPlatform::Win9x, 1},
-                                           FamilyCase{sim::SimPlatform::Win9x, 0}));
 
 } // namespace
 } // namespace qv::test

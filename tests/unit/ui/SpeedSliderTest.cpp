@@ -52,18 +52,14 @@ TEST_P(SnapToTickTest, GivesAnEndOrTheNearestTick) {
 
 INSTANTIATE_TEST_SUITE_P(
     Clicks, SnapToTickTest,
-    ::testing::Values(SnapCase{"left of the channel", DriveSlider(), 2, 1},
-                      SnapCase{"on its left edge", DriveSlider(), 10, 1},
-                      SnapCase{"on its right edge", DriveSlider(), 205, 40},
-                      SnapCase{"right of it", DriveSlider(), 300, 40},
-                      SnapCase{"nearer the left edge than the tick at 4", DriveSlider(), 16, 1},
+    ::testing::Values(SnapCase{"on the left edge", DriveSlider(), 10, 1},
+                      SnapCase{"on the right edge", DriveSlider(), 205, 40},
                       SnapCase{"nearest to the tick at 24", DriveSlider(), 121, 24},
                       SnapCase{"an end and a tick equally near: the end", PlainSlider({20}), 10, 1},
                       SnapCase{"the same at the right end", PlainSlider({80}), 90, 99},
                       SnapCase{"two ticks equally near: the later one", PlainSlider({40, 60}), 50,
                                6},
                       SnapCase{"the same, ticks set the other way", PlainSlider({60, 40}), 50, 4},
-                      SnapCase{"no ticks yet, nearer the left", PlainSlider({}), 49, 1},
                       SnapCase{"no ticks yet, nearer the right", PlainSlider({}), 51, 99},
                       SnapCase{"no ticks yet, in the middle", PlainSlider({}), 50, 1}));
 

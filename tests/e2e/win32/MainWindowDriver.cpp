@@ -1,0 +1,261 @@
+#include "tests/e2e/win32/MainWindowDriver.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <thread>
+
+namespace qv::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string ClassOf(HWND hWnd) {
+    char szClass[32] = {};
+    GetClassNameA(hWnd, szClass, sizeof szClass);
+    return szClass;
+}
+
+DWORD ProcessOf(HWND hWnd) {
+    DWORD dwProcessId = 0;
+    GetWindowThreadProcessId(hWnd, &dwProcessId);
+    return dwProcessId;
+}
+
+// The first top-level window of the process that passes the test.
+HWND FindTopLevel(DWORD dwProcessId, const std::function<bool(HWND)>& test) {
+    for (HWND hWnd = GetWindow(GetDesktopWindow(), GW_CHILD); hWnd;
+         hWnd = GetWindow(hWnd, GW_HWNDNEXT))
+        if (ProcessOf(hWnd) == dwProcessId && test(hWnd))
+            return hWnd;
+    return nullptr;
+}
+
+LRESULT Send(HWND hDialog, int nId, UINT nMessage, WPARAM wParam = 0, LPARAM lParam = 0) {
+    return SendMessageA(GetDlgItem(hDialog, nId), nMessage, wParam, lParam);
+}
+
+std::string ShownToolTip(DWORD dwProcessId) {
+    const HWND hTip = FindTopLevel(dwProcessId, [](HWND hWnd) {
+        return ClassOf(hWnd) == TOOLTIPS_CLASSA && IsWindowVisible(hWnd);
+    });
+    // GetWindowText does not ask a window of another process for its text.
+    wchar_t szText[256] = {};
+    if (hTip)
+        SendMessageW(hTip, WM_GETTEXT, std::size(szText), reinterpret_cast<LPARAM>(szText));
+    return std::string(szText, szText + wcslen(szText));
+}
+
+} // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (condition())
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(50ms);
+    }
+}
+
+HWND FindMainWindow(DWORD dwProcessId) {
+    return FindTopLevel(dwProcessId, [](HWND hWnd) {
+        return ClassOf(hWnd) == "#32770" && GetDlgItem(hWnd, IDC_DRIVE_COMBO) != nullptr;
+    });
+}
+
+HWND WaitForMainWindow(DWORD dwProcessId, std::chrono::milliseconds limit) {
+    HWND hFound = nullptr;
+    WaitUntil([&] { return (hFound = FindMainWindow(dwProcessId)) != nullptr; }, limit);
+    return hFound;
+}
+
+HWND FindOtherDialog(DWORD dwProcessId) {
+    return FindTopLevel(dwProcessId, [](HWND hWnd) {
+        return ClassOf(hWnd) == "#32770" && IsWindowVisible(hWnd) &&
+               GetDlgItem(hWnd, IDC_DRIVE_COMBO) == nullptr;
+    });
+}
+
+std::optional<MessageBoxSeen> WaitForBoxOverWindow(DWORD dwProcessId,
+                                                   std::chrono::milliseconds limit) {
+    HWND hBox = nullptr;
+    if (!WaitUntil([&] { return (hBox = FindOtherDialog(dwProcessId)) != nullptr; }, limit))
+        return std::nullopt;
+    // The box is created before its text is set.
+    std::this_thread::sleep_for(200ms);
+    char szCaption[256] = {};
+    GetWindowTextA(hBox, szCaption, sizeof szCaption);
+    return MessageBoxSeen{hBox, szCaption, ControlText(hBox, 0xFFFF), GetWindow(hBox, GW_OWNER),
+                          (GetWindowLongA(hBox, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0};
+}
+
+std::vector<std::string> ChildTexts(HWND hWnd) {
+    std::vector<std::string> aTexts;
+    for (HWND hChild = GetWindow(hWnd, GW_CHILD); hChild; hChild = GetWindow(hChild, GW_HWNDNEXT)) {
+        char szText[256] = {};
+        GetWindowTextA(hChild, szText, sizeof szText);
+        aTexts.emplace_back(szText);
+    }
+    return aTexts;
+}
+
+HWND FindPopupMenu(DWORD dwProcessId) {
+    return FindTopLevel(
+        dwProcessId, [](HWND hWnd) { return ClassOf(hWnd) == "#32768" && IsWindowVisible(hWnd); });
+}
+
+std::string ControlText(HWND hDialog, int nId) {
+    char szText[256] = {};
+    GetDlgItemTextA(hDialog, nId, szText, sizeof szText);
+    return szText;
+}
+
+// Under Wine the ANSI form of CB_GETLBTEXT comes back in UTF-16 across processes.
+std::vector<std::string> ComboEntries(HWND hDialog) {
+    const HWND hCombo = GetDlgItem(hDialog, IDC_DRIVE_COMBO);
+    const auto nCount = static_cast<int>(SendMessageW(hCombo, CB_GETCOUNT, 0, 0));
+    std::vector<std::string> aEntries;
+    for (int nEntry = 0; nEntry < nCount; ++nEntry) {
+        const auto nLength = SendMessageW(hCombo, CB_GETLBTEXTLEN, nEntry, 0);
+        std::wstring strWide(static_cast<std::size_t>(std::max<LRESULT>(nLength, 0)) + 1, L'\0');
+        SendMessageW(hCombo, CB_GETLBTEXT, nEntry, reinterpret_cast<LPARAM>(strWide.data()));
+        strWide.resize(wcslen(strWide.c_str()));
+        aEntries.emplace_back(strWide.begin(), strWide.end());
+    }
+    return aEntries;
+}
+
+int ComboSelection(HWND hDialog) {
+    return static_cast<int>(Send(hDialog, IDC_DRIVE_COMBO, CB_GETCURSEL));
+}
+
+SLIDER_STATE Slider(HWND hDialog) {
+    SLIDER_STATE slider{IsWindowEnabled(GetDlgItem(hDialog, IDC_SPEED_SLIDER)) != FALSE,
+                        static_cast<int>(Send(hDialog, IDC_SPEED_SLIDER, TBM_GETRANGEMIN)),
+                        static_cast<int>(Send(hDialog, IDC_SPEED_SLIDER, TBM_GETRANGEMAX)),
+                        static_cast<int>(Send(hDialog, IDC_SPEED_SLIDER, TBM_GETPOS)),
+                        {}};
+    // The count includes the control's two end marks.
+    const int nTicks = static_cast<int>(Send(hDialog, IDC_SPEED_SLIDER, TBM_GETNUMTICS)) - 2;
+    for (int nTick = 0; nTick < nTicks; ++nTick)
+        slider.aTicks.push_back(
+            static_cast<int>(Send(hDialog, IDC_SPEED_SLIDER, TBM_GETTIC, nTick)));
+    std::sort(slider.aTicks.begin(), slider.aTicks.end());
+    return slider;
+}
+
+// The message's buffer must lie in the window's own process: Wine does not carry it across.
+RECT RemoteRect(HWND hControl, UINT nMessage, WPARAM wParam, DWORD dwProcessId) {
+    RECT rect{};
+    const HANDLE hProcess =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, dwProcessId);
+    if (!hProcess)
+        return rect;
+    if (void* pRemote = VirtualAllocEx(hProcess, nullptr, sizeof rect, MEM_COMMIT | MEM_RESERVE,
+                                       PAGE_READWRITE)) {
+        SendMessageA(hControl, nMessage, wParam, reinterpret_cast<LPARAM>(pRemote));
+        ReadProcessMemory(hProcess, pRemote, &rect, sizeof rect, nullptr);
+        VirtualFreeEx(hProcess, pRemote, 0, MEM_RELEASE);
+    }
+    CloseHandle(hProcess);
+    return rect;
+}
+
+bool IsToolBarButtonEnabled(HWND hDialog, int nCommand) {
+    return Send(hDialog, IDC_TOOLBAR, TB_ISBUTTONENABLED, nCommand) != 0;
+}
+
+// A tooltip starts from a move over its tool, and a move of the mouse to where it already rests
+// is none; the mouse comes in from a corner, again until the tooltip shows.
+std::string HoverForToolTip(HWND hWnd, const RECT& client, DWORD dwProcessId,
+                            const std::string& strExpected, std::chrono::milliseconds limit) {
+    POINT middle{(client.left + client.right) / 2, (client.top + client.bottom) / 2};
+    ClientToScreen(hWnd, &middle);
+    std::string strShown;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (strShown != strExpected && std::chrono::steady_clock::now() < deadline) {
+        SetCursorPos(0, 0);
+        SetCursorPos(middle.x, middle.y);
+        WaitUntil([&] { return (strShown = ShownToolTip(dwProcessId)) == strExpected; }, 2s);
+    }
+    return strShown;
+}
+
+void ChooseDrive(HWND hDialog, int nEntry) {
+    const HWND hCombo = GetDlgItem(hDialog, IDC_DRIVE_COMBO);
+    SendMessageA(hCombo, CB_SETCURSEL, nEntry, 0);
+    PostMessageA(hDialog, WM_COMMAND, MAKEWPARAM(IDC_DRIVE_COMBO, CBN_SELENDOK),
+                 reinterpret_cast<LPARAM>(hCombo));
+}
+
+void MoveSliderTo(HWND hDialog, int nPos) {
+    const HWND hSlider = GetDlgItem(hDialog, IDC_SPEED_SLIDER);
+    SendMessageA(hSlider, TBM_SETPOS, TRUE, nPos);
+    PostMessageA(hDialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, nPos),
+                 reinterpret_cast<LPARAM>(hSlider));
+}
+
+void Command(HWND hDialog, int nCommand) {
+    PostMessageA(hDialog, WM_COMMAND, MAKEWPARAM(nCommand, 0), 0);
+}
+
+void ClickCheckBox(HWND hDialog, int nId) {
+    PostMessageA(GetDlgItem(hDialog, nId), BM_CLICK, 0, 0);
+}
+
+bool HasTrayIcon(HWND hDialog) {
+    NOTIFYICONDATAA data{};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = hDialog;
+    data.uID = ID_TRAY_ICON;
+    data.uFlags = NIF_TIP;
+    lstrcpynA(data.szTip, "Quorvex", sizeof data.szTip);
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+std::vector<LOGGED_COMMAND> ReadCommandLog(const std::string& strFile) {
+    std::vector<LOGGED_COMMAND> aCommands;
+    std::ifstream file(strFile);
+    std::string strLine;
+    while (std::getline(file, strLine)) {
+        std::istringstream fields(strLine);
+        LOGGED_COMMAND command;
+        if (fields >> command.nMs >> command.strRoot >> command.strCdb >> command.strStatus)
+            aCommands.push_back(command);
+    }
+    return aCommands;
+}
+
+std::string SetSpeedCdbPrefix(int nSpeed) {
+    char szPrefix[16] = {};
+    std::snprintf(szPrefix, sizeof szPrefix, "BB00%04X", nSpeed * 177);
+    return szPrefix;
+}
+
+bool IsSetSpeed(const LOGGED_COMMAND& command) {
+    return command.strCdb.rfind("BB", 0) == 0;
+}
+
+// The run's script watches the folder: it answers <name>.request with <name>.png and then
+// removes the request.
+bool TakeScreenshot(const std::string& strName) {
+    char szDir[MAX_PATH] = {};
+    if (!GetEnvironmentVariableA("QV_SCREENSHOT_DIR", szDir, sizeof szDir))
+        return true;
+    const std::string strRequest = std::string(szDir) + "\\" + strName + ".request";
+    std::ofstream(strRequest).put('\n');
+    return WaitUntil(
+               [&] { return GetFileAttributesA(strRequest.c_str()) == INVALID_FILE_ATTRIBUTES; },
+               20s) &&
+           GetFileAttributesA((std::string(szDir) + "\\" + strName + ".png").c_str()) !=
+               INVALID_FILE_ATTRIBUTES;
+}
+
+} // namespace qv::e2e

@@ -1,0 +1,162 @@
+// How the main window comes and goes: the close box and the notification area, Escape, a
+// boot-mode start behind its splash, and a second start of the program.
+#include "app/BuildConfig.h"
+#include "tests/e2e/win32/MainWindowFixture.h"
+#include "tests/e2e/win32/ProgramUnderTest.h"
+
+#include <shellapi.h>
+
+#include <gmock/gmock.h>
+
+namespace qv::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::Contains;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+bool IsShown(HWND hWnd) {
+    return IsWindowVisible(hWnd) && !IsIconic(hWnd);
+}
+
+void CloseBox(HWND hWnd) {
+    PostMessageA(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+void TrayClick(HWND hWnd, UINT nMouseMessage) {
+    PostMessageA(hWnd, WM_TRAY_NOTIFY, ID_TRAY_ICON, nMouseMessage);
+}
+
+TEST_F(MainWindowTest, TheCloseBoxHidesTheWindowAndEscapeEndsTheProgram) {
+    const auto process = StartDemo();
+    const HWND hWnd = WaitUntilReady(*process);
+    ASSERT_TRUE(hWnd);
+
+    CloseBox(hWnd);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
+    EXPECT_FALSE(process->WaitForExit(500ms));
+    EXPECT_TRUE(HasTrayIcon(hWnd));
+
+    // The popup menu's "Restore", the item above the last, brings it back.
+    TrayClick(hWnd, WM_RBUTTONDOWN);
+    HWND hMenu = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (hMenu = FindPopupMenu(process->Id())) != nullptr; }, 10s));
+    EXPECT_TRUE(TakeScreenshot("tray-menu"));
+    for (const WPARAM nKey : {VK_UP, VK_UP, VK_RETURN})
+        PostMessageA(hMenu, WM_KEYDOWN, nKey, 0);
+    EXPECT_TRUE(WaitUntil([&] { return IsShown(hWnd); }, 10s));
+
+    PostMessageA(hWnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    const auto nExit = process->WaitForExit(30s);
+    ASSERT_TRUE(nExit);
+    EXPECT_EQ(*nExit, 0u);
+}
+
+TEST_F(MainWindowTest, ABootStartShowsTheSplashAndWaitsInTheNotificationArea) {
+    const auto process = StartDemo("/boot");
+    HWND hSplash = nullptr;
+    ASSERT_TRUE(
+        WaitUntil([&] { return (hSplash = FindOtherDialog(process->Id())) != nullptr; }, 30s));
+    EXPECT_TRUE(TakeScreenshot("splash"));
+    const auto aTexts = ChildTexts(hSplash);
+    EXPECT_THAT(aTexts, Contains("Quorvex Version " QV_VERSION_TEXT));
+    EXPECT_THAT(aTexts, Contains(QV_MAKER));
+    EXPECT_THAT(aTexts, Contains("Loading..."));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hSplash); }, 10s)) << "the splash stays";
+
+    const HWND hWnd = FindMainWindow(process->Id());
+    ASSERT_TRUE(hWnd);
+    EXPECT_TRUE(WaitUntil([&] { return ComboEntries(hWnd).size() == 2; }, 30s));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
+    EXPECT_TRUE(HasTrayIcon(hWnd));
+
+    TrayClick(hWnd, WM_LBUTTONDOWN);
+    EXPECT_TRUE(WaitUntil([&] { return IsShown(hWnd); }, 10s));
+    // Out of boot mode, painting no longer hides it.
+    RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_TRUE(IsShown(hWnd));
+}
+
+TEST_F(MainWindowTest, ASecondStartBringsTheHiddenFirstWindowBackAndEnds) {
+    const auto first = StartDemo();
+    const HWND hWnd = WaitUntilReady(*first);
+    ASSERT_TRUE(hWnd);
+    CloseBox(hWnd);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
+
+    const std::string strSecondLog = FreshFile(".second.log");
+    const auto second = StartDemo("", "", strSecondLog);
+    const auto nExit = second->WaitForExit(30s);
+    ASSERT_TRUE(nExit);
+    EXPECT_EQ(*nExit, 0u);
+    EXPECT_TRUE(WaitUntil([&] { return IsShown(hWnd); }, 10s));
+    EXPECT_THAT(ReadCommandLog(strSecondLog), IsEmpty());
+    EXPECT_FALSE(first->WaitForExit(500ms));
+}
+
+TEST_F(MainWindowTest, TwoStartsAtOnceLeaveOneInstance) {
+    const auto first = StartDemo();
+    const auto second = StartDemo("", "", FreshFile(".second.log"));
+    std::optional<DWORD> nFirstExit, nSecondExit;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            nFirstExit = first->WaitForExit(0ms);
+            nSecondExit = second->WaitForExit(0ms);
+            return nFirstExit || nSecondExit;
+        },
+        60s));
+    ASSERT_FALSE(nFirstExit && nSecondExit) << "both ended";
+    CProcess& remaining = nFirstExit ? *second : *first;
+    EXPECT_EQ(nFirstExit ? *nFirstExit : *nSecondExit, 0u);
+    EXPECT_TRUE(WaitUntilReady(remaining));
+    EXPECT_FALSE(remaining.WaitForExit(500ms));
+}
+
+TEST_F(MainWindowTest, ARestartedShellGetsTheIconBack) {
+    const auto process = StartDemo();
+    const HWND hWnd = WaitUntilReady(*process);
+    ASSERT_TRUE(hWnd);
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = hWnd;
+    icon.uID = ID_TRAY_ICON;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
+    ASSERT_FALSE(HasTrayIcon(hWnd));
+    SendMessageA(hWnd, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(HasTrayIcon(hWnd));
+}
+
+// A copy of the demo in a folder without the help page.
+TEST_F(MainWindowTest, HelpWithoutItsPageNamesTheMissingFile) {
+    const std::string strExe = FreshFile(".exe");
+    ASSERT_TRUE(CopyFileA(Demo().c_str(), strExe.c_str(), FALSE));
+    const auto process = std::make_unique<CProcess>(strExe, "", OnMachine(""));
+    const HWND hWnd = WaitUntilReady(*process);
+    ASSERT_TRUE(hWnd);
+    Command(hWnd, ID_HELP_INDEX);
+    const auto box = WaitForBoxOverWindow(process->Id(), 10s);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->strCaption, "Quorvex");
+    EXPECT_THAT(box->strText, HasSubstr("quorvex-help.html"));
+    EXPECT_EQ(box->hOwner, hWnd);
+    Dismiss(*box);
+}
+
+// Under Wine the real program finds no CD-ROM drive.
+TEST_F(MainWindowTest, WithoutADriveTheWindowSaysSoAndTheProgramEnds) {
+    CProcess process(Real(), "");
+    const auto box = WaitForMessageBox(process.Id(), 30s);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->strCaption, "Quorvex");
+    EXPECT_EQ(box->strText, "Quorvex was failed to find any CD-ROM drives. Work finished.");
+    EXPECT_EQ(box->hOwner, FindMainWindow(process.Id()));
+    EXPECT_TRUE(box->bTopmost);
+    Dismiss(*box);
+    const auto nExit = process.WaitForExit(30s);
+    ASSERT_TRUE(nExit);
+    EXPECT_EQ(*nExit, 0u);
+}
+
+} // namespace
+} // namespace qv::e2e

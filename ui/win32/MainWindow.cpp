@@ -1,0 +1,233 @@
+#include "ui/win32/MainWindow.h"
+
+#include "res/resource.h"
+#include "ui/win32/ShellActions.h"
+#include "ui/win32/SplashWindow.h"
+#include "ui/win32/ToolTips.h"
+
+#include <commctrl.h>
+
+namespace qv::win32 {
+
+CMainWindow::CMainWindow(CQuorvexApp& app, CWin32EventService& events)
+    : m_app(app), m_events(events), m_dlg(app, *this) {}
+
+void CMainWindow::ShowDriveEntries(const std::vector<std::string>& aTexts, int nSelected) {
+    const HWND hCombo = ::GetDlgItem(m_hWnd, IDC_DRIVE_COMBO);
+    ::SendMessageA(hCombo, CB_RESETCONTENT, 0, 0);
+    // By position: the sorted combo would reorder what is added by CB_ADDSTRING.
+    for (std::size_t nEntry = 0; nEntry < aTexts.size(); ++nEntry)
+        ::SendMessageA(hCombo, CB_INSERTSTRING, nEntry,
+                       reinterpret_cast<LPARAM>(aTexts[nEntry].c_str()));
+    ::SendMessageA(hCombo, CB_SETCURSEL, static_cast<WPARAM>(nSelected), 0);
+}
+
+int CMainWindow::GetSelectedEntry() const {
+    return static_cast<int>(::SendDlgItemMessageA(m_hWnd, IDC_DRIVE_COMBO, CB_GETCURSEL, 0, 0));
+}
+
+void CMainWindow::SetSliderRange(int nMin, int nMax) {
+    m_slider.SetRange(nMin, nMax);
+}
+
+void CMainWindow::SetSliderTicks(const std::vector<int>& aSpeeds) {
+    m_slider.SetTicks(aSpeeds);
+}
+
+void CMainWindow::SetSliderPos(int nPos) {
+    m_slider.SetPos(nPos);
+}
+
+int CMainWindow::GetSliderPos() const {
+    return m_slider.GetPos();
+}
+
+void CMainWindow::EnableSlider(bool bEnable) {
+    m_slider.Enable(bEnable);
+}
+
+void CMainWindow::ShowSpeedTexts(const std::string& strMax, const std::string& strCur,
+                                 const std::string& strSel) {
+    ::SetDlgItemTextA(m_hWnd, IDC_MAX_SPEED, strMax.c_str());
+    ::SetDlgItemTextA(m_hWnd, IDC_CUR_SPEED, strCur.c_str());
+    ::SetDlgItemTextA(m_hWnd, IDC_SEL_SPEED, strSel.c_str());
+}
+
+void CMainWindow::SetRunOnBootCheck(bool bChecked) {
+    ::CheckDlgButton(m_hWnd, IDC_RUN_ON_BOOT, bChecked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void CMainWindow::SetButtonState(int nCommand, bool bEnabled, bool bPressed) {
+    m_toolBar.SetButtonState(nCommand, bEnabled, bPressed);
+}
+
+void CMainWindow::SetMenuItemState(int nPopupCommand, int nMenuCommand, bool bChecked,
+                                   bool bGrayed) {
+    const auto mark = [&](HMENU hMenu, int nCommand) {
+        const auto nId = static_cast<UINT>(nCommand);
+        ::CheckMenuItem(hMenu, nId, MF_BYCOMMAND | (bChecked ? MF_CHECKED : MF_UNCHECKED));
+        ::EnableMenuItem(hMenu, nId, MF_BYCOMMAND | (bGrayed ? MF_GRAYED : MF_ENABLED));
+    };
+    mark(TrayMenu(), nPopupCommand);
+    mark(::GetMenu(m_hWnd), nMenuCommand);
+}
+
+void CMainWindow::StartKeepTimer() {
+    ::SetTimer(m_hWnd, ID_KEEP_TIMER, KEEP_TIMER_PERIOD_MS, nullptr);
+}
+
+void CMainWindow::StopKeepTimer() {
+    ::KillTimer(m_hWnd, ID_KEEP_TIMER);
+}
+
+void CMainWindow::AddTrayIcon() {
+    m_trayIcon.Add(m_hWnd, m_hSmallIcon);
+}
+
+void CMainWindow::RemoveTrayIcon() {
+    m_trayIcon.Remove();
+}
+
+void CMainWindow::ShowTrayMenu() {
+    win32::ShowTrayMenu(m_hWnd);
+}
+
+void CMainWindow::RestoreWindow() {
+    ::ShowWindow(m_hWnd, SW_RESTORE);
+    ::SetForegroundWindow(m_hWnd);
+}
+
+void CMainWindow::HideWindow() {
+    ::ShowWindow(m_hWnd, SW_HIDE);
+}
+
+bool CMainWindow::ClaimSingleInstance() {
+    return m_instance.Claim(m_hWnd, m_app.m_strInstanceClass);
+}
+
+void CMainWindow::RunSplash() {
+    CSplashWindow().Run(m_hWnd);
+}
+
+void CMainWindow::RunAbout() {
+    ShowAboutBox(m_hWnd);
+}
+
+void CMainWindow::OpenHelp() {
+    OpenHelpPage(m_hWnd);
+}
+
+void CMainWindow::OpenAddress(const std::string& strAddress) {
+    OpenShellAddress(m_hWnd, strAddress);
+}
+
+void CMainWindow::ShowNoDriveMessage() {
+    ShowNoDriveBox(m_hWnd);
+}
+
+void CMainWindow::EndDialog(int nResult) {
+    ::EndDialog(m_hWnd, nResult);
+}
+
+INT_PTR CMainWindow::OnMessage(UINT nMessage, WPARAM wParam, LPARAM lParam) {
+    switch (nMessage) {
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_COMMAND:
+        OnCommand(wParam);
+        return TRUE;
+    case WM_NOTIFY:
+        return AnswerToolTip(lParam);
+    case WM_HSCROLL:
+        if (reinterpret_cast<HWND>(lParam) != m_slider.Handle())
+            return FALSE;
+        m_dlg.OnSliderMoved();
+        return TRUE;
+    case WM_TIMER:
+        m_dlg.OnTimer(static_cast<unsigned>(wParam));
+        return TRUE;
+    case WM_TRAY_NOTIFY:
+        m_dlg.OnTrayNotify(wParam, lParam);
+        return TRUE;
+    case WM_DEVICE_EVENT:
+        m_dlg.OnDeviceEvent(wParam, lParam);
+        return TRUE;
+    case WM_CLOSE:
+        m_dlg.OnClose();
+        return TRUE;
+    case WM_SYSCOMMAND: {
+        // The window has one size.
+        const WPARAM nCommand = wParam & 0xFFF0;
+        return nCommand == SC_SIZE || nCommand == SC_MAXIMIZE;
+    }
+    case WM_PAINT:
+        OnPaint();
+        return TRUE;
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<INT_PTR>(m_hIcon);
+    case WM_DESTROY:
+        OnDestroy();
+        return FALSE;
+    default:
+        if (nMessage != TaskbarCreatedMessage())
+            return FALSE;
+        m_trayIcon.OnTaskbarCreated();
+        return TRUE;
+    }
+}
+
+// The controls the portable dialog talks to exist before it starts; the tooltips come after the
+// slider has taken over its mouse, so that they see the mouse before it does.
+BOOL CMainWindow::OnInitDialog() {
+    m_events.SetMainWindow(m_hWnd);
+    m_hIcon = LoadAppIcon(false);
+    m_hSmallIcon = LoadAppIcon(true);
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
+    m_toolBar.Create(m_hWnd);
+    m_slider.Attach(::GetDlgItem(m_hWnd, IDC_SPEED_SLIDER));
+    CreateToolTips(m_hWnd);
+    return m_dlg.OnInitDialog();
+}
+
+void CMainWindow::OnCommand(WPARAM wParam) {
+    const int nId = LOWORD(wParam);
+    if (nId == IDC_DRIVE_COMBO) {
+        if (HIWORD(wParam) == CBN_SELENDOK)
+            m_dlg.OnDriveChange();
+        return;
+    }
+    // Enter and Escape end the program, as Exit does.
+    if (!m_dlg.OnCommand(nId) && (nId == IDOK || nId == IDCANCEL))
+        ::EndDialog(m_hWnd, nId);
+}
+
+void CMainWindow::OnPaint() {
+    PAINTSTRUCT paint{};
+    const HDC hDC = ::BeginPaint(m_hWnd, &paint);
+    if (::IsIconic(m_hWnd)) {
+        ::SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hDC), 0);
+        RECT client{};
+        ::GetClientRect(m_hWnd, &client);
+        const int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+        const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+        ::DrawIcon(hDC, x, y, m_hIcon);
+    }
+    ::EndPaint(m_hWnd, &paint);
+    m_dlg.OnPaint();
+}
+
+void CMainWindow::OnDestroy() {
+    m_dlg.OnDestroy();
+    m_instance.Release();
+    m_events.SetMainWindow(nullptr);
+}
+
+void CMainWindowRunner::RunModal(CQuorvexApp& app) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_TAB_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    CMainWindow window(app, m_events);
+    window.RunModal(IDD_QUORVEX_DIALOG, nullptr);
+}
+
+} // namespace qv::win32

@@ -1,0 +1,61 @@
+#include "ui/win32/SingleInstance.h"
+
+#include "ui/win32/DialogProc.h"
+
+namespace qv::win32 {
+namespace {
+
+// Two starts at nearly the same moment would otherwise both search before either has made its
+// marker, and both stay.
+class CSessionLock {
+public:
+    explicit CSessionLock(const std::string& strName)
+        : m_hMutex(::CreateMutexA(nullptr, FALSE, ("Local\\" + strName).c_str())) {
+        const DWORD dwWait = m_hMutex ? ::WaitForSingleObject(m_hMutex, INFINITE) : WAIT_FAILED;
+        // An instance that ended while holding it left nothing half-done worth waiting for.
+        m_bOwned = dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
+    }
+    ~CSessionLock() {
+        if (m_bOwned)
+            ::ReleaseMutex(m_hMutex);
+        if (m_hMutex)
+            ::CloseHandle(m_hMutex);
+    }
+    CSessionLock(const CSessionLock&) = delete;
+    CSessionLock& operator=(const CSessionLock&) = delete;
+
+private:
+    HANDLE m_hMutex;
+    bool m_bOwned = false;
+};
+
+} // namespace
+
+bool CSingleInstance::Claim(HWND hDialog, const std::string& strInstanceClass) {
+    const char* pszClass = strInstanceClass.c_str();
+    CSessionLock lock(strInstanceClass + " instance");
+    WNDCLASSA marker{};
+    marker.lpfnWndProc = ::DefWindowProcA;
+    marker.hInstance = ResourceModule();
+    marker.lpszClassName = pszClass;
+    ::RegisterClassA(&marker);
+
+    if (const HWND hOther = ::FindWindowA(pszClass, nullptr)) {
+        if (const HWND hOwner = ::GetWindow(hOther, GW_OWNER)) {
+            ::ShowWindow(hOwner, SW_RESTORE);
+            ::SetForegroundWindow(hOwner);
+        }
+        return false;
+    }
+    m_hMarker = ::CreateWindowExA(0, pszClass, pszClass, WS_DISABLED, 0, 0, 0, 0, hDialog, nullptr,
+                                  ResourceModule(), nullptr);
+    return true;
+}
+
+void CSingleInstance::Release() {
+    if (m_hMarker)
+        ::DestroyWindow(m_hMarker);
+    m_hMarker = nullptr;
+}
+
+} // namespace qv::win32

@@ -1,0 +1,36 @@
+#include "ui/win32/SplashWindow.h"
+
+#include "res/resource.h"
+
+namespace qv::win32 {
+
+HICON LoadAppIcon(bool bSmall) {
+    return static_cast<HICON>(
+        ::LoadImageA(ResourceModule(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON,
+                     ::GetSystemMetrics(bSmall ? SM_CXSMICON : SM_CXICON),
+                     ::GetSystemMetrics(bSmall ? SM_CYSMICON : SM_CYICON), LR_SHARED));
+}
+
+void CSplashWindow::Run(HWND hOwner) {
+    RunModal(IDD_SPLASH, hOwner);
+}
+
+INT_PTR CSplashWindow::OnMessage(UINT nMessage, WPARAM wParam, LPARAM /*lParam*/) {
+    switch (nMessage) {
+    case WM_INITDIALOG:
+        ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadAppIcon(false)));
+        ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadAppIcon(true)));
+        ::SetTimer(m_hWnd, ID_SPLASH_TIMER, SPLASH_TIMER_PERIOD_MS, nullptr);
+        return TRUE;
+    case WM_TIMER:
+        if (wParam != ID_SPLASH_TIMER)
+            return FALSE;
+        ::KillTimer(m_hWnd, ID_SPLASH_TIMER);
+        ::EndDialog(m_hWnd, 0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace qv::win32

@@ -1,0 +1,97 @@
+#include "ui/win32/ToolTips.h"
+
+#include "ui/win32/DialogProc.h"
+
+#include <commctrl.h>
+
+#include <iterator>
+
+namespace qv::win32 {
+namespace {
+
+int LoadText(UINT nId, char* pszText, int nLength) {
+    return ::LoadStringA(ResourceModule(), nId, pszText, nLength);
+}
+int LoadText(UINT nId, wchar_t* pszText, int nLength) {
+    return ::LoadStringW(ResourceModule(), nId, pszText, nLength);
+}
+
+bool HasText(UINT nId) {
+    char szText[2] = {};
+    return nId != 0 && LoadText(nId, szText, static_cast<int>(std::size(szText))) > 0;
+}
+
+bool IsLabel(HWND hControl) {
+    char szClass[16] = {};
+    ::GetClassNameA(hControl, szClass, static_cast<int>(std::size(szClass)));
+    return ::lstrcmpiA(szClass, "Static") == 0;
+}
+
+// A tool registered as a window is known by that window; any other by its control identifier.
+template <class DispInfo> void FillToolTip(DispInfo& info) {
+    const UINT_PTR nId =
+        (info.uFlags & TTF_IDISHWND)
+            ? static_cast<UINT_PTR>(::GetDlgCtrlID(reinterpret_cast<HWND>(info.hdr.idFrom)))
+            : info.hdr.idFrom;
+    info.szText[0] = 0;
+    if (nId != 0)
+        LoadText(static_cast<UINT>(nId), info.szText, static_cast<int>(std::size(info.szText)));
+    info.lpszText = info.szText;
+}
+
+template <class InfoTip> void FillInfoTip(InfoTip& tip) {
+    if (tip.pszText && tip.cchTextMax > 0)
+        LoadText(static_cast<UINT>(tip.iItem), tip.pszText, tip.cchTextMax);
+}
+
+} // namespace
+
+void CreateToolTips(HWND hDialog) {
+    const HWND hToolTips = ::CreateWindowExA(
+        WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hDialog, nullptr, ResourceModule(), nullptr);
+    if (!hToolTips)
+        return;
+    for (HWND hChild = ::GetWindow(hDialog, GW_CHILD); hChild;
+         hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+        const UINT nId = static_cast<UINT>(::GetDlgCtrlID(hChild));
+        if (!HasText(nId))
+            continue;
+        TTTOOLINFOA tool{};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = hDialog;
+        tool.lpszText = LPSTR_TEXTCALLBACKA;
+        if (IsLabel(hChild)) {
+            tool.uFlags = TTF_SUBCLASS;
+            tool.uId = nId;
+            ::GetWindowRect(hChild, &tool.rect);
+            ::MapWindowPoints(nullptr, hDialog, reinterpret_cast<POINT*>(&tool.rect), 2);
+        } else {
+            tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            tool.uId = reinterpret_cast<UINT_PTR>(hChild);
+        }
+        ::SendMessageA(hToolTips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+bool AnswerToolTip(LPARAM lParam) {
+    auto* pHeader = reinterpret_cast<NMHDR*>(lParam);
+    switch (pHeader->code) {
+    case TTN_GETDISPINFOA:
+        FillToolTip(*reinterpret_cast<NMTTDISPINFOA*>(lParam));
+        return true;
+    case TTN_GETDISPINFOW:
+        FillToolTip(*reinterpret_cast<NMTTDISPINFOW*>(lParam));
+        return true;
+    case TBN_GETINFOTIPA:
+        FillInfoTip(*reinterpret_cast<NMTBGETINFOTIPA*>(lParam));
+        return true;
+    case TBN_GETINFOTIPW:
+        FillInfoTip(*reinterpret_cast<NMTBGETINFOTIPW*>(lParam));
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace qv::win32
