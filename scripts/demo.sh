@@ -17,12 +17,12 @@ qv_wine_begin "$build" demo
 
 echo "== quorvex-demo.exe /save"
 qv_wine "$exe" /save
-echo "== What the save run stored (HKLM\\Software\\Velnor\\Quorvex and the Run entry)"
-"$QV_WINE_LOADER" reg query 'HKLM\Software\Velnor\Quorvex' </dev/null 2>/dev/null | tr -d '\r'
-"$QV_WINE_LOADER" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v Quorvex \
+echo "== What the save run stored (HKCU\\Software\\Velnor\\Quorvex and the Run entry)"
+"$QV_WINE_LOADER" reg query 'HKCU\Software\Velnor\Quorvex' </dev/null 2>/dev/null | tr -d '\r'
+"$QV_WINE_LOADER" reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Quorvex \
     </dev/null 2>/dev/null | tr -d '\r'
 
-echo "== quorvex-demo.exe, started as a user starts it"
+echo "== quorvex-demo.exe, started as a user starts it: the main window on the simulated drives"
 "$QV_WINE_LOADER" "$exe" </dev/null >>"$QV_WINE_LOG" 2>&1 &
 sleep 4
 shot="$build/demo.png"
