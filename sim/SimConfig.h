@@ -3,6 +3,8 @@
 
 #include "platform/Types.h"
 
+#include <cstddef>
+
 #include <compare>
 #include <map>
 #include <optional>
@@ -10,6 +12,10 @@
 #include <vector>
 
 namespace qv::sim {
+
+// How much of what a machine received it remembers for the tests: a long-running demo keeps
+// only the latest, so its memory stays flat.
+inline constexpr std::size_t SIM_HISTORY_LIMIT = 4096;
 
 enum class SimPlatform { Nt, Win9x };
 enum class SetSpeedMode { Accept, Ignore, Reject };

@@ -117,6 +117,8 @@ DeviceHandle CSimMachine::CreateFile(const std::string& strPath, DWORD dwAccess,
                                      DWORD dwCreation, DWORD dwFlags) {
     std::lock_guard lock(m_lock);
     m_aOpened.push_back(strPath);
+    if (m_aOpened.size() > SIM_HISTORY_LIMIT)
+        m_aOpened.pop_front();
     if (IsVwin32Path(strPath)) {
         if (m_platform != SimPlatform::Win9x ||
             !Vwin32Opens(dwAccess, dwShare, dwCreation, dwFlags))
@@ -219,7 +221,7 @@ CSimMmcDrive* CSimMachine::Drive(char cLetter) const {
 
 std::vector<std::string> CSimMachine::OpenedPaths() const {
     std::lock_guard lock(m_lock);
-    return m_aOpened;
+    return {m_aOpened.begin(), m_aOpened.end()};
 }
 
 int CSimMachine::OpenHandleCount() const {

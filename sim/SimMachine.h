@@ -12,6 +12,7 @@
 #include "sim/SimMmcDrive.h"
 #include "sim/SimTray.h"
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -70,7 +71,7 @@ private:
     std::map<DeviceHandle, VolumeHandle> m_mapHandles;
     std::set<DeviceHandle> m_setVwin32Handles;
     DeviceHandle m_hNext = 0x100;
-    std::vector<std::string> m_aOpened;
+    std::deque<std::string> m_aOpened;
     // Declared after the volumes: its thread stops before their drives go.
     std::unique_ptr<CSimAspiManager> m_pAspi;
 };

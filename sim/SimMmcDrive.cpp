@@ -51,6 +51,8 @@ SimScsiResult CSimMmcDrive::Execute(const BYTE* pCdb, std::size_t nCdbLength, BY
     std::lock_guard lock(m_lock);
     RevertWhenDue();
     m_aCommands.emplace_back(pCdb, pCdb + nCdbLength);
+    if (m_aCommands.size() > SIM_HISTORY_LIMIT)
+        m_aCommands.pop_front();
     if (nCdbLength == 0)
         return CheckCondition(SENSE_KEY_ILLEGAL_REQUEST, ASC_INVALID_OPCODE);
     switch (pCdb[0]) {
@@ -155,7 +157,7 @@ int CSimMmcDrive::RateAt(int nSpeed) const {
 
 std::vector<std::vector<BYTE>> CSimMmcDrive::Commands() const {
     std::lock_guard lock(m_lock);
-    return m_aCommands;
+    return {m_aCommands.begin(), m_aCommands.end()};
 }
 
 void CSimMmcDrive::ClearCommands() {

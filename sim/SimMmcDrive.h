@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <deque>
 #include <mutex>
 #include <vector>
 
@@ -45,7 +46,7 @@ private:
     mutable std::mutex m_lock;
     int m_nCurrent;
     std::chrono::steady_clock::time_point m_tSpeedSet = std::chrono::steady_clock::now();
-    std::vector<std::vector<BYTE>> m_aCommands;
+    std::deque<std::vector<BYTE>> m_aCommands;
 };
 
 } // namespace qv::sim

@@ -111,11 +111,13 @@ TEST_P(AspiRefusal, ARefusedBlockCompletesBeforeTheSendReturns) {
     EXPECT_TRUE(m_sim.Events().WaitFor(RQ_REFRESH_CAPS, pDevice.get(), THREAD_WAIT_LIMIT));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    StatusMapping, AspiRefusal,
-    ::testing::Values(Refusal{SS_ERR, CMD_ERROR}, Refusal{SS_NO_DEVICE, CMD_FAILED},
-                      Refusal{SS_INVALID_SRB, CMD_FAILED}, Refusal{SS_COMP, CMD_OK}),
-    [](const auto& test) { return "Return" + std::to_string(test.param.nReturn); });
+INSTANTIATE_TEST_SUITE_P(StatusMapping, AspiRefusal,
+                         ::testing::Values(Refusal{SS_ERR, CMD_ERROR},
+                                           Refusal{SS_NO_DEVICE, CMD_FAILED},
+                                           Refusal{SS_COMP, CMD_OK}),
+                         [](const auto& test) {
+                             return "Return" + std::to_string(test.param.nReturn);
+                         });
 
 class AspiRefusedInquiry : public AspiRequest {
 protected:

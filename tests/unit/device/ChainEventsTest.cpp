@@ -56,13 +56,13 @@ std::vector<std::pair<sim::SimMachineConfig, int>> ThreeDriveMachines() {
          TRANSPORT_ASPI}};
 }
 
-TEST(ChainEvents, DrivesAreIdentifiedFromTheFirstToTheLast) {
+// The manager completes its requests in the order it was handed them.
+TEST(ChainEvents, DrivesAreIdentifiedInOrderAndNoHandleIsOpenWhenAnEventGoesOut) {
     for (auto& [machine, nTransport] : ThreeDriveMachines()) {
         SCOPED_TRACE(nTransport);
         CSimFixture sim(std::move(machine));
         ASSERT_EQ(CCDRom::SelectTransport(sim.Platform()), nTransport);
         const auto pList = CCDRomList::Build(sim.Platform());
-        // The manager completes its requests in the order it was handed them.
         sim.Machine().Aspi().Hold();
         pList->IdentifyAll();
         sim.Machine().Aspi().Release();
@@ -75,17 +75,7 @@ TEST(ChainEvents, DrivesAreIdentifiedFromTheFirstToTheLast) {
         EXPECT_THAT(aIdentified, ElementsAre(reinterpret_cast<std::intptr_t>(pList->GetAt(0)),
                                              reinterpret_cast<std::intptr_t>(pList->GetAt(1)),
                                              reinterpret_cast<std::intptr_t>(pList->GetAt(2))));
-    }
-}
 
-TEST(ChainEvents, NoDeviceHandleIsOpenWhenAnEventGoesOut) {
-    for (auto& [machine, nTransport] : ThreeDriveMachines()) {
-        SCOPED_TRACE(nTransport);
-        CSimFixture sim(std::move(machine));
-        ASSERT_EQ(CCDRom::SelectTransport(sim.Platform()), nTransport);
-        const auto pList = CCDRomList::Build(sim.Platform());
-        pList->IdentifyAll();
-        ASSERT_TRUE(pList->WaitForIdentification(THREAD_WAIT_LIMIT));
         CCDRom& drive = *pList->GetAt(0);
         drive.DetectSpeeds();
         ASSERT_TRUE(sim.Events().WaitFor(RQ_DETECT_DONE, &drive, THREAD_WAIT_LIMIT));

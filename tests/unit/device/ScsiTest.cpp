@@ -13,11 +13,12 @@ namespace {
 // The command blocks themselves are checked byte for byte where they are sent (PassThroughTest,
 // AspiRequestTest).
 
+// 0 or below asks for the maximum too.
 TEST(CommandBlocks, ASpeedBeyondTheFieldAsksForTheMaximumInsteadOfWrapping) {
     EXPECT_EQ(RequestedRateForSpeed(370), 65490);
-    EXPECT_EQ(RequestedRateForSpeed(1000), SET_SPEED_MAXIMUM);
-    // Beyond what 32 bits hold once multiplied by 177.
-    EXPECT_EQ(RequestedRateForSpeed(20'000'000), SET_SPEED_MAXIMUM);
+    EXPECT_EQ(RequestedRateForSpeed(371), SET_SPEED_MAXIMUM);
+    EXPECT_EQ(RequestedRateForSpeed(0), SET_SPEED_MAXIMUM);
+    EXPECT_EQ(RequestedRateForSpeed(-1), SET_SPEED_MAXIMUM);
 }
 
 TEST(InquiryText, StopsAtNulOrTheEndOfItsRangeAndDropsTrailingBlanksOnly) {

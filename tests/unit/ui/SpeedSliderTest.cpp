@@ -32,36 +32,27 @@ SLIDER_GEOMETRY PlainSlider(std::vector<int> aTickX) {
     return geometry;
 }
 
-struct SnapCase {
-    const char* pszWhat;
-    SLIDER_GEOMETRY geometry;
-    int x;
-    int nExpected;
-};
-
-void PrintTo(const SnapCase& param, std::ostream* pOut) {
-    *pOut << param.pszWhat;
+TEST(SnapToTickTest, GivesAnEndOrTheNearestTick) {
+    struct Case {
+        const char* pszWhat;
+        SLIDER_GEOMETRY geometry;
+        int x;
+        int nExpected;
+    };
+    const Case aCases[] = {
+        {"on the left edge", DriveSlider(), 10, 1},
+        {"on the right edge", DriveSlider(), 205, 40},
+        {"nearest to the tick at 24", DriveSlider(), 121, 24},
+        {"an end and a tick equally near: the end", PlainSlider({20}), 10, 1},
+        {"the same at the right end", PlainSlider({80}), 90, 99},
+        {"two ticks equally near: the later one", PlainSlider({40, 60}), 50, 6},
+        {"the same, ticks set the other way", PlainSlider({60, 40}), 50, 4},
+        {"no ticks yet, nearer the right", PlainSlider({}), 51, 99},
+        {"no ticks yet, in the middle", PlainSlider({}), 50, 1},
+    };
+    for (const Case& c : aCases)
+        EXPECT_EQ(SnapToTick(c.x, c.geometry), c.nExpected) << c.pszWhat;
 }
-
-class SnapToTickTest : public ::testing::TestWithParam<SnapCase> {};
-
-TEST_P(SnapToTickTest, GivesAnEndOrTheNearestTick) {
-    EXPECT_EQ(SnapToTick(GetParam().x, GetParam().geometry), GetParam().nExpected)
-        << GetParam().pszWhat;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Clicks, SnapToTickTest,
-    ::testing::Values(SnapCase{"on the left edge", DriveSlider(), 10, 1},
-                      SnapCase{"on the right edge", DriveSlider(), 205, 40},
-                      SnapCase{"nearest to the tick at 24", DriveSlider(), 121, 24},
-                      SnapCase{"an end and a tick equally near: the end", PlainSlider({20}), 10, 1},
-                      SnapCase{"the same at the right end", PlainSlider({80}), 90, 99},
-                      SnapCase{"two ticks equally near: the later one", PlainSlider({40, 60}), 50,
-                               6},
-                      SnapCase{"the same, ticks set the other way", PlainSlider({60, 40}), 50, 4},
-                      SnapCase{"no ticks yet, nearer the right", PlainSlider({}), 51, 99},
-                      SnapCase{"no ticks yet, in the middle", PlainSlider({}), 50, 1}));
 
 void ExpectAction(const SLIDER_ACTION& action, bool bDefault, std::optional<int> nNewPos,
                   std::optional<int> nNotifyCode) {
@@ -70,40 +61,31 @@ void ExpectAction(const SLIDER_ACTION& action, bool bDefault, std::optional<int>
     EXPECT_EQ(action.nNotifyCode, nNotifyCode);
 }
 
-struct PressCase {
-    const char* pszWhat;
-    int nCurPos;
-    int x;
-    int y;
-    bool bDefault;
-    std::optional<int> nNewPos;
-    std::optional<int> nNotifyCode;
-};
-
-void PrintTo(const PressCase& param, std::ostream* pOut) {
-    *pOut << param.pszWhat;
+TEST(SliderPressTest, JumpsToASpeedBesideTheThumbAndLeavesTheRestToTheTrackbar) {
+    struct Case {
+        const char* pszWhat;
+        int nCurPos;
+        int x;
+        int y;
+        bool bDefault;
+        std::optional<int> nNewPos;
+        std::optional<int> nNotifyCode;
+    };
+    const Case aCases[] = {
+        {"right of the thumb", 1, 121, 22, false, 24, SLIDER_PAGE_DOWN},
+        {"left of the thumb", 24, 30, 22, false, 4, SLIDER_PAGE_UP},
+        {"above the channel, level with the thumb", 1, 121, 12, false, 24, SLIDER_PAGE_DOWN},
+        {"onto the current position: nothing at all", 24, 110, 22, false, {}, {}},
+        {"on the thumb", 24, 125, 30, true, {}, {}},
+        {"outside both", 1, 121, 40, true, {}, {}},
+    };
+    for (const Case& c : aCases) {
+        SCOPED_TRACE(c.pszWhat);
+        CSpeedSliderMouse mouse;
+        ExpectAction(mouse.OnLButtonDown(c.x, c.y, c.nCurPos, DriveSlider(c.nCurPos)), c.bDefault,
+                     c.nNewPos, c.nNotifyCode);
+    }
 }
-
-class SliderPressTest : public ::testing::TestWithParam<PressCase> {};
-
-TEST_P(SliderPressTest, JumpsToASpeedBesideTheThumbAndLeavesTheRestToTheTrackbar) {
-    const PressCase& press = GetParam();
-    SCOPED_TRACE(press.pszWhat);
-    CSpeedSliderMouse mouse;
-    ExpectAction(mouse.OnLButtonDown(press.x, press.y, press.nCurPos, DriveSlider(press.nCurPos)),
-                 press.bDefault, press.nNewPos, press.nNotifyCode);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Presses, SliderPressTest,
-    ::testing::Values(PressCase{"right of the thumb", 1, 121, 22, false, 24, SLIDER_PAGE_DOWN},
-                      PressCase{"left of the thumb", 24, 30, 22, false, 4, SLIDER_PAGE_UP},
-                      PressCase{"above the channel, level with the thumb", 1, 121, 12, false, 24,
-                                SLIDER_PAGE_DOWN},
-                      PressCase{
-                          "onto the current position: nothing at all", 24, 110, 22, false, {}, {}},
-                      PressCase{"on the thumb", 24, 125, 30, true, {}, {}},
-                      PressCase{"outside both", 1, 121, 40, true, {}, {}}));
 
 TEST(SliderDragTest, ReportsEachTickAndEndOnceWhileTheThumbIsDragged) {
     CSpeedSliderMouse mouse;

@@ -1,0 +1,26 @@
+// The calendar as the update check reads it.
+#pragma once
+
+#include <compare>
+
+namespace qv {
+
+// Ordered as dates: year, then month, then day.
+struct CalendarDate {
+    int nYear; // in full: 2026, not 26
+    int nMonth;
+    int nDay;
+    auto operator<=>(const CalendarDate&) const = default;
+};
+
+class CClockService {
+public:
+    virtual ~CClockService() = default;
+
+    // The day of the year of the current time in UTC: 0 for 1 January, at most 365.
+    virtual int UtcDayOfYear() = 0;
+    // Today in local time.
+    virtual CalendarDate LocalToday() = 0;
+};
+
+} // namespace qv

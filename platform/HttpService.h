@@ -1,0 +1,60 @@
+// One HTTP GET, step by step, shaped like the Internet calls the update check makes, so that a
+// test can fail any step or answer with any response.
+#pragma once
+
+#include "platform/Types.h"
+
+#include <cstdint>
+#include <string>
+
+namespace qv {
+
+// An Internet, connection or request handle carried as an integer; the Win32 side converts it to
+// and from HINTERNET.
+using HttpHandle = std::intptr_t;
+inline constexpr HttpHandle HTTP_NULL_HANDLE = 0;
+
+class CHttpService {
+public:
+    virtual ~CHttpService() = default;
+
+    // InternetOpenA with the system's preconfigured access; HTTP_NULL_HANDLE on failure.
+    virtual HttpHandle Open(const std::string& strAgent) = 0;
+    // InternetAutodial forcing the computer online where it connects by dial-up.
+    virtual bool GoOnline() = 0;
+    // InternetConnectA for HTTP; nPort 0 is the service's default port.
+    virtual HttpHandle Connect(HttpHandle hInternet, const std::string& strHost, WORD nPort) = 0;
+    // HttpOpenRequestA: a GET of strObject (no leading slash) over HTTP/1.0 that no cache keeps.
+    virtual HttpHandle OpenRequest(HttpHandle hConnect, const std::string& strObject) = 0;
+    // HttpSendRequestA with no extra headers and no request body.
+    virtual bool SendRequest(HttpHandle hRequest) = 0;
+    // HttpQueryInfoA of the status code as a number.
+    virtual bool QueryStatusCode(HttpHandle hRequest, DWORD* pdwStatus) = 0;
+    // HttpQueryInfoA of the Content-Length header's text; false when the response has none.
+    virtual bool QueryContentLength(HttpHandle hRequest, std::string* pstrText) = 0;
+    // InternetReadFile: up to nSize bytes into pBuffer. Success with *pnRead 0 is the end of the
+    // response.
+    virtual bool ReadFile(HttpHandle hRequest, BYTE* pBuffer, DWORD nSize, DWORD* pnRead) = 0;
+    // InternetCloseHandle.
+    virtual bool CloseHandle(HttpHandle hInternet) = 0;
+};
+
+// Closes an opened handle on every way out of a scope; a null handle is left alone. Scopes opened
+// in the order of the calls close the request, then the connection, then the Internet handle.
+class CHttpHandleScope {
+public:
+    CHttpHandleScope(CHttpService& http, HttpHandle hInternet)
+        : m_http(http), m_hInternet(hInternet) {}
+    ~CHttpHandleScope() {
+        if (m_hInternet != HTTP_NULL_HANDLE)
+            m_http.CloseHandle(m_hInternet);
+    }
+    CHttpHandleScope(const CHttpHandleScope&) = delete;
+    CHttpHandleScope& operator=(const CHttpHandleScope&) = delete;
+
+private:
+    CHttpService& m_http;
+    HttpHandle m_hInternet;
+};
+
+} // namespace qv

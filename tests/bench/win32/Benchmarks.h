@@ -1,0 +1,27 @@
+// The figures of the main window that no test asserts: how fast it starts, whether the keep-speed
+// tick leaks, and what it costs while nobody uses it. Each benchmark prints its figures beside
+// their budgets and throws when it cannot run.
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+
+namespace qv::bench {
+
+struct BENCH_OPTIONS {
+    int nStarts = 10;
+    int nTicks = 10000;
+    std::chrono::seconds idle{60};
+};
+
+void BenchStartUp(const BENCH_OPTIONS& options);
+// Runs on the instance it starts; the idle benchmark follows on the same window, so the window
+// measured at rest is one that has worked.
+void BenchTicksThenIdle(const BENCH_OPTIONS& options);
+
+// "met" or "MISSED", for the end of a figure's line.
+inline const char* Verdict(bool bMet) {
+    return bMet ? "met" : "MISSED";
+}
+
+} // namespace qv::bench

@@ -1,0 +1,39 @@
+// An update check over a registry in memory, a scripted HTTP exchange and a fake clock.
+#pragma once
+
+#include "device/CDRom.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/MemoryRegistry.h"
+#include "tests/support/ScriptedHttp.h"
+#include "update/UpdateCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv::test {
+
+class CUpdateFixture : public ::testing::Test {
+protected:
+    std::optional<StoredValue> Stored(const char* pszName) const {
+        return m_registry.Get(REGKEY_CURRENT_USER, SETTINGS_KEY, pszName);
+    }
+    void Plant(const char* pszName, const std::string& strBytes) {
+        m_registry.Put(REGKEY_CURRENT_USER, SETTINGS_KEY, pszName, REGTYPE_SZ,
+                       std::vector<BYTE>(strBytes.begin(), strBytes.end()));
+    }
+    // The bytes of a REG_SZ exactly as given, terminator and filler included.
+    static StoredValue Bytes(const std::string& strBytes) {
+        return {REGTYPE_SZ, std::vector<BYTE>(strBytes.begin(), strBytes.end())};
+    }
+
+    CMemoryRegistry m_registry;
+    CScriptedHttp m_http;
+    CFakeClock m_clock;
+    CUpdateCheck m_check{m_registry, REGKEY_CURRENT_USER, m_http, m_clock,
+                         UpdateServer{"updates.velnor.example", 8080, "ombrel/update.txt"}};
+};
+
+} // namespace qv::test

@@ -1,0 +1,78 @@
+// The update check: fetches the maker's update description, compares its release date with the
+// newest one already reported and keeps both dates of the weekly schedule in the registry.
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/HttpService.h"
+#include "platform/Registry.h"
+
+#include <optional>
+#include <string>
+
+namespace qv {
+
+// Results of CheckForUpdate.
+enum : int {
+    UPDATE_SHOW_TEXT = 0,     // a newer release: the body is the text to show
+    UPDATE_NOTHING_NEWER = 1, // the published release is not newer than the last one reported
+    UPDATE_FAILED = 2,        // no description, or one that is not a description
+};
+
+inline constexpr const char* UPDATE_AGENT = "Quorvex Update";
+inline constexpr const char* UPDATE_VALUE_LAST_CHECK = "Last Update";
+inline constexpr const char* UPDATE_VALUE_LAST_SUCCESS = "Last Suc Update";
+// A description is a few lines; anything longer is not one.
+inline constexpr unsigned long UPDATE_BODY_LIMIT = 64 * 1024;
+
+struct UpdateServer {
+    std::string strHost;
+    WORD nPort = 0; // 0: the default HTTP port
+    std::string strObject = "ombrel/update.txt";
+};
+
+// Days of the year in UTC. Checks come at most once a week; a turn of the year makes one due.
+bool IsAutomaticCheckDue(int nToday, int nLastCheck);
+
+class CUpdateCheck {
+public:
+    // The values live in the program's key under hRoot.
+    CUpdateCheck(CRegistryService& registry, RegKey hRoot, CHttpService& http, CClockService& clock,
+                 UpdateServer server);
+
+    // Runs the whole check on the calling thread, which must not be a user-interface thread.
+    // UPDATE_SHOW_TEXT leaves the description in Body(); every other result leaves it empty.
+    int CheckForUpdate();
+
+    // "Last Suc Update" into LastSuccessDate(). A value that is missing or does not fit its
+    // 10 bytes is replaced by today's local date, so a first check never reports a release
+    // published today. A key that cannot be opened keeps the date already held.
+    void LoadLastSuccessDate();
+    // "Last Suc Update" as 8 bytes MM/DD/YY with no terminator, the form older versions read.
+    bool SaveLastSuccessDate(const CalendarDate& date);
+    // Today's UTC day of the year as "Last Update": its digits and zero filler, 5 bytes.
+    bool StampLastUpdate();
+    // The day of the last automatic check. When "Last Update" is missing, or does not fit its
+    // 5 bytes, today is stored and nullopt returned: a new installation checks a week later.
+    std::optional<int> LoadLastUpdate();
+    // Whether an automatic check is due after nLastCheck from LoadLastUpdate. A due check
+    // moves "Last Update" to today before it runs, so a failing check waits a week too.
+    bool PrepareAutomaticCheck(std::optional<int> nLastCheck);
+
+    const std::string& LastSuccessDate() const { return m_strLastSuccess; }
+    const std::string& Body() const { return m_strBody; }
+    void ReleaseBody();
+
+private:
+    std::optional<std::string> Fetch();
+    RegKey CreateAppKey();
+
+    CRegistryService& m_registry;
+    RegKey m_hRoot;
+    CHttpService& m_http;
+    CClockService& m_clock;
+    UpdateServer m_server;
+    std::string m_strLastSuccess;
+    std::string m_strBody;
+};
+
+} // namespace qv
