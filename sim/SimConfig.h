@@ -15,7 +15,7 @@ namespace qv::sim {
 
 // How much of what a machine received it remembers for the tests: a long-running demo keeps
 // only the latest, so its memory stays flat.
-inline constexpr std::size_t SIM_HISTORY_LIMIT = 4096;
+inline constexpr std::size_t SIM_HISTORY_LIMIT = 256;
 
 enum class SimPlatform { Nt, Win9x };
 enum class SetSpeedMode { Accept, Ignore, Reject };
