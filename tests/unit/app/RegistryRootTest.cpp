@@ -77,18 +77,6 @@ TEST_P(RegistryRootTest, TheFirstStartLeavesOneSetOfSettingsAndOneRunEntryUnderT
     ExpectEveryMachineAccessInThe64BitView();
 }
 
-TEST_P(RegistryRootTest, ToggledSettingsSurviveTheNextStart) {
-    CQuorvexApp& first = Construct();
-    first.ToggleKeepSpeed();
-    first.ToggleRunOnBoot();
-
-    const CQuorvexApp& next = Construct();
-    EXPECT_FALSE(next.m_bKeepSpeed);
-    EXPECT_FALSE(next.m_bRunOnBoot);
-    EXPECT_FALSE(RunEntry(REGKEY_CURRENT_USER));
-    EXPECT_FALSE(Registry().HasKey(REGKEY_LOCAL_MACHINE, SETTINGS_KEY));
-}
-
 TEST_P(RegistryRootTest, RunAtBootOffRemovesEveryRunEntryTheProcessMayRemove) {
     PlantOlderInstallation();
     CQuorvexApp& app = Construct();

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 
 namespace qv::test {
@@ -27,47 +26,37 @@ TEST_F(SettingsTest, ConstructionKnowsTheExecutableAndTheOperatingSystem) {
     EXPECT_EQ(app.GetPlatform().dwPlatformId, PLATFORM_WIN32_WINDOWS);
 }
 
-// The Run entry names the executable by its wide path, read whole however long it is; "ExePath"
-// keeps the ANSI form, cut to its 260-byte value.
-
-struct ExePathCase {
-    const char* pszName;
-    std::u16string strPath;
-    std::string strAnsiStored;
-    bool bRunEntry; // false: a path that cannot be read whole names no file
-    friend void PrintTo(const ExePathCase& test, std::ostream* pOut) { *pOut << test.pszName; }
-};
-
 std::u16string LongPath(std::size_t nLength) {
     return u"C:\\" + std::u16string(nLength - 3, u'd');
 }
-// A long path's ANSI form as "ExePath" keeps it: 259 characters and room for the zero.
-std::string AnsiCut() {
-    return "C:\\" + std::string(256, 'd');
+
+// The Run entry names the executable by its wide path, read whole however long it is, and is
+// rewritten at every start, so it follows a moved executable. "ExePath" keeps the ANSI form, cut
+// to its 260-byte value: 259 characters and room for the zero.
+TEST_F(SettingsTest, TheRunEntryNamesTheWholeWidePathAndExePathItsAnsiForm) {
+    const std::string strAnsiCut = "C:\\" + std::string(256, 'd');
+    const struct {
+        const char* pszWhat;
+        std::u16string strPath;
+        std::string strAnsiStored;
+        bool bRunEntry; // false: a path that cannot be read whole names no file
+    } aPaths[] = {
+        {"filling the longest buffer", LongPath(LONGEST_PATH), strAnsiCut, false},
+        {"outside the ANSI code page", u"C:\\Диск\\Quorvex.exe", "C:\\????\\Quorvex.exe", true},
+        {"the longest that fits", LongPath(LONGEST_PATH - 1), strAnsiCut, true},
+    };
+    for (const auto& path : aPaths) {
+        SCOPED_TRACE(path.pszWhat);
+        m_sim.Shell().SetExePath(path.strPath);
+        Construct();
+        if (path.bRunEntry)
+            EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER), RunCommandFor(path.strPath));
+        else
+            EXPECT_FALSE(RunEntry(REGKEY_CURRENT_USER));
+        EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "ExePath"),
+                  (StoredValue{REGTYPE_SZ, ExePathBytes(path.strAnsiStored)}));
+    }
 }
-
-class ExePathTest : public CAppFixture, public ::testing::WithParamInterface<ExePathCase> {};
-
-TEST_P(ExePathTest, TheRunEntryNamesTheWholeWidePathAndExePathItsAnsiForm) {
-    m_sim.Shell().SetExePath(GetParam().strPath);
-    Construct();
-    if (GetParam().bRunEntry)
-        EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER), RunCommandFor(GetParam().strPath));
-    else
-        EXPECT_FALSE(RunEntry(REGKEY_CURRENT_USER));
-    EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "ExePath"),
-              (StoredValue{REGTYPE_SZ, ExePathBytes(GetParam().strAnsiStored)}));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Paths, ExePathTest,
-    ::testing::Values(ExePathCase{"OutsideTheAnsiCodePage", u"C:\\Диск\\Quorvex.exe",
-                                  "C:\\????\\Quorvex.exe", true},
-                      ExePathCase{"LongestThatFits", LongPath(LONGEST_PATH - 1), AnsiCut(), true},
-                      ExePathCase{"FillingTheLongestBuffer", LongPath(LONGEST_PATH), AnsiCut(),
-                                  false},
-                      ExePathCase{"BeyondTheLongestBuffer", LongPath(40000), AnsiCut(), false}),
-    [](const auto& test) { return std::string(test.param.pszName); });
 
 // Later starts read what is stored.
 
@@ -81,56 +70,37 @@ TEST_F(SettingsTest, RunOnbootOffWritesNoRunEntryAndLeavesAnOldOneAlone) {
     EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER), StoredText("\"C:\\Old.exe\" /boot"));
 }
 
-TEST_F(SettingsTest, AMovedExecutableRewritesTheRunEntryAndExePath) {
-    m_sim.Shell().SetExePath("C:\\Old\\Quorvex.exe");
-    Construct();
-    m_sim.Shell().SetExePath("E:\\New\\Quorvex.exe");
-    Construct();
-
-    EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER), RunCommandFor(u"E:\\New\\Quorvex.exe"));
-    EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "ExePath"),
-              (StoredValue{REGTYPE_SZ, ExePathBytes("E:\\New\\Quorvex.exe")}));
-}
-
 // A switch is any four bytes, whatever their type, and on unless they are all zero; a stored
 // switch is never rewritten at start. A value that does not fit counts as missing: on, and
 // stored as 1.
-struct StoredSwitchCase {
-    const char* pszName;
-    StoredValue stored;
-    bool bOn;
-    bool bRewritten;
-    friend void PrintTo(const StoredSwitchCase& test, std::ostream* pOut) { *pOut << test.pszName; }
-};
-
-class StoredSwitchTest : public CAppFixture,
-                         public ::testing::WithParamInterface<StoredSwitchCase> {};
-
-TEST_P(StoredSwitchTest, BothSwitchesReadAlike) {
-    for (const char* pszSwitch : {"Keep_Speed", "RunOnboot"})
-        Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, pszSwitch, GetParam().stored.dwType,
-                       GetParam().stored.aData);
-    const CQuorvexApp& app = Construct();
-    EXPECT_EQ(app.m_bKeepSpeed, GetParam().bOn);
-    EXPECT_EQ(app.m_bRunOnBoot, GetParam().bOn);
-    EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER).has_value(), GetParam().bOn);
-    const StoredValue expected =
-        GetParam().bRewritten ? StoredValue{REGTYPE_DWORD, {1, 0, 0, 0}} : GetParam().stored;
-    for (const char* pszSwitch : {"Keep_Speed", "RunOnboot"})
-        EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, pszSwitch), expected) << pszSwitch;
+TEST_F(SettingsTest, BothSwitchesReadAlike) {
+    const struct {
+        const char* pszWhat;
+        StoredValue stored;
+        bool bOn;
+        bool bRewritten;
+    } aForms[] = {
+        {"zero", {REGTYPE_DWORD, {0, 0, 0, 0}}, false, false},
+        {"two", {REGTYPE_DWORD, {2, 0, 0, 0}}, true, false},
+        {"all bits set", {REGTYPE_DWORD, {0xFF, 0xFF, 0xFF, 0xFF}}, true, false},
+        {"one byte binary zero", {REGTYPE_BINARY, {0}}, false, false},
+        {"text zero is the number 30h", StoredText("0"), true, false},
+        {"eight bytes do not fit", {REGTYPE_BINARY, {0, 0, 0, 0, 0, 0, 0, 0}}, true, true},
+    };
+    for (const auto& form : aForms) {
+        SCOPED_TRACE(form.pszWhat);
+        for (const char* pszSwitch : {"Keep_Speed", "RunOnboot"})
+            Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, pszSwitch, form.stored.dwType,
+                           form.stored.aData);
+        const CQuorvexApp& app = Construct();
+        EXPECT_EQ(app.m_bKeepSpeed, form.bOn);
+        EXPECT_EQ(app.m_bRunOnBoot, form.bOn);
+        const StoredValue expected =
+            form.bRewritten ? StoredValue{REGTYPE_DWORD, {1, 0, 0, 0}} : form.stored;
+        for (const char* pszSwitch : {"Keep_Speed", "RunOnboot"})
+            EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, pszSwitch), expected) << pszSwitch;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Forms, StoredSwitchTest,
-    ::testing::Values(
-        StoredSwitchCase{"Zero", {REGTYPE_DWORD, {0, 0, 0, 0}}, false, false},
-        StoredSwitchCase{"Two", {REGTYPE_DWORD, {2, 0, 0, 0}}, true, false},
-        StoredSwitchCase{"AllBitsSet", {REGTYPE_DWORD, {0xFF, 0xFF, 0xFF, 0xFF}}, true, false},
-        StoredSwitchCase{"OneByteBinaryZero", {REGTYPE_BINARY, {0}}, false, false},
-        StoredSwitchCase{"TextZeroIsTheNumber30h", StoredText("0"), true, false},
-        StoredSwitchCase{
-            "EightBytesDoNotFit", {REGTYPE_BINARY, {0, 0, 0, 0, 0, 0, 0, 0}}, true, true}),
-    [](const auto& test) { return std::string(test.param.pszName); });
 
 TEST_F(SettingsTest, AWriteThatFailsLeavesTheDefaultsInForce) {
     Registry().FailSetValue(REGKEY_CURRENT_USER, SETTINGS_KEY, "Keep_Speed");

@@ -42,45 +42,11 @@ protected:
     }
     CRecordingEvents& Events() { return m_pSim->Events(); }
     sim::CSimAspiManager& Aspi() { return m_pSim->Machine().Aspi(); }
-    std::vector<BYTE> Opcodes(char cLetter) {
-        std::vector<BYTE> aOpcodes;
-        for (const auto& aCdb : m_pSim->Machine().Drive(cLetter)->Commands())
-            aOpcodes.push_back(aCdb[0]);
-        return aOpcodes;
-    }
 
     // The list goes before the machine whose manager completes its requests.
     std::unique_ptr<CSimFixture> m_pSim;
     std::unique_ptr<CCDRomList> m_pList;
 };
-
-TEST_F(AspiChain, ADriveWithoutModeSense6IsReadAgainWithModeSense10) {
-    Start(AspiMachine({AspiCdrom("G:\\", 0, 1, Drive({8, 16, 24, 32, 40, 48}, 32, false))}));
-    Identify();
-    CCDRom& g = *m_pList->GetAt(0);
-    // The rejected attempt posts nothing; the retry ends identification.
-    EXPECT_THAT(Events().Codes(&g), ElementsAre(RQ_IDENTIFIED));
-    EXPECT_EQ(Events().Events().front().nStatus, CMD_OK);
-    EXPECT_THAT(Opcodes('G'), ElementsAre(SCSIOP_INQUIRY, SCSIOP_MODE_SENSE6, SCSIOP_MODE_SENSE10));
-    EXPECT_EQ(g.Snapshot().nMaxSpeed, 48);
-    EXPECT_EQ(g.Snapshot().nCurSpeed, 32);
-}
-
-TEST_F(AspiChain, DetectionEndsBeforeTheDriveIsSetBack) {
-    Start(AspiMachine({AspiCdrom("E:\\", 0, 0, Drive({4, 8, 16, 24, 32, 40}, 40))}));
-    Identify();
-    CCDRom& e = *m_pList->GetAt(0);
-    Events().Clear();
-
-    e.DetectSpeeds();
-    ASSERT_TRUE(Events().WaitFor(RQ_REFRESH_CAPS, &e, THREAD_WAIT_LIMIT));
-    // The set-back is queued behind the step that ends detection, so its events come after.
-    EXPECT_THAT(Events().Codes(&e), ElementsAre(RQ_DETECT_DONE, RQ_SET_SPEED, RQ_REFRESH_CAPS));
-    EXPECT_EQ(e.GetSpeeds(),
-              (std::vector<SPEED_ENTRY>{
-                  {4, 704}, {8, 1408}, {16, 2816}, {24, 4224}, {32, 5632}, {40, 7040}}));
-    EXPECT_EQ(m_pSim->Machine().Drive('E')->CurrentSpeed(), 40);
-}
 
 // The main window asks for a detection when a drive is chosen, which may be while the drive is
 // still being identified or an earlier detection still runs.
@@ -128,6 +94,7 @@ TEST_F(AspiChain, DrivesCompleteInTheOrderTheManagerChooses) {
     }
 }
 
+// G: knows only MODE SENSE(10).
 TEST_F(AspiChain, TheUserInterfaceSendsAndReadsWhileChainsRun) {
     constexpr int REFRESHES = 25;
     Start(AspiMachine({AspiCdrom("E:\\", 0, 0, Drive({4, 8, 16, 24, 32, 40}, 40)),
@@ -149,6 +116,7 @@ TEST_F(AspiChain, TheUserInterfaceSendsAndReadsWhileChainsRun) {
     ASSERT_TRUE(Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
 
     EXPECT_EQ(e.GetSpeeds().size(), 6u);
+    // The set-back is queued behind the step that ends detection, so its events come after.
     EXPECT_THAT(Events().Codes(&e), ElementsAre(RQ_DETECT_DONE, RQ_SET_SPEED, RQ_REFRESH_CAPS));
     EXPECT_EQ(Events().Codes(&g), std::vector<int>(REFRESHES, RQ_REFRESH_CAPS));
     EXPECT_EQ(g.Snapshot().nCurSpeed, 16);

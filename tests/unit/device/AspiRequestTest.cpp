@@ -24,7 +24,10 @@ protected:
         : m_sim(std::move(machine)) {
         EXPECT_EQ(CCDRom::SelectTransport(m_sim.Platform()), TRANSPORT_ASPI);
     }
-    ~AspiRequest() override { EXPECT_TRUE(Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT)); }
+    ~AspiRequest() override {
+        EXPECT_TRUE(Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
+        CCDRomASPI::SetRetireWait(m_retireWait);
+    }
 
     std::unique_ptr<CCDRomASPI> MakeDevice() {
         auto pDevice = std::make_unique<CCDRomASPI>(m_sim.Platform(), "E:\\");
@@ -34,6 +37,8 @@ protected:
     sim::CSimAspiManager& Aspi() { return m_sim.Machine().Aspi(); }
 
     CSimFixture m_sim;
+    // How long a going device waits for its requests, as a test may change it.
+    const std::chrono::milliseconds m_retireWait = CCDRomASPI::SetRetireWait(THREAD_WAIT_LIMIT);
 };
 
 // Every field of a SCSI command block on this platform's layout; the unnamed ones are 0.
@@ -151,21 +156,7 @@ TEST_F(AspiRequest, APostedBlockThatIsNotPendingIsIgnored) {
     EXPECT_TRUE(m_sim.Events().WaitFor(RQ_REFRESH_CAPS, pDevice.get(), THREAD_WAIT_LIMIT));
 }
 
-// Sets how long a going device waits for its requests, for one test.
-class CRetireWait {
-public:
-    explicit CRetireWait(std::chrono::milliseconds wait)
-        : m_previous(CCDRomASPI::SetRetireWait(wait)) {}
-    ~CRetireWait() { CCDRomASPI::SetRetireWait(m_previous); }
-    CRetireWait(const CRetireWait&) = delete;
-    CRetireWait& operator=(const CRetireWait&) = delete;
-
-private:
-    std::chrono::milliseconds m_previous;
-};
-
 TEST_F(AspiRequest, ADeviceGoesOnlyOnceItsChainHasEnded) {
-    CRetireWait wait(THREAD_WAIT_LIMIT);
     auto pDevice = MakeDevice();
     const auto lDevice = reinterpret_cast<std::intptr_t>(pDevice.get());
     pDevice->Inquiry();
@@ -175,7 +166,7 @@ TEST_F(AspiRequest, ADeviceGoesOnlyOnceItsChainHasEnded) {
 }
 
 TEST_F(AspiRequest, ARequestCompletedAfterTheWaitIsDropped) {
-    CRetireWait wait(std::chrono::milliseconds(1));
+    CCDRomASPI::SetRetireWait(std::chrono::milliseconds(1));
     Aspi().Hold();
     auto pDevice = MakeDevice();
     pDevice->Inquiry();

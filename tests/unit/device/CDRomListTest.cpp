@@ -5,15 +5,15 @@
 #include "tests/support/ScriptedDrives.h"
 #include "tests/support/SimFixture.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 namespace qv {
 namespace {
 
 using test::Cdrom;
 using test::Volume;
-using ::testing::ElementsAre;
 
 sim::SimMachineConfig DeskMachine() {
     sim::SimMachineConfig machine;
@@ -54,32 +54,6 @@ TEST(DriveList, HoldsTheCdromDrivesInDriveLetterOrderUpperCasedAndSendsNothing) 
     }
 }
 
-TEST(DriveList, IdentifyingOverPassThroughMakesTheAnsweringDrivesUsable) {
-    test::CSimFixture fixture(DeskMachine());
-    ASSERT_EQ(CCDRom::SelectTransport(fixture.Platform()), TRANSPORT_IOCTL);
-    const auto pList = CCDRomList::Build(fixture.Platform());
-    pList->IdentifyAll();
-    EXPECT_TRUE(pList->GetAt(0)->m_bUsable);
-    EXPECT_TRUE(pList->GetAt(1)->m_bUsable);
-    EXPECT_TRUE(pList->AnyUsable());
-    EXPECT_THAT(fixture.Events().Codes(), ElementsAre(RQ_IDENTIFIED, RQ_IDENTIFIED));
-}
-
-TEST(DriveList, ADriveThatRefusesInquiryStaysListedButUnusable) {
-    sim::SimCdromConfig refusing;
-    refusing.bInquiryFails = true;
-    sim::SimMachineConfig machine = DeskMachine();
-    machine.aDrives[3] = Cdrom("E:\\", refusing);
-    test::CSimFixture fixture(machine);
-    CCDRom::SelectTransport(fixture.Platform());
-    const auto pList = CCDRomList::Build(fixture.Platform());
-    pList->IdentifyAll();
-    ASSERT_EQ(pList->GetCount(), 2);
-    EXPECT_FALSE(pList->GetAt(0)->m_bUsable);
-    EXPECT_TRUE(pList->GetAt(1)->m_bUsable);
-    EXPECT_TRUE(pList->AnyUsable());
-}
-
 TEST(DriveList, WithoutATransportTheDrivesArePlainAndNoneIsUsable) {
     sim::SimMachineConfig machine = DeskMachine();
     for (auto& drive : machine.aDrives) // no volume answers the probe
@@ -90,6 +64,7 @@ TEST(DriveList, WithoutATransportTheDrivesArePlainAndNoneIsUsable) {
     ASSERT_EQ(pList->GetCount(), 2);
     EXPECT_EQ(dynamic_cast<CCDRomIOCTL*>(pList->GetAt(0)), nullptr);
     pList->IdentifyAll();
+    EXPECT_TRUE(pList->WaitForIdentification(std::chrono::milliseconds(0))) << "none is pending";
     EXPECT_FALSE(pList->AnyUsable());
     EXPECT_TRUE(fixture.Machine().Drive('E')->Commands().empty());
 }
@@ -111,22 +86,6 @@ TEST(DriveList, IdentifyAllClearsAnEarlierUsableMark) {
     pList->GetAt(0)->m_bUsable = true;
     pList->IdentifyAll();
     EXPECT_FALSE(pList->AnyUsable());
-}
-
-TEST(TransportChoice, IsMadeOnceAndRetriedOnlyWhileNoneWasFound) {
-    sim::SimMachineConfig machine = DeskMachine();
-    machine.platform = sim::SimPlatform::Win9x; // no volume device paths
-    test::CSimFixture fixture9x(machine);
-    EXPECT_EQ(CCDRom::SelectTransport(fixture9x.Platform()), TRANSPORT_NONE);
-    EXPECT_EQ(fixture9x.Machine().OpenedPaths(),
-              (std::vector<std::string>{"\\\\.\\C:", "\\\\.\\D:"}));
-    EXPECT_EQ(CCDRom::SelectTransport(fixture9x.Platform()), TRANSPORT_NONE);
-    EXPECT_EQ(fixture9x.Machine().OpenedPaths().size(), 4u);
-
-    test::CSimFixture fixtureNt(DeskMachine());
-    EXPECT_EQ(CCDRom::SelectTransport(fixtureNt.Platform()), TRANSPORT_IOCTL);
-    EXPECT_EQ(CCDRom::SelectTransport(fixtureNt.Platform()), TRANSPORT_IOCTL);
-    EXPECT_EQ(fixtureNt.Machine().OpenedPaths().size(), 1u);
 }
 
 } // namespace

@@ -82,12 +82,5 @@ TEST_F(IdentificationWaitTest, PassThroughChainsHaveEndedWhenIdentifyAllReturns)
     EXPECT_EQ(pList->GetAt(1)->Snapshot().nCurSpeed, 40);
 }
 
-TEST_F(IdentificationWaitTest, WithoutATransportNothingIsPending) {
-    auto pList = CCDRomList::Build(m_sim.Platform());
-    pList->IdentifyAll();
-    EXPECT_TRUE(pList->WaitForIdentification(std::chrono::milliseconds(0)));
-    EXPECT_FALSE(pList->AnyUsable());
-}
-
 } // namespace
 } // namespace qv::test

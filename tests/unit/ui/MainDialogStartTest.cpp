@@ -27,7 +27,6 @@ TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetected
     EXPECT_EQ(m_view.m_nSliderPos, 40);
     EXPECT_TRUE(m_view.m_bSliderEnabled);
     EXPECT_EQ(m_view.m_aTicks, (std::vector<int>{40, 32, 24, 16, 8, 4}));
-    EXPECT_EQ(m_view.Button(ID_APPLY), (BUTTON_STATE{true, false}));
     EXPECT_EQ(m_view.Button(ID_LOCK), (BUTTON_STATE{true, false}));
     EXPECT_TRUE(m_view.m_bRunOnBootChecked);
     EXPECT_TRUE(m_pDlg->IsReady());
