@@ -13,7 +13,9 @@ struct SLIDER_RECT {
     int nTop = 0;
     int nRight = 0;
     int nBottom = 0;
-    bool Contains(int x, int y) const { return x >= nLeft && x < nRight && y >= nTop && y < nBottom; }
+    bool Contains(int x, int y) const {
+        return x >= nLeft && x < nRight && y >= nTop && y < nBottom;
+    }
 };
 
 struct SLIDER_TICK {
@@ -42,9 +44,9 @@ inline constexpr int SLIDER_THUMB_TRACK = 5;
 
 // What the control does with one mouse message.
 struct SLIDER_ACTION {
-    bool bDefault = false;           // the trackbar's standard handling runs
-    std::optional<int> nNewPos;      // set this position, with redraw
-    std::optional<int> nNotifyCode;  // then tell the parent (WM_HSCROLL) with nNewPos
+    bool bDefault = false;          // the trackbar's standard handling runs
+    std::optional<int> nNewPos;     // set this position, with redraw
+    std::optional<int> nNotifyCode; // then tell the parent (WM_HSCROLL) with nNewPos
 };
 
 class CSpeedSliderMouse {

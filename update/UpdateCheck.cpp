@@ -4,6 +4,7 @@
 #include "update/UpdateDate.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string_view>
 #include <utility>
 
@@ -182,12 +183,12 @@ bool CUpdateCheck::StampLastUpdate() {
     if (hKey == REGKEY_NULL)
         return false;
     CRegKeyScope scope(m_registry, hKey);
-    const std::string strDay = std::to_string(m_clock.UtcDayOfYear());
     // The last byte stays zero whatever the day, so the text always ends within the value.
-    BYTE aData[LAST_CHECK_SIZE] = {};
-    std::copy_n(strDay.begin(), std::min<std::size_t>(strDay.size(), LAST_CHECK_SIZE - 1), aData);
-    return m_registry.SetValue(hKey, UPDATE_VALUE_LAST_CHECK, REGTYPE_SZ, aData, sizeof aData) ==
-           REGSTATUS_SUCCESS;
+    char szDay[LAST_CHECK_SIZE] = {};
+    std::snprintf(szDay, sizeof szDay, "%d", m_clock.UtcDayOfYear());
+    return m_registry.SetValue(hKey, UPDATE_VALUE_LAST_CHECK, REGTYPE_SZ,
+                               reinterpret_cast<const BYTE*>(szDay),
+                               sizeof szDay) == REGSTATUS_SUCCESS;
 }
 
 std::optional<int> CUpdateCheck::LoadLastUpdate() {

@@ -2,8 +2,8 @@
 
 #include "platform/PassThroughLayout.h"
 
-// After PassThroughLayout.h: <ntddscsi.h> defines SCSI_IOCTL_DATA_IN and its kin as macros, which would
-// rewrite the portable constants of the same names.
+// After PassThroughLayout.h: <ntddscsi.h> defines SCSI_IOCTL_DATA_IN and its kin as macros, which
+// would rewrite the portable constants of the same names.
 #include "platform/win32/Win32.h"
 
 #include <winioctl.h>

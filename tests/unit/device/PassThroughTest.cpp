@@ -230,6 +230,8 @@ TEST(PassThroughProbe, FallsBackToTheCdromVolumesOnTheNtFamilyOnly) {
             machine.platform = sim::SimPlatform::Win9x;
         test::CSimFixture fixture(machine);
         EXPECT_EQ(CCDRomIOCTL::ProbePassThrough(fixture.Platform()), bNt);
+        EXPECT_EQ(fixture.Machine().OpenedPaths().back() == "\\\\.\\E:", bNt)
+            << "only the NT family tries the drive's own volume";
     }
 }
 

@@ -17,7 +17,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using ::testing::Not;
 using Op = sim::SimTrayOp;
 using Call = sim::SimTrayCall;
 
@@ -51,7 +50,7 @@ protected:
         m_pDrive = std::make_unique<CCDRom>(m_pSim->Platform(), pszRoot);
     }
     bool Locked() { return m_pDrive->Snapshot().bLocked; }
-    std::vector<Call> Calls(char cLetter = 'E') { return m_pSim->Machine().Tray(cLetter)->Calls(); }
+    std::vector<Call> Calls() { return SimTray().Calls(); }
     sim::CSimTray& SimTray() { return *m_pSim->Machine().Tray('E'); }
     int OpenHandles() { return m_pSim->Machine().OpenHandleCount(); }
     void RunTrayThread(bool bEject) {
@@ -100,17 +99,6 @@ TEST_F(Tray, NtTrayThreadsOfOneDriveMayRunTogether) {
     ASSERT_TRUE(m_pDrive->WaitForTrayThreads(THREAD_WAIT_LIMIT));
     EXPECT_TRUE(Locked());
     EXPECT_EQ(OpenHandles(), 0);
-}
-
-TEST_F(Tray, Win9xAddressesTheDriveByItsNumber) {
-    // Drive E is number 5: a wrong number would reach D or F.
-    Start(Win9xMachine({TrayDrive("D:\\"), TrayDrive("E:\\"), TrayDrive("F:\\")}));
-    RunTrayThread(true);
-    m_pDrive->SetMediaLock(true);
-    m_pDrive->SetMediaLock(false);
-    EXPECT_THAT(Calls('D'), IsEmpty());
-    EXPECT_THAT(Calls('F'), IsEmpty());
-    EXPECT_THAT(Calls('E'), Not(IsEmpty()));
 }
 
 // The eject locks the volume, FAT32-aware first, releases every media lock pending on the drive
