@@ -16,8 +16,10 @@ constexpr std::chrono::seconds IDENTIFY_WAIT_LIMIT{10};
 
 } // namespace
 
-CQuorvexApp::CQuorvexApp(const CPlatform& platform, CMainDialogRunner& mainDialog)
-    : m_strInstanceClass("Quorvex (Velnor)"), m_platform(platform), m_mainDialog(mainDialog) {
+CQuorvexApp::CQuorvexApp(const CPlatform& platform, CMainDialogRunner& mainDialog,
+                         const UpdateServices& update)
+    : m_strInstanceClass("Quorvex (Velnor)"), m_platform(platform), m_mainDialog(mainDialog),
+      m_update(update) {
     // The drives keep their values beside the application's own.
     m_platform.registryRoot = REGKEY_CURRENT_USER;
     m_strExePath = ReadExePath();
@@ -25,7 +27,18 @@ CQuorvexApp::CQuorvexApp(const CPlatform& platform, CMainDialogRunner& mainDialo
     m_osvi.dwOSVersionInfoSize = OS_VERSION_INFO_SIZE;
     m_platform.shell.GetVersionEx(m_osvi);
     m_platform.dwPlatformId = m_osvi.dwPlatformId;
-    ReadSettings();
+    CUpdateCheck schedule(m_platform.registry, REGKEY_CURRENT_USER, m_update.http, m_update.clock,
+                          m_update.server);
+    ReadSettings(schedule);
+    if (schedule.PrepareAutomaticCheck(m_nLastCheck))
+        StartAutomaticCheck();
+}
+
+void CQuorvexApp::StartAutomaticCheck() {
+    m_automaticCheck.Start(m_platform.registry, REGKEY_CURRENT_USER, m_update,
+                           [&view = m_update.view](CUpdateCheck& check) {
+                               RunAutomaticCheck(check, view);
+                           });
 }
 
 CQuorvexApp::~CQuorvexApp() = default;
@@ -58,6 +71,7 @@ bool CQuorvexApp::Startup(int argc, const char* const* argv) {
 
     if (!cmdLine.m_bSave && !cmdLine.m_bRestore) {
         m_mainDialog.RunModal(*this);
+        m_automaticCheck.Release();
         return false;
     }
 
@@ -74,6 +88,7 @@ bool CQuorvexApp::Startup(int argc, const char* const* argv) {
         // The dialog builds and identifies a list of its own; this one is not used again.
         m_bBootMode = true;
         m_mainDialog.RunModal(*this);
+        m_automaticCheck.Release();
         return false;
     }
 

@@ -5,8 +5,10 @@
 #include "device/CDRomList.h"
 #include "platform/Platform.h"
 #include "platform/Shell.h"
+#include "update/UpdateWorker.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,7 +32,9 @@ inline constexpr const char* APP_NO_DRIVE_TEXT =
 
 class CQuorvexApp {
 public:
-    CQuorvexApp(const CPlatform& platform, CMainDialogRunner& mainDialog);
+    // The automatic update check is evaluated here, before any window exists, in every run.
+    CQuorvexApp(const CPlatform& platform, CMainDialogRunner& mainDialog,
+                const UpdateServices& update);
     ~CQuorvexApp();
     CQuorvexApp(const CQuorvexApp&) = delete;
     CQuorvexApp& operator=(const CQuorvexApp&) = delete;
@@ -41,6 +45,7 @@ public:
     // The services, with HKEY_CURRENT_USER as registry root, for everything the application
     // creates.
     const CPlatform& GetPlatform() const { return m_platform; }
+    const UpdateServices& GetUpdateServices() const { return m_update; }
 
     CCDRomList* GetDriveList() const { return m_pDriveList; }
     // Makes pList the current list. A superseded list stays allocated until the application
@@ -65,7 +70,8 @@ private:
     std::string ReadExePath();
     std::u16string ReadExePathWide();
     RegKey CreateAppKey();
-    void ReadSettings();
+    void ReadSettings(CUpdateCheck& schedule);
+    void StartAutomaticCheck();
     void WriteExePath(RegKey hKey);
     void WriteRunEntry();
     void DeleteRunEntry();
@@ -73,6 +79,10 @@ private:
 
     CPlatform m_platform;
     CMainDialogRunner& m_mainDialog;
+    UpdateServices m_update;
+    std::optional<int> m_nLastCheck;
+    // Released once the main dialog has ended; a check still showing its news goes on alone.
+    CCheckThread m_automaticCheck;
     std::vector<std::unique_ptr<CCDRomList>> m_apDriveLists;
     CCDRomList* m_pDriveList = nullptr;
 };

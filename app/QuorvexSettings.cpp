@@ -93,7 +93,7 @@ RegKey CQuorvexApp::CreateAppKey() {
     return hKey;
 }
 
-void CQuorvexApp::ReadSettings() {
+void CQuorvexApp::ReadSettings(CUpdateCheck& schedule) {
     CarryOverMachineSettings(m_platform.registry);
     const RegKey hKey = CreateAppKey();
     CRegKeyScope scope(m_platform.registry, hKey);
@@ -102,6 +102,7 @@ void CQuorvexApp::ReadSettings() {
     // Rewritten at every start, so the entry follows the executable wherever it moves.
     if (m_bRunOnBoot)
         WriteRunEntry();
+    m_nLastCheck = schedule.LoadLastUpdate();
     WriteExePath(hKey);
 }
 

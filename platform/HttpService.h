@@ -35,26 +35,9 @@ public:
     // InternetReadFile: up to nSize bytes into pBuffer. Success with *pnRead 0 is the end of the
     // response.
     virtual bool ReadFile(HttpHandle hRequest, BYTE* pBuffer, DWORD nSize, DWORD* pnRead) = 0;
-    // InternetCloseHandle.
+    // InternetCloseHandle. Closing the Internet handle closes every handle opened under it and
+    // breaks a call that blocks on one of them, from any thread.
     virtual bool CloseHandle(HttpHandle hInternet) = 0;
-};
-
-// Closes an opened handle on every way out of a scope; a null handle is left alone. Scopes opened
-// in the order of the calls close the request, then the connection, then the Internet handle.
-class CHttpHandleScope {
-public:
-    CHttpHandleScope(CHttpService& http, HttpHandle hInternet)
-        : m_http(http), m_hInternet(hInternet) {}
-    ~CHttpHandleScope() {
-        if (m_hInternet != HTTP_NULL_HANDLE)
-            m_http.CloseHandle(m_hInternet);
-    }
-    CHttpHandleScope(const CHttpHandleScope&) = delete;
-    CHttpHandleScope& operator=(const CHttpHandleScope&) = delete;
-
-private:
-    CHttpService& m_http;
-    HttpHandle m_hInternet;
 };
 
 } // namespace qv

@@ -5,11 +5,13 @@ set -euo pipefail
 build=$1 driver=$2 exe_dir=$3
 shift 3
 source "$(dirname "$0")/wine-env.sh"
-watcher=
+watcher= update_server=
 finish() {
-    if [[ -n "$watcher" ]]; then
-        kill "$watcher" 2>/dev/null || true
-    fi
+    for helper in "$watcher" "$update_server"; do
+        if [[ -n "$helper" ]]; then
+            kill "$helper" 2>/dev/null || true
+        fi
+    done
     qv_wine_end
 }
 trap finish EXIT
@@ -33,6 +35,20 @@ if command -v import >/dev/null; then
     done </dev/null >/dev/null 2>&1 &
     watcher=$!
 fi
+# The update fetch's tests talk to a loopback server on a port it picks itself.
+python3 "$(dirname "$0")/../tests/e2e/update-server.py" "$QV_WINE_RUN/server-port" \
+    </dev/null 2>"$QV_WINE_RUN/update-server.log" &
+update_server=$!
+for ((tries = 0; tries < 100; ++tries)); do
+    [[ -s "$QV_WINE_RUN/server-port" ]] && break
+    sleep 0.1
+done
+if [[ ! -s "$QV_WINE_RUN/server-port" ]]; then
+    echo "e2e: the update server did not start; see $QV_WINE_RUN/update-server.log" >&2
+    exit 1
+fi
+QV_UPDATE_SERVER_PORT=$(<"$QV_WINE_RUN/server-port")
+export QV_UPDATE_SERVER_PORT
 # Wine maps the Linux root to Z:.
 QV_EXE_DIR="Z:$(cd "$exe_dir" && pwd | tr / '\\')"
 export QV_EXE_DIR

@@ -41,6 +41,19 @@
 #define ID_MENU_EXIT 32780
 #define ID_HELP_INDEX 57666
 
+// The About dialog, the progress window and the new-version dialog. A control's tool tip is the
+// string of the same number.
+#define IDC_ABOUT_TITLE 1033
+#define IDC_ABOUT_WEB_LINK 1019
+#define IDC_ABOUT_SUPPORT_LINK 1020
+#define IDC_ABOUT_CHECK_UPDATE 1035
+#define IDC_ABOUT_CLOSE 1017
+#define IDC_UPDATE_PROGRESS 1036
+#define IDC_NEW_VERSION_TEXT 1031
+#define IDC_NEW_VERSION_YES 1023
+#define IDC_NEW_VERSION_NO 1024
+#define ID_UPDATE_TICK_TIMER 1
+
 // Resources.
 #define IDD_QUORVEX_DIALOG 102
 #define IDD_SPLASH 139
@@ -48,6 +61,9 @@
 #define IDR_TOOLBAR 143
 #define IDB_TOOLBAR_NORMAL 145
 #define IDB_TOOLBAR_HOT 146
+#define IDD_ABOUT 135
+#define IDD_NEW_VERSION 137
+#define IDD_QUICK_UPDATE 142
 
 // The notification-area icon and its callback message; the keep-speed and splash timers.
 #define ID_TRAY_ICON 1001

@@ -80,6 +80,25 @@ std::string TextOf(const char* pData, DWORD nSize) {
 
 } // namespace
 
+// Closes a handle of the check on every way out of a scope; a null handle is left alone. Scopes
+// opened in the order of the calls close the request, then the connection, then the Internet
+// handle.
+class CCheckHandleScope {
+public:
+    CCheckHandleScope(CUpdateCheck& check, HttpHandle hInternet)
+        : m_check(check), m_hInternet(hInternet) {}
+    ~CCheckHandleScope() {
+        if (m_hInternet != HTTP_NULL_HANDLE)
+            m_check.CloseHandle(m_hInternet);
+    }
+    CCheckHandleScope(const CCheckHandleScope&) = delete;
+    CCheckHandleScope& operator=(const CCheckHandleScope&) = delete;
+
+private:
+    CUpdateCheck& m_check;
+    HttpHandle m_hInternet;
+};
+
 bool IsAutomaticCheckDue(int nToday, int nLastCheck) {
     constexpr int WEEK = 7;
     return nToday - nLastCheck > WEEK || nToday < nLastCheck;
@@ -95,9 +114,18 @@ int CUpdateCheck::CheckForUpdate() {
     std::optional<std::string> strBody = Fetch();
     if (!strBody)
         return UPDATE_FAILED;
+    return Compare(std::move(*strBody));
+}
+
+int CUpdateCheck::Compare(std::string strBody) {
+    // Held until the last store, so that an abandon either comes first and stops every store or
+    // waits until they are done.
+    std::lock_guard lock(m_mutex);
+    if (m_bAbandoned)
+        return UPDATE_FAILED;
     LoadLastSuccessDate();
     // An error page or a proxy's page is not a description, whatever it says.
-    const auto published = ParseUpdateDate(*strBody);
+    const auto published = ParseUpdateDate(strBody);
     if (!published)
         return UPDATE_FAILED;
     // A stored date that is no date, or none at all, holds no release yet reported.
@@ -105,25 +133,54 @@ int CUpdateCheck::CheckForUpdate() {
     if (lastSuccess && *published <= *lastSuccess)
         return UPDATE_NOTHING_NEWER;
     SaveLastSuccessDate(*published);
-    m_strBody = std::move(*strBody);
+    m_strBody = std::move(strBody);
     return UPDATE_SHOW_TEXT;
+}
+
+void CUpdateCheck::Abandon() {
+    std::lock_guard lock(m_mutex);
+    m_bAbandoned = true;
+    if (m_hOpenInternet != HTTP_NULL_HANDLE)
+        m_http.CloseHandle(std::exchange(m_hOpenInternet, HTTP_NULL_HANDLE));
+}
+
+bool CUpdateCheck::IsAbandoned() const {
+    std::lock_guard lock(m_mutex);
+    return m_bAbandoned;
+}
+
+void CUpdateCheck::CloseHandle(HttpHandle hInternet) {
+    std::lock_guard lock(m_mutex);
+    if (m_bAbandoned)
+        return;
+    if (hInternet == m_hOpenInternet)
+        m_hOpenInternet = HTTP_NULL_HANDLE;
+    m_http.CloseHandle(hInternet);
 }
 
 std::optional<std::string> CUpdateCheck::Fetch() {
     const HttpHandle hInternet = m_http.Open(UPDATE_AGENT);
     if (hInternet == HTTP_NULL_HANDLE)
         return std::nullopt;
-    CHttpHandleScope internetScope(m_http, hInternet);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_bAbandoned) {
+            m_http.CloseHandle(hInternet);
+            return std::nullopt;
+        }
+        m_hOpenInternet = hInternet;
+    }
+    CCheckHandleScope internetScope(*this, hInternet);
     if (!m_http.GoOnline())
         return std::nullopt;
     const HttpHandle hConnect = m_http.Connect(hInternet, m_server.strHost, m_server.nPort);
     if (hConnect == HTTP_NULL_HANDLE)
         return std::nullopt;
-    CHttpHandleScope connectScope(m_http, hConnect);
+    CCheckHandleScope connectScope(*this, hConnect);
     const HttpHandle hRequest = m_http.OpenRequest(hConnect, m_server.strObject);
     if (hRequest == HTTP_NULL_HANDLE)
         return std::nullopt;
-    CHttpHandleScope requestScope(m_http, hRequest);
+    CCheckHandleScope requestScope(*this, hRequest);
     if (!m_http.SendRequest(hRequest))
         return std::nullopt;
     DWORD dwStatus = 0;

@@ -6,6 +6,7 @@
 #include "platform/HttpService.h"
 #include "platform/Registry.h"
 
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -28,6 +29,7 @@ struct UpdateServer {
     std::string strHost;
     WORD nPort = 0; // 0: the default HTTP port
     std::string strObject = "ombrel/update.txt";
+    bool operator==(const UpdateServer&) const = default;
 };
 
 // Days of the year in UTC. Checks come at most once a week; a turn of the year makes one due.
@@ -42,6 +44,11 @@ public:
     // Runs the whole check on the calling thread, which must not be a user-interface thread.
     // UPDATE_SHOW_TEXT leaves the description in Body(); every other result leaves it empty.
     int CheckForUpdate();
+
+    // From any thread: breaks a network call the check blocks in by closing its Internet handle,
+    // and keeps the check from storing anything from now on. The check then fails.
+    void Abandon();
+    bool IsAbandoned() const;
 
     // "Last Suc Update" into LastSuccessDate(). A value that is missing or does not fit its
     // 10 bytes is replaced by today's local date, so a first check never reports a release
@@ -63,8 +70,14 @@ public:
     void ReleaseBody();
 
 private:
+    friend class CCheckHandleScope;
+
     std::optional<std::string> Fetch();
+    int Compare(std::string strBody);
     RegKey CreateAppKey();
+    // Closes a handle of the running check unless Abandon has closed the Internet handle, and
+    // with it every handle under it, already.
+    void CloseHandle(HttpHandle hInternet);
 
     CRegistryService& m_registry;
     RegKey m_hRoot;
@@ -73,6 +86,10 @@ private:
     UpdateServer m_server;
     std::string m_strLastSuccess;
     std::string m_strBody;
+    // Guards the open Internet handle, the abandon flag and the stores after the download.
+    mutable std::mutex m_mutex;
+    HttpHandle m_hOpenInternet = HTTP_NULL_HANDLE;
+    bool m_bAbandoned = false;
 };
 
 } // namespace qv

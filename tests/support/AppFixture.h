@@ -4,6 +4,7 @@
 
 #include "app/Quorvex.h"
 #include "tests/support/SimFixture.h"
+#include "tests/support/StandInUpdate.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,7 @@ protected:
         : m_sim(std::move(machine)) {}
 
     CQuorvexApp& Construct() {
-        m_pApp = std::make_unique<CQuorvexApp>(m_sim.Platform(), m_dialog);
+        m_pApp = std::make_unique<CQuorvexApp>(m_sim.Platform(), m_dialog, m_update.services);
         return *m_pApp;
     }
     CMemoryRegistry& Registry() { return m_sim.Registry(); }
@@ -51,6 +52,7 @@ protected:
 
     CSimFixture m_sim;
     CStandInDialog m_dialog;
+    CStandInUpdate m_update;
     std::unique_ptr<CQuorvexApp> m_pApp;
 };
 

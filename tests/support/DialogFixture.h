@@ -49,7 +49,7 @@ protected:
 
     // The application object reads the registry as the test left it.
     CQuorvexDlg& Create() {
-        m_pApp = std::make_unique<CQuorvexApp>(m_sim->Platform(), m_runner);
+        m_pApp = std::make_unique<CQuorvexApp>(m_sim->Platform(), m_runner, m_update.services);
         CCDRom::SelectTransport(m_pApp->GetPlatform());
         m_pDlg = std::make_unique<CQuorvexDlg>(*m_pApp, m_view);
         return *m_pDlg;
@@ -142,6 +142,7 @@ protected:
 
     std::optional<CSimFixture> m_sim;
     CStandInDialog m_runner;
+    CStandInUpdate m_update;
     CFakeMainView m_view;
     std::unique_ptr<CQuorvexApp> m_pApp;
     std::unique_ptr<CQuorvexDlg> m_pDlg;

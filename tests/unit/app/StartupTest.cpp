@@ -99,8 +99,9 @@ TEST_P(NoDriveTest, TheRunShowsTheMessageExitsWithZeroAndWritesNoDriveValue) {
     EXPECT_EQ(m_dialog.m_nRuns, 0);
     EXPECT_FALSE(m_pApp->m_bBootMode);
     EXPECT_EQ(Registry().Writes(),
-              (std::vector<std::string>{"Keep_Speed", "RunOnboot", APP_NAME, "ExePath"}))
-        << "only construction's own values";
+              (std::vector<std::string>{"Keep_Speed", "RunOnboot", APP_NAME, "Last Update",
+                                        "ExePath"}))
+        << "only construction's own values, the first day of the update schedule among them";
 }
 
 INSTANTIATE_TEST_SUITE_P(SaveAndBoot, NoDriveTest, ::testing::Values("/save", "/boot"));

@@ -66,7 +66,7 @@ TEST_F(LastSuccessTest, ASecondCheckOfTheSameReleaseFindsNothingNewer) {
     m_http.Serve("12/15/02 news");
     ASSERT_EQ(m_check.CheckForUpdate(), UPDATE_SHOW_TEXT);
 
-    m_http = CScriptedHttp();
+    m_http.StartOver();
     m_http.Serve("12/15/02 news");
     EXPECT_EQ(m_check.CheckForUpdate(), UPDATE_NOTHING_NEWER);
     EXPECT_EQ(m_check.LastSuccessDate(), "12/15/02");

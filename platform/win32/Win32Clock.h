@@ -1,0 +1,18 @@
+// The clock of the running Windows.
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/win32/Win32.h"
+
+namespace qv::win32 {
+
+// 0 for 1 January; 29 February counts in leap years only.
+int DayOfYear(const SYSTEMTIME& time);
+
+class CWin32Clock : public CClockService {
+public:
+    int UtcDayOfYear() override;
+    CalendarDate LocalToday() override;
+};
+
+} // namespace qv::win32

@@ -1,0 +1,28 @@
+// The day of the year that the automatic check's schedule counts in.
+#include "platform/win32/Win32Clock.h"
+
+#include <gtest/gtest.h>
+
+namespace qv::e2e {
+namespace {
+
+TEST(Win32Clock, DayOfYearCountsFromZeroWithLeapDaysOnlyInLeapYears) {
+    struct Case {
+        WORD wYear, wMonth, wDay;
+        int nDayOfYear;
+    };
+    for (const Case& c : {Case{2026, 1, 1, 0}, Case{2026, 2, 28, 58}, Case{2026, 3, 1, 59},
+                          Case{2026, 12, 31, 364}, Case{2024, 2, 29, 59}, Case{2024, 3, 1, 60},
+                          Case{2024, 12, 31, 365}, Case{2000, 3, 1, 60}, Case{2100, 3, 1, 59}}) {
+        SYSTEMTIME time{};
+        time.wYear = c.wYear;
+        time.wMonth = c.wMonth;
+        time.wDay = c.wDay;
+        time.wHour = 23;
+        EXPECT_EQ(win32::DayOfYear(time), c.nDayOfYear)
+            << c.wYear << '-' << c.wMonth << '-' << c.wDay;
+    }
+}
+
+} // namespace
+} // namespace qv::e2e

@@ -1,0 +1,150 @@
+// What each kind of check shows for each outcome, the new-version dialog's two answers, and the
+// address a test run may give in place of the maker's server.
+#include "tests/support/StandInUpdate.h"
+#include "tests/support/UpdateFixture.h"
+#include "update/NewVersionDlg.h"
+#include "update/UpdateServerAddress.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace qv::test {
+namespace {
+
+const std::string NEWER = "12/15/26 Quorvex 4.3\r\n";
+const std::string SAME = "11/30/26 Quorvex 4.2\r\n";
+
+struct OutcomeCase {
+    const char* pszName;
+    std::optional<std::string> strServed; // nullopt: the server cannot be reached
+    std::optional<int> nManualResult;
+    std::vector<std::string> aManualShown;
+    std::vector<std::string> aAutomaticShown;
+    friend void PrintTo(const OutcomeCase& test, std::ostream* pOut) { *pOut << test.pszName; }
+};
+
+class OutcomeTest : public CUpdateFixture, public ::testing::WithParamInterface<OutcomeCase> {
+protected:
+    void SetUp() override {
+        Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
+        if (GetParam().strServed)
+            m_http.Serve(*GetParam().strServed);
+        else
+            m_http.m_failingStep = HttpStep::Connect;
+    }
+    CRecordingUpdateView m_view;
+};
+
+TEST_P(OutcomeTest, OnDemandEveryOutcomeIsShown) {
+    EXPECT_EQ(RunManualCheck(m_check, m_view), GetParam().nManualResult);
+    EXPECT_EQ(m_view.Shown(), GetParam().aManualShown);
+    EXPECT_EQ(m_check.Body(), "") << "released once shown";
+}
+
+TEST_P(OutcomeTest, AtStartOnlyNewsIsShown) {
+    RunAutomaticCheck(m_check, m_view);
+    EXPECT_EQ(m_view.Shown(), GetParam().aAutomaticShown);
+    EXPECT_EQ(m_check.Body(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, OutcomeTest,
+    ::testing::Values(
+        OutcomeCase{"newer", NEWER, UPDATE_SHOW_TEXT, {"new version: " + NEWER},
+                    {"new version: " + NEWER}},
+        OutcomeCase{"not_newer", SAME, UPDATE_NOTHING_NEWER,
+                    {std::string("message: ") + UPDATE_NOTHING_NEWER_TEXT}, {}},
+        OutcomeCase{"no_description", "<html>Not found</html>", UPDATE_FAILED,
+                    {std::string("message: ") + UPDATE_FAILED_TEXT}, {}},
+        OutcomeCase{"unreachable", std::nullopt, UPDATE_FAILED,
+                    {std::string("message: ") + UPDATE_FAILED_TEXT}, {}}),
+    [](const auto& test) { return std::string(test.param.pszName); });
+
+class AbandonTest : public CUpdateFixture {};
+
+TEST_F(AbandonTest, AnAbandonedCheckShowsAndStoresNothing) {
+    m_http.Serve(NEWER);
+    m_check.Abandon();
+    CRecordingUpdateView view;
+
+    EXPECT_EQ(RunManualCheck(m_check, view), std::nullopt);
+    EXPECT_EQ(view.Shown(), std::vector<std::string>{});
+    EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), std::nullopt);
+    EXPECT_TRUE(m_http.AllClosed());
+}
+
+class CStandInLauncher : public CUpdaterLauncher, public CNewVersionView {
+public:
+    bool StartUpdater() override {
+        m_aCalls.push_back("start");
+        return m_bStarts;
+    }
+    void EndProgram() override { m_aCalls.push_back("end program"); }
+    void SetText(const std::string& strText) override { m_aCalls.push_back("text " + strText); }
+    void EndDialog(int nResult) override { m_aCalls.push_back("end " + std::to_string(nResult)); }
+
+    bool m_bStarts = true;
+    std::vector<std::string> m_aCalls;
+};
+
+class NewVersionTest : public ::testing::Test {
+protected:
+    CRecordingUpdateView m_view;
+    CStandInLauncher m_launcher;
+    CNewVersionDlg m_dlg{"12/15/26\r\nline two", m_view, m_launcher};
+};
+
+TEST_F(NewVersionTest, ShowsTheTextAsReceivedAndNoOnlyCloses) {
+    m_dlg.OnInitDialog(m_launcher);
+    m_dlg.OnNo(m_launcher);
+    EXPECT_EQ(m_launcher.m_aCalls, (std::vector<std::string>{"text 12/15/26\r\nline two", "end 1024"}));
+}
+
+TEST_F(NewVersionTest, YesEndsTheProgramOnceTheUpdaterRuns) {
+    m_dlg.OnYes(m_launcher);
+    EXPECT_EQ(m_launcher.m_aCalls, (std::vector<std::string>{"end 1023", "start", "end program"}));
+    EXPECT_EQ(m_view.Shown(), std::vector<std::string>{});
+}
+
+TEST_F(NewVersionTest, YesWithoutAnUpdaterSaysSoAndTheProgramGoesOn) {
+    m_launcher.m_bStarts = false;
+    m_dlg.OnYes(m_launcher);
+    EXPECT_EQ(m_launcher.m_aCalls, (std::vector<std::string>{"end 1023", "start"}));
+    EXPECT_EQ(m_view.Shown(), std::vector<std::string>{"message: Unable to run update.exe"});
+}
+
+struct UrlCase {
+    const char* pszUrl;
+    std::optional<UpdateServer> server;
+    friend void PrintTo(const UrlCase& test, std::ostream* pOut) { *pOut << test.pszUrl; }
+};
+
+class UpdateUrlTest : public ::testing::TestWithParam<UrlCase> {};
+
+TEST_P(UpdateUrlTest, OnlyAWholeHttpAddressNamesAServer) {
+    EXPECT_EQ(ParseUpdateUrl(GetParam().pszUrl), GetParam().server);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, UpdateUrlTest,
+    ::testing::Values(
+        UrlCase{"http://127.0.0.1:8123/desc/ombrel/update.txt",
+                UpdateServer{"127.0.0.1", 8123, "desc/ombrel/update.txt"}},
+        UrlCase{"HTTP://updates.velnor.example/ombrel/update.txt",
+                UpdateServer{"updates.velnor.example", 0, "ombrel/update.txt"}},
+        UrlCase{"http://host:65535/a", UpdateServer{"host", 65535, "a"}},
+        UrlCase{"https://host/a", std::nullopt}, UrlCase{"ftp://host/a", std::nullopt},
+        UrlCase{"http://host", std::nullopt}, UrlCase{"http://host/", std::nullopt},
+        UrlCase{"http:///a", std::nullopt}, UrlCase{"http://host:0/a", std::nullopt},
+        UrlCase{"http://host:65536/a", std::nullopt}, UrlCase{"http://host:/a", std::nullopt},
+        UrlCase{"http://host:80x/a", std::nullopt}, UrlCase{"http://ho st/a", std::nullopt},
+        UrlCase{"http://user@host/a", std::nullopt},
+        UrlCase{"http://host/a b", std::nullopt}, UrlCase{"http://host/a\r\nX: y", std::nullopt},
+        UrlCase{"", std::nullopt}));
+
+} // namespace
+} // namespace qv::test

@@ -1,0 +1,62 @@
+// The on-demand check and its progress window "Quick Update": the window opens with the check,
+// its bar fills with time, and the check's worker ends it once the outcome has been shown.
+#pragma once
+
+#include "update/UpdateProgress.h"
+#include "update/UpdateWorker.h"
+
+#include <memory>
+#include <mutex>
+
+namespace qv {
+
+class CProgressView {
+public:
+    virtual ~CProgressView() = default;
+
+    virtual void SetProgressRange(int nHigh) = 0;
+    virtual void SetProgressPos(int nPos) = 0;
+    virtual void SetTickTimer(int nPeriodMs) = 0;
+    virtual void KillTickTimer() = 0;
+    // Called on the check's worker thread; the window ends itself on its own thread.
+    virtual void EndProgress(int nResult) = 0;
+};
+
+class CQuickUpdateDlg {
+public:
+    CQuickUpdateDlg(CRegistryService& registry, RegKey hRoot, const UpdateServices& services);
+    // A check still running when its owner goes is abandoned.
+    ~CQuickUpdateDlg();
+    CQuickUpdateDlg(const CQuickUpdateDlg&) = delete;
+    CQuickUpdateDlg& operator=(const CQuickUpdateDlg&) = delete;
+
+    // A check of this object is running: its window was closed with Escape and its outcome is
+    // still to come. A second check is not started meanwhile.
+    bool IsChecking() const { return m_thread.IsRunning(); }
+    const std::string& Host() const { return m_services.server.strHost; }
+
+    // The window has opened: the bar starts and so does the check.
+    void OnInitDialog(CProgressView& view);
+    void OnTimer(CProgressView& view);
+    // The close box or Alt+F4: the check is abandoned, so nothing of it appears later. Escape
+    // closes the window without this; its check goes on and shows its outcome.
+    void OnCloseRequest();
+    // However the window closed; a later end from the worker finds it gone.
+    void OnWindowClosed();
+
+private:
+    // The window as the worker reaches it, shared with the worker, which may outlive this object.
+    struct WindowSlot {
+        std::mutex mutex;
+        CProgressView* pView = nullptr;
+    };
+
+    CRegistryService& m_registry;
+    RegKey m_hRoot;
+    UpdateServices m_services;
+    CUpdateProgress m_progress;
+    std::shared_ptr<WindowSlot> m_pWindow = std::make_shared<WindowSlot>();
+    CCheckThread m_thread;
+};
+
+} // namespace qv

@@ -1,0 +1,26 @@
+// What a check shows its user, always on the thread of the worker that ran it, so that the
+// user-interface thread never waits for the network or for the user's answer to it.
+#pragma once
+
+#include <string>
+
+namespace qv {
+
+inline constexpr const char* UPDATE_FAILED_TEXT =
+    "Cannot find update info, or info has a wrong format.";
+inline constexpr const char* UPDATE_NOTHING_NEWER_TEXT =
+    "There is no any newer version of Quorvex available.";
+inline constexpr const char* UPDATER_FAILED_TEXT = "Unable to run update.exe";
+
+class CUpdateView {
+public:
+    virtual ~CUpdateView() = default;
+
+    // A message box with the caption "Quorvex", one OK button and no owner window.
+    virtual void ShowMessage(const char* pszText) = 0;
+    // The new-version dialog, modal on the calling thread, showing strText as received. Its Yes
+    // button may end the process.
+    virtual void RunNewVersionDialog(const std::string& strText) = 0;
+};
+
+} // namespace qv
