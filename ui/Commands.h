@@ -53,6 +53,11 @@
 #define IDC_NEW_VERSION_YES 1023
 #define IDC_NEW_VERSION_NO 1024
 #define ID_UPDATE_TICK_TIMER 1
+// Sent to the main window by the worker whose new-version dialog starts the updater: the icon
+// leaves the notification area and the windows end before the process does.
+#define WM_QV_END_FOR_UPDATE 0x8065
+// Posted to the progress window by its check's worker: wParam is the result to end it with.
+#define WM_QV_END_PROGRESS 0x8066
 
 // Resources.
 #define IDD_QUORVEX_DIALOG 102

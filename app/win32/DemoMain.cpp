@@ -1,12 +1,14 @@
 // quorvex-demo.exe: the same program on a simulated machine, read from the file that
 // QUORVEX_MACHINE names or else the built-in one. The registry, the desktop and the windows
 // are real.
+#include "app/BuildConfig.h"
 #include "app/win32/ProcessStart.h"
 #include "platform/PassThroughLayout.h"
 #include "platform/win32/Win32.h"
 #include "sim/MachineFile.h"
 #include "sim/SimMachine.h"
 #include "ui/win32/MainWindow.h"
+#include "update/UpdateServerAddress.h"
 
 #include <chrono>
 #include <cstdio>
@@ -18,7 +20,8 @@
 
 namespace {
 
-constexpr int EXIT_BAD_MACHINE = 2;
+// A machine file or an update address that cannot be used.
+constexpr int EXIT_BAD_INPUT = 2;
 
 // The drives decide which family of Windows the program believes it runs on.
 class CDemoShell : public qv::win32::CWin32Shell {
@@ -137,9 +140,25 @@ qv::sim::SimMachineConfig LoadMachine(qv::win32::CWin32Shell& shell) {
         const std::string strText =
             std::string("The machine file ") + pszFile + " cannot be used.\r\n\r\n" + error.what();
         shell.MessageBox(qv::NULL_WINDOW, strText.c_str(), qv::APP_NAME, qv::MSGBOX_OK);
-        shell.ExitProcess(EXIT_BAD_MACHINE);
+        shell.ExitProcess(EXIT_BAD_INPUT);
         throw;
     }
+}
+
+// QUORVEX_UPDATE_URL, when set, names the update description to ask for in place of the maker's,
+// as http://host[:port]/path. An address that names no such thing ends the program, like a bad
+// machine file, rather than quietly asking the maker's server.
+qv::UpdateServer LoadUpdateServer(qv::win32::CWin32Shell& shell) {
+    const char* pszUrl = std::getenv("QUORVEX_UPDATE_URL");
+    if (!pszUrl || !*pszUrl)
+        return qv::UpdateServer{QV_UPDATE_HOST};
+    if (auto server = qv::ParseUpdateUrl(pszUrl))
+        return *server;
+    const std::string strText = std::string("The update address ") + pszUrl +
+                                " cannot be used: it must read http://host[:port]/path.";
+    shell.MessageBox(qv::NULL_WINDOW, strText.c_str(), qv::APP_NAME, qv::MSGBOX_OK);
+    shell.ExitProcess(EXIT_BAD_INPUT);
+    return {};
 }
 
 qv::win32::CProcessServices g_services;
@@ -152,7 +171,8 @@ qv::CQuorvexApp theApp({.drives = g_commandLog,
                         .registry = g_services.registry,
                         .shell = g_shell,
                         .aspi = g_machine.Aspi()},
-                       g_mainDialog);
+                       g_mainDialog,
+                       g_services.UpdateServicesFor(LoadUpdateServer(g_services.shell)));
 
 } // namespace
 

@@ -3,9 +3,14 @@
 #pragma once
 
 #include "app/Quorvex.h"
+#include "platform/win32/Win32Clock.h"
 #include "platform/win32/Win32EventService.h"
+#include "platform/win32/Win32Http.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Shell.h"
+#include "update/win32/QuickUpdateWindow.h"
+
+#include <utility>
 
 namespace qv::win32 {
 
@@ -22,6 +27,14 @@ struct CProcessServices {
     CWin32EventService events;
     CWin32Registry registry;
     CWin32Shell shell;
+    CWin32Http http;
+    CWin32Clock clock;
+    CWin32UpdateView updateView{events};
+
+    // The update check against server, its outcome shown in the program's own dialogs.
+    UpdateServices UpdateServicesFor(UpdateServer server) {
+        return {http, clock, std::move(server), updateView};
+    }
 };
 
 // The program's body once its application object exists: the runtime's arguments go to the

@@ -1,4 +1,5 @@
 // quorvex.exe: the program on the machine's real drives.
+#include "app/BuildConfig.h"
 #include "app/win32/ProcessStart.h"
 #include "platform/win32/Win32Aspi.h"
 #include "platform/win32/Win32DriveService.h"
@@ -17,7 +18,7 @@ qv::CQuorvexApp theApp({.drives = g_drives,
                         .registry = g_services.registry,
                         .shell = g_services.shell,
                         .aspi = g_aspi},
-                       g_mainDialog);
+                       g_mainDialog, g_services.UpdateServicesFor(qv::UpdateServer{QV_UPDATE_HOST}));
 
 } // namespace
 

@@ -12,6 +12,7 @@ namespace qv::win32 {
 class CWin32EventService : public CEventService {
 public:
     void SetMainWindow(HWND hWnd) { m_hMainWnd.store(hWnd); }
+    HWND MainWindow() const { return m_hMainWnd.load(); }
     void PostDeviceEvent(std::uintptr_t wParam, std::intptr_t lParam) override;
 
 private:
