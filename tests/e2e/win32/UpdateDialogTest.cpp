@@ -1,0 +1,291 @@
+// The update check as its user meets it: the automatic check at start, the on-demand check of
+// the About dialog, the answers to hostile servers and the hand-over to the updater, against the
+// local test server.
+#include "tests/e2e/win32/MainWindowFixture.h"
+#include "tests/e2e/win32/ProgramUnderTest.h"
+#include "tests/e2e/win32/RegistryReader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+namespace qv::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* NEW_VERSION_CAPTION = "New version is available";
+constexpr const char* FAILED_TEXT = "Cannot find update info, or info has a wrong format.";
+constexpr const char* NOTHING_NEWER_TEXT = "There is no any newer version of Quorvex available.";
+
+std::string UpdateUrl(const std::string& strScenario) {
+    const char* pszPort = std::getenv("QV_UPDATE_SERVER_PORT");
+    return "http://127.0.0.1:" + std::string(pszPort ? pszPort : "9") + "/" + strScenario +
+           "/ombrel/update.txt";
+}
+
+// What the server sends for desc-MM-DD-YY.
+std::string Description(const std::string& strDate) {
+    return strDate + " Quorvex 9.9 is available.\r\nDownload it from the home page.\r\n";
+}
+
+int UtcDayOfYear() {
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    SYSTEMTIME newYear{now.wYear, 1, 0, 1, 0, 0, 0, 0};
+    FILETIME ftNow{}, ftNewYear{};
+    SystemTimeToFileTime(&now, &ftNow);
+    SystemTimeToFileTime(&newYear, &ftNewYear);
+    const auto Ticks = [](const FILETIME& ft) {
+        return (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    };
+    return static_cast<int>((Ticks(ftNow) - Ticks(ftNewYear)) / (10'000'000ULL * 86'400));
+}
+
+std::string WindowText(HWND hWnd) {
+    char szText[1024] = {};
+    GetWindowTextA(hWnd, szText, sizeof szText);
+    return szText;
+}
+
+// A visible top-level window of the process with this caption, and, for a message box, this
+// text.
+HWND FindShown(DWORD dwProcessId, const std::string& strCaption, const std::string& strText = "") {
+    struct Search {
+        DWORD dwProcessId;
+        const std::string& strCaption;
+        const std::string& strText;
+        HWND hFound;
+    } search{dwProcessId, strCaption, strText, nullptr};
+    EnumWindows(
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(lParam);
+            DWORD dwOwner = 0;
+            GetWindowThreadProcessId(hWnd, &dwOwner);
+            if (dwOwner != s.dwProcessId || !IsWindowVisible(hWnd) ||
+                WindowText(hWnd) != s.strCaption ||
+                (!s.strText.empty() && ControlText(hWnd, 0xFFFF) != s.strText))
+                return TRUE;
+            s.hFound = hWnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.hFound;
+}
+
+HWND WaitForShown(DWORD dwProcessId, const std::string& strCaption, const std::string& strText = "",
+                  std::chrono::milliseconds limit = 30s) {
+    HWND hWnd = nullptr;
+    WaitUntil([&] { return (hWnd = FindShown(dwProcessId, strCaption, strText)) != nullptr; },
+              limit);
+    return hWnd;
+}
+
+void Press(HWND hDialog, int nId) {
+    PostMessageA(hDialog, WM_COMMAND, MAKEWPARAM(nId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(hDialog, nId)));
+}
+
+std::string ReadFileText(const std::string& strPath) {
+    std::ifstream file(strPath, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class UpdateDialogTest : public MainWindowTest {
+protected:
+    std::unique_ptr<CProcess> StartAsking(const std::string& strScenario,
+                                          const std::string& strExe = Demo()) {
+        return std::make_unique<CProcess>(strExe, "",
+                                          std::map<std::string, std::string>{
+                                              {"QUORVEX_UPDATE_URL", UpdateUrl(strScenario)},
+                                              {"QUORVEX_SIM_LOG", m_strLog},
+                                              {"QV_STANDIN_LOG", m_strUpdaterLog}});
+    }
+    // A week and a day since the last automatic check, or a day of the year before.
+    static void PlantDueCheck() {
+        const int nToday = UtcDayOfYear();
+        const std::string strDay = std::to_string(nToday >= 8 ? nToday - 8 : 365);
+        WriteValue(HKEY_CURRENT_USER, APP_KEY, "Last Update",
+                   {REG_SZ, std::vector<BYTE>(strDay.begin(), strDay.end())});
+    }
+    static void PlantLastSuccess(const std::string& strDate) {
+        WriteValue(HKEY_CURRENT_USER, APP_KEY, "Last Suc Update",
+                   {REG_SZ, std::vector<BYTE>(strDate.begin(), strDate.end())});
+    }
+    // The text of a value; the exact bytes, filler included, are the unit tests' concern, and
+    // an ANSI read of a text the registry keeps in UTF-16 may bring a zero of its own.
+    static std::optional<std::string> Stored(const char* pszName) {
+        const auto value = ReadValue(HKEY_CURRENT_USER, APP_KEY, pszName);
+        if (!value)
+            return std::nullopt;
+        const std::string strBytes = value->AsBytesText();
+        return strBytes.substr(0, strBytes.find('\0'));
+    }
+    // The About dialog of the running program, opened from its menu.
+    static HWND OpenAbout(const CProcess& process) {
+        const HWND hMain = WaitUntilReady(process);
+        if (!hMain)
+            return nullptr;
+        Command(hMain, ID_MENU_ABOUT);
+        return WaitForShown(process.Id(), "About Quorvex");
+    }
+    // A copy of the demo alone in a folder of its own, with a stand-in updater when asked.
+    std::string LoneDemo(bool bWithUpdater) {
+        const std::string strFolder = FreshFile("") + ".dir";
+        CreateDirectoryA(strFolder.c_str(), nullptr);
+        const std::string strExe = strFolder + "\\quorvex-demo.exe";
+        CopyFileA(Demo().c_str(), strExe.c_str(), FALSE);
+        if (bWithUpdater)
+            CopyFileA(StandInPath().c_str(), (strFolder + "\\UpdateQuorvex.exe").c_str(), FALSE);
+        return strExe;
+    }
+    static std::string StandInPath() {
+        char szDriver[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, szDriver, sizeof szDriver);
+        std::string strPath = szDriver;
+        return strPath.substr(0, strPath.find_last_of('\\') + 1) + "qv_standin_browser.exe";
+    }
+
+    std::string m_strUpdaterLog = FreshFile(".updater.log");
+};
+
+TEST_F(UpdateDialogTest, ADueCheckAtStartShowsNewsAndNoClosesIt) {
+    PlantDueCheck();
+    PlantLastSuccess("01/01/26");
+    const auto process = StartAsking("desc-12-24-30");
+
+    const HWND hDialog = WaitForShown(process->Id(), NEW_VERSION_CAPTION);
+    ASSERT_NE(hDialog, nullptr);
+    EXPECT_EQ(ControlText(hDialog, IDC_NEW_VERSION_TEXT), Description("12/24/30"));
+    EXPECT_EQ(Stored("Last Suc Update"), "12/24/30");
+    EXPECT_EQ(Stored("Last Update"), std::to_string(UtcDayOfYear()));
+    Press(hDialog, IDC_NEW_VERSION_NO);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hDialog); }, 10s));
+    EXPECT_NE(WaitUntilReady(*process), nullptr) << "the program goes on";
+}
+
+TEST_F(UpdateDialogTest, ADueCheckWithoutNewsShowsNothingAndStillStampsTheDay) {
+    PlantDueCheck();
+    const auto process = StartAsking("desc-01-01-20");
+
+    // A first check stores today as the newest release reported before it compares.
+    ASSERT_TRUE(WaitUntil([] { return Stored("Last Suc Update").has_value(); }, 30s));
+    std::this_thread::sleep_for(2s);
+    EXPECT_EQ(FindShown(process->Id(), NEW_VERSION_CAPTION), nullptr);
+    EXPECT_EQ(FindShown(process->Id(), "Quorvex", FAILED_TEXT), nullptr);
+    EXPECT_EQ(Stored("Last Update"), std::to_string(UtcDayOfYear()));
+}
+
+TEST_F(UpdateDialogTest, YesStartsTheUpdaterBesideTheProgramAndEndsIt) {
+    PlantDueCheck();
+    PlantLastSuccess("01/01/26");
+    const std::string strExe = LoneDemo(true);
+    const auto process = StartAsking("desc-12-24-30", strExe);
+
+    const HWND hDialog = WaitForShown(process->Id(), NEW_VERSION_CAPTION);
+    ASSERT_NE(hDialog, nullptr);
+    Press(hDialog, IDC_NEW_VERSION_YES);
+    EXPECT_EQ(process->WaitForExit(30s), 0u);
+    ASSERT_TRUE(WaitUntil([&] { return !ReadFileText(m_strUpdaterLog).empty(); }, 30s));
+    const std::string strUpdater = strExe.substr(0, strExe.find_last_of('\\') + 1) +
+                                   "UpdateQuorvex.exe";
+    EXPECT_NE(ReadFileText(m_strUpdaterLog).find(strUpdater), std::string::npos)
+        << ReadFileText(m_strUpdaterLog);
+}
+
+TEST_F(UpdateDialogTest, YesWithoutAnUpdaterSaysSoAndTheProgramGoesOn) {
+    PlantDueCheck();
+    PlantLastSuccess("01/01/26");
+    const auto process = StartAsking("desc-12-24-30", LoneDemo(false));
+
+    const HWND hDialog = WaitForShown(process->Id(), NEW_VERSION_CAPTION);
+    ASSERT_NE(hDialog, nullptr);
+    Press(hDialog, IDC_NEW_VERSION_YES);
+    const HWND hBox = WaitForShown(process->Id(), "Quorvex", "Unable to run update.exe");
+    ASSERT_NE(hBox, nullptr);
+    EXPECT_FALSE(IsWindow(hDialog));
+    Press(hBox, IDOK);
+    EXPECT_EQ(process->WaitForExit(2s), std::nullopt);
+    EXPECT_NE(WaitUntilReady(*process), nullptr);
+}
+
+TEST_F(UpdateDialogTest, OnDemandNewsIsShownOnceAndThenNothingNewer) {
+    PlantLastSuccess("01/01/26");
+    const auto process = StartAsking("desc-12-24-30");
+    const HWND hAbout = OpenAbout(*process);
+    ASSERT_NE(hAbout, nullptr);
+
+    Press(hAbout, IDC_ABOUT_CHECK_UPDATE);
+    const HWND hDialog = WaitForShown(process->Id(), NEW_VERSION_CAPTION);
+    ASSERT_NE(hDialog, nullptr);
+    EXPECT_EQ(ControlText(hDialog, IDC_NEW_VERSION_TEXT), Description("12/24/30"));
+    EXPECT_NE(FindShown(process->Id(), "Quick Update"), nullptr) << "open until the answer";
+    Press(hDialog, IDC_NEW_VERSION_NO);
+    EXPECT_TRUE(WaitUntil([&] { return !FindShown(process->Id(), "Quick Update"); }, 10s));
+    EXPECT_EQ(Stored("Last Suc Update"), "12/24/30");
+
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(hAbout) != FALSE; }, 10s));
+    Press(hAbout, IDC_ABOUT_CHECK_UPDATE);
+    const HWND hBox = WaitForShown(process->Id(), "Quorvex", NOTHING_NEWER_TEXT);
+    ASSERT_NE(hBox, nullptr);
+    Press(hBox, IDOK);
+}
+
+class HostileServerTest : public UpdateDialogTest,
+                          public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(HostileServerTest, GivesTheWrongFormatMessageAndStoresNothing) {
+    PlantLastSuccess("01/01/26");
+    const std::string strScenario = GetParam();
+    const auto process = strScenario == "unreachable"
+                             ? std::make_unique<CProcess>(
+                                   Demo(), "",
+                                   std::map<std::string, std::string>{
+                                       {"QUORVEX_UPDATE_URL",
+                                        "http://127.0.0.1:9/desc-12-24-30/ombrel/update.txt"}})
+                             : StartAsking(strScenario);
+    const HWND hAbout = OpenAbout(*process);
+    ASSERT_NE(hAbout, nullptr);
+
+    Press(hAbout, IDC_ABOUT_CHECK_UPDATE);
+    const HWND hBox = WaitForShown(process->Id(), "Quorvex", FAILED_TEXT);
+    ASSERT_NE(hBox, nullptr);
+    EXPECT_EQ(FindShown(process->Id(), NEW_VERSION_CAPTION), nullptr);
+    EXPECT_EQ(Stored("Last Suc Update"), "01/01/26");
+    Press(hBox, IDOK);
+}
+
+INSTANTIATE_TEST_SUITE_P(Responses, HostileServerTest,
+                         ::testing::Values("unreachable", "status404", "status500", "nolength",
+                                           "zerolength", "negativelength", "hugelength",
+                                           "textlength", "lyinglength", "endsearly", "redirect"));
+
+TEST_F(UpdateDialogTest, ClosingTheProgressWindowAbandonsAStalledCheck) {
+    PlantLastSuccess("01/01/26");
+    const auto process = StartAsking("stall");
+    const HWND hAbout = OpenAbout(*process);
+    ASSERT_NE(hAbout, nullptr);
+
+    Press(hAbout, IDC_ABOUT_CHECK_UPDATE);
+    const HWND hProgress = WaitForShown(process->Id(), "Quick Update");
+    ASSERT_NE(hProgress, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(hAbout));
+    std::this_thread::sleep_for(1s);
+    PostMessageA(hProgress, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hProgress); }, 10s));
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(hAbout) != FALSE; }, 10s));
+
+    std::this_thread::sleep_for(3s);
+    EXPECT_EQ(FindShown(process->Id(), "Quorvex", FAILED_TEXT), nullptr);
+    EXPECT_EQ(FindShown(process->Id(), NEW_VERSION_CAPTION), nullptr);
+    EXPECT_EQ(Stored("Last Suc Update"), "01/01/26");
+}
+
+} // namespace
+} // namespace qv::e2e
