@@ -209,8 +209,9 @@ TEST_F(UpdateDialogTest, YesWithoutAnUpdaterSaysSoAndTheProgramGoesOn) {
     Press(hDialog, IDC_NEW_VERSION_YES);
     const HWND hBox = WaitForShown(process->Id(), "Quorvex", "Unable to run update.exe");
     ASSERT_NE(hBox, nullptr);
-    EXPECT_FALSE(IsWindow(hDialog));
+    EXPECT_FALSE(IsWindowVisible(hDialog)) << "the dialog has ended before the message";
     Press(hBox, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hDialog); }, 10s));
     EXPECT_EQ(process->WaitForExit(2s), std::nullopt);
     EXPECT_NE(WaitUntilReady(*process), nullptr);
 }
