@@ -35,10 +35,9 @@ CQuorvexApp::CQuorvexApp(const CPlatform& platform, CMainDialogRunner& mainDialo
 }
 
 void CQuorvexApp::StartAutomaticCheck() {
-    m_automaticCheck.Start(m_platform.registry, REGKEY_CURRENT_USER, m_update,
-                           [&view = m_update.view](CUpdateCheck& check) {
-                               RunAutomaticCheck(check, view);
-                           });
+    m_automaticCheck.Start(
+        m_platform.registry, REGKEY_CURRENT_USER, m_update,
+        [&view = m_update.view](CUpdateCheck& check) { RunAutomaticCheck(check, view); });
 }
 
 CQuorvexApp::~CQuorvexApp() = default;

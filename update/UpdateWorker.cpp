@@ -36,7 +36,8 @@ void CCheckThread::Start(CRegistryService& registry, RegKey hRoot, const UpdateS
         try {
             body(pShared->check);
         } catch (...) {
-            // A worker that fails shows nothing; an on-demand window stays until its user closes it.
+            // A worker that fails shows nothing; an on-demand window stays until its user closes
+            // it.
         }
         pShared->bRunning = false;
     });

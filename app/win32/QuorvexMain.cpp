@@ -18,7 +18,8 @@ qv::CQuorvexApp theApp({.drives = g_drives,
                         .registry = g_services.registry,
                         .shell = g_services.shell,
                         .aspi = g_aspi},
-                       g_mainDialog, g_services.UpdateServicesFor(qv::UpdateServer{QV_UPDATE_HOST}));
+                       g_mainDialog,
+                       g_services.UpdateServicesFor(qv::UpdateServer{QV_UPDATE_HOST}));
 
 } // namespace
 

@@ -24,8 +24,8 @@ public:
         ::SendDlgItemMessageW(m_hWnd, IDC_UPDATE_PROGRESS, PBM_SETRANGE32, 0, nHigh);
     }
     void SetProgressPos(int nPos) override {
-        ::SendDlgItemMessageW(m_hWnd, IDC_UPDATE_PROGRESS, PBM_SETPOS,
-                              static_cast<WPARAM>(nPos), 0);
+        ::SendDlgItemMessageW(m_hWnd, IDC_UPDATE_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(nPos),
+                              0);
     }
     void SetTickTimer(int nPeriodMs) override {
         ::SetTimer(m_hWnd, ID_UPDATE_TICK_TIMER, static_cast<UINT>(nPeriodMs), nullptr);

@@ -52,28 +52,30 @@ std::string WindowText(HWND hWnd) {
     return szText;
 }
 
+struct WindowSearch {
+    DWORD dwProcessId;
+    const std::string& strCaption;
+    const std::string& strText;
+    HWND hFound;
+};
+
+BOOL CALLBACK TestWindow(HWND hWnd, LPARAM lParam) {
+    auto& search = *reinterpret_cast<WindowSearch*>(lParam);
+    DWORD dwOwner = 0;
+    GetWindowThreadProcessId(hWnd, &dwOwner);
+    if (dwOwner != search.dwProcessId || !IsWindowVisible(hWnd) ||
+        WindowText(hWnd) != search.strCaption ||
+        (!search.strText.empty() && ControlText(hWnd, 0xFFFF) != search.strText))
+        return TRUE;
+    search.hFound = hWnd;
+    return FALSE;
+}
+
 // A visible top-level window of the process with this caption, and, for a message box, this
 // text.
 HWND FindShown(DWORD dwProcessId, const std::string& strCaption, const std::string& strText = "") {
-    struct Search {
-        DWORD dwProcessId;
-        const std::string& strCaption;
-        const std::string& strText;
-        HWND hFound;
-    } search{dwProcessId, strCaption, strText, nullptr};
-    EnumWindows(
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(lParam);
-            DWORD dwOwner = 0;
-            GetWindowThreadProcessId(hWnd, &dwOwner);
-            if (dwOwner != s.dwProcessId || !IsWindowVisible(hWnd) ||
-                WindowText(hWnd) != s.strCaption ||
-                (!s.strText.empty() && ControlText(hWnd, 0xFFFF) != s.strText))
-                return TRUE;
-            s.hFound = hWnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{dwProcessId, strCaption, strText, nullptr};
+    EnumWindows(TestWindow, reinterpret_cast<LPARAM>(&search));
     return search.hFound;
 }
 
@@ -101,11 +103,11 @@ class UpdateDialogTest : public MainWindowTest {
 protected:
     std::unique_ptr<CProcess> StartAsking(const std::string& strScenario,
                                           const std::string& strExe = Demo()) {
-        return std::make_unique<CProcess>(strExe, "",
-                                          std::map<std::string, std::string>{
-                                              {"QUORVEX_UPDATE_URL", UpdateUrl(strScenario)},
-                                              {"QUORVEX_SIM_LOG", m_strLog},
-                                              {"QV_STANDIN_LOG", m_strUpdaterLog}});
+        return std::make_unique<CProcess>(
+            strExe, "",
+            std::map<std::string, std::string>{{"QUORVEX_UPDATE_URL", UpdateUrl(strScenario)},
+                                               {"QUORVEX_SIM_LOG", m_strLog},
+                                               {"QV_STANDIN_LOG", m_strUpdaterLog}});
     }
     // A week and a day since the last automatic check, or a day of the year before.
     static void PlantDueCheck() {
@@ -193,8 +195,8 @@ TEST_F(UpdateDialogTest, YesStartsTheUpdaterBesideTheProgramAndEndsIt) {
     Press(hDialog, IDC_NEW_VERSION_YES);
     EXPECT_EQ(process->WaitForExit(30s), 0u);
     ASSERT_TRUE(WaitUntil([&] { return !ReadFileText(m_strUpdaterLog).empty(); }, 30s));
-    const std::string strUpdater = strExe.substr(0, strExe.find_last_of('\\') + 1) +
-                                   "UpdateQuorvex.exe";
+    const std::string strUpdater =
+        strExe.substr(0, strExe.find_last_of('\\') + 1) + "UpdateQuorvex.exe";
     EXPECT_NE(ReadFileText(m_strUpdaterLog).find(strUpdater), std::string::npos)
         << ReadFileText(m_strUpdaterLog);
 }
@@ -244,13 +246,13 @@ class HostileServerTest : public UpdateDialogTest,
 TEST_P(HostileServerTest, GivesTheWrongFormatMessageAndStoresNothing) {
     PlantLastSuccess("01/01/26");
     const std::string strScenario = GetParam();
-    const auto process = strScenario == "unreachable"
-                             ? std::make_unique<CProcess>(
-                                   Demo(), "",
-                                   std::map<std::string, std::string>{
-                                       {"QUORVEX_UPDATE_URL",
-                                        "http://127.0.0.1:9/desc-12-24-30/ombrel/update.txt"}})
-                             : StartAsking(strScenario);
+    const auto process =
+        strScenario == "unreachable"
+            ? std::make_unique<CProcess>(
+                  Demo(), "",
+                  std::map<std::string, std::string>{
+                      {"QUORVEX_UPDATE_URL", "http://127.0.0.1:9/desc-12-24-30/ombrel/update.txt"}})
+            : StartAsking(strScenario);
     const HWND hAbout = OpenAbout(*process);
     ASSERT_NE(hAbout, nullptr);
 

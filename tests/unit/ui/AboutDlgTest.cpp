@@ -1,8 +1,8 @@
 // The About dialog's commands and tool tips.
+#include "ui/AboutDlg.h"
 #include "app/BuildConfig.h"
 #include "tests/support/MemoryRegistry.h"
 #include "tests/support/StandInUpdate.h"
-#include "ui/AboutDlg.h"
 #include "ui/Commands.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,9 @@ namespace {
 
 class CRecordingAboutView : public CAboutView {
 public:
-    void OpenUrlInBrowser(const std::string& strUrl) override { m_aCalls.push_back("browse " + strUrl); }
+    void OpenUrlInBrowser(const std::string& strUrl) override {
+        m_aCalls.push_back("browse " + strUrl);
+    }
     void OpenAddress(const std::string& strAddress) override {
         m_aCalls.push_back("shell " + strAddress);
     }

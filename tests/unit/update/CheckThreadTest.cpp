@@ -190,8 +190,7 @@ TEST_F(AutomaticCheckTest, ACheckNotYetDueAsksNoServer) {
     m_pApp.reset();
 
     EXPECT_EQ(m_update.http.m_aIssued.size(), 0u);
-    EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, UPDATE_VALUE_LAST_CHECK),
-              Bytes("33"));
+    EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, UPDATE_VALUE_LAST_CHECK), Bytes("33"));
 }
 
 } // namespace

@@ -54,14 +54,23 @@ TEST_P(OutcomeTest, AtStartOnlyNewsIsShown) {
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, OutcomeTest,
     ::testing::Values(
-        OutcomeCase{"newer", NEWER, UPDATE_SHOW_TEXT, {"new version: " + NEWER},
-                    {"new version: " + NEWER}},
-        OutcomeCase{"not_newer", SAME, UPDATE_NOTHING_NEWER,
-                    {std::string("message: ") + UPDATE_NOTHING_NEWER_TEXT}, {}},
-        OutcomeCase{"no_description", "<html>Not found</html>", UPDATE_FAILED,
-                    {std::string("message: ") + UPDATE_FAILED_TEXT}, {}},
-        OutcomeCase{"unreachable", std::nullopt, UPDATE_FAILED,
-                    {std::string("message: ") + UPDATE_FAILED_TEXT}, {}}),
+        OutcomeCase{
+            "newer", NEWER, UPDATE_SHOW_TEXT, {"new version: " + NEWER}, {"new version: " + NEWER}},
+        OutcomeCase{"not_newer",
+                    SAME,
+                    UPDATE_NOTHING_NEWER,
+                    {std::string("message: ") + UPDATE_NOTHING_NEWER_TEXT},
+                    {}},
+        OutcomeCase{"no_description",
+                    "<html>Not found</html>",
+                    UPDATE_FAILED,
+                    {std::string("message: ") + UPDATE_FAILED_TEXT},
+                    {}},
+        OutcomeCase{"unreachable",
+                    std::nullopt,
+                    UPDATE_FAILED,
+                    {std::string("message: ") + UPDATE_FAILED_TEXT},
+                    {}}),
     [](const auto& test) { return std::string(test.param.pszName); });
 
 class AbandonTest : public CUpdateFixture {};
@@ -101,7 +110,8 @@ protected:
 TEST_F(NewVersionTest, ShowsTheTextAsReceivedAndNoOnlyCloses) {
     m_dlg.OnInitDialog(m_launcher);
     m_dlg.OnNo(m_launcher);
-    EXPECT_EQ(m_launcher.m_aCalls, (std::vector<std::string>{"text 12/15/26\r\nline two", "end 1024"}));
+    EXPECT_EQ(m_launcher.m_aCalls,
+              (std::vector<std::string>{"text 12/15/26\r\nline two", "end 1024"}));
 }
 
 TEST_F(NewVersionTest, YesEndsTheProgramOnceTheUpdaterRuns) {
@@ -142,9 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
         UrlCase{"http:///a", std::nullopt}, UrlCase{"http://host:0/a", std::nullopt},
         UrlCase{"http://host:65536/a", std::nullopt}, UrlCase{"http://host:/a", std::nullopt},
         UrlCase{"http://host:80x/a", std::nullopt}, UrlCase{"http://ho st/a", std::nullopt},
-        UrlCase{"http://user@host/a", std::nullopt},
-        UrlCase{"http://host/a b", std::nullopt}, UrlCase{"http://host/a\r\nX: y", std::nullopt},
-        UrlCase{"", std::nullopt}));
+        UrlCase{"http://user@host/a", std::nullopt}, UrlCase{"http://host/a b", std::nullopt},
+        UrlCase{"http://host/a\r\nX: y", std::nullopt}, UrlCase{"", std::nullopt}));
 
 } // namespace
 } // namespace qv::test
