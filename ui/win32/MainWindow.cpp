@@ -10,7 +10,9 @@
 namespace qv::win32 {
 
 CMainWindow::CMainWindow(CQuorvexApp& app, CWin32EventService& events)
-    : m_app(app), m_events(events), m_dlg(app, *this) {}
+    : m_app(app), m_events(events), m_dlg(app, *this),
+      m_updateCheck(app.GetPlatform().registry, REGKEY_CURRENT_USER, app.GetUpdateServices()),
+      m_about(m_updateCheck) {}
 
 void CMainWindow::ShowDriveEntries(const std::vector<std::string>& aTexts, int nSelected) {
     const HWND hCombo = ::GetDlgItem(m_hWnd, IDC_DRIVE_COMBO);
@@ -110,7 +112,7 @@ void CMainWindow::RunSplash() {
 }
 
 void CMainWindow::RunAbout() {
-    ShowAboutBox(m_hWnd);
+    m_about.Run(m_hWnd);
 }
 
 void CMainWindow::OpenHelp() {
@@ -168,6 +170,9 @@ INT_PTR CMainWindow::OnMessage(UINT nMessage, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
         OnDestroy();
         return FALSE;
+    case WM_QV_END_FOR_UPDATE:
+        OnEndForUpdate();
+        return TRUE;
     default:
         if (nMessage != TaskbarCreatedMessage())
             return FALSE;
@@ -221,6 +226,13 @@ void CMainWindow::OnDestroy() {
     m_dlg.OnDestroy();
     m_instance.Release();
     m_events.SetMainWindow(nullptr);
+}
+
+// The updater is about to start and the process to end: nothing of it may stay on the screen.
+void CMainWindow::OnEndForUpdate() {
+    RemoveTrayIcon();
+    m_about.EndIfOpen();
+    ::EndDialog(m_hWnd, 0);
 }
 
 void CMainWindowRunner::RunModal(CQuorvexApp& app) {

@@ -5,6 +5,7 @@
 #include "app/Quorvex.h"
 #include "platform/win32/Win32EventService.h"
 #include "ui/QuorvexDlg.h"
+#include "ui/win32/AboutWindow.h"
 #include "ui/win32/DialogProc.h"
 #include "ui/win32/SingleInstance.h"
 #include "ui/win32/SliderControl.h"
@@ -53,6 +54,7 @@ private:
     void OnCommand(WPARAM wParam);
     void OnPaint();
     void OnDestroy();
+    void OnEndForUpdate();
 
     CQuorvexApp& m_app;
     CWin32EventService& m_events;
@@ -63,6 +65,9 @@ private:
     CSliderControl m_slider;
     CTrayIcon m_trayIcon;
     CSingleInstance m_instance;
+    // Each About command runs the same dialog object, whose check outlives its runs.
+    CQuickUpdateDlg m_updateCheck;
+    CAboutWindow m_about;
 };
 
 // Runs the main window for the start-up routine, in normal and boot-mode runs.

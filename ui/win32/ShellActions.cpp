@@ -1,6 +1,5 @@
 #include "ui/win32/ShellActions.h"
 
-#include "app/BuildConfig.h"
 #include "app/Quorvex.h"
 #include "platform/Shell.h"
 #include "platform/win32/Win32Text.h"
@@ -34,13 +33,6 @@ void OpenHelpPage(HWND hOwner) {
 
 void OpenShellAddress(HWND hOwner, const std::string& strAddress) {
     ::ShellExecuteA(hOwner, "open", strAddress.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
-
-void ShowAboutBox(HWND hOwner) {
-    ::MessageBoxA(hOwner,
-                  "Quorvex Version " QV_VERSION_TEXT "\r\n" QV_MAKER "\r\n\r\n" QV_HOME_PAGE
-                  "\r\n" QV_SUPPORT_ADDRESS,
-                  APP_NAME, MB_OK);
 }
 
 void ShowNoDriveBox(HWND hOwner) {

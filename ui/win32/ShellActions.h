@@ -12,8 +12,6 @@ namespace qv::win32 {
 void OpenHelpPage(HWND hOwner);
 // A web or mailto: address, opened by whatever the user has for it.
 void OpenShellAddress(HWND hOwner, const std::string& strAddress);
-// The program's version, maker, home page and support address.
-void ShowAboutBox(HWND hOwner);
 // Shown when no usable CD-ROM drive was found, before the program ends.
 void ShowNoDriveBox(HWND hOwner);
 

@@ -1,5 +1,6 @@
 #include "ui/win32/ToolTips.h"
 
+#include "platform/win32/Win32Text.h"
 #include "ui/win32/DialogProc.h"
 
 #include <commctrl.h>
@@ -21,22 +22,46 @@ bool HasText(UINT nId) {
     return nId != 0 && LoadText(nId, szText, static_cast<int>(std::size(szText))) > 0;
 }
 
+// A static that notifies of clicks, like a link, takes the mouse as any other control does.
 bool IsLabel(HWND hControl) {
     char szClass[16] = {};
     ::GetClassNameA(hControl, szClass, static_cast<int>(std::size(szClass)));
-    return ::lstrcmpiA(szClass, "Static") == 0;
+    return ::lstrcmpiA(szClass, "Static") == 0 &&
+           (::GetWindowLongA(hControl, GWL_STYLE) & SS_NOTIFY) == 0;
 }
 
 // A tool registered as a window is known by that window; any other by its control identifier.
-template <class DispInfo> void FillToolTip(DispInfo& info) {
-    const UINT_PTR nId =
+template <class DispInfo> UINT ToolControl(const DispInfo& info) {
+    return static_cast<UINT>(
         (info.uFlags & TTF_IDISHWND)
             ? static_cast<UINT_PTR>(::GetDlgCtrlID(reinterpret_cast<HWND>(info.hdr.idFrom)))
-            : info.hdr.idFrom;
+            : info.hdr.idFrom);
+}
+
+template <class DispInfo> void FillToolTip(DispInfo& info) {
+    const UINT nId = ToolControl(info);
     info.szText[0] = 0;
     if (nId != 0)
-        LoadText(static_cast<UINT>(nId), info.szText, static_cast<int>(std::size(info.szText)));
+        LoadText(nId, info.szText, static_cast<int>(std::size(info.szText)));
     info.lpszText = info.szText;
+}
+
+// The tooltip copies the text before the notification returns; until then it lives here, as the
+// record's own 80 characters could cut a long one short.
+void SetText(NMTTDISPINFOA& info, const std::string& strText) {
+    thread_local std::string s_strText;
+    s_strText = strText;
+    info.lpszText = s_strText.data();
+}
+void SetText(NMTTDISPINFOW& info, const std::string& strText) {
+    thread_local std::wstring s_strText;
+    s_strText = WidenAnsi(strText);
+    info.lpszText = s_strText.data();
+}
+
+template <class DispInfo> void FillToolTip(DispInfo& info, const ToolTipTexts& textOf) {
+    const UINT nId = ToolControl(info);
+    SetText(info, nId != 0 ? textOf(static_cast<int>(nId)) : std::string());
 }
 
 template <class InfoTip> void FillInfoTip(InfoTip& tip) {
@@ -44,9 +69,7 @@ template <class InfoTip> void FillInfoTip(InfoTip& tip) {
         LoadText(static_cast<UINT>(tip.iItem), tip.pszText, tip.cchTextMax);
 }
 
-} // namespace
-
-void CreateToolTips(HWND hDialog) {
+void AddTools(HWND hDialog, const std::function<bool(UINT)>& hasText) {
     const HWND hToolTips = ::CreateWindowExA(
         WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hDialog, nullptr, ResourceModule(), nullptr);
@@ -55,7 +78,7 @@ void CreateToolTips(HWND hDialog) {
     for (HWND hChild = ::GetWindow(hDialog, GW_CHILD); hChild;
          hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
         const UINT nId = static_cast<UINT>(::GetDlgCtrlID(hChild));
-        if (!HasText(nId))
+        if (!hasText(nId))
             continue;
         TTTOOLINFOA tool{};
         tool.cbSize = sizeof tool;
@@ -74,6 +97,16 @@ void CreateToolTips(HWND hDialog) {
     }
 }
 
+} // namespace
+
+void CreateToolTips(HWND hDialog) {
+    AddTools(hDialog, HasText);
+}
+
+void CreateToolTips(HWND hDialog, const ToolTipTexts& textOf) {
+    AddTools(hDialog, [&](UINT nId) { return nId != 0 && !textOf(static_cast<int>(nId)).empty(); });
+}
+
 bool AnswerToolTip(LPARAM lParam) {
     auto* pHeader = reinterpret_cast<NMHDR*>(lParam);
     switch (pHeader->code) {
@@ -88,6 +121,19 @@ bool AnswerToolTip(LPARAM lParam) {
         return true;
     case TBN_GETINFOTIPW:
         FillInfoTip(*reinterpret_cast<NMTBGETINFOTIPW*>(lParam));
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool AnswerToolTip(LPARAM lParam, const ToolTipTexts& textOf) {
+    switch (reinterpret_cast<NMHDR*>(lParam)->code) {
+    case TTN_GETDISPINFOA:
+        FillToolTip(*reinterpret_cast<NMTTDISPINFOA*>(lParam), textOf);
+        return true;
+    case TTN_GETDISPINFOW:
+        FillToolTip(*reinterpret_cast<NMTTDISPINFOW*>(lParam), textOf);
         return true;
     default:
         return false;
