@@ -8,6 +8,7 @@
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzInput.h"
 #include "tests/support/SimFixture.h"
+#include "tests/support/StandInUpdate.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -158,8 +159,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     sim.Shell().SetExePath(std::move(strPath));
     const bool bWritesFail = fuzz::Plant(input, registry);
 
+    // A planted "Last Update" may make the weekly check due; its worker may outlive this run, so
+    // its services outlive every run, and it ends at its first step without touching the registry.
+    static test::CStandInUpdate* const pUpdate = [] {
+        auto* pServices = new test::CStandInUpdate;
+        pServices->http.m_failingStep = test::HttpStep::Open;
+        return pServices;
+    }();
     fuzz::CStandInDialog dialog;
-    CQuorvexApp app(sim.Platform(), dialog);
+    CQuorvexApp app(sim.Platform(), dialog, pUpdate->services);
     if (nFlags & fuzz::FLAG_TOGGLE_KEEP_SPEED)
         app.ToggleKeepSpeed();
     if (nFlags & fuzz::FLAG_TOGGLE_RUN_ON_BOOT)
