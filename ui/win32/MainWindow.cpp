@@ -171,9 +171,13 @@ INT_PTR CMainWindow::OnMessage(UINT nMessage, WPARAM wParam, LPARAM lParam) {
         OnDestroy();
         return FALSE;
     case WM_QV_END_FOR_UPDATE:
-        OnEndForUpdate();
+        EndWithWindows();
         return TRUE;
     default:
+        if (nMessage == ExitRequestMessage()) {
+            EndWithWindows();
+            return TRUE;
+        }
         if (nMessage != TaskbarCreatedMessage())
             return FALSE;
         m_trayIcon.OnTaskbarCreated();
@@ -229,10 +233,17 @@ void CMainWindow::OnDestroy() {
 }
 
 // The updater is about to start and the process to end: nothing of it may stay on the screen.
-void CMainWindow::OnEndForUpdate() {
+// An updater about to start, or a setup about to replace the program's files: the icon goes
+// from the notification area at once, and the About dialog ends before the main window does.
+void CMainWindow::EndWithWindows() {
     RemoveTrayIcon();
     m_about.EndIfOpen();
     ::EndDialog(m_hWnd, 0);
+}
+
+UINT ExitRequestMessage() {
+    static const UINT nMessage = ::RegisterWindowMessageA("Quorvex (Velnor) exit");
+    return nMessage;
 }
 
 void CMainWindowRunner::RunModal(CQuorvexApp& app) {

@@ -54,7 +54,7 @@ private:
     void OnCommand(WPARAM wParam);
     void OnPaint();
     void OnDestroy();
-    void OnEndForUpdate();
+    void EndWithWindows();
 
     CQuorvexApp& m_app;
     CWin32EventService& m_events;
@@ -69,6 +69,10 @@ private:
     CQuickUpdateDlg m_updateCheck;
     CAboutWindow m_about;
 };
+
+// Broadcast by a setup or an uninstaller that must replace or remove the program's files: every
+// running copy of the program ends as if its user had chosen Exit.
+UINT ExitRequestMessage();
 
 // Runs the main window for the start-up routine, in normal and boot-mode runs.
 class CMainWindowRunner : public CMainDialogRunner {

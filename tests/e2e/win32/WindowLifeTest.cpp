@@ -53,6 +53,19 @@ TEST_F(MainWindowTest, TheCloseBoxHidesTheWindowAndEscapeEndsTheProgram) {
     EXPECT_EQ(*nExit, 0u);
 }
 
+// What a setup broadcasts before it replaces the program's files: a hidden copy ends as after
+// Exit.
+TEST_F(MainWindowTest, TheExitRequestEndsAHiddenProgram) {
+    const auto process = StartDemo();
+    const HWND hWnd = WaitUntilReady(*process);
+    ASSERT_TRUE(hWnd);
+    CloseBox(hWnd);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
+
+    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"Quorvex (Velnor) exit"), 0, 0);
+    EXPECT_EQ(process->WaitForExit(30s), 0u);
+}
+
 TEST_F(MainWindowTest, ABootStartShowsTheSplashAndWaitsInTheNotificationArea) {
     const auto process = StartDemo("/boot");
     HWND hSplash = nullptr;
