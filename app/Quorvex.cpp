@@ -62,14 +62,12 @@ void CQuorvexApp::SetDriveList(std::unique_ptr<CCDRomList> pList) {
 }
 
 bool CQuorvexApp::Startup(int argc, const char* const* argv) {
-    // The dialogs' rich-edit controls need their window class registered first.
-    m_platform.shell.LoadSystemLibrary(RICH_EDIT_LIBRARY);
     CQuorvexCmdLine cmdLine;
     cmdLine.Parse(argc, argv);
     CCDRom::SelectTransport(m_platform);
 
     if (!cmdLine.m_bSave && !cmdLine.m_bRestore) {
-        m_mainDialog.RunModal(*this);
+        RunMainDialog();
         m_automaticCheck.Release();
         return false;
     }
@@ -86,13 +84,20 @@ bool CQuorvexApp::Startup(int argc, const char* const* argv) {
     if (cmdLine.m_bRestore) {
         // The dialog builds and identifies a list of its own; this one is not used again.
         m_bBootMode = true;
-        m_mainDialog.RunModal(*this);
+        RunMainDialog();
         m_automaticCheck.Release();
         return false;
     }
 
     SaveCurrentSpeeds();
     return false;
+}
+
+// Only runs that open a window pay for the rich-edit library, which the About dialog's title needs
+// registered before any dialog opens.
+void CQuorvexApp::RunMainDialog() {
+    m_platform.shell.LoadSystemLibrary(RICH_EDIT_LIBRARY);
+    m_mainDialog.RunModal(*this);
 }
 
 void CQuorvexApp::SaveCurrentSpeeds() {

@@ -75,6 +75,7 @@ private:
     void WriteExePath(RegKey hKey);
     void WriteRunEntry();
     void DeleteRunEntry();
+    void RunMainDialog();
     void SaveCurrentSpeeds();
 
     CPlatform m_platform;

@@ -6,10 +6,11 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <fstream>
+#include <cstdio>
+#include <memory>
 #include <optional>
 #include <set>
-#include <sstream>
+#include <string>
 #include <vector>
 
 namespace qv::sim {
@@ -398,12 +399,18 @@ SimMachineConfig ParseMachine(std::string_view strJson) {
 }
 
 SimMachineConfig LoadMachineFile(const std::string& strPath) {
-    std::ifstream file(strPath, std::ios::binary);
-    if (!file)
+    // Read with the C library: the demo carries no stream library for one file.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> pFile(std::fopen(strPath.c_str(), "rb"),
+                                                          &std::fclose);
+    if (!pFile)
         throw CMachineFileError("(file)", "cannot be read");
-    std::ostringstream text;
-    text << file.rdbuf();
-    return ParseMachine(text.str());
+    std::string strText;
+    char aChunk[4096];
+    for (std::size_t nRead; (nRead = std::fread(aChunk, 1, sizeof aChunk, pFile.get())) > 0;)
+        strText.append(aChunk, nRead);
+    if (std::ferror(pFile.get()))
+        throw CMachineFileError("(file)", "cannot be read");
+    return ParseMachine(strText);
 }
 
 } // namespace qv::sim

@@ -29,7 +29,7 @@ protected:
     }
 };
 
-// Which run a command line gets; each loads the rich-edit library before anything else.
+// Which run a command line gets; those with a window load the rich-edit library for it.
 
 TEST_F(StartupTest, WithoutASwitchTheDialogRunsAsUsual) {
     EXPECT_FALSE(Start({"/x"}));
@@ -46,6 +46,7 @@ TEST_F(StartupTest, BootRunsTheDialogInBootModeAndSavesNothingEvenWithSave) {
     EXPECT_NE(m_pApp->GetDriveList(), nullptr);
     EXPECT_FALSE(SavedSpeed("E: Speed"));
     EXPECT_TRUE(m_sim.Shell().Boxes().empty());
+    EXPECT_EQ(m_sim.Shell().Libraries(), std::vector<std::string>{"RichEd32.Dll"});
 }
 
 TEST_F(StartupTest, TheSaveRunStoresEveryDrivesCurrentSpeedWithoutAWindow) {
@@ -57,7 +58,7 @@ TEST_F(StartupTest, TheSaveRunStoresEveryDrivesCurrentSpeedWithoutAWindow) {
     EXPECT_EQ(SavedSpeed("G: Speed"), 8u);
     EXPECT_FALSE(Registry().HasKey(REGKEY_LOCAL_MACHINE, SETTINGS_KEY));
     EXPECT_EQ(Registry().OpenKeyCount(), 0);
-    EXPECT_EQ(m_sim.Shell().Libraries(), std::vector<std::string>{"RichEd32.Dll"});
+    EXPECT_EQ(m_sim.Shell().Libraries(), std::vector<std::string>{});
 }
 
 class AspiSaveRunTest : public CAppFixture {
@@ -98,9 +99,8 @@ TEST_P(NoDriveTest, TheRunShowsTheMessageExitsWithZeroAndWritesNoDriveValue) {
     EXPECT_EQ(m_sim.Shell().ExitCode(), 0u);
     EXPECT_EQ(m_dialog.m_nRuns, 0);
     EXPECT_FALSE(m_pApp->m_bBootMode);
-    EXPECT_EQ(Registry().Writes(),
-              (std::vector<std::string>{"Keep_Speed", "RunOnboot", APP_NAME, "Last Update",
-                                        "ExePath"}))
+    EXPECT_EQ(Registry().Writes(), (std::vector<std::string>{"Keep_Speed", "RunOnboot", APP_NAME,
+                                                             "Last Update", "ExePath"}))
         << "only construction's own values, the first day of the update schedule among them";
 }
 
