@@ -3,12 +3,12 @@
 # of the same template, keep-speed ticks sent to the real window, and the window at rest. These
 # are figures for people, not a test: the script fails only when it cannot take them, never
 # because one misses its aim, and no test suite runs it.
-#   bench-ui.sh [--starts N] [--ticks N] [--idle-seconds N]
+#   bench-ui.sh [--only start-up|save-run|ticks-idle] [--starts N] [--ticks N] [--idle-seconds N]
 # The exes come from the win64 preset's tree, built here as needed, or from the win64 tree that
 # QV_BENCH_BUILD_DIR names (configured here when it has no cache yet).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-targets=(quorvex-demo qv_bench_ui qv_bench_bare_dialog)
+targets=(quorvex-demo qv_bench_ui qv_bench_bare_dialog qv_bench_one_value)
 
 if [[ -n "${QV_BENCH_BUILD_DIR:-}" ]]; then
     build=$QV_BENCH_BUILD_DIR

@@ -1,6 +1,7 @@
 // qv_bench_ui.exe: prints the main window's benchmark figures. Run by scripts/bench-ui.sh, which
 // gives it a private Wine and the folder of the exes in QV_EXE_DIR.
-//   qv_bench_ui.exe [--starts N] [--ticks N] [--idle-seconds N]
+//   qv_bench_ui.exe [--only start-up|save-run|ticks-idle] [--starts N] [--ticks N]
+//                   [--idle-seconds N]
 // Exits with 0 once every figure was measured, whether or not it met its budget.
 #include "tests/bench/win32/Benchmarks.h"
 
@@ -25,7 +26,9 @@ qv::bench::BENCH_OPTIONS ParseOptions(int argc, char** argv) {
     for (int nArg = 1; nArg < argc; ++nArg) {
         const char* pszOption = argv[nArg];
         const char* pszValue = nArg + 1 < argc ? argv[++nArg] : nullptr;
-        if (std::strcmp(pszOption, "--starts") == 0)
+        if (std::strcmp(pszOption, "--only") == 0 && pszValue)
+            options.strOnly = pszValue;
+        else if (std::strcmp(pszOption, "--starts") == 0)
             options.nStarts = PositiveNumber(pszOption, pszValue);
         else if (std::strcmp(pszOption, "--ticks") == 0)
             options.nTicks = PositiveNumber(pszOption, pszValue);
@@ -42,8 +45,20 @@ qv::bench::BENCH_OPTIONS ParseOptions(int argc, char** argv) {
 int main(int argc, char** argv) {
     try {
         const auto options = ParseOptions(argc, argv);
-        qv::bench::BenchStartUp(options);
-        qv::bench::BenchTicksThenIdle(options);
+        const struct {
+            const char* pszName;
+            void (*pfnRun)(const qv::bench::BENCH_OPTIONS&);
+        } aBenchmarks[] = {{"start-up", qv::bench::BenchStartUp},
+                           {"save-run", qv::bench::BenchSaveRun},
+                           {"ticks-idle", qv::bench::BenchTicksThenIdle}};
+        bool bRan = false;
+        for (const auto& benchmark : aBenchmarks)
+            if (options.strOnly.empty() || options.strOnly == benchmark.pszName) {
+                benchmark.pfnRun(options);
+                bRan = true;
+            }
+        if (!bRan)
+            throw std::invalid_argument("no benchmark is called " + options.strOnly);
         return EXIT_SUCCESS;
     } catch (const std::exception& error) {
         std::fflush(stdout);

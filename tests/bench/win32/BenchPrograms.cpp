@@ -1,16 +1,30 @@
 #include "tests/bench/win32/BenchPrograms.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 
 namespace qv::bench {
 
 using namespace std::chrono_literals;
 
-std::string BareDialogExe() {
+std::string BesideDriver(const char* pszName) {
     char szPath[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, szPath, sizeof szPath);
     const std::string strPath = szPath;
-    return strPath.substr(0, strPath.find_last_of('\\') + 1) + "qv_bench_bare_dialog.exe";
+    return strPath.substr(0, strPath.find_last_of('\\') + 1) + pszName;
+}
+
+Milliseconds Median(std::vector<Milliseconds> aTimes) {
+    std::sort(aTimes.begin(), aTimes.end());
+    const std::size_t nMiddle = aTimes.size() / 2;
+    return aTimes.size() % 2 ? aTimes[nMiddle] : (aTimes[nMiddle - 1] + aTimes[nMiddle]) / 2;
+}
+
+void PrintTimes(const char* pszName, const std::vector<Milliseconds>& aTimes) {
+    const auto [shortest, longest] = std::minmax_element(aTimes.begin(), aTimes.end());
+    std::printf("  %-26s %8.1f ms  (min %.1f, max %.1f)\n", pszName, Median(aTimes).count(),
+                shortest->count(), longest->count());
 }
 
 // An empty value removes the variable the driver may have inherited.

@@ -5,16 +5,20 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 
 namespace qv::bench {
 
 struct BENCH_OPTIONS {
+    // Empty: every benchmark; otherwise the one of that name.
+    std::string strOnly;
     int nStarts = 10;
     int nTicks = 10000;
     std::chrono::seconds idle{60};
 };
 
 void BenchStartUp(const BENCH_OPTIONS& options);
+void BenchSaveRun(const BENCH_OPTIONS& options);
 // Runs on the instance it starts; the idle benchmark follows on the same window, so the window
 // measured at rest is one that has worked.
 void BenchTicksThenIdle(const BENCH_OPTIONS& options);

@@ -14,8 +14,6 @@ namespace qv::bench {
 namespace {
 
 using namespace std::chrono_literals;
-using Milliseconds = std::chrono::duration<double, std::milli>;
-
 constexpr double START_UP_RATIO_AIM = 1.5;
 constexpr auto START_LIMIT = 30s;
 // Short enough not to blur the figure, long enough to leave the processor to the program.
@@ -50,22 +48,11 @@ Milliseconds TimeToVisibleWindow(const PROGRAM_TO_START& program) {
     return elapsed;
 }
 
-Milliseconds Median(std::vector<Milliseconds> aTimes) {
-    std::sort(aTimes.begin(), aTimes.end());
-    const std::size_t nMiddle = aTimes.size() / 2;
-    return aTimes.size() % 2 ? aTimes[nMiddle] : (aTimes[nMiddle - 1] + aTimes[nMiddle]) / 2;
-}
-
-void PrintTimes(const char* pszName, const std::vector<Milliseconds>& aTimes) {
-    const auto [shortest, longest] = std::minmax_element(aTimes.begin(), aTimes.end());
-    std::printf("  %-26s %8.1f ms  (min %.1f, max %.1f)\n", pszName, Median(aTimes).count(),
-                shortest->count(), longest->count());
-}
-
 } // namespace
 
 void BenchStartUp(const BENCH_OPTIONS& options) {
-    const PROGRAM_TO_START bare{"qv_bench_bare_dialog.exe", BareDialogExe(), [] {}};
+    const PROGRAM_TO_START bare{"qv_bench_bare_dialog.exe",
+                                BesideDriver("qv_bench_bare_dialog.exe"), [] {}};
     // Every start finds the settings of a first start.
     const PROGRAM_TO_START demo{"quorvex-demo.exe", e2e::Demo(), e2e::ForgetProgramValues};
     std::printf("start-up: launch to visible main window, median of %d "

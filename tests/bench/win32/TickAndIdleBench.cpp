@@ -85,7 +85,8 @@ struct BARE_DIALOG {
 };
 
 BARE_DIALOG StartBareDialog() {
-    BARE_DIALOG bare{std::make_unique<e2e::CProcess>(BareDialogExe(), ""), nullptr};
+    BARE_DIALOG bare{std::make_unique<e2e::CProcess>(BesideDriver("qv_bench_bare_dialog.exe"), ""),
+                     nullptr};
     Require(e2e::WaitUntil(
                 [&] {
                     bare.hWnd = e2e::FindMainWindow(bare.pProcess->Id());
