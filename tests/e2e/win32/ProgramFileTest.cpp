@@ -1,0 +1,69 @@
+// What each program file says about itself to Windows: its version record names its own file and
+// the build's version, and its header asks for Windows 7 or later and declares it is aware of
+// terminal servers.
+#include "app/BuildConfig.h"
+#include "tests/e2e/win32/Process.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace qv::e2e {
+namespace {
+
+std::string VersionString(const std::string& strExe, const char* pszName) {
+    DWORD dwHandle = 0;
+    const DWORD nSize = GetFileVersionInfoSizeA(strExe.c_str(), &dwHandle);
+    std::vector<BYTE> aInfo(nSize);
+    if (nSize == 0 || !GetFileVersionInfoA(strExe.c_str(), 0, nSize, aInfo.data()))
+        return "(no version record)";
+    char* pszValue = nullptr;
+    UINT nLength = 0;
+    const std::string strPath = std::string("\\StringFileInfo\\040904b0\\") + pszName;
+    if (!VerQueryValueA(aInfo.data(), strPath.c_str(), reinterpret_cast<void**>(&pszValue),
+                        &nLength))
+        return "(missing)";
+    return pszValue;
+}
+
+IMAGE_NT_HEADERS64 Headers(const std::string& strExe) {
+    std::ifstream file(strExe, std::ios::binary);
+    const std::vector<char> aBytes((std::istreambuf_iterator<char>(file)), {});
+    IMAGE_DOS_HEADER dos{};
+    IMAGE_NT_HEADERS64 nt{};
+    if (aBytes.size() >= sizeof dos) {
+        std::memcpy(&dos, aBytes.data(), sizeof dos);
+        if (dos.e_lfanew > 0 && aBytes.size() >= dos.e_lfanew + sizeof nt)
+            std::memcpy(&nt, aBytes.data() + dos.e_lfanew, sizeof nt);
+    }
+    return nt;
+}
+
+class ProgramFileTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ProgramFileTest, NamesItselfAndAsksForWindows7AsATerminalServerAwareProgram) {
+    const std::string strExe = ExeDir() + "\\" + GetParam();
+    EXPECT_EQ(VersionString(strExe, "OriginalFilename"), GetParam());
+    EXPECT_EQ(VersionString(strExe, "ProductVersion"), QV_VERSION_FULL);
+    EXPECT_EQ(VersionString(strExe, "CompanyName"), QV_MAKER);
+
+    const IMAGE_NT_HEADERS64 nt = Headers(strExe);
+    ASSERT_EQ(nt.Signature, IMAGE_NT_SIGNATURE);
+    EXPECT_EQ(nt.OptionalHeader.MajorSubsystemVersion, 6);
+    EXPECT_EQ(nt.OptionalHeader.MinorSubsystemVersion, 1);
+    EXPECT_EQ(nt.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    EXPECT_TRUE(nt.OptionalHeader.DllCharacteristics &
+                IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, ProgramFileTest,
+                         ::testing::Values("quorvex.exe", "quorvex-demo.exe", "UpdateQuorvex.exe"));
+
+} // namespace
+} // namespace qv::e2e
