@@ -167,6 +167,9 @@ TEST_F(UpdateDialogTest, ADueCheckAtStartShowsNewsAndNoClosesIt) {
     EXPECT_EQ(ControlText(hDialog, IDC_NEW_VERSION_TEXT), Description("12/24/30"));
     EXPECT_EQ(Stored("Last Suc Update"), "12/24/30");
     EXPECT_EQ(Stored("Last Update"), std::to_string(UtcDayOfYear()));
+    ASSERT_NE(WaitUntilReady(*process), nullptr);
+    EXPECT_TRUE(GetWindowLongA(hDialog, GWL_EXSTYLE) & WS_EX_TOPMOST) << "in front of the window";
+    EXPECT_TRUE(TakeScreenshot("new-version"));
     Press(hDialog, IDC_NEW_VERSION_NO);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hDialog); }, 10s));
     EXPECT_NE(WaitUntilReady(*process), nullptr) << "the program goes on";
