@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-    wine64 xvfb xauth fonts-wine imagemagick python3
+    wine64 xvfb xauth fonts-wine imagemagick python3 nsis
 )
 
 missing=()

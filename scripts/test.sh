@@ -49,6 +49,11 @@ step="end-to-end tests win64"
 ctest --test-dir build/win64 -L e2e --output-on-failure
 summary+="; win64: end-to-end tests under Wine passed"
 
+# The release: the setup installs, upgrades and uninstalls, and the portable zip runs, under Wine.
+step="installer tests"
+bash scripts/installer-test.sh
+summary+="; release: setup and portable zip passed under Wine"
+
 # A smoke run of every fuzz target: one that no longer builds or fails at once stops the tests.
 step="fuzz smoke run"
 bash scripts/fuzz.sh all 5

@@ -10,7 +10,7 @@ namespace {
 class CSessionLock {
 public:
     explicit CSessionLock(const std::string& strName)
-        : m_hMutex(::CreateMutexA(nullptr, FALSE, ("Local\\" + strName).c_str())) {
+        : m_hMutex(::CreateMutexA(nullptr, FALSE, strName.c_str())) {
         const DWORD dwWait = m_hMutex ? ::WaitForSingleObject(m_hMutex, INFINITE) : WAIT_FAILED;
         // An instance that ended while holding it left nothing half-done worth waiting for.
         m_bOwned = dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
@@ -29,11 +29,18 @@ private:
     bool m_bOwned = false;
 };
 
+// Briefly owned by each start while it looks for another instance, and held open by the
+// instance that runs.
+std::string InstanceMutexName(const std::string& strInstanceClass) {
+    return "Local\\" + strInstanceClass + " instance";
+}
+
 } // namespace
 
 bool CSingleInstance::Claim(HWND hDialog, const std::string& strInstanceClass) {
     const char* pszClass = strInstanceClass.c_str();
-    CSessionLock lock(strInstanceClass + " instance");
+    const std::string strMutex = InstanceMutexName(strInstanceClass);
+    CSessionLock lock(strMutex);
     WNDCLASSA marker{};
     marker.lpfnWndProc = ::DefWindowProcA;
     marker.hInstance = ResourceModule();
@@ -49,6 +56,9 @@ bool CSingleInstance::Claim(HWND hDialog, const std::string& strInstanceClass) {
     }
     m_hMarker = ::CreateWindowExA(0, pszClass, pszClass, WS_DISABLED, 0, 0, 0, 0, hDialog, nullptr,
                                   ResourceModule(), nullptr);
+    // Held, not owned, while the window runs: a setup that finds the name asks the program to
+    // end before it replaces its files.
+    m_hPresence = ::CreateMutexA(nullptr, FALSE, strMutex.c_str());
     return true;
 }
 
@@ -56,6 +66,9 @@ void CSingleInstance::Release() {
     if (m_hMarker)
         ::DestroyWindow(m_hMarker);
     m_hMarker = nullptr;
+    if (m_hPresence)
+        ::CloseHandle(m_hPresence);
+    m_hPresence = nullptr;
 }
 
 } // namespace qv::win32

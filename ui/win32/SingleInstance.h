@@ -1,5 +1,6 @@
 // One instance per user session: the first main window leaves a hidden marker window behind it,
-// and a later start that finds the marker brings the window that owns it forward and ends.
+// and a later start that finds the marker brings the window that owns it forward and ends. While
+// the window runs, the session's mutex "Local\<instance class> instance" exists.
 #pragma once
 
 #include "platform/win32/Win32.h"
@@ -24,6 +25,7 @@ public:
 
 private:
     HWND m_hMarker = nullptr;
+    HANDLE m_hPresence = nullptr;
 };
 
 } // namespace qv::win32

@@ -1,0 +1,335 @@
+// The release as a user or an administrator's script meets it: the setup and its uninstaller run
+// silently, and the portable program runs from a folder of its own. scripts/installer-test.sh
+// builds the setups and names them in the environment.
+#include "app/BuildConfig.h"
+#include "tests/e2e/win32/MainWindowDriver.h"
+#include "tests/e2e/win32/ProgramUnderTest.h"
+#include "tests/e2e/win32/RegistryReader.h"
+
+#include <shlobj.h>
+
+#include <gmock/gmock.h>
+
+#include <filesystem>
+#include <map>
+#include <stdexcept>
+
+namespace qv::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::Key;
+namespace fs = std::filesystem;
+
+constexpr const char* UNINSTALL_ROOT = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const std::string UNINSTALL_KEY = std::string(UNINSTALL_ROOT) + "\\Quorvex";
+constexpr const char* INSTANCE_MUTEX = "Local\\Quorvex (Velnor) instance";
+// A value of the user's settings, which no setup or silent uninstall may take away.
+constexpr const char* PLANTED_SETTING = "PlantedByTheTest";
+constexpr const char* INSTALLED_FILES[] = {"quorvex.exe", "UpdateQuorvex.exe", "quorvex-help.html"};
+
+// A run without the release's files is a broken run, not one with nothing to test.
+std::string FromEnvironment(const char* pszName) {
+    char szValue[MAX_PATH] = {};
+    if (!GetEnvironmentVariableA(pszName, szValue, sizeof szValue))
+        throw std::runtime_error(std::string(pszName) +
+                                 " is not set; run scripts/installer-test.sh");
+    return szValue;
+}
+
+std::string SetupExe() {
+    return FromEnvironment("QV_SETUP_EXE");
+}
+std::string OlderSetupExe() {
+    return FromEnvironment("QV_OLD_SETUP_EXE");
+}
+// The top folder of the extracted portable zip.
+fs::path PortableFolder() {
+    return fs::path(FromEnvironment("QV_PORTABLE_ZIP_DIR")) / ("Quorvex-" QV_VERSION_FULL);
+}
+
+fs::path KnownFolder(int nCsidl) {
+    char szPath[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, nCsidl, nullptr, SHGFP_TYPE_CURRENT, szPath)))
+        throw std::runtime_error("no known folder " + std::to_string(nCsidl));
+    return szPath;
+}
+fs::path DefaultInstallFolder() {
+    return KnownFolder(CSIDL_PROGRAM_FILES) / "Quorvex";
+}
+fs::path Shortcut() {
+    return KnownFolder(CSIDL_COMMON_PROGRAMS) / "Quorvex.lnk";
+}
+
+// Registry text without the terminating zero; empty when the value is missing.
+std::string TextOf(const std::optional<RegistryValue>& value) {
+    std::string strText = value ? value->AsBytesText() : std::string();
+    return strText.substr(0, strText.find('\0'));
+}
+std::string EntryText(const char* pszName) {
+    return TextOf(ReadValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, pszName));
+}
+
+// Every place a Run value named Quorvex may lie: the user's and both views of the machine's.
+struct RUN_PLACE {
+    const char* pszName;
+    HKEY hRoot;
+    REGSAM nView;
+};
+const RUN_PLACE RUN_PLACES[] = {{"HKCU", HKEY_CURRENT_USER, 0},
+                                {"HKLM 64-bit", HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY},
+                                {"HKLM 32-bit", HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY}};
+
+void PlantRunValue(const RUN_PLACE& place) {
+    HKEY hKey = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(place.hRoot, RUN_KEY, 0, nullptr, 0, KEY_SET_VALUE | place.nView,
+                              nullptr, &hKey, nullptr),
+              ERROR_SUCCESS);
+    static const char szCommand[] = "\"C:\\Program Files\\Quorvex\\quorvex.exe\" /boot";
+    RegSetValueExA(hKey, "Quorvex", 0, REG_SZ, reinterpret_cast<const BYTE*>(szCommand),
+                   sizeof szCommand);
+    RegCloseKey(hKey);
+}
+
+// The Run key of the place; null when it does not exist.
+HKEY OpenRunKey(const RUN_PLACE& place, REGSAM nAccess) {
+    HKEY hKey = nullptr;
+    return RegOpenKeyExA(place.hRoot, RUN_KEY, 0, nAccess | place.nView, &hKey) == ERROR_SUCCESS
+               ? hKey
+               : nullptr;
+}
+
+bool HasRunValue(const RUN_PLACE& place) {
+    const HKEY hKey = OpenRunKey(place, KEY_QUERY_VALUE);
+    if (!hKey)
+        return false;
+    const bool bFound =
+        RegQueryValueExA(hKey, "Quorvex", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(hKey);
+    return bFound;
+}
+
+void DeleteRunValue(const RUN_PLACE& place) {
+    if (const HKEY hKey = OpenRunKey(place, KEY_SET_VALUE)) {
+        RegDeleteValueA(hKey, "Quorvex");
+        RegCloseKey(hKey);
+    }
+}
+
+// The uninstall entries that show Quorvex, in both registry views.
+int CountEntries() {
+    int nEntries = 0;
+    for (const REGSAM nView : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        HKEY hKey = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_ROOT, 0, KEY_READ | nView, &hKey) !=
+            ERROR_SUCCESS)
+            continue;
+        char szName[256];
+        for (DWORD nIndex = 0;; ++nIndex) {
+            DWORD nLength = sizeof szName;
+            if (RegEnumKeyExA(hKey, nIndex, szName, &nLength, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS)
+                break;
+            char szDisplayName[64] = {};
+            DWORD nSize = sizeof szDisplayName;
+            if (RegGetValueA(hKey, szName, "DisplayName", RRF_RT_REG_SZ, nullptr, szDisplayName,
+                             &nSize) == ERROR_SUCCESS &&
+                std::string(szDisplayName) == "Quorvex")
+                ++nEntries;
+        }
+        RegCloseKey(hKey);
+    }
+    return nEntries;
+}
+
+void PlantSetting() {
+    WriteValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING, {REG_DWORD, {7, 0, 0, 0}});
+}
+bool HasPlantedSetting() {
+    return ReadValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING).has_value();
+}
+
+// Built by appending: GCC 12 warns wrongly of overlapping copies in "\"" + text.
+std::string Quoted(const fs::path& path) {
+    std::string strQuoted = "\"";
+    strQuoted += path.string();
+    strQuoted += '"';
+    return strQuoted;
+}
+
+// The exit code of a setup or uninstaller that ended within the limit.
+std::optional<DWORD> RunToEnd(const std::string& strExe, const std::string& strArgs) {
+    CProcess process(strExe, strArgs);
+    return process.WaitForExit(120s);
+}
+
+// A folder's entries with their sizes, folders as size 0.
+std::map<std::string, std::uintmax_t> Listing(const fs::path& folder) {
+    std::map<std::string, std::uintmax_t> listing;
+    for (const auto& entry : fs::directory_iterator(folder))
+        listing[entry.path().filename().string()] = entry.is_regular_file() ? entry.file_size() : 0;
+    return listing;
+}
+
+// Under Wine the real program finds no CD-ROM drive, says so and ends when told it has been read.
+void ExpectTheNoDriveMessageAndEnd(CProcess& program) {
+    const auto box = WaitForMessageBox(program.Id(), 30s);
+    ASSERT_TRUE(box) << "the program showed nothing";
+    EXPECT_EQ(box->strText, "Quorvex was failed to find any CD-ROM drives. Work finished.");
+    Dismiss(*box);
+    EXPECT_EQ(program.WaitForExit(30s), 0u);
+}
+
+// Wine reads the icon of a shortcut's target a moment after the setup has ended, and a folder
+// in use cannot go.
+void RemoveFolder(const fs::path& folder) {
+    if (folder.empty())
+        return;
+    std::error_code error;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            fs::remove_all(folder, error);
+            return !fs::exists(folder);
+        },
+        30s))
+        << folder.string() << ": " << error.message();
+}
+
+class InstallerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ForgetInstallation(); }
+    void TearDown() override { ForgetInstallation(); }
+
+    // What an installation leaves wherever it went, without trusting the uninstaller.
+    static void ForgetInstallation() {
+        RemoveFolder(EntryText("InstallLocation"));
+        RemoveFolder(DefaultInstallFolder());
+        std::error_code error;
+        fs::remove(Shortcut(), error);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
+        for (const auto& place : RUN_PLACES)
+            DeleteRunValue(place);
+        ForgetProgramValues();
+    }
+};
+
+TEST_F(InstallerTest, ASilentSetupInstallsTheProgramForEveryUserAndWritesNoUserValues) {
+    ASSERT_EQ(RunToEnd(SetupExe(), "/S"), 0u);
+
+    const fs::path folder = DefaultInstallFolder();
+    for (const char* pszFile : INSTALLED_FILES)
+        EXPECT_TRUE(fs::is_regular_file(folder / pszFile)) << pszFile;
+    EXPECT_TRUE(fs::is_regular_file(Shortcut()));
+    EXPECT_EQ(CountEntries(), 1);
+    EXPECT_EQ(EntryText("DisplayName"), "Quorvex");
+    EXPECT_EQ(EntryText("DisplayVersion"), QV_VERSION_FULL);
+    EXPECT_EQ(EntryText("Publisher"), QV_MAKER);
+    EXPECT_EQ(EntryText("URLInfoAbout"), QV_HOME_PAGE);
+    EXPECT_EQ(fs::path(EntryText("InstallLocation")), folder);
+    EXPECT_EQ(EntryText("UninstallString"), Quoted(folder / "uninstall.exe"));
+    EXPECT_EQ(EntryText("QuietUninstallString"), Quoted(folder / "uninstall.exe") + " /S");
+    for (const auto& place : RUN_PLACES)
+        EXPECT_FALSE(HasRunValue(place)) << place.pszName;
+    EXPECT_THAT(ValueNames(HKEY_CURRENT_USER, APP_KEY), IsEmpty());
+
+    CProcess program((folder / "quorvex.exe").string(), "");
+    ExpectTheNoDriveMessageAndEnd(program);
+}
+
+TEST_F(InstallerTest, ASilentUninstallRemovesTheProgramAndItsRunValuesButKeepsTheSettings) {
+    ASSERT_EQ(RunToEnd(SetupExe(), "/S"), 0u);
+    PlantSetting();
+    for (const auto& place : RUN_PLACES)
+        PlantRunValue(place);
+
+    // With _?= the uninstaller runs where it lies, so its end can be awaited; it then leaves
+    // itself and its folder, which the test removes afterwards.
+    const fs::path folder = DefaultInstallFolder();
+    EXPECT_EQ(RunToEnd((folder / "uninstall.exe").string(), "/S _?=" + folder.string()), 0u);
+
+    for (const char* pszFile : INSTALLED_FILES)
+        EXPECT_FALSE(fs::exists(folder / pszFile)) << pszFile;
+    EXPECT_FALSE(fs::exists(Shortcut()));
+    EXPECT_EQ(CountEntries(), 0);
+    for (const auto& place : RUN_PLACES)
+        EXPECT_FALSE(HasRunValue(place)) << place.pszName;
+    EXPECT_TRUE(HasPlantedSetting());
+}
+
+// The second setup finds the first one's folder through its uninstall entry.
+TEST_F(InstallerTest, InstallingOverAnInstallationKeepsItsFolderTheSettingsAndOneEntry) {
+    const fs::path elsewhere = fs::temp_directory_path() / "Quorvex elsewhere";
+    const struct {
+        std::string strFirstSetup;
+        fs::path folder; // empty for the default
+    } cases[] = {{OlderSetupExe(), {}}, {SetupExe(), {}}, {SetupExe(), elsewhere}};
+    for (const auto& installation : cases) {
+        const fs::path folder =
+            installation.folder.empty() ? DefaultInstallFolder() : installation.folder;
+        SCOPED_TRACE(installation.strFirstSetup + " into " + folder.string());
+        ForgetInstallation();
+        // /D= is the last argument and is never quoted.
+        const std::string strFolderArgument =
+            installation.folder.empty() ? "" : " /D=" + installation.folder.string();
+        ASSERT_EQ(RunToEnd(installation.strFirstSetup, "/S" + strFolderArgument), 0u);
+        PlantSetting();
+
+        ASSERT_EQ(RunToEnd(SetupExe(), "/S"), 0u);
+        EXPECT_EQ(CountEntries(), 1);
+        EXPECT_EQ(EntryText("DisplayVersion"), QV_VERSION_FULL);
+        EXPECT_EQ(fs::path(EntryText("InstallLocation")), folder);
+        EXPECT_TRUE(fs::is_regular_file(folder / "quorvex.exe"));
+        EXPECT_TRUE(HasPlantedSetting());
+    }
+}
+
+TEST_F(InstallerTest, ASilentSetupClosesTheRunningProgramFirst) {
+    CProcess program(Demo(), "", OnMachine(""));
+    ASSERT_TRUE(WaitForMainWindow(program.Id(), 30s));
+
+    EXPECT_EQ(RunToEnd(SetupExe(), "/S"), 0u);
+    EXPECT_EQ(program.WaitForExit(30s), 0u);
+    EXPECT_TRUE(fs::is_regular_file(DefaultInstallFolder() / "quorvex.exe"));
+}
+
+// The driver holds the program's mutex and answers no message: a copy that will not close.
+TEST_F(InstallerTest, ASetupThatCannotCloseTheProgramFailsAndInstallsNothing) {
+    const HANDLE hMutex = CreateMutexA(nullptr, FALSE, INSTANCE_MUTEX);
+    ASSERT_TRUE(hMutex);
+    const auto nExit = RunToEnd(SetupExe(), "/S");
+    CloseHandle(hMutex);
+
+    ASSERT_TRUE(nExit);
+    EXPECT_NE(*nExit, 0u);
+    EXPECT_FALSE(fs::exists(DefaultInstallFolder()));
+    EXPECT_EQ(CountEntries(), 0);
+}
+
+TEST_F(InstallerTest, ThePortableZipHoldsBothBuildsEachBesideItsUpdaterAndHelpPage) {
+    const fs::path top = PortableFolder();
+    EXPECT_THAT(Listing(top), ElementsAre(Key("32-bit"), Key("64-bit"), Key("README.txt")));
+    for (const char* pszBuild : {"32-bit", "64-bit"})
+        EXPECT_THAT(
+            Listing(top / pszBuild),
+            ElementsAre(Key("UpdateQuorvex.exe"), Key("quorvex-help.html"), Key("quorvex.exe")))
+            << pszBuild;
+}
+
+TEST_F(InstallerTest, ThePortableProgramRunsFromAnyFolderAndWritesNothingBesideItself) {
+    const fs::path folder = fs::temp_directory_path() / "Quorvex portable";
+    fs::remove_all(folder);
+    fs::copy(PortableFolder() / "64-bit", folder, fs::copy_options::recursive);
+    const auto before = Listing(folder);
+
+    {
+        CProcess program((folder / "quorvex.exe").string(), "");
+        ExpectTheNoDriveMessageAndEnd(program);
+    }
+    EXPECT_EQ(Listing(folder), before);
+    fs::remove_all(folder);
+}
+
+} // namespace
+} // namespace qv::e2e
