@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Runs a fuzz target for a number of seconds: scripts/fuzz.sh TARGET SECONDS [libFuzzer options],
-# TARGET being machine_file, replies, registry_loaders or all (one after the other). Builds the
-# fuzz preset first when needed, in build/fuzz or $QV_FUZZ_BUILD_DIR. The target works on
-# corpus/TARGET there, which the committed seeds in fuzz/corpus/TARGET join and which grows from
-# run to run. Exits non-zero when a target finds a crash, a sanitizer report or a broken
+# TARGET being machine_file, replies, registry_loaders, update_response or all (one after the
+# other). Builds the fuzz preset first when needed, in build/fuzz or $QV_FUZZ_BUILD_DIR. The target
+# works on corpus/TARGET there, which the committed seeds in fuzz/corpus/TARGET join and which grows
+# from run to run. Exits non-zero when a target finds a crash, a sanitizer report or a broken
 # property; the input that found it is kept in findings/TARGET and the output in logs/TARGET.log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(machine_file replies registry_loaders)
+targets=(machine_file replies registry_loaders update_response)
 # Another directory may be given, for a second checkout's runs or one beside another's build.
 build=${QV_FUZZ_BUILD_DIR:-build/fuzz}
 
