@@ -29,8 +29,7 @@ CQuorvexApp::CQuorvexApp(const CPlatform& platform, CMainDialogRunner& mainDialo
     m_platform.dwPlatformId = m_osvi.dwPlatformId;
     CUpdateCheck schedule(m_platform.registry, REGKEY_CURRENT_USER, m_update.http, m_update.clock,
                           m_update.server);
-    ReadSettings(schedule);
-    if (schedule.PrepareAutomaticCheck(m_nLastCheck))
+    if (schedule.PrepareAutomaticCheck(ReadSettings(schedule)))
         StartAutomaticCheck();
 }
 

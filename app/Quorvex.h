@@ -70,7 +70,8 @@ private:
     std::string ReadExePath();
     std::u16string ReadExePathWide();
     RegKey CreateAppKey();
-    void ReadSettings(CUpdateCheck& schedule);
+    // The day of the last automatic check, as the schedule read it in its place among the values.
+    std::optional<int> ReadSettings(CUpdateCheck& schedule);
     void StartAutomaticCheck();
     void WriteExePath(RegKey hKey);
     void WriteRunEntry();
@@ -81,7 +82,6 @@ private:
     CPlatform m_platform;
     CMainDialogRunner& m_mainDialog;
     UpdateServices m_update;
-    std::optional<int> m_nLastCheck;
     // Released once the main dialog has ended; a check still showing its news goes on alone.
     CCheckThread m_automaticCheck;
     std::vector<std::unique_ptr<CCDRomList>> m_apDriveLists;

@@ -93,7 +93,7 @@ RegKey CQuorvexApp::CreateAppKey() {
     return hKey;
 }
 
-void CQuorvexApp::ReadSettings(CUpdateCheck& schedule) {
+std::optional<int> CQuorvexApp::ReadSettings(CUpdateCheck& schedule) {
     CarryOverMachineSettings(m_platform.registry);
     const RegKey hKey = CreateAppKey();
     CRegKeyScope scope(m_platform.registry, hKey);
@@ -102,8 +102,9 @@ void CQuorvexApp::ReadSettings(CUpdateCheck& schedule) {
     // Rewritten at every start, so the entry follows the executable wherever it moves.
     if (m_bRunOnBoot)
         WriteRunEntry();
-    m_nLastCheck = schedule.LoadLastUpdate();
+    const std::optional<int> nLastCheck = schedule.LoadLastUpdate();
     WriteExePath(hKey);
+    return nLastCheck;
 }
 
 void CQuorvexApp::WriteExePath(RegKey hKey) {

@@ -18,13 +18,8 @@ HMODULE LoadAspiLibrary() {
     if (const std::wstring strSystem = SystemDirectory(); !strSystem.empty())
         if (HMODULE hLibrary = LoadLibraryByPath(strSystem + ASPI_LIBRARY))
             return hLibrary;
-    const std::wstring strExe = ReadWholePath<wchar_t>([](wchar_t* pBuffer, DWORD nSize) {
-        return ::GetModuleFileNameW(nullptr, pBuffer, nSize);
-    });
-    const auto nFolderEnd = strExe.rfind(L'\\');
-    if (nFolderEnd == std::wstring::npos)
-        return nullptr;
-    return LoadLibraryByPath(strExe.substr(0, nFolderEnd) + ASPI_LIBRARY);
+    const std::wstring strFolder = ProgramFolder();
+    return strFolder.empty() ? nullptr : LoadLibraryByPath(strFolder + ASPI_LIBRARY);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "platform/win32/Win32Library.h"
 
+#include "platform/Shell.h"
+
 namespace qv::win32 {
 
 std::wstring SystemDirectory() {
@@ -8,6 +10,14 @@ std::wstring SystemDirectory() {
     if (nLength == 0 || nLength >= MAX_PATH)
         return {};
     return {szPath, nLength};
+}
+
+std::wstring ProgramFolder() {
+    const std::wstring strExe = ReadWholePath<wchar_t>([](wchar_t* pBuffer, DWORD nSize) {
+        return static_cast<DWORD>(::GetModuleFileNameW(nullptr, pBuffer, nSize));
+    });
+    const auto nFolderEnd = strExe.find_last_of(L"\\/");
+    return nFolderEnd == std::wstring::npos ? std::wstring() : strExe.substr(0, nFolderEnd);
 }
 
 HMODULE LoadLibraryByPath(const std::wstring& strPath) {

@@ -9,6 +9,9 @@ namespace qv::win32 {
 
 // The system directory without a trailing backslash; empty when it cannot be read.
 std::wstring SystemDirectory();
+// The running program's folder without a trailing backslash; empty when its path cannot be read
+// whole. The program looks there, never in the current directory, for what ships beside it.
+std::wstring ProgramFolder();
 
 // Loads the library at the full path strPath. The libraries it needs are taken from its own
 // folder and the system directory only, never from the program's folder or the current one.

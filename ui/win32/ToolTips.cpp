@@ -5,7 +5,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <iterator>
+#include <string>
 
 namespace qv::win32 {
 namespace {
@@ -17,9 +19,14 @@ int LoadText(UINT nId, wchar_t* pszText, int nLength) {
     return ::LoadStringW(ResourceModule(), nId, pszText, nLength);
 }
 
-bool HasText(UINT nId) {
-    char szText[2] = {};
-    return nId != 0 && LoadText(nId, szText, static_cast<int>(std::size(szText))) > 0;
+// The string resource numbered like the control; empty when there is none.
+std::string ResourceText(int nControl) {
+    char szText[256] = {};
+    if (nControl <= 0)
+        return {};
+    const int nLength =
+        LoadText(static_cast<UINT>(nControl), szText, static_cast<int>(std::size(szText)));
+    return std::string(szText, static_cast<std::size_t>(std::max(nLength, 0)));
 }
 
 // A static that notifies of clicks, like a link, takes the mouse as any other control does.
@@ -36,14 +43,6 @@ template <class DispInfo> UINT ToolControl(const DispInfo& info) {
         (info.uFlags & TTF_IDISHWND)
             ? static_cast<UINT_PTR>(::GetDlgCtrlID(reinterpret_cast<HWND>(info.hdr.idFrom)))
             : info.hdr.idFrom);
-}
-
-template <class DispInfo> void FillToolTip(DispInfo& info) {
-    const UINT nId = ToolControl(info);
-    info.szText[0] = 0;
-    if (nId != 0)
-        LoadText(nId, info.szText, static_cast<int>(std::size(info.szText)));
-    info.lpszText = info.szText;
 }
 
 // The tooltip copies the text before the notification returns; until then it lives here, as the
@@ -69,7 +68,7 @@ template <class InfoTip> void FillInfoTip(InfoTip& tip) {
         LoadText(static_cast<UINT>(tip.iItem), tip.pszText, tip.cchTextMax);
 }
 
-void AddTools(HWND hDialog, const std::function<bool(UINT)>& hasText) {
+void AddTools(HWND hDialog, const ToolTipTexts& textOf) {
     const HWND hToolTips = ::CreateWindowExA(
         WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hDialog, nullptr, ResourceModule(), nullptr);
@@ -78,7 +77,7 @@ void AddTools(HWND hDialog, const std::function<bool(UINT)>& hasText) {
     for (HWND hChild = ::GetWindow(hDialog, GW_CHILD); hChild;
          hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
         const UINT nId = static_cast<UINT>(::GetDlgCtrlID(hChild));
-        if (!hasText(nId))
+        if (nId == 0 || textOf(static_cast<int>(nId)).empty())
             continue;
         TTTOOLINFOA tool{};
         tool.cbSize = sizeof tool;
@@ -100,22 +99,15 @@ void AddTools(HWND hDialog, const std::function<bool(UINT)>& hasText) {
 } // namespace
 
 void CreateToolTips(HWND hDialog) {
-    AddTools(hDialog, HasText);
+    AddTools(hDialog, ResourceText);
 }
 
 void CreateToolTips(HWND hDialog, const ToolTipTexts& textOf) {
-    AddTools(hDialog, [&](UINT nId) { return nId != 0 && !textOf(static_cast<int>(nId)).empty(); });
+    AddTools(hDialog, textOf);
 }
 
 bool AnswerToolTip(LPARAM lParam) {
-    auto* pHeader = reinterpret_cast<NMHDR*>(lParam);
-    switch (pHeader->code) {
-    case TTN_GETDISPINFOA:
-        FillToolTip(*reinterpret_cast<NMTTDISPINFOA*>(lParam));
-        return true;
-    case TTN_GETDISPINFOW:
-        FillToolTip(*reinterpret_cast<NMTTDISPINFOW*>(lParam));
-        return true;
+    switch (reinterpret_cast<NMHDR*>(lParam)->code) {
     case TBN_GETINFOTIPA:
         FillInfoTip(*reinterpret_cast<NMTBGETINFOTIPA*>(lParam));
         return true;
@@ -123,7 +115,7 @@ bool AnswerToolTip(LPARAM lParam) {
         FillInfoTip(*reinterpret_cast<NMTBGETINFOTIPW*>(lParam));
         return true;
     default:
-        return false;
+        return AnswerToolTip(lParam, ResourceText);
     }
 }
 

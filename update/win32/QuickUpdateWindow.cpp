@@ -1,7 +1,7 @@
 #include "update/win32/QuickUpdateWindow.h"
 
 #include "app/Quorvex.h"
-#include "platform/Shell.h"
+#include "platform/win32/Win32Library.h"
 #include "res/resource.h"
 #include "ui/win32/DialogProc.h"
 
@@ -110,15 +110,6 @@ private:
     CNewVersionDlg m_dlg;
 };
 
-// The folder of the running program, with its trailing backslash; empty when it cannot be read.
-std::wstring ProgramFolder() {
-    const std::wstring strExe = ReadWholePath<wchar_t>([](wchar_t* pBuffer, DWORD nSize) {
-        return static_cast<DWORD>(::GetModuleFileNameW(nullptr, pBuffer, nSize));
-    });
-    const auto nSlash = strExe.find_last_of(L"\\/");
-    return nSlash == std::wstring::npos ? std::wstring() : strExe.substr(0, nSlash + 1);
-}
-
 } // namespace
 
 void RunQuickUpdateWindow(HWND hOwner, CQuickUpdateDlg& updateCheck) {
@@ -139,7 +130,7 @@ bool CWin32UpdateView::StartUpdater() {
     const std::wstring strFolder = ProgramFolder();
     if (strFolder.empty())
         return false;
-    const std::wstring strPath = strFolder + UPDATER_FILE_NAME;
+    const std::wstring strPath = strFolder + L"\\" + UPDATER_FILE_NAME;
     // The command line names the file as it is; the application name alone decides which runs.
     std::wstring strCommandLine = L"\"" + strPath + L"\"";
     STARTUPINFOW startup{};

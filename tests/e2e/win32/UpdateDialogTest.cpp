@@ -22,10 +22,12 @@ constexpr const char* NEW_VERSION_CAPTION = "New version is available";
 constexpr const char* FAILED_TEXT = "Cannot find update info, or info has a wrong format.";
 constexpr const char* NOTHING_NEWER_TEXT = "There is no any newer version of Quorvex available.";
 
+// The test server's answer for a scenario; "unreachable" names a port where nothing listens.
 std::string UpdateUrl(const std::string& strScenario) {
     const char* pszPort = std::getenv("QV_UPDATE_SERVER_PORT");
-    return "http://127.0.0.1:" + std::string(pszPort ? pszPort : "9") + "/" + strScenario +
-           "/ombrel/update.txt";
+    const std::string strPort =
+        strScenario != "unreachable" && pszPort ? pszPort : std::string("9");
+    return "http://127.0.0.1:" + strPort + "/" + strScenario + "/ombrel/update.txt";
 }
 
 // What the server sends for desc-MM-DD-YY.
@@ -248,14 +250,7 @@ class HostileServerTest : public UpdateDialogTest,
 
 TEST_P(HostileServerTest, GivesTheWrongFormatMessageAndStoresNothing) {
     PlantLastSuccess("01/01/26");
-    const std::string strScenario = GetParam();
-    const auto process =
-        strScenario == "unreachable"
-            ? std::make_unique<CProcess>(
-                  Demo(), "",
-                  std::map<std::string, std::string>{
-                      {"QUORVEX_UPDATE_URL", "http://127.0.0.1:9/desc-12-24-30/ombrel/update.txt"}})
-            : StartAsking(strScenario);
+    const auto process = StartAsking(GetParam());
     const HWND hAbout = OpenAbout(*process);
     ASSERT_NE(hAbout, nullptr);
 
