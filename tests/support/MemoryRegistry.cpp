@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <mutex>
 
 namespace qv::test {
 namespace {
@@ -53,6 +54,7 @@ void CMemoryRegistry::AddKey(const std::string& strPath) {
 
 RegStatus CMemoryRegistry::Open(RegKey hParent, const std::string& strSubKey, DWORD dwAccess,
                                 bool bCreate, RegKey* phKey) {
+    std::lock_guard lock(m_mutex);
     *phKey = REGKEY_NULL;
     const auto strParent = ParentPath(hParent);
     if (!strParent)
@@ -83,6 +85,7 @@ RegStatus CMemoryRegistry::OpenKey(RegKey hParent, const std::string& strSubKey,
 
 RegStatus CMemoryRegistry::QueryValue(RegKey hKey, const std::string& strName, DWORD* pdwType,
                                       BYTE* pData, DWORD* pnData) {
+    std::lock_guard lock(m_mutex);
     const OpenedKey* pKey = Find(hKey);
     if (!pKey)
         return STATUS_INVALID_HANDLE;
@@ -113,6 +116,7 @@ RegStatus CMemoryRegistry::QueryValue(RegKey hKey, const std::string& strName, D
 
 RegStatus CMemoryRegistry::SetValue(RegKey hKey, const std::string& strName, DWORD dwType,
                                     const BYTE* pData, DWORD nData) {
+    std::lock_guard lock(m_mutex);
     const OpenedKey* pKey = Find(hKey);
     if (!pKey)
         return STATUS_INVALID_HANDLE;
@@ -135,6 +139,7 @@ RegStatus CMemoryRegistry::SetStringValueWide(RegKey hKey, const std::string& st
 
 RegStatus CMemoryRegistry::EnumValue(RegKey hKey, DWORD nIndex, char* pszName, DWORD* pnName,
                                      DWORD* pdwType, BYTE* pData, DWORD* pnData) {
+    std::lock_guard lock(m_mutex);
     const OpenedKey* pKey = Find(hKey);
     if (!pKey)
         return STATUS_INVALID_HANDLE;
@@ -164,6 +169,7 @@ RegStatus CMemoryRegistry::EnumValue(RegKey hKey, DWORD nIndex, char* pszName, D
 }
 
 RegStatus CMemoryRegistry::DeleteValue(RegKey hKey, const std::string& strName) {
+    std::lock_guard lock(m_mutex);
     const OpenedKey* pKey = Find(hKey);
     if (!pKey)
         return STATUS_INVALID_HANDLE;
@@ -175,16 +181,19 @@ RegStatus CMemoryRegistry::DeleteValue(RegKey hKey, const std::string& strName) 
 }
 
 RegStatus CMemoryRegistry::CloseKey(RegKey hKey) {
+    std::lock_guard lock(m_mutex);
     return m_mapOpen.erase(hKey) ? REGSTATUS_SUCCESS : STATUS_INVALID_HANDLE;
 }
 
 void CMemoryRegistry::FailSetValue(RegKey hRoot, const std::string& strKey,
                                    const std::string& strName, RegStatus nStatus) {
+    std::lock_guard lock(m_mutex);
     m_mapFailures[{Join(RootPath(hRoot), strKey), Fold(strName)}] = nStatus;
 }
 
 void CMemoryRegistry::Put(RegKey hRoot, const std::string& strKey, const std::string& strName,
                           DWORD dwType, std::vector<BYTE> aData) {
+    std::lock_guard lock(m_mutex);
     const std::string strPath = Join(RootPath(hRoot), strKey);
     AddKey(strPath);
     Store(strPath, strName, {dwType, std::move(aData)});
@@ -212,6 +221,7 @@ void CMemoryRegistry::PutString(RegKey hRoot, const std::string& strKey, const s
 
 std::optional<StoredValue> CMemoryRegistry::Get(RegKey hRoot, const std::string& strKey,
                                                 const std::string& strName) const {
+    std::lock_guard lock(m_mutex);
     const auto it = m_mapValues.find({Join(RootPath(hRoot), strKey), Fold(strName)});
     if (it == m_mapValues.end())
         return std::nullopt;
@@ -227,6 +237,7 @@ std::optional<DWORD> CMemoryRegistry::GetDword(RegKey hRoot, const std::string& 
 }
 
 bool CMemoryRegistry::HasKey(RegKey hRoot, const std::string& strKey) const {
+    std::lock_guard lock(m_mutex);
     return m_setKeys.contains(Join(RootPath(hRoot), strKey));
 }
 

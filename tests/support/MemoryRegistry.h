@@ -3,11 +3,14 @@
 // A test can refuse writes under HKEY_LOCAL_MACHINE, as Windows does for a user without
 // administrative rights, make a given value's write fail, plant values of any type and length,
 // read back the exact bytes stored and see the access every key was opened with.
+// Like the Windows one it may be used from several threads at once: the update check stores its
+// dates while the main dialog stores settings.
 #pragma once
 
 #include "platform/Registry.h"
 
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -65,7 +68,10 @@ public:
 
     // Opening a key under HKEY_LOCAL_MACHINE with any right beyond reading (and the choice of
     // registry view) is then denied.
-    void RefuseMachineWrites() { m_bRefuseMachineWrites = true; }
+    void RefuseMachineWrites() {
+        std::lock_guard lock(m_mutex);
+        m_bRefuseMachineWrites = true;
+    }
     // Every later SetValue of that value answers nStatus and stores nothing.
     void FailSetValue(RegKey hRoot, const std::string& strKey, const std::string& strName,
                       RegStatus nStatus = REGSTATUS_ACCESS_DENIED);
@@ -84,10 +90,15 @@ public:
     std::optional<DWORD> GetDword(RegKey hRoot, const std::string& strKey,
                                   const std::string& strName) const;
     bool HasKey(RegKey hRoot, const std::string& strKey) const;
-    // The name of every value stored through SetValue, in order.
+    // The name of every value stored through SetValue, in order; read once no other thread
+    // writes.
     const std::vector<std::string>& Writes() const { return m_aWrites; }
-    int OpenKeyCount() const { return static_cast<int>(m_mapOpen.size()); }
-    // Every CreateKey and OpenKey under a root or an open key, whether it succeeded or not.
+    int OpenKeyCount() const {
+        std::lock_guard lock(m_mutex);
+        return static_cast<int>(m_mapOpen.size());
+    }
+    // Every CreateKey and OpenKey under a root or an open key, whether it succeeded or not; read
+    // once no other thread opens keys.
     const std::vector<KeyOpening>& Openings() const { return m_aOpenings; }
 
 private:
@@ -107,6 +118,8 @@ private:
                    RegKey* phKey);
     void Store(const std::string& strPath, const std::string& strName, StoredValue value);
 
+    // Taken by each public member that touches the maps; none of them calls another that takes it.
+    mutable std::mutex m_mutex;
     bool m_bRefuseMachineWrites = false;
     std::set<std::string> m_setKeys;
     std::map<ValueId, StoredValue> m_mapValues;
