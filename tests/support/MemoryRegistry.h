@@ -118,7 +118,7 @@ private:
                    RegKey* phKey);
     void Store(const std::string& strPath, const std::string& strName, StoredValue value);
 
-    // Taken by each public member that touches the maps; none of them calls another that takes it.
+    // Taken by each public member that touches the maps; none that takes it calls one that does.
     mutable std::mutex m_mutex;
     bool m_bRefuseMachineWrites = false;
     std::set<std::string> m_setKeys;
