@@ -36,13 +36,23 @@ void WriteSwitch(CRegistryService& registry, RegKey hKey, const char* pszName, b
         SetDwordValue(registry, hKey, pszName, bOn ? 1 : 0);
 }
 
-// Any number but 0 is on, at start as in the toggle, so that a stored 2 needs one click to
-// turn off. A switch that cannot be read is on, and is stored so from now on.
-bool ReadSwitchOrDefault(CRegistryService& registry, RegKey hKey, const char* pszName) {
+// A switch that cannot be read is on, and is stored so from now on. "Keep_Speed" is on only
+// when it reads 1; "RunOnboot" is on for any number but 0, as its toggle reads it, so that a
+// stored 2 needs one click to turn off.
+bool ReadSwitchOrDefault(CRegistryService& registry, RegKey hKey, const char* pszName,
+                         bool (*isOn)(DWORD)) {
     if (const auto dwValue = ReadSwitch(registry, hKey, pszName))
-        return *dwValue != 0;
+        return isOn(*dwValue);
     WriteSwitch(registry, hKey, pszName, true);
     return true;
+}
+
+bool IsOne(DWORD dwValue) {
+    return dwValue == 1;
+}
+
+bool IsNonZero(DWORD dwValue) {
+    return dwValue != 0;
 }
 
 // Older versions kept an administrator's values machine-wide. The first start that finds no key
@@ -97,8 +107,8 @@ std::optional<int> CQuorvexApp::ReadSettings(CUpdateCheck& schedule) {
     CarryOverMachineSettings(m_platform.registry);
     const RegKey hKey = CreateAppKey();
     CRegKeyScope scope(m_platform.registry, hKey);
-    m_bKeepSpeed = ReadSwitchOrDefault(m_platform.registry, hKey, VALUE_KEEP_SPEED);
-    m_bRunOnBoot = ReadSwitchOrDefault(m_platform.registry, hKey, VALUE_RUN_ON_BOOT);
+    m_bKeepSpeed = ReadSwitchOrDefault(m_platform.registry, hKey, VALUE_KEEP_SPEED, IsOne);
+    m_bRunOnBoot = ReadSwitchOrDefault(m_platform.registry, hKey, VALUE_RUN_ON_BOOT, IsNonZero);
     // Rewritten at every start, so the entry follows the executable wherever it moves.
     if (m_bRunOnBoot)
         WriteRunEntry();

@@ -70,22 +70,24 @@ TEST_F(SettingsTest, RunOnbootOffWritesNoRunEntryAndLeavesAnOldOneAlone) {
     EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER), StoredText("\"C:\\Old.exe\" /boot"));
 }
 
-// A switch is any four bytes, whatever their type, and on unless they are all zero; a stored
-// switch is never rewritten at start. A value that does not fit counts as missing: on, and
-// stored as 1.
-TEST_F(SettingsTest, BothSwitchesReadAlike) {
+// A switch is any four bytes, whatever their type; "RunOnboot" is on unless they are all zero,
+// "Keep_Speed" only when they read 1. A stored switch is never rewritten at start. A value that
+// does not fit counts as missing: on, and stored as 1.
+TEST_F(SettingsTest, TheTwoSwitchesRead) {
     const struct {
         const char* pszWhat;
         StoredValue stored;
-        bool bOn;
+        bool bKeepSpeed;
+        bool bRunOnBoot;
         bool bRewritten;
     } aForms[] = {
-        {"zero", {REGTYPE_DWORD, {0, 0, 0, 0}}, false, false},
-        {"two", {REGTYPE_DWORD, {2, 0, 0, 0}}, true, false},
-        {"all bits set", {REGTYPE_DWORD, {0xFF, 0xFF, 0xFF, 0xFF}}, true, false},
-        {"one byte binary zero", {REGTYPE_BINARY, {0}}, false, false},
-        {"text zero is the number 30h", StoredText("0"), true, false},
-        {"eight bytes do not fit", {REGTYPE_BINARY, {0, 0, 0, 0, 0, 0, 0, 0}}, true, true},
+        {"zero", {REGTYPE_DWORD, {0, 0, 0, 0}}, false, false, false},
+        {"one", {REGTYPE_DWORD, {1, 0, 0, 0}}, true, true, false},
+        {"two", {REGTYPE_DWORD, {2, 0, 0, 0}}, false, true, false},
+        {"all bits set", {REGTYPE_DWORD, {0xFF, 0xFF, 0xFF, 0xFF}}, false, true, false},
+        {"one byte binary zero", {REGTYPE_BINARY, {0}}, false, false, false},
+        {"text zero is the number 30h", StoredText("0"), false, true, false},
+        {"eight bytes do not fit", {REGTYPE_BINARY, {0, 0, 0, 0, 0, 0, 0, 0}}, true, true, true},
     };
     for (const auto& form : aForms) {
         SCOPED_TRACE(form.pszWhat);
@@ -93,8 +95,8 @@ TEST_F(SettingsTest, BothSwitchesReadAlike) {
             Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, pszSwitch, form.stored.dwType,
                            form.stored.aData);
         const CQuorvexApp& app = Construct();
-        EXPECT_EQ(app.m_bKeepSpeed, form.bOn);
-        EXPECT_EQ(app.m_bRunOnBoot, form.bOn);
+        EXPECT_EQ(app.m_bKeepSpeed, form.bKeepSpeed);
+        EXPECT_EQ(app.m_bRunOnBoot, form.bRunOnBoot);
         const StoredValue expected =
             form.bRewritten ? StoredValue{REGTYPE_DWORD, {1, 0, 0, 0}} : form.stored;
         for (const char* pszSwitch : {"Keep_Speed", "RunOnboot"})
