@@ -40,6 +40,8 @@
 #define ID_MENU_ABOUT 32779
 #define ID_MENU_EXIT 32780
 #define ID_HELP_INDEX 57666
+// The application's help command, which F1 (WM_HELP) also gives.
+#define ID_HELP 57670
 
 // The About dialog, the progress window and the new-version dialog. A control's tool tip is the
 // string of the same number.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace qv {
 namespace {
@@ -75,6 +76,8 @@ bool CQuorvexDlg::OnInitDialog() {
     CCDRomList& list = *m_app.GetDriveList();
     list.IdentifyAll();
     if (!list.AnyUsable()) {
+        // The process ends without its window's destruction: the icon goes first.
+        m_view.RemoveTrayIcon();
         m_view.ShowNoDriveMessage();
         m_app.GetPlatform().shell.ExitProcess(0);
         return false;
@@ -92,6 +95,8 @@ bool CQuorvexDlg::OnInitDialog() {
 
 void CQuorvexDlg::OnDriveChange() {
     CNotReady busy(m_bReady);
+    // A speed restored for the drive that was selected is not for the one chosen now.
+    m_nPendingSpeed = 0;
     StoreControls();
     SelectDrive(m_nDrive);
     LoadControls();
@@ -291,6 +296,7 @@ bool CQuorvexDlg::OnCommand(int nCommand) {
         break;
     case ID_POPUP_HELP:
     case ID_HELP_INDEX:
+    case ID_HELP:
         m_view.OpenHelp();
         break;
     case ID_POPUP_RESTORE:
@@ -310,7 +316,9 @@ bool CQuorvexDlg::OnCommand(int nCommand) {
 }
 
 void CQuorvexDlg::Apply() {
-    const int nSpeed = std::max(m_nPendingSpeed != 0 ? m_nPendingSpeed : m_nSpeed, 0);
+    // A pending speed is taken on every path, so it never reaches a drive it was not meant for.
+    const int nPending = std::exchange(m_nPendingSpeed, 0);
+    const int nSpeed = std::max(nPending != 0 ? nPending : m_nSpeed, 0);
     CCDRom* pDrive = SelectedDrive();
     if (!pDrive || !IsSpeedCapable(pDrive->Snapshot()))
         return;
@@ -318,7 +326,6 @@ void CQuorvexDlg::Apply() {
     pDrive->SetSelSpeed(0);
     pDrive->SetSpeed(nSpeed, RQ_SET_SPEED);
     pDrive->SetKeepSpeed(nSpeed);
-    m_nPendingSpeed = 0;
 }
 
 void CQuorvexDlg::Save() {

@@ -145,6 +145,10 @@ INT_PTR CMainWindow::OnMessage(UINT nMessage, WPARAM wParam, LPARAM lParam) {
             return FALSE;
         m_dlg.OnSliderMoved();
         return TRUE;
+    case WM_HELP:
+        // F1, whichever control has the focus: the page that Help, Index opens.
+        m_dlg.OnCommand(ID_HELP);
+        return TRUE;
     case WM_TIMER:
         m_dlg.OnTimer(static_cast<unsigned>(wParam));
         return TRUE;

@@ -140,14 +140,14 @@ TEST_F(MainWindowTest, ARestartedShellGetsTheIconBack) {
     EXPECT_TRUE(HasTrayIcon(hWnd));
 }
 
-// A copy of the demo in a folder without the help page.
+// A copy of the demo in a folder without the help page; F1 asks for it.
 TEST_F(MainWindowTest, HelpWithoutItsPageNamesTheMissingFile) {
     const std::string strExe = FreshFile(".exe");
     ASSERT_TRUE(CopyFileA(Demo().c_str(), strExe.c_str(), FALSE));
     const auto process = std::make_unique<CProcess>(strExe, "", OnMachine(""));
     const HWND hWnd = WaitUntilReady(*process);
     ASSERT_TRUE(hWnd);
-    Command(hWnd, ID_HELP_INDEX);
+    PostMessageA(hWnd, WM_HELP, 0, 0);
     const auto box = WaitForBoxOverWindow(process->Id(), 10s);
     ASSERT_TRUE(box);
     EXPECT_EQ(box->strCaption, "Quorvex");

@@ -65,6 +65,19 @@ TEST_F(SpeedCommandsTest, RestoreSetsOnlyTheSelectedDriveToItsSavedSpeed) {
     EXPECT_EQ(m_sim->Registry().OpenKeyCount(), 0);
 }
 
+// A Restore whose drive cannot be set leaves no speed behind for another drive's Apply.
+TEST_F(SpeedCommandsTest, ApplySendsTheSliderSpeedAfterARestoreThatSetNothing) {
+    Use(NtMachine({CdromWith("E:\\", [](sim::SimCdromConfig& c) { c.nMaxRate = 0; }),
+                   Cdrom("G:\\")}));
+    Start();
+    Command(ID_RESTORE);
+    Choose(1);
+    ForgetCommands();
+    MoveSlider(16);
+    Command(ID_APPLY);
+    EXPECT_EQ(SetSpeedRates('G'), Rates{16 * 177});
+}
+
 TEST_F(SpeedCommandsTest, RestoreInBootModeRebuildsTheListOnceAndSetsTheSelectedDrive) {
     PutSavedSpeed("E:", 16);
     PutSavedSpeed("G:", 24);

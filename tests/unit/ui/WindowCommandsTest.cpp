@@ -121,6 +121,7 @@ TEST_F(WindowCommandsTest, CommandsThatReachTheWindowOrTheShell) {
         {ID_MENU_CONTACT, "OpenAddress mailto:" QV_SUPPORT_ADDRESS},
         {ID_POPUP_HELP, "OpenHelp"},
         {ID_HELP_INDEX, "OpenHelp"},
+        {ID_HELP, "OpenHelp"},
         {ID_POPUP_RESTORE, "RestoreWindow"},
         {ID_POPUP_EXIT, "EndDialog 0"},
         {ID_MENU_EXIT, "EndDialog 0"},
