@@ -109,6 +109,10 @@ bool CCDRom::OnDetectStep(int nRequest) {
 }
 
 void CCDRom::OnCommandComplete(int nRequest, int nStatus, ReplyBytes sense, ReplyBytes data) {
+    {
+        auto lock = Lock();
+        --m_nInFlight;
+    }
     try {
         switch (nRequest) {
         case RQ_IDENTIFIED:
@@ -251,6 +255,14 @@ void CCDRom::StartQueuedDetection() {
     DetectSpeeds();
 }
 
+void CCDRom::DropRequest(int nRequest) noexcept {
+    {
+        auto lock = Lock();
+        --m_nInFlight;
+    }
+    EndChain(nRequest);
+}
+
 void CCDRom::EndChain(int nRequest) noexcept {
     switch (nRequest) {
     case RQ_INQUIRY:
@@ -281,9 +293,13 @@ int CCDRom::GetRateForSpeed(int nSpeed) const {
 
 DRIVE_STATE CCDRom::Snapshot() const {
     auto lock = Lock();
-    return {m_strDrive,   m_strVendor, m_strProduct, m_strRevision, m_strVendorInfo, m_bUsable,
-            m_bRemovable, m_bLocked,   m_nHaId,      m_nTarget,     m_nLun,          m_nMaxSpeed,
-            m_nCurSpeed,  m_nSelSpeed, m_nCurRate,   m_nKeepSpeed,  m_bDetecting,    m_aSpeeds};
+    return {m_strDrive,    m_strVendor,     m_strProduct,
+            m_strRevision, m_strVendorInfo, m_bUsable,
+            m_bRemovable,  m_bLocked,       m_nHaId,
+            m_nTarget,     m_nLun,          m_nMaxSpeed,
+            m_nCurSpeed,   m_nSelSpeed,     m_nCurRate,
+            m_nKeepSpeed,  m_bDetecting,    m_bIdentifying || m_bDetecting || m_nInFlight > 0,
+            m_aSpeeds};
 }
 
 std::vector<SPEED_ENTRY> CCDRom::GetSpeeds() const {

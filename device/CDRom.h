@@ -73,6 +73,8 @@ struct DRIVE_STATE {
     int nCurRate = 0;
     int nKeepSpeed = 0;
     bool bDetecting = false;
+    // Being identified or detected, or a request sent to it has not completed yet.
+    bool bBusy = false;
     std::vector<SPEED_ENTRY> aSpeeds;
 };
 
@@ -186,16 +188,22 @@ protected:
     [[nodiscard]] std::unique_lock<std::mutex> Lock() const {
         return std::unique_lock<std::mutex>(m_lock);
     }
-    // Sends one request of a chain; a send that throws ends the chain as a completion would.
+    // Sends one request, which stays in flight until its completion; a send that throws ends the
+    // chain as a completion would.
     template <typename Send> void SendStep(int nRequest, Send send) noexcept {
+        {
+            auto lock = Lock();
+            ++m_nInFlight;
+        }
         try {
             send();
         } catch (...) {
-            EndChain(nRequest);
+            DropRequest(nRequest);
         }
     }
-    // A request of a chain will never complete: the chain it belonged to has ended.
-    void EndChain(int nRequest) noexcept;
+    // A request sent will never complete: it is no longer in flight, and the chain it belonged
+    // to has ended.
+    void DropRequest(int nRequest) noexcept;
 
     CPlatform m_platform;
 
@@ -203,6 +211,7 @@ private:
     bool ParseCapabilityReply(ReplyBytes data);
     void CompleteIdentifyCaps(int nStatus, ReplyBytes sense, ReplyBytes data);
     void CompleteDetectStep(int nRequest, int nStatus);
+    void EndChain(int nRequest) noexcept;
     void EndIdentification() noexcept;
     void StartQueuedDetection();
     static void NtTrayThread(CDriveService& drives, const std::string& strPath, bool bEject,
@@ -220,6 +229,8 @@ private:
     // detection's last capability read brought a page.
     bool m_bDetectQueued = false;
     bool m_bProbeRead = false;
+    // Guarded by m_lock: requests sent and not yet completed.
+    int m_nInFlight = 0;
     // Guarded by m_lock: the VWIN32 handle that holds this drive's volume lock on Windows 95/98.
     DeviceHandle m_hVwin32 = INVALID_DEVICE_HANDLE;
     std::shared_ptr<TRAY_THREADS> m_pTrayThreads = std::make_shared<TRAY_THREADS>();

@@ -154,7 +154,7 @@ void CCDRomASPI::SendSrb(int nRequest, std::unique_ptr<ASPI_REQUEST> pRequest) {
         }
     }
     if (bRetired) {
-        EndChain(nRequest);
+        DropRequest(nRequest);
         return;
     }
     // Once the manager holds the block it may complete and free it at any moment.

@@ -411,7 +411,11 @@ void CQuorvexDlg::OnTimer(unsigned nTimer) {
     if (nTimer != ID_KEEP_TIMER || !m_bKeepTimer || !m_bReady)
         return;
     CCDRom* pDrive = SelectedDrive();
-    if (!pDrive || !IsSpeedCapable(pDrive->Snapshot()))
+    // A drive in the middle of a chain is left to it: a speed sent now would end up in its
+    // detected speeds, and a drive that does not answer would collect one request per tick.
+    if (!pDrive)
+        return;
+    if (const DRIVE_STATE state = pDrive->Snapshot(); !IsSpeedCapable(state) || state.bBusy)
         return;
     pDrive->RefreshCapabilities(RQ_REFRESH_CAPS);
     // With pass-through the read has completed by now; with ASPI this is the report before it.

@@ -130,6 +130,33 @@ TEST_F(SpeedCommandsTest, TheTickReappliesTheAppliedSpeedOnlyWhenTheDriveReports
     EXPECT_EQ(m_view.m_nEntryFills, nFills) << "an open drop-down list stays open";
 }
 
+// With completions that come later (ASPI), a tick may fall into a detection or find its last read
+// unanswered: it sends nothing then.
+TEST_F(SpeedCommandsTest, TheTickLeavesABusyDriveAlone) {
+    sim::SimMachineConfig machine = sim::DefaultMachine();
+    machine.platform = sim::SimPlatform::Win9x;
+    Use(machine);
+    Start();
+    ApplySpeed(0, 16);
+    sim::CSimAspiManager& manager = m_sim->Machine().Aspi();
+
+    manager.Hold();
+    m_pDlg->OnTimer(ID_KEEP_TIMER);
+    m_pDlg->OnTimer(ID_KEEP_TIMER);
+    EXPECT_EQ(manager.WaitingCount(), 1u) << "one read, however long the drive takes";
+    manager.Release();
+    Settle();
+
+    manager.Hold();
+    m_pDlg->OnDriveChange();
+    const std::size_t nDetecting = manager.WaitingCount();
+    m_pDlg->OnTimer(ID_KEEP_TIMER);
+    EXPECT_EQ(manager.WaitingCount(), nDetecting);
+    manager.Release();
+    Settle();
+    EXPECT_EQ(m_view.m_aTicks, (std::vector<int>{40, 32, 24, 16, 8, 4}));
+}
+
 TEST_F(SpeedCommandsTest, TheTickOnlyReadsBeforeTheFirstApply) {
     Start();
     Drift('E', 24);
