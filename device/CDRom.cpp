@@ -215,6 +215,7 @@ void CCDRom::ParseCapabilities(ReplyBytes page) {
     if (page.size() < CAPS_PARSED_SIZE)
         return;
     auto lock = Lock();
+    m_bPageRead = true;
     if (m_nMaxSpeed == 0)
         m_nMaxSpeed = ReadBigEndian16(&page[CAPS_MAX_READ_RATE]) / KBPS_PER_X_REPORTED;
     m_nCurRate = ReadBigEndian16(&page[CAPS_CUR_READ_RATE]);

@@ -229,8 +229,10 @@ private:
     // detection's last capability read brought a page.
     bool m_bDetectQueued = false;
     bool m_bProbeRead = false;
-    // Guarded by m_lock: requests sent and not yet completed.
+    // Guarded by m_lock: requests sent and not yet completed; whether the drive ever gave its
+    // capabilities page, without which its speeds are not known and nothing of it is saved.
     int m_nInFlight = 0;
+    bool m_bPageRead = false;
     // Guarded by m_lock: the VWIN32 handle that holds this drive's volume lock on Windows 95/98.
     DeviceHandle m_hVwin32 = INVALID_DEVICE_HANDLE;
     std::shared_ptr<TRAY_THREADS> m_pTrayThreads = std::make_shared<TRAY_THREADS>();

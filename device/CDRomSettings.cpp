@@ -70,6 +70,9 @@ void CCDRom::SaveSettings(RegKey hGiven) {
         std::vector<BYTE> aDetected;
         {
             auto lock = Lock();
+            // A drive that never answered keeps what an earlier save stored for it.
+            if (!m_bPageRead)
+                return;
             strModel =
                 m_strVendor + ';' + m_strProduct + ';' + m_strRevision + ';' + m_strVendorInfo;
             dwSelSpeed = static_cast<DWORD>(m_nSelSpeed);

@@ -61,6 +61,33 @@ TEST_F(StartupTest, TheSaveRunStoresEveryDrivesCurrentSpeedWithoutAWindow) {
     EXPECT_EQ(m_sim.Shell().Libraries(), std::vector<std::string>{});
 }
 
+// What a drive did not answer is not saved over what an earlier save stored for it: a drive
+// without a disc may fail every command.
+class PartlyAnsweringSaveRunTest : public CAppFixture {
+protected:
+    static sim::SimMachineConfig Machine() {
+        sim::SimCdromConfig noInquiry = RunningAt(16);
+        noInquiry.bInquiryFails = true;
+        sim::SimDriveConfig silent = Cdrom("G:\\");
+        silent.bPassThrough = false;
+        return NtMachine({Cdrom("E:\\", RunningAt(24)), Cdrom("F:\\", noInquiry), silent});
+    }
+    PartlyAnsweringSaveRunTest() : CAppFixture(Machine()) {}
+};
+
+TEST_F(PartlyAnsweringSaveRunTest, ADriveWhosePageWasNeverReadKeepsItsStoredValues) {
+    Registry().PutString(REGKEY_CURRENT_USER, SETTINGS_KEY, "G: Model", "QRVX;CD-ROM;1.00;");
+    Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "G: Speed", 8);
+    const char* aArgs[] = {"Quorvex.exe", "/save"};
+    Construct().Startup(2, aArgs);
+
+    EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "E: Speed"), 24u);
+    EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "F: Model"), StoredText(";;;"));
+    EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "F: Speed"), 16u);
+    EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "G: Model"), StoredText("QRVX;CD-ROM;1.00;"));
+    EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "G: Speed"), 8u);
+}
+
 class AspiSaveRunTest : public CAppFixture {
 protected:
     static sim::SimCdromConfig Slow(int nSpeed) {

@@ -37,9 +37,16 @@ Speeds Entries(const std::vector<int>& aSpeeds) {
     return aEntries;
 }
 
+// A drive that has given its capabilities page, which a drive must have done to be saved.
+void HasAnswered(CCDRom& drive) {
+    const BYTE aPage[CAPS_PARSED_SIZE] = {MODE_PAGE_CAPABILITIES};
+    drive.ParseCapabilities(aPage);
+}
+
 class CDRomSettingsTest : public ::testing::Test {
 protected:
     CDRomSettingsTest() {
+        HasAnswered(m_drive);
         m_drive.m_strVendor = "QRVX";
         m_drive.m_strProduct = "CD-ROM 40X";
         m_drive.m_strRevision = "1.20";
@@ -84,6 +91,7 @@ TEST_F(CDRomSettingsTest, SaveStoresModelSpeedAndDetectedWithTheirExactBytes) {
 TEST_F(CDRomSettingsTest, ABlankDriveWithoutSpeedsStoresSeparatorsAndKeepsAnOlderList) {
     Put("F: Detected", REGTYPE_BINARY, DetectedBytes({4, 8}));
     CCDRom blank(m_sim.Platform(), "F:\\");
+    HasAnswered(blank);
     SaveWithCreatedKey(blank);
 
     EXPECT_EQ(Registry().Writes(), (std::vector<std::string>{"F: Model", "F: Speed"}));
@@ -114,6 +122,7 @@ TEST_F(CDRomSettingsTest, AFailedWriteStopsTheSaveOfThatDrive) {
     EXPECT_TRUE(Registry().Writes().empty());
 
     CCDRom other(m_sim.Platform(), "F:\\");
+    HasAnswered(other);
     other.m_aSpeeds = {{4, 706}};
     Registry().FailSetValue(REGKEY_CURRENT_USER, SETTINGS_KEY, "F: Speed");
     SaveWithCreatedKey(other);
