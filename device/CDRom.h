@@ -151,9 +151,10 @@ public:
 
     // The per-drive values in the program's key: the key itself, or null on any failure.
     static RegKey OpenSettingsKey(const CPlatform& platform, bool bCreate);
-    // With a null hKey each opens an existing key itself and closes it again.
+    // With a null hKey each opens an existing key itself and closes it again. A load returns the
+    // saved speed it took as the selected one, 0 when none was stored or it was out of range.
     void SaveSettings(RegKey hKey);
-    void LoadSettings(RegKey hKey);
+    int LoadSettings(RegKey hKey);
 
     static int SelectTransport(const CPlatform& platform);
     static int GetTransport();

@@ -95,7 +95,8 @@ void CCDRom::SaveSettings(RegKey hGiven) {
     });
 }
 
-void CCDRom::LoadSettings(RegKey hGiven) {
+int CCDRom::LoadSettings(RegKey hGiven) {
+    int nTaken = 0;
     Quietly([&] {
         const CSettingsKey key(m_platform, hGiven);
         if (key.Get() == REGKEY_NULL)
@@ -129,7 +130,7 @@ void CCDRom::LoadSettings(RegKey hGiven) {
 
         auto lock = Lock();
         if (dwSpeed >= 1 && dwSpeed <= static_cast<DWORD>(std::max(m_nMaxSpeed, 0)))
-            m_nSelSpeed = static_cast<int>(dwSpeed);
+            m_nSelSpeed = nTaken = static_cast<int>(dwSpeed);
         if (nEntries == 0)
             return;
         // No drive reads above 100x: a stored list that claims more is not a drive's, and with
@@ -143,6 +144,7 @@ void CCDRom::LoadSettings(RegKey hGiven) {
                 m_aSpeeds.push_back({nSpeed, GetWord(pEntry + 2)});
         }
     });
+    return nTaken;
 }
 
 } // namespace qv

@@ -55,6 +55,7 @@ CQuorvexDlg::CQuorvexDlg(CQuorvexApp& app, CMainView& view) : m_app(app), m_view
 
 bool CQuorvexDlg::OnInitDialog() {
     m_bReady = false;
+    m_bRestoreAll = m_app.m_bBootMode;
     LoadControls();
     // Before the single-instance rule: a second instance removes its icon again as it ends.
     m_view.AddTrayIcon();
@@ -185,8 +186,7 @@ void CQuorvexDlg::OnDeviceEvent(std::uintptr_t wParam, std::intptr_t lParam) {
 
 void CQuorvexDlg::OnIdentified(int nDrive) {
     CCDRom& drive = *DriveAt(nDrive);
-    drive.LoadSettings(REGKEY_NULL);
-    const int nSavedSpeed = drive.Snapshot().nSelSpeed;
+    const int nSavedSpeed = drive.LoadSettings(REGKEY_NULL);
     drive.SelectCurrentSpeed();
     const DRIVE_STATE state = drive.Snapshot();
     if (state.bUsable)
@@ -197,12 +197,29 @@ void CQuorvexDlg::OnIdentified(int nDrive) {
     if (nDrive == m_nDrive || (EntryOf(m_nDrive) < 0 && !(pAwaited && pAwaited->IsUsable())))
         SelectDrive(-1);
 
-    if (nDrive != m_nRestoreDrive)
-        return;
-    if (&drive == SelectedDrive())
-        m_nPendingSpeed = nSavedSpeed > 0 ? nSavedSpeed : state.nCurSpeed;
-    else
+    // A start at logon sets every drive to its saved speed; a Restore in boot mode, the drive it
+    // was given for, to its saved speed or else the one it runs at.
+    int nRestore = 0;
+    if (m_bRestoreAll)
+        nRestore = nSavedSpeed;
+    else if (nDrive == m_nRestoreDrive) {
+        nRestore = nSavedSpeed > 0 ? nSavedSpeed : state.nCurSpeed;
         m_nRestoreDrive = -1;
+    }
+    if (nRestore > 0) {
+        m_mapRestores[nDrive] = nRestore;
+        RestoreWhenIdle(nDrive);
+    }
+}
+
+// A speed sent while the drive's detection runs would be undone by its end: it waits for it.
+void CQuorvexDlg::RestoreWhenIdle(int nDrive) {
+    const auto it = m_mapRestores.find(nDrive);
+    CCDRom* pDrive = DriveAt(nDrive);
+    if (it == m_mapRestores.end() || !pDrive || pDrive->Snapshot().bDetecting)
+        return;
+    SetDriveSpeed(*pDrive, it->second);
+    m_mapRestores.erase(it);
 }
 
 void CQuorvexDlg::OnCapabilitiesRead(int nDrive) {
@@ -217,28 +234,18 @@ void CQuorvexDlg::OnCapabilitiesRead(int nDrive) {
 
 void CQuorvexDlg::OnDetectionDone(int nDrive) {
     CCDRom& drive = *DriveAt(nDrive);
-    if (&drive != SelectedDrive()) {
-        // The user chose another drive before the restored one was ready.
-        if (nDrive == m_nRestoreDrive) {
-            m_nRestoreDrive = -1;
-            m_nPendingSpeed = 0;
+    if (&drive == SelectedDrive()) {
+        const std::vector<SPEED_ENTRY> aSpeeds = drive.GetSpeeds();
+        if (!aSpeeds.empty()) {
+            // In the order the control is given them: from the fastest down.
+            std::vector<int> aTicks;
+            for (auto it = aSpeeds.rbegin(); it != aSpeeds.rend(); ++it)
+                aTicks.push_back(it->nSpeed);
+            m_view.SetSliderTicks(aTicks);
+            UpdateSelectedSpeedText(0);
         }
-        return;
     }
-    const std::vector<SPEED_ENTRY> aSpeeds = drive.GetSpeeds();
-    if (!aSpeeds.empty()) {
-        // In the order the control is given them: from the fastest down.
-        std::vector<int> aTicks;
-        for (auto it = aSpeeds.rbegin(); it != aSpeeds.rend(); ++it)
-            aTicks.push_back(it->nSpeed);
-        m_view.SetSliderTicks(aTicks);
-        UpdateSelectedSpeedText(0);
-    }
-    // Set only now: a speed sent while the detection ran would be undone by its end.
-    if (nDrive == m_nRestoreDrive) {
-        m_nRestoreDrive = -1;
-        Apply();
-    }
+    RestoreWhenIdle(nDrive);
 }
 
 void CQuorvexDlg::OnSliderMoved() {
@@ -318,14 +325,19 @@ bool CQuorvexDlg::OnCommand(int nCommand) {
 void CQuorvexDlg::Apply() {
     // A pending speed is taken on every path, so it never reaches a drive it was not meant for.
     const int nPending = std::exchange(m_nPendingSpeed, 0);
-    const int nSpeed = std::max(nPending != 0 ? nPending : m_nSpeed, 0);
-    CCDRom* pDrive = SelectedDrive();
-    if (!pDrive || !IsSpeedCapable(pDrive->Snapshot()))
+    if (CCDRom* pDrive = SelectedDrive())
+        SetDriveSpeed(*pDrive, std::max(nPending != 0 ? nPending : m_nSpeed, 0));
+}
+
+// What Apply does to the selected drive, also for the drives a start at logon restores: the
+// speed is kept from now on.
+void CQuorvexDlg::SetDriveSpeed(CCDRom& drive, int nSpeed) {
+    if (!IsSpeedCapable(drive.Snapshot()))
         return;
     // Filled again from the drive's report when the read that follows the change arrives.
-    pDrive->SetSelSpeed(0);
-    pDrive->SetSpeed(nSpeed, RQ_SET_SPEED);
-    pDrive->SetKeepSpeed(nSpeed);
+    drive.SetSelSpeed(0);
+    drive.SetSpeed(nSpeed, RQ_SET_SPEED);
+    drive.SetKeepSpeed(nSpeed);
 }
 
 void CQuorvexDlg::Save() {
@@ -356,6 +368,8 @@ void CQuorvexDlg::Restore() {
 // Boot mode started before the drives were ready. The drive selected in the new list gets its
 // speed once its identification and detection are through (OnIdentified, OnDetectionDone).
 void CQuorvexDlg::RebuildDriveList() {
+    m_bRestoreAll = false;
+    m_mapRestores.clear();
     m_aEntryDrives.clear();
     m_aEntryTexts.clear();
     m_bEntriesChanged = true;

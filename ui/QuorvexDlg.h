@@ -7,6 +7,7 @@
 #include "ui/MainView.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,8 @@ private:
     void OnCapabilitiesRead(int nDrive);
     void OnDetectionDone(int nDrive);
     void Apply();
+    void SetDriveSpeed(CCDRom& drive, int nSpeed);
+    void RestoreWhenIdle(int nDrive);
     void Save();
     void Restore();
     void RebuildDriveList();
@@ -89,9 +92,13 @@ private:
     std::string m_strSelSpeed;
     bool m_bKeepTimer = false;
     int m_nPendingSpeed = 0;
+    // A start in boot mode: each drive gets its saved speed once it has been identified.
+    bool m_bRestoreAll = false;
     // After a Restore in boot mode rebuilt the list: the drive that gets its saved speed once it
-    // has been identified and its speeds detected; -1: none.
+    // has been identified; -1: none.
     int m_nRestoreDrive = -1;
+    // Drives identified and waiting for their detection's end to be set to a restored speed.
+    std::map<int, int> m_mapRestores;
     // The combo's entries: each entry's drive index, in drive order.
     std::vector<int> m_aEntryDrives;
     std::vector<std::string> m_aEntryTexts;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace qv::test {
@@ -76,6 +77,35 @@ TEST_F(SpeedCommandsTest, ApplySendsTheSliderSpeedAfterARestoreThatSetNothing) {
     MoveSlider(16);
     Command(ID_APPLY);
     EXPECT_EQ(SetSpeedRates('G'), Rates{16 * 177});
+}
+
+// A start at logon sets each drive with a saved speed to it once identified, as Apply does, on
+// either transport; the selected drive's is the speed the tick keeps.
+TEST_F(SpeedCommandsTest, BootModeSetsEveryDriveWithASavedSpeedToIt) {
+    for (const auto platform : {sim::SimPlatform::Nt, sim::SimPlatform::Win9x}) {
+        SCOPED_TRACE(platform == sim::SimPlatform::Nt ? "pass-through" : "ASPI");
+        sim::SimMachineConfig machine = sim::DefaultMachine();
+        machine.platform = platform;
+        machine.aDrives.push_back(AspiCdrom("H:\\", 0, 2));
+        Use(machine);
+        PutSavedSpeed("E:", 16);
+        PutSavedSpeed("H:", 24);
+        Create();
+        m_pApp->m_bBootMode = true;
+        ASSERT_TRUE(m_pDlg->OnInitDialog());
+        Settle();
+
+        const Rates aRatesE = SetSpeedRates('E');
+        EXPECT_EQ(std::count(aRatesE.begin(), aRatesE.end(), 16 * 177), 1);
+        EXPECT_EQ(SimDrive('E').CurrentSpeed(), 16) << "set after its detection";
+        EXPECT_EQ(SetSpeedRates('H'), Rates{24 * 177});
+        EXPECT_TRUE(SetSpeedRates('G').empty());
+
+        Drift('E', 40);
+        m_pDlg->OnTimer(ID_KEEP_TIMER);
+        Settle();
+        EXPECT_EQ(SetSpeedRates('E'), Rates{16 * 177});
+    }
 }
 
 TEST_F(SpeedCommandsTest, RestoreInBootModeRebuildsTheListOnceAndSetsTheSelectedDrive) {
