@@ -75,6 +75,7 @@ VIAddVersionKey /LANG=1033 "OriginalFilename" "${PRODUCT}-${VERSION}-setup.exe"
 !define MUI_FINISHPAGE_RUN_FUNCTION RunUnelevated
 !define MUI_COMPONENTSPAGE_NODESC
 
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE SecureInstallFolder
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -131,6 +132,52 @@ VIAddVersionKey /LANG=1033 "OriginalFilename" "${PRODUCT}-${VERSION}-setup.exe"
         Sleep 1000
     ${EndIf}
 !macroend
+
+; Every user's Run value starts $INSTDIR\quorvex.exe at logon, so only administrators may change
+; the folder, wherever it lies: it gets the permissions of Program Files, by well-known SIDs that
+; read the same in every language of Windows. Administrators own it, as its owner could change its
+; permissions back. A folder that holds others' files keeps its permissions, which are not setup's
+; to take, and is refused like one whose permissions cannot be set. The directory page checks the
+; folder so that another can be chosen; the first section checks it again, as silent setups show
+; no page.
+!macro ICACLS ARGUMENTS
+    ${If} $1 == 0
+        nsExec::ExecToStack /OEM '"$SYSDIR\icacls.exe" "$INSTDIR" ${ARGUMENTS}'
+        Pop $1
+        Pop $2
+    ${EndIf}
+!macroend
+
+Function SecureInstallFolder
+    ${DirState} "$INSTDIR" $0
+    ${If} $0 = 1
+    ${AndIfNot} ${FileExists} "$INSTDIR\quorvex.exe"
+        MessageBox MB_OK|MB_ICONSTOP \
+            "$INSTDIR holds other files. Choose a new or empty folder for ${PRODUCT}." /SD IDOK
+        Abort
+    ${EndIf}
+    ; A file of that name keeps its permissions too: icacls would change them.
+    ClearErrors
+    CreateDirectory "$INSTDIR"
+    StrCpy $1 0
+    ${IfThen} ${Errors} ${|} StrCpy $1 "no folder" ${|}
+    StrCpy $2 ""
+    !insertmacro ICACLS "/setowner *S-1-5-32-544"
+    !insertmacro ICACLS \
+        "/inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F *S-1-5-32-545:(OI)(CI)RX"
+    ${If} $1 != 0
+        ${If} $0 = -1
+            RMDir "$INSTDIR"
+        ${EndIf}
+        MessageBox MB_OK|MB_ICONSTOP "Setup cannot make $INSTDIR a folder that only \
+            administrators may change ($1).$\r$\n$2$\r$\nChoose another folder." /SD IDOK
+        Abort
+    ${EndIf}
+FunctionEnd
+
+Section "-Installation folder"
+    Call SecureInstallFolder
+SectionEnd
 
 ; Both builds travel in the setup; .onInit keeps the section of the one that suits the machine, so
 ; that the space the directory page asks for is what the installation takes.
@@ -198,11 +245,26 @@ Function un.onInit
     !insertmacro CLOSE_RUNNING_PROGRAM
 FunctionEnd
 
+; A copy of the program in another user's session gets no close request and keeps its file. The
+; uninstaller then stops with its entry in place rather than leave a program that no list shows and
+; that users' Run values still start.
+!macro DELETE_OR_STOP FILE
+    ClearErrors
+    Delete "$INSTDIR\${FILE}"
+    ${If} ${Errors}
+        MessageBox MB_OK|MB_ICONSTOP "$INSTDIR\${FILE} is in use, perhaps by ${PRODUCT} of \
+            another signed-in user. Close it there or restart Windows, then uninstall again." \
+            /SD IDOK
+        Abort
+    ${EndIf}
+!macroend
+
 Section "un.${PRODUCT}"
     SectionIn RO
-    Delete "$INSTDIR\quorvex.exe"
-    Delete "$INSTDIR\UpdateQuorvex.exe"
-    Delete "$INSTDIR\quorvex-help.html"
+    !insertmacro DELETE_OR_STOP quorvex.exe
+    !insertmacro DELETE_OR_STOP UpdateQuorvex.exe
+    !insertmacro DELETE_OR_STOP quorvex-help.html
+    ; Run with _?=, the uninstaller is this file: it stays, and so does its folder.
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
 

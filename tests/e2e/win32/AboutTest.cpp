@@ -4,6 +4,7 @@
 // was started.
 #include "app/BuildConfig.h"
 #include "tests/e2e/win32/MainWindowFixture.h"
+#include "tests/e2e/win32/ProgramUnderTest.h"
 #include "tests/e2e/win32/RegistryReader.h"
 
 #include <commctrl.h>
@@ -82,17 +83,10 @@ private:
     std::string m_strCreated;
 };
 
-std::string DriverFolder() {
-    char szPath[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, szPath, sizeof szPath);
-    std::string strPath = szPath;
-    return strPath.substr(0, strPath.find_last_of('\\') + 1);
-}
-
 std::string StandInCommand() {
     // Built up in steps: GCC 12 takes "literal" + std::string for an overlapping copy.
     std::string strCommand = "\"";
-    strCommand += DriverFolder() + "qv_standin_browser.exe\" \"%1\"";
+    strCommand += StandInExe() + "\" \"%1\"";
     return strCommand;
 }
 

@@ -11,6 +11,7 @@
 #include <gmock/gmock.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <stdexcept>
 
@@ -165,6 +166,17 @@ std::optional<DWORD> RunToEnd(const std::string& strExe, const std::string& strA
     return process.WaitForExit(120s);
 }
 
+fs::path SystemIcacls() {
+    return KnownFolder(CSIDL_SYSTEM) / "icacls.exe";
+}
+fs::path IcaclsLog() {
+    return fs::temp_directory_path() / "icacls.log";
+}
+std::string TextOfFile(const fs::path& file) {
+    std::ifstream stream(file);
+    return {std::istreambuf_iterator<char>(stream), {}};
+}
+
 // A folder's entries with their sizes, folders as size 0.
 std::map<std::string, std::uintmax_t> Listing(const fs::path& folder) {
     std::map<std::string, std::uintmax_t> listing;
@@ -197,10 +209,22 @@ void RemoveFolder(const fs::path& folder) {
         << folder.string() << ": " << error.message();
 }
 
+// Wine's icacls changes nothing and reports success. Told so, Wine starts the stand-in put in its
+// place instead, which records each command in the log and fails when it cannot write there.
+constexpr const char* WINE_OVERRIDES_KEY = "Software\\Wine\\DllOverrides";
+
 class InstallerTest : public ::testing::Test {
 protected:
-    void SetUp() override { ForgetInstallation(); }
-    void TearDown() override { ForgetInstallation(); }
+    void SetUp() override {
+        ForgetInstallation();
+        fs::copy_file(StandInExe(), SystemIcacls(), fs::copy_options::overwrite_existing);
+        WriteValue(HKEY_CURRENT_USER, WINE_OVERRIDES_KEY, "icacls.exe", {REG_SZ, {'n', 0}});
+        SetEnvironmentVariableA("QV_STANDIN_LOG", IcaclsLog().string().c_str());
+    }
+    void TearDown() override {
+        ForgetInstallation();
+        DeleteValue(HKEY_CURRENT_USER, WINE_OVERRIDES_KEY, "icacls.exe");
+    }
 
     // What an installation leaves wherever it went, without trusting the uninstaller.
     static void ForgetInstallation() {
@@ -208,6 +232,7 @@ protected:
         RemoveFolder(DefaultInstallFolder());
         std::error_code error;
         fs::remove(Shortcut(), error);
+        fs::remove(IcaclsLog(), error);
         DeleteKeyTree(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
         for (const auto& place : RUN_PLACES)
             DeleteRunValue(place);
@@ -215,10 +240,15 @@ protected:
     }
 };
 
+// Every user's Run value starts the installed program: only administrators may change its folder.
 TEST_F(InstallerTest, ASilentSetupInstallsTheProgramForEveryUserAndWritesNoUserValues) {
     ASSERT_EQ(RunToEnd(SetupExe(), "/S"), 0u);
 
     const fs::path folder = DefaultInstallFolder();
+    const std::string strIcacls = Quoted(SystemIcacls()) + " " + Quoted(folder);
+    EXPECT_EQ(TextOfFile(IcaclsLog()), strIcacls + " /setowner *S-1-5-32-544\n" + strIcacls +
+                                           " /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F "
+                                           "*S-1-5-18:(OI)(CI)F *S-1-5-32-545:(OI)(CI)RX\n");
     for (const char* pszFile : INSTALLED_FILES)
         EXPECT_TRUE(fs::is_regular_file(folder / pszFile)) << pszFile;
     EXPECT_TRUE(fs::is_regular_file(Shortcut()));
@@ -247,7 +277,16 @@ TEST_F(InstallerTest, ASilentUninstallRemovesTheProgramAndItsRunValuesButKeepsTh
     // With _?= the uninstaller runs where it lies, so its end can be awaited; it then leaves
     // itself and its folder, which the test removes afterwards.
     const fs::path folder = DefaultInstallFolder();
-    EXPECT_EQ(RunToEnd((folder / "uninstall.exe").string(), "/S _?=" + folder.string()), 0u);
+    const std::string strUninstall = (folder / "uninstall.exe").string();
+    // A copy in another user's session gets no close request and keeps its file, as the driver
+    // does here: the uninstaller stops and keeps its entry for a later run.
+    const HANDLE hProgram = CreateFileA((folder / "quorvex.exe").string().c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(RunToEnd(strUninstall, "/S _?=" + folder.string()).value_or(0), 0u);
+    CloseHandle(hProgram);
+    EXPECT_EQ(CountEntries(), 1);
+
+    EXPECT_EQ(RunToEnd(strUninstall, "/S _?=" + folder.string()), 0u);
 
     for (const char* pszFile : INSTALLED_FILES)
         EXPECT_FALSE(fs::exists(folder / pszFile)) << pszFile;
@@ -294,17 +333,32 @@ TEST_F(InstallerTest, ASilentSetupClosesTheRunningProgramFirst) {
     EXPECT_TRUE(fs::is_regular_file(DefaultInstallFolder() / "quorvex.exe"));
 }
 
-// The driver holds the program's mutex and answers no message: a copy that will not close.
-TEST_F(InstallerTest, ASetupThatCannotCloseTheProgramFailsAndInstallsNothing) {
-    const HANDLE hMutex = CreateMutexA(nullptr, FALSE, INSTANCE_MUTEX);
-    ASSERT_TRUE(hMutex);
-    const auto nExit = RunToEnd(SetupExe(), "/S");
-    CloseHandle(hMutex);
+// A copy that will not close (the driver holds the program's mutex and answers no message), a
+// folder that holds others' files, whose permissions are not the setup's to change, and one whose
+// permissions icacls cannot set.
+TEST_F(InstallerTest, ASetupThatCannotCloseTheProgramOrSecureItsFolderFailsAndInstallsNothing) {
+    const fs::path occupied = fs::temp_directory_path() / "Quorvex occupied";
+    for (const std::string strCase : {"running", "occupied", "icacls fails"}) {
+        SCOPED_TRACE(strCase);
+        fs::create_directories(occupied);
+        std::ofstream(occupied / "notes.txt") << "kept";
+        const HANDLE hMutex =
+            strCase == "running" ? CreateMutexA(nullptr, FALSE, INSTANCE_MUTEX) : nullptr;
+        if (strCase == "icacls fails")
+            SetEnvironmentVariableA("QV_STANDIN_LOG",
+                                    (IcaclsLog() / "unwritable").string().c_str());
+        const auto nExit =
+            RunToEnd(SetupExe(), strCase == "occupied" ? "/S /D=" + occupied.string() : "/S");
+        if (hMutex)
+            CloseHandle(hMutex);
 
-    ASSERT_TRUE(nExit);
-    EXPECT_NE(*nExit, 0u);
-    EXPECT_FALSE(fs::exists(DefaultInstallFolder()));
-    EXPECT_EQ(CountEntries(), 0);
+        EXPECT_NE(nExit.value_or(0), 0u);
+        EXPECT_FALSE(fs::exists(DefaultInstallFolder()));
+        EXPECT_THAT(Listing(occupied), ElementsAre(Key("notes.txt")));
+        EXPECT_EQ(CountEntries(), 0);
+        ForgetInstallation();
+    }
+    fs::remove_all(occupied);
 }
 
 TEST_F(InstallerTest, ThePortableZipHoldsBothBuildsEachBesideItsUpdaterAndHelpPage) {

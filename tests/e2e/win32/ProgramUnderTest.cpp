@@ -4,6 +4,13 @@
 
 namespace qv::e2e {
 
+std::string StandInExe() {
+    char szDriver[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, szDriver, sizeof szDriver);
+    const std::string strDriver = szDriver;
+    return strDriver.substr(0, strDriver.find_last_of('\\') + 1) + "qv_standin_browser.exe";
+}
+
 void ForgetProgramValues() {
     for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         DeleteKeyTree(hRoot, "Software\\Velnor");

@@ -36,6 +36,10 @@ inline constexpr const char* ASPI_ONLY_MACHINE = R"({ "platform": "9x",
       "current": 32, "modeSense6": false, "aspiAddress": { "adapter": 0, "target": 1 } } ],
   "aspi": { "adapters": [ { "targets": 0 } ], "completionDelayMs": 20 } })";
 
+// The tests' stand-in for the programs that the programs under test start: it appends its command
+// line to the file that QV_STANDIN_LOG names. It lies beside the driver.
+std::string StandInExe();
+
 // Removes every value the programs write, machine-wide and the user's, the Run entries included.
 void ForgetProgramValues();
 

@@ -1,6 +1,6 @@
-// qv_standin_browser.exe: the browser and the mail program of the tests. It appends the command
-// line it was started with, in UTF-8, as one line to the file that QV_STANDIN_LOG names, and
-// ends; the tests register it for HTML pages and for mailto: addresses.
+// qv_standin_browser.exe: the browser, the mail program, the updater and icacls of the tests. It
+// appends the command line it was started with, in UTF-8, as one line to the file that
+// QV_STANDIN_LOG names, and ends; it fails when it cannot.
 #include <windows.h>
 
 #include <string>

@@ -146,14 +146,8 @@ protected:
         const std::string strExe = strFolder + "\\quorvex-demo.exe";
         CopyFileA(Demo().c_str(), strExe.c_str(), FALSE);
         if (bWithUpdater)
-            CopyFileA(StandInPath().c_str(), (strFolder + "\\UpdateQuorvex.exe").c_str(), FALSE);
+            CopyFileA(StandInExe().c_str(), (strFolder + "\\UpdateQuorvex.exe").c_str(), FALSE);
         return strExe;
-    }
-    static std::string StandInPath() {
-        char szDriver[MAX_PATH] = {};
-        GetModuleFileNameA(nullptr, szDriver, sizeof szDriver);
-        std::string strPath = szDriver;
-        return strPath.substr(0, strPath.find_last_of('\\') + 1) + "qv_standin_browser.exe";
     }
 
     std::string m_strUpdaterLog = FreshFile(".updater.log");
