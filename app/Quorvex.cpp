@@ -13,15 +13,20 @@ constexpr const char* RICH_EDIT_LIBRARY = "RichEd32.Dll";
 // An asynchronous transport may still be identifying drives when the save run reaches its
 // copy; it waits this long for them rather than store speeds that were never read.
 constexpr std::chrono::seconds IDENTIFY_WAIT_LIMIT{10};
+// How long the end of a run waits for an automatic check it abandoned.
+constexpr std::chrono::seconds CHECK_END_LIMIT{1};
 
 } // namespace
 
 CQuorvexApp::CQuorvexApp(const CPlatform& platform, CMainDialogRunner& mainDialog,
-                         const UpdateServices& update)
-    : m_strInstanceClass("Quorvex (Velnor)"), m_platform(platform), m_mainDialog(mainDialog),
-      m_update(update) {
+                         const UpdateServices& update, const CQuorvexCmdLine& cmdLine)
+    : m_strInstanceClass("Quorvex (Velnor)"), m_platform(platform), m_cmdLine(cmdLine),
+      m_mainDialog(mainDialog), m_update(update) {
     // The drives keep their values beside the application's own.
     m_platform.registryRoot = REGKEY_CURRENT_USER;
+    m_bUnwantedLogonStart = IsUnwantedLogonStart();
+    if (m_bUnwantedLogonStart)
+        return;
     m_strExePath = ReadExePath();
     m_strExePathWide = ReadExePathWide();
     m_osvi.dwOSVersionInfoSize = OS_VERSION_INFO_SIZE;
@@ -39,7 +44,12 @@ void CQuorvexApp::StartAutomaticCheck() {
         [&view = m_update.view](CUpdateCheck& check) { RunAutomaticCheck(check, view); });
 }
 
-CQuorvexApp::~CQuorvexApp() = default;
+CQuorvexApp::~CQuorvexApp() {
+    // Abandoning closes the check's connection, which ends a request that waits on the network.
+    m_automaticCheck.Abandon();
+    if (!m_automaticCheck.WaitEnded(CHECK_END_LIMIT))
+        m_platform.shell.ExitProcess(0);
+}
 
 std::string CQuorvexApp::ReadExePath() {
     char szPath[EXE_PATH_BUFFER] = {};
@@ -60,12 +70,12 @@ void CQuorvexApp::SetDriveList(std::unique_ptr<CCDRomList> pList) {
     m_apDriveLists.push_back(std::move(pList));
 }
 
-bool CQuorvexApp::Startup(int argc, const char* const* argv) {
-    CQuorvexCmdLine cmdLine;
-    cmdLine.Parse(argc, argv);
+bool CQuorvexApp::Startup() {
+    if (m_bUnwantedLogonStart)
+        return false;
     CCDRom::SelectTransport(m_platform);
 
-    if (!cmdLine.m_bSave && !cmdLine.m_bRestore) {
+    if (!m_cmdLine.m_bSave && !m_cmdLine.m_bRestore) {
         RunMainDialog();
         m_automaticCheck.Release();
         return false;
@@ -80,7 +90,7 @@ bool CQuorvexApp::Startup(int argc, const char* const* argv) {
         return false;
     }
 
-    if (cmdLine.m_bRestore) {
+    if (m_cmdLine.m_bRestore) {
         // The dialog builds and identifies a list of its own; this one is not used again.
         m_bBootMode = true;
         RunMainDialog();

@@ -2,6 +2,7 @@
 // the interactive, boot-mode and windowless save runs, and the settings that outlive a run.
 #pragma once
 
+#include "app/QuorvexCmdLine.h"
 #include "device/CDRomList.h"
 #include "platform/Platform.h"
 #include "platform/Shell.h"
@@ -32,15 +33,20 @@ inline constexpr const char* APP_NO_DRIVE_TEXT =
 
 class CQuorvexApp {
 public:
-    // The automatic update check is evaluated here, before any window exists, in every run.
+    // The settings are read and the automatic update check is evaluated here, before any window
+    // exists, in every run but one: a start at logon that the user's run-at-boot switch no longer
+    // wants, which reads that switch only and writes nothing.
     CQuorvexApp(const CPlatform& platform, CMainDialogRunner& mainDialog,
-                const UpdateServices& update);
+                const UpdateServices& update, const CQuorvexCmdLine& cmdLine = {});
+    // An automatic check still running is abandoned; one that still uses the services (blocked
+    // on the network, or its news still shown) ends with the process, at once, rather than
+    // outlive them.
     ~CQuorvexApp();
     CQuorvexApp(const CQuorvexApp&) = delete;
     CQuorvexApp& operator=(const CQuorvexApp&) = delete;
 
     // Always false: no message loop follows, and the process ends when it returns.
-    bool Startup(int argc, const char* const* argv);
+    bool Startup();
 
     // The services, with HKEY_CURRENT_USER as registry root, for everything the application
     // creates.
@@ -78,8 +84,11 @@ private:
     void DeleteRunEntry();
     void RunMainDialog();
     void SaveCurrentSpeeds();
+    bool IsUnwantedLogonStart() const;
 
     CPlatform m_platform;
+    CQuorvexCmdLine m_cmdLine;
+    bool m_bUnwantedLogonStart = false;
     CMainDialogRunner& m_mainDialog;
     UpdateServices m_update;
     // Released once the main dialog has ended; a check still showing its news goes on alone.

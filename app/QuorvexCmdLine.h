@@ -8,7 +8,9 @@ namespace qv {
 
 class CQuorvexCmdLine {
 public:
+    CQuorvexCmdLine() = default;
     // Every argument after the program's name, in order.
+    CQuorvexCmdLine(int argc, const char* const* argv) { Parse(argc, argv); }
     void Parse(int argc, const char* const* argv);
     // bSwitch: the argument began with "-" or "/", which strParam no longer holds.
     void ParseArgument(std::string_view strParam, bool bSwitch);

@@ -95,6 +95,27 @@ void CarryOverMachineSettings(CRegistryService& registry) {
 
 } // namespace
 
+// The Run entry starts the program with /boot; an older version's machine-wide entry, which a user
+// without administrator rights cannot delete, goes on doing so after the user turned run at boot
+// off. What "RunOnboot" reads decides, before anything is written: the user's value, or for a
+// user whose values are not carried over yet, the machine-wide one that will be.
+bool CQuorvexApp::IsUnwantedLogonStart() const {
+    if (!m_cmdLine.m_bRestore)
+        return false;
+    CRegistryService& registry = m_platform.registry;
+    for (const RegKey hRoot : {REGKEY_CURRENT_USER, REGKEY_LOCAL_MACHINE}) {
+        RegKey hKey = REGKEY_NULL;
+        const RegStatus nStatus =
+            registry.OpenKey(hRoot, SETTINGS_KEY, AccessUnder(hRoot, REGACCESS_QUERY_VALUE), &hKey);
+        CRegKeyScope scope(registry, hKey);
+        if (nStatus == REGSTATUS_SUCCESS)
+            return ReadSwitch(registry, hKey, VALUE_RUN_ON_BOOT) == DWORD{0};
+        if (nStatus != REGSTATUS_FILE_NOT_FOUND)
+            return false;
+    }
+    return false;
+}
+
 RegKey CQuorvexApp::CreateAppKey() {
     RegKey hKey = REGKEY_NULL;
     if (m_platform.registry.CreateKey(REGKEY_CURRENT_USER, SETTINGS_KEY, REGACCESS_ALL, &hKey) !=

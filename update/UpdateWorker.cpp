@@ -39,12 +39,29 @@ void CCheckThread::Start(CRegistryService& registry, RegKey hRoot, const UpdateS
             // A worker that fails shows nothing; an on-demand window stays until its user closes
             // it.
         }
+        std::lock_guard lock(pShared->lock);
         pShared->bRunning = false;
+        pShared->cvEnded.notify_all();
     });
 }
 
 bool CCheckThread::IsRunning() const {
-    return m_pShared && m_pShared->bRunning;
+    if (!m_pShared)
+        return false;
+    std::lock_guard lock(m_pShared->lock);
+    return m_pShared->bRunning;
+}
+
+bool CCheckThread::WaitEnded(std::chrono::milliseconds nLimit) {
+    if (!m_pShared)
+        return true;
+    {
+        std::unique_lock lock(m_pShared->lock);
+        if (!m_pShared->cvEnded.wait_for(lock, nLimit, [this] { return !m_pShared->bRunning; }))
+            return false;
+    }
+    Release();
+    return true;
 }
 
 void CCheckThread::Abandon() {
@@ -55,7 +72,7 @@ void CCheckThread::Abandon() {
 void CCheckThread::Release() {
     if (!m_thread.joinable())
         return;
-    if (m_pShared->bRunning)
+    if (IsRunning())
         m_thread.detach();
     else
         m_thread.join();

@@ -8,9 +8,11 @@
 #include "update/UpdateCheck.h"
 #include "update/UpdateView.h"
 
-#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -46,6 +48,8 @@ public:
     bool IsRunning() const;
     // The running check stores and shows nothing more.
     void Abandon();
+    // Whether the thread has ended within nLimit, joined if so.
+    bool WaitEnded(std::chrono::milliseconds nLimit);
     // Gives up the thread object: joins a thread that has ended; one still running (its
     // new-version dialog open, say) goes on alone and ends with the process. Never called on
     // the thread itself.
@@ -56,7 +60,9 @@ private:
         Shared(CRegistryService& registry, RegKey hRoot, const UpdateServices& services)
             : check(registry, hRoot, services.http, services.clock, services.server) {}
         CUpdateCheck check;
-        std::atomic<bool> bRunning{true};
+        std::mutex lock;
+        std::condition_variable cvEnded;
+        bool bRunning = true; // guarded by lock
     };
 
     std::shared_ptr<Shared> m_pShared;

@@ -161,21 +161,21 @@ qv::UpdateServer LoadUpdateServer(qv::win32::CWin32Shell& shell) {
     return {};
 }
 
-qv::win32::CProcessServices g_services;
-qv::sim::CSimMachine g_machine(LoadMachine(g_services.shell));
-CDemoShell g_shell(g_machine.Platform());
-CCommandLog g_commandLog(g_machine, std::getenv("QUORVEX_SIM_LOG"));
-qv::win32::CMainWindowRunner g_mainDialog(g_services.events);
-qv::CQuorvexApp theApp({.drives = g_commandLog,
-                        .events = g_services.events,
-                        .registry = g_services.registry,
-                        .shell = g_shell,
-                        .aspi = g_machine.Aspi()},
-                       g_mainDialog,
-                       g_services.UpdateServicesFor(LoadUpdateServer(g_services.shell)));
-
 } // namespace
 
 int main(int argc, char** argv) {
-    return qv::win32::RunApplication(theApp, argc, argv);
+    qv::win32::CProcessServices services;
+    qv::sim::CSimMachine machine(LoadMachine(services.shell));
+    CDemoShell shell(machine.Platform());
+    CCommandLog commandLog(machine, std::getenv("QUORVEX_SIM_LOG"));
+    qv::win32::CMainWindowRunner mainDialog(services.events);
+    qv::CQuorvexApp app({.drives = commandLog,
+                         .events = services.events,
+                         .registry = services.registry,
+                         .shell = shell,
+                         .aspi = machine.Aspi()},
+                        mainDialog, services.UpdateServicesFor(LoadUpdateServer(services.shell)),
+                        qv::CQuorvexCmdLine(argc, argv));
+    app.Startup();
+    return 0;
 }

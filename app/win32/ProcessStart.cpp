@@ -16,9 +16,4 @@ CSafeDllSearch::CSafeDllSearch() {
         pfnSetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
-int RunApplication(CQuorvexApp& app, int argc, char** argv) {
-    app.Startup(argc, argv);
-    return 0;
-}
-
 } // namespace qv::win32

@@ -14,9 +14,9 @@
 
 namespace qv::win32 {
 
-// Constructed first of all: from then on no DLL is looked for in the current directory, and,
-// where the loader allows it, none that is loaded by name in the program's folder, so a planted
-// library there is never loaded.
+// Constructed first of all, at the start of the entry point: from then on no DLL is looked for in
+// the current directory, and, where the loader allows it, none that is loaded by name in the
+// program's folder, so a planted library there is never loaded.
 class CSafeDllSearch {
 public:
     CSafeDllSearch();
@@ -36,9 +36,5 @@ struct CProcessServices {
         return {http, clock, std::move(server), updateView};
     }
 };
-
-// The program's body once its application object exists: the runtime's arguments go to the
-// start-up routine, and the process ends with code 0.
-int RunApplication(CQuorvexApp& app, int argc, char** argv);
 
 } // namespace qv::win32

@@ -5,24 +5,20 @@
 #include "platform/win32/Win32DriveService.h"
 #include "ui/win32/MainWindow.h"
 
-namespace {
-
-// Constructed in this order before main runs: the application object comes last, once every
-// service it is handed exists.
-qv::win32::CProcessServices g_services;
-qv::win32::CWin32DriveService g_drives;
-qv::win32::CWin32Aspi g_aspi;
-qv::win32::CMainWindowRunner g_mainDialog(g_services.events);
-qv::CQuorvexApp theApp({.drives = g_drives,
-                        .events = g_services.events,
-                        .registry = g_services.registry,
-                        .shell = g_services.shell,
-                        .aspi = g_aspi},
-                       g_mainDialog,
-                       g_services.UpdateServicesFor(qv::UpdateServer{QV_UPDATE_HOST}));
-
-} // namespace
-
+// Everything is built here, after the runtime's own start-up and in this order, so that the
+// application object comes last, once every service it is handed exists, and goes first.
 int main(int argc, char** argv) {
-    return qv::win32::RunApplication(theApp, argc, argv);
+    qv::win32::CProcessServices services;
+    qv::win32::CWin32DriveService drives;
+    qv::win32::CWin32Aspi aspi;
+    qv::win32::CMainWindowRunner mainDialog(services.events);
+    qv::CQuorvexApp app({.drives = drives,
+                         .events = services.events,
+                         .registry = services.registry,
+                         .shell = services.shell,
+                         .aspi = aspi},
+                        mainDialog, services.UpdateServicesFor(qv::UpdateServer{QV_UPDATE_HOST}),
+                        qv::CQuorvexCmdLine(argc, argv));
+    app.Startup();
+    return 0;
 }

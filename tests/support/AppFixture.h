@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv::test {
 
@@ -35,8 +36,13 @@ protected:
     explicit CAppFixture(sim::SimMachineConfig machine = NtMachine({}))
         : m_sim(std::move(machine)) {}
 
-    CQuorvexApp& Construct() {
-        m_pApp = std::make_unique<CQuorvexApp>(m_sim.Platform(), m_dialog, m_update.services);
+    // Started with the arguments after the program's name.
+    CQuorvexApp& Construct(std::vector<const char*> aArgs = {}) {
+        aArgs.insert(aArgs.begin(), "Quorvex.exe");
+        m_pApp.reset();
+        m_pApp = std::make_unique<CQuorvexApp>(
+            m_sim.Platform(), m_dialog, m_update.services,
+            CQuorvexCmdLine(static_cast<int>(aArgs.size()), aArgs.data()));
         return *m_pApp;
     }
     CMemoryRegistry& Registry() { return m_sim.Registry(); }

@@ -1,6 +1,7 @@
 #include "ui/win32/TrayIcon.h"
 
 #include "app/Quorvex.h"
+#include "platform/win32/Win32Library.h"
 #include "ui/Commands.h"
 #include "ui/TrayMenu.h"
 
@@ -55,11 +56,22 @@ private:
     HMENU m_hMenu;
 };
 
+// A copy run as administrator is above the shell's integrity level, which may then post it
+// nothing: the restarted shell's broadcast is let through, or the icon would stay away for good.
+// The call is looked up, since not every Windows the program starts on has it.
+void AllowTaskbarCreated(HWND hWnd) {
+    decltype(&::ChangeWindowMessageFilterEx) pfnChangeWindowMessageFilterEx = nullptr;
+    if (QV_GET_FUNCTION(::GetModuleHandleW(L"user32.dll"), ChangeWindowMessageFilterEx,
+                        pfnChangeWindowMessageFilterEx))
+        pfnChangeWindowMessageFilterEx(hWnd, TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
+}
+
 } // namespace
 
 void CTrayIcon::Add(HWND hWnd, HICON hIcon) {
     m_hWnd = hWnd;
     m_hIcon = hIcon;
+    AllowTaskbarCreated(hWnd);
     NotifyTray(hWnd, NIM_ADD, ::CopyIcon(hIcon), APP_NAME);
 }
 

@@ -20,10 +20,7 @@ protected:
     StartupTest()
         : CAppFixture(NtMachine({Cdrom("E:\\", RunningAt(24)), Cdrom("G:\\", RunningAt(8))})) {}
 
-    bool Start(std::vector<const char*> aArgs) {
-        aArgs.insert(aArgs.begin(), "Quorvex.exe");
-        return Construct().Startup(static_cast<int>(aArgs.size()), aArgs.data());
-    }
+    bool Start(std::vector<const char*> aArgs) { return Construct(std::move(aArgs)).Startup(); }
     std::optional<DWORD> SavedSpeed(const char* pszName) {
         return AppDword(REGKEY_CURRENT_USER, pszName);
     }
@@ -63,6 +60,36 @@ TEST_F(StartupTest, TheSaveRunStoresEveryDrivesCurrentSpeedWithoutAWindow) {
 
 // What a drive did not answer is not saved over what an earlier save stored for it: a drive
 // without a disc may fail every command.
+// An older machine-wide Run entry goes on starting the program at logon after the user turned run
+// at boot off: such a start ends at once, with nothing shown, touched or written. The user's own
+// value decides, or the machine-wide one that is yet to be carried over to the user.
+TEST_F(StartupTest, ALogonStartTheUserTurnedOffEndsAtOnceTouchingNothing) {
+    const struct {
+        const char* pszWhat;
+        RegKey hRoot;
+        DWORD dwRunOnBoot;
+        const char* pszSwitch;
+        bool bEnds; // the cases that end come first: the others choose the process's transport
+    } aStarts[] = {
+        {"off, yet to be carried over", REGKEY_LOCAL_MACHINE, 0, "/boot", true},
+        {"off", REGKEY_CURRENT_USER, 0, "/boot", true},
+        {"off, restore", REGKEY_CURRENT_USER, 0, "/RESTORE", true},
+        {"off, started by the user", REGKEY_CURRENT_USER, 0, "/x", false},
+        {"on", REGKEY_CURRENT_USER, 2, "/boot", false},
+    };
+    for (const auto& start : aStarts) {
+        SCOPED_TRACE(start.pszWhat);
+        Registry().PutDword(start.hRoot, SETTINGS_KEY, "RunOnboot", start.dwRunOnBoot);
+        const std::size_t nWrites = Registry().Writes().size();
+        const int nRuns = m_dialog.m_nRuns;
+        EXPECT_FALSE(Start({start.pszSwitch}));
+        EXPECT_EQ(m_dialog.m_nRuns - nRuns, start.bEnds ? 0 : 1);
+        EXPECT_EQ(Registry().Writes().size() == nWrites, start.bEnds);
+        EXPECT_EQ(CCDRom::GetTransport() == TRANSPORT_NONE, start.bEnds);
+        EXPECT_TRUE(m_sim.Shell().Boxes().empty());
+    }
+}
+
 class PartlyAnsweringSaveRunTest : public CAppFixture {
 protected:
     static sim::SimMachineConfig Machine() {
@@ -78,8 +105,7 @@ protected:
 TEST_F(PartlyAnsweringSaveRunTest, ADriveWhosePageWasNeverReadKeepsItsStoredValues) {
     Registry().PutString(REGKEY_CURRENT_USER, SETTINGS_KEY, "G: Model", "QRVX;CD-ROM;1.00;");
     Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "G: Speed", 8);
-    const char* aArgs[] = {"Quorvex.exe", "/save"};
-    Construct().Startup(2, aArgs);
+    Construct({"/save"}).Startup();
 
     EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "E: Speed"), 24u);
     EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "F: Model"), StoredText(";;;"));
@@ -102,8 +128,7 @@ protected:
 };
 
 TEST_F(AspiSaveRunTest, TheSaveRunWaitsForIdentificationOnTheManagersThread) {
-    const char* aArgs[] = {"Quorvex.exe", "/save"};
-    Construct().Startup(2, aArgs);
+    Construct({"/save"}).Startup();
     ASSERT_EQ(CCDRom::GetTransport(), TRANSPORT_ASPI);
     EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "E: Speed"), 24u);
     EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "F: Speed"), 16u);
@@ -117,8 +142,7 @@ protected:
 };
 
 TEST_P(NoDriveTest, TheRunShowsTheMessageExitsWithZeroAndWritesNoDriveValue) {
-    const char* aArgs[] = {"Quorvex.exe", GetParam()};
-    EXPECT_FALSE(Construct().Startup(2, aArgs));
+    EXPECT_FALSE(Construct({GetParam()}).Startup());
     EXPECT_EQ(m_sim.Shell().Boxes(),
               (std::vector<ShownMessageBox>{
                   {NULL_WINDOW, "Quorvex was failed to find any CD-ROM drives. Work finished.",

@@ -102,8 +102,11 @@ TEST_F(SpeedCommandsTest, BootModeSetsEveryDriveWithASavedSpeedToIt) {
         EXPECT_TRUE(SetSpeedRates('G').empty());
 
         Drift('E', 40);
-        m_pDlg->OnTimer(ID_KEEP_TIMER);
-        Settle();
+        // With ASPI a tick compares with the report before its own read: the next one sees it.
+        for (int nTick = 0; nTick < 2; ++nTick) {
+            m_pDlg->OnTimer(ID_KEEP_TIMER);
+            Settle();
+        }
         EXPECT_EQ(SetSpeedRates('E'), Rates{16 * 177});
     }
 }

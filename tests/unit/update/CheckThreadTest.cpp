@@ -173,8 +173,7 @@ TEST_F(AutomaticCheckTest, ADueCheckRunsAtConstructionAndShowsNews) {
     PlantLastCheck("32");
     m_update.clock.m_nUtcDay = 40;
     m_update.http.Serve(NEWER);
-    const char* aArgs[] = {"Quorvex.exe"};
-    Construct().Startup(1, aArgs);
+    Construct().Startup();
 
     EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, UPDATE_VALUE_LAST_CHECK),
               Bytes(std::string("40\0\0\0", 5)));
@@ -182,11 +181,27 @@ TEST_F(AutomaticCheckTest, ADueCheckRunsAtConstructionAndShowsNews) {
     EXPECT_EQ(m_update.view.Shown(), std::vector<std::string>{"new version: " + NEWER});
 }
 
+// The application and the services the check uses go at the end of the entry point: a check still
+// waiting on the network is abandoned then, and ends before they do.
+TEST_F(AutomaticCheckTest, ACheckStillWaitingAtTheEndIsAbandonedAndEndsFirst) {
+    PlantLastCheck("32");
+    m_update.clock.m_nUtcDay = 40;
+    m_update.http.Serve(NEWER);
+    m_update.http.m_stallingStep = HttpStep::Read;
+    Construct().Startup();
+    ASSERT_TRUE(WaitFor([this] { return m_update.http.IsStalled(); }));
+    m_pApp.reset();
+
+    EXPECT_TRUE(m_update.http.AllClosed()) << "the check had ended";
+    EXPECT_TRUE(m_update.view.Shown().empty());
+    EXPECT_FALSE(AppValue(REGKEY_CURRENT_USER, UPDATE_VALUE_LAST_SUCCESS));
+    EXPECT_EQ(m_sim.Shell().ExitCode(), std::nullopt);
+}
+
 TEST_F(AutomaticCheckTest, ACheckNotYetDueAsksNoServer) {
     PlantLastCheck("33");
     m_update.clock.m_nUtcDay = 40;
-    const char* aArgs[] = {"Quorvex.exe"};
-    Construct().Startup(1, aArgs);
+    Construct().Startup();
     m_pApp.reset();
 
     EXPECT_EQ(m_update.http.m_aIssued.size(), 0u);
