@@ -36,6 +36,9 @@ inline constexpr const char* ASPI_ONLY_MACHINE = R"({ "platform": "9x",
       "current": 32, "modeSense6": false, "aspiAddress": { "adapter": 0, "target": 1 } } ],
   "aspi": { "adapters": [ { "targets": 0 } ], "completionDelayMs": 20 } })";
 
+// The exit code of a program that loaded the stranger's DLL planted beside it.
+inline constexpr DWORD PLANTED_LIBRARY_EXIT = 86;
+
 // Removes every value the programs write, machine-wide and the user's, the Run entries included.
 void ForgetProgramValues();
 
