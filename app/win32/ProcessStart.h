@@ -6,6 +6,7 @@
 #include "platform/win32/Win32Clock.h"
 #include "platform/win32/Win32EventService.h"
 #include "platform/win32/Win32Http.h"
+#include "platform/win32/Win32Library.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Shell.h"
 #include "update/win32/QuickUpdateWindow.h"
@@ -13,14 +14,6 @@
 #include <utility>
 
 namespace qv::win32 {
-
-// Constructed first of all, at the start of the entry point: from then on no DLL is looked for in
-// the current directory, and, where the loader allows it, none that is loaded by name in the
-// program's folder, so a planted library there is never loaded.
-class CSafeDllSearch {
-public:
-    CSafeDllSearch();
-};
 
 struct CProcessServices {
     CSafeDllSearch safeSearch;

@@ -2,6 +2,7 @@
 // download page, where a new release is fetched and installed by hand.
 #include "app/BuildConfig.h"
 #include "platform/win32/Win32.h"
+#include "platform/win32/Win32Library.h"
 
 #include <shellapi.h>
 
@@ -16,6 +17,9 @@ constexpr INT_PTR SHELL_EXECUTE_LAST_ERROR = 32;
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Opening the page loads many of the system's libraries by name, and the updater lies in the
+    // program's folder, where a stranger's files may lie too.
+    const qv::win32::CSafeDllSearch safeSearch;
     const HINSTANCE hResult =
         ::ShellExecuteW(nullptr, L"open", DOWNLOAD_PAGE, nullptr, nullptr, SW_SHOWNORMAL);
     if (reinterpret_cast<INT_PTR>(hResult) > SHELL_EXECUTE_LAST_ERROR)

@@ -1,6 +1,9 @@
 #include "platform/win32/Win32Library.h"
 
 #include "platform/Shell.h"
+#include "platform/win32/Win32Text.h"
+
+#include <delayimp.h>
 
 namespace qv::win32 {
 
@@ -30,4 +33,42 @@ HMODULE LoadLibraryByPath(const std::wstring& strPath) {
     return hLibrary;
 }
 
+HMODULE LoadLibraryFromSystem(const std::wstring& strName) {
+    ACTCTX_SECTION_KEYED_DATA redirection{};
+    redirection.cbSize = sizeof redirection;
+    if (::FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
+                                   strName.c_str(), &redirection))
+        return ::LoadLibraryW(strName.c_str());
+    const std::wstring strSystem = SystemDirectory();
+    return strSystem.empty() ? nullptr : LoadLibraryByPath(strSystem + L'\\' + strName);
+}
+
+CSafeDllSearch::CSafeDllSearch() {
+    SetDllDirectoryA("");
+    // Where the loader has it (Windows 8, or 7 with update KB2533623), a library that a system
+    // library asks for by name comes from the system directory only, not the program's folder,
+    // which may be a downloads folder full of strangers' files.
+    decltype(&::SetDefaultDllDirectories) pfnSetDefaultDllDirectories = nullptr;
+    if (QV_GET_FUNCTION(::GetModuleHandleW(L"kernel32.dll"), SetDefaultDllDirectories,
+                        pfnSetDefaultDllDirectories))
+        pfnSetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+namespace {
+
+// The runtime's delay-load helper would load each DLL by its bare name, which a loader without
+// update KB2533623 looks for in the program's folder first.
+FARPROC WINAPI LoadDelayLoadedLibrary(unsigned nNotification, PDelayLoadInfo pInfo) noexcept {
+    if (nNotification != dliNotePreLoadLibrary)
+        return nullptr;
+    return reinterpret_cast<FARPROC>(LoadLibraryFromSystem(WidenAnsi(pInfo->szDll)));
+}
+
+} // namespace
+
 } // namespace qv::win32
+
+// The linker takes this definition over the runtime's empty one.
+extern "C" {
+PfnDliHook __pfnDliNotifyHook2 = qv::win32::LoadDelayLoadedLibrary;
+}

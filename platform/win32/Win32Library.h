@@ -1,4 +1,5 @@
-// Loading libraries by full path, and finding their exports by their declared prototypes.
+// Where the process takes its libraries from: by full path, never by a bare name that a search
+// could find in the program's folder; and finding their exports by their declared prototypes.
 #pragma once
 
 #include "platform/win32/Win32.h"
@@ -16,6 +17,20 @@ std::wstring ProgramFolder();
 // Loads the library at the full path strPath. The libraries it needs are taken from its own
 // folder and the system directory only, never from the program's folder or the current one.
 HMODULE LoadLibraryByPath(const std::wstring& strPath);
+// Loads the system's library of the file name strName from the system directory. A name that the
+// program's manifest redirects (the common controls of version 6, whose system directory holds
+// version 5) is loaded by name, which the loader then resolves through the manifest alone.
+HMODULE LoadLibraryFromSystem(const std::wstring& strName);
+
+// Constructed first of all: from then on no DLL is looked for in the current directory, and,
+// where the loader allows it, none that is loaded by name in the program's folder, so a planted
+// library there is never loaded. The DLLs that the programs load at their first use come from
+// LoadLibraryFromSystem, through the delay-load helper's hook defined beside this class, so that
+// every program that constructs it links the hook.
+class CSafeDllSearch {
+public:
+    CSafeDllSearch();
+};
 
 // Looks up an export as the type of its declared prototype, so that a pointer of another type
 // does not compile. void (*)() is the one function pointer type any other converts to quietly.

@@ -60,10 +60,7 @@ bool CWin32Shell::GetVersionEx(OS_VERSION_INFO& osvi) {
 }
 
 bool CWin32Shell::LoadSystemLibrary(const char* pszName) {
-    const std::wstring strSystem = SystemDirectory();
-    if (strSystem.empty())
-        return false;
-    return LoadLibraryByPath(strSystem + L'\\' + WidenAnsi(pszName)) != nullptr;
+    return LoadLibraryFromSystem(WidenAnsi(pszName)) != nullptr;
 }
 
 void CWin32Shell::ExitProcess(unsigned nExitCode) {

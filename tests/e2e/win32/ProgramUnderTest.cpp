@@ -4,11 +4,15 @@
 
 namespace qv::e2e {
 
-std::string StandInExe() {
+std::string BesideDriver(const char* pszName) {
     char szDriver[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, szDriver, sizeof szDriver);
     const std::string strDriver = szDriver;
-    return strDriver.substr(0, strDriver.find_last_of('\\') + 1) + "qv_standin_browser.exe";
+    return strDriver.substr(0, strDriver.find_last_of('\\') + 1) + pszName;
+}
+
+std::string StandInExe() {
+    return BesideDriver("qv_standin_browser.exe");
 }
 
 void ForgetProgramValues() {

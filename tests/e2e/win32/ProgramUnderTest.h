@@ -39,6 +39,11 @@ inline constexpr const char* ASPI_ONLY_MACHINE = R"({ "platform": "9x",
 // The tests' stand-in for the programs that the programs under test start: it appends its command
 // line to the file that QV_STANDIN_LOG names. It lies beside the driver.
 std::string StandInExe();
+// A file built beside the driver.
+std::string BesideDriver(const char* pszName);
+
+// The exit code of a program that loaded the stranger's DLL planted beside it.
+inline constexpr DWORD PLANTED_LIBRARY_EXIT = 86;
 
 // Removes every value the programs write, machine-wide and the user's, the Run entries included.
 void ForgetProgramValues();

@@ -5,8 +5,12 @@
 #include "tests/e2e/win32/ProgramUnderTest.h"
 #include "tests/e2e/win32/RegistryReader.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -101,6 +105,22 @@ std::string ReadFileText(const std::string& strPath) {
     return text.str();
 }
 
+// Where the process took the DLL of this file name from, in lower case; empty when not loaded.
+std::string LoadedFrom(DWORD dwProcessId, const char* pszName) {
+    const HANDLE hSnapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, dwProcessId);
+    MODULEENTRY32 module{};
+    module.dwSize = sizeof module;
+    std::string strPath;
+    for (BOOL bMore = Module32First(hSnapshot, &module); bMore && strPath.empty();
+         bMore = Module32Next(hSnapshot, &module))
+        if (lstrcmpiA(module.szModule, pszName) == 0)
+            strPath = module.szExePath;
+    CloseHandle(hSnapshot);
+    std::transform(strPath.begin(), strPath.end(), strPath.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return strPath;
+}
+
 class UpdateDialogTest : public MainWindowTest {
 protected:
     std::unique_ptr<CProcess> StartAsking(const std::string& strScenario,
@@ -139,7 +159,8 @@ protected:
         Command(hMain, ID_MENU_ABOUT);
         return WaitForShown(process.Id(), "About Quorvex");
     }
-    // A copy of the demo alone in a folder of its own, with a stand-in updater when asked.
+    // A copy of the demo alone in a folder of its own, with a stand-in updater when asked, and a
+    // stranger's DLLs named like two that the demo loads at their first use.
     std::string LoneDemo(bool bWithUpdater) {
         const std::string strFolder = FreshFile("") + ".dir";
         CreateDirectoryA(strFolder.c_str(), nullptr);
@@ -147,6 +168,16 @@ protected:
         CopyFileA(Demo().c_str(), strExe.c_str(), FALSE);
         if (bWithUpdater)
             CopyFileA(StandInExe().c_str(), (strFolder + "\\UpdateQuorvex.exe").c_str(), FALSE);
+        // Wine loads its own of these even where a search finds files of their names; Windows loads
+        // the files, and so does Wine for the demo with these overrides.
+        const std::string strOrder = "native,builtin";
+        for (const std::string strPlanted : {"comctl32", "wininet"}) {
+            CopyFileA(BesideDriver("qv_planted_library.dll").c_str(),
+                      (strFolder + "\\" + strPlanted + ".dll").c_str(), FALSE);
+            WriteValue(HKEY_CURRENT_USER,
+                       "Software\\Wine\\AppDefaults\\quorvex-demo.exe\\DllOverrides", strPlanted,
+                       {REG_SZ, {strOrder.c_str(), strOrder.c_str() + strOrder.size() + 1}});
+        }
         return strExe;
     }
 
@@ -206,7 +237,8 @@ TEST_F(UpdateDialogTest, YesWithoutAnUpdaterSaysSoAndTheProgramGoesOn) {
     const auto process = StartAsking("desc-12-24-30", LoneDemo(false));
 
     const HWND hDialog = WaitForShown(process->Id(), NEW_VERSION_CAPTION);
-    ASSERT_NE(hDialog, nullptr);
+    ASSERT_NE(hDialog, nullptr) << "exit code " << process->WaitForExit(0ms).value_or(STILL_ACTIVE)
+                                << ", " << PLANTED_LIBRARY_EXIT << " when a planted DLL was loaded";
     Press(hDialog, IDC_NEW_VERSION_YES);
     const HWND hBox = WaitForShown(process->Id(), "Quorvex", "Unable to run update.exe");
     ASSERT_NE(hBox, nullptr);
@@ -215,6 +247,8 @@ TEST_F(UpdateDialogTest, YesWithoutAnUpdaterSaysSoAndTheProgramGoesOn) {
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hDialog); }, 10s));
     EXPECT_EQ(process->WaitForExit(2s), std::nullopt);
     EXPECT_NE(WaitUntilReady(*process), nullptr);
+    EXPECT_THAT(LoadedFrom(process->Id(), "comctl32.dll"), ::testing::HasSubstr("\\winsxs\\"))
+        << "the common controls of version 6, which the manifest asks for";
 }
 
 TEST_F(UpdateDialogTest, OnDemandNewsIsShownOnceAndThenNothingNewer) {
