@@ -34,25 +34,37 @@ work=${QV_REALDRIVES_WORK:-build/realdrives/work}
 run_dir=build/realdrives/run
 mkdir -p "$work"
 
-# The guest's own limit. A first run also makes the 32-bit prefix in the guest (about ten
-# minutes under emulation); both limits keep the test command within its 90 minutes.
+# The guest's own limit: a run takes five to ten minutes, a first run ten more for the 32-bit
+# prefix it makes in the guest. With the rest of the test command, either stays within 90 minutes.
 guest_limit=1200
 if [[ ! -f "$work/prefix32/.ready" ]]; then
     guest_limit=2700
     say "first run in $work: the 32-bit Wine prefix is made in the guest (about ten more minutes)"
 fi
 
-# One run of the tool; its guest's progress lines are shown as they come, the rest is logged.
-# The window is only opened: choosing a drive and pressing Apply cost the tool minutes here and
-# give no verdict. A window that takes four minutes to open does not open.
+# The tool's and its guest's progress lines, as they come; not again from the summary that ends
+# the tool's output.
+progress() {
+    local line summary=
+    while IFS= read -r line; do
+        [[ "$line" == "# real-drive run: "* ]] && summary=1
+        if [[ -z "$summary" && "$line" =~ ^(run|guest\[[0-9]+s\]): ]]; then
+            echo "$line"
+        fi
+    done
+}
+
+# One run of the tool, its whole output logged. The window is only opened: choosing a drive and
+# pressing Apply cost the tool minutes here and give no verdict. A window that takes four minutes
+# to open does not open.
 run_once() {
     rm -rf "$run_dir"
     mkdir -p "$run_dir"
     local status=0
-    QV_WORK="$work" QV_TIMEOUT="$guest_limit" QV_GUI_SELECT= QV_GUI_APPLY= QV_WAIT_GUI=240 \
+    QV_WORK="$work" QV_TIMEOUT="$guest_limit" QV_GUI_SELECT='' QV_GUI_APPLY='' QV_WAIT_GUI=240 \
         QV_WAIT_SAVE=300 "$tool" --exe64 "$exe64" --exe32 "$exe32" --profiles "$profiles" \
         --out "$run_dir" </dev/null 2>&1 |
-        tee "$run_dir.log" | grep --line-buffered -E '^(run|guest\[[0-9]+s\]):' || status=${PIPESTATUS[0]}
+        tee "$run_dir.log" | progress || status=${PIPESTATUS[0]}
     return "$status"
 }
 
@@ -95,8 +107,9 @@ results="$run_dir/out"
 for tag in win64 win32; do
     # A crash: Wine's report of the unhandled exception, in the save run's or the window's log.
     for log in "$results/$tag-save.log" "$results/$tag-gui.log"; do
-        if [[ -f "$log" ]] && grep -q -E 'Unhandled (exception|page fault|illegal|stack overflow)' "$log"; then
-            fail "$tag: quorvex.exe crashed: $(grep -m1 -E 'Unhandled' "$log" | tr -d '\r') (see $log)"
+        if [[ -f "$log" ]] && grep -q -E '(^|wine: )Unhandled ' "$log"; then
+            fail "$tag: quorvex.exe crashed: $(grep -m1 -E '(^|wine: )Unhandled ' "$log" | tr -d '\r')" \
+                "(see $log)"
         fi
     done
     save=$(grep -o -E "$tag: /save (ended with exit code [0-9]+|still running).*" \
@@ -111,7 +124,8 @@ for tag in win64 win32; do
         fail "$tag: the window did not open: ${window:-no report}"
     fi
 done
-# Per drive: every check of what an exe stored, and a save run of each exe that stored something.
+# Per drive: what each exe's save run stored is what the drive's replies imply, and so is what
+# the window stored, where it stored anything.
 while read -r letter profile; do
     for tag in win64 win32; do
         line=$(awk -v drive="## $letter: $profile " -v tag="$tag" '
@@ -125,7 +139,6 @@ while read -r letter profile; do
             fail "$letter: ($profile) ${line:-$tag: no check}"
         fi
     done
-    # The checks of the window's own writes, where it made any.
     while read -r check; do
         if [[ "$check" == *DIFFERS* || "$check" == *"stored though"* ]]; then
             fail "$letter: ($profile) $check"
