@@ -18,17 +18,20 @@ trap finish EXIT
 qv_wine_begin "$build" e2e
 
 # Pictures of the screen, kept among the build's artefacts: the driver asks for one by creating
-# <name>.request in this folder; the picture is written as <name>.png before the request goes.
+# <name>.request in this folder, which holds the geometry of the window to crop to, if any; the
+# picture is written as <name>.png before the request goes.
 shots="$(cd "$build" && pwd)/e2e-screenshots"
 mkdir -p "$shots"
-rm -f "$shots"/*.request
+rm -f "$shots"/*.request "$shots"/*.request.new
 if command -v import >/dev/null; then
     QV_SCREENSHOT_DIR="Z:$(tr / '\\' <<<"$shots")"
     export QV_SCREENSHOT_DIR
     while sleep 0.1; do
         for request in "$shots"/*.request; do
             [[ -e "$request" ]] || continue
-            import -window root "${request%.request}.tmp.png" >>"$QV_WINE_RUN/import.log" 2>&1 &&
+            geometry=$(tr -d '\r\n' <"$request")
+            import -window root ${geometry:+-crop "$geometry" +repage} \
+                "${request%.request}.tmp.png" >>"$QV_WINE_RUN/import.log" 2>&1 &&
                 mv "${request%.request}.tmp.png" "${request%.request}.png"
             rm -f "$request"
         done

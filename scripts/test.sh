@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, builds every preset, runs the native tests plainly
-# and under the sanitizers, smoke-runs the fuzz targets, and ends with one summary line.
+# and under the sanitizers, smoke-runs the fuzz targets, runs both exes on emulated CD-ROM drives,
+# and ends with one summary line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -58,3 +59,8 @@ summary+="; release: setup and portable zip passed under Wine"
 step="fuzz smoke run"
 bash scripts/fuzz.sh all 5
 summary+="; fuzz: every target ran 5 s without a finding"
+
+# Both quorvex.exe builds on CD-ROM drives that QEMU emulates, under Wine in a QEMU guest.
+step="real-drive tier"
+bash scripts/realdrives.sh
+summary+="; real drives: both exes stored what the drives answered, and their windows opened"

@@ -316,7 +316,7 @@ TEST_F(AboutTest, ShowsTheVersionAndTheLinksInBlueAndCloses) {
         // The text stands on the face, which fills the rest of the control.
         EXPECT_GT(colours.nFace, colours.nPixels / 2) << nLink;
     }
-    EXPECT_TRUE(TakeScreenshot("about-dialog"));
+    EXPECT_TRUE(TakeScreenshot("about-dialog", hAbout));
 
     PostMessageA(GetDlgItem(hAbout, IDC_ABOUT_CLOSE), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hAbout); }, 10s));

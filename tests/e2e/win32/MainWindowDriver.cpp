@@ -243,14 +243,23 @@ bool IsSetSpeed(const LOGGED_COMMAND& command) {
     return command.strCdb.rfind("BB", 0) == 0;
 }
 
-// The run's script watches the folder: it answers <name>.request with <name>.png and then
-// removes the request.
-bool TakeScreenshot(const std::string& strName) {
+// The run's script watches the folder: it answers <name>.request with <name>.png, cropped to
+// the X geometry the request holds, if any, and then removes the request.
+bool TakeScreenshot(const std::string& strName, HWND hWnd) {
     char szDir[MAX_PATH] = {};
     if (!GetEnvironmentVariableA("QV_SCREENSHOT_DIR", szDir, sizeof szDir))
         return true;
     const std::string strRequest = std::string(szDir) + "\\" + strName + ".request";
-    std::ofstream(strRequest).put('\n');
+    // Written whole under another name first: the script must not read a half-written request.
+    {
+        std::ofstream request(strRequest + ".new");
+        RECT rect = {};
+        if (hWnd && GetWindowRect(hWnd, &rect))
+            request << rect.right - rect.left << 'x' << rect.bottom - rect.top << '+' << rect.left
+                    << '+' << rect.top;
+        request << '\n';
+    }
+    MoveFileExA((strRequest + ".new").c_str(), strRequest.c_str(), MOVEFILE_REPLACE_EXISTING);
     return WaitUntil(
                [&] { return GetFileAttributesA(strRequest.c_str()) == INVALID_FILE_ATTRIBUTES; },
                20s) &&

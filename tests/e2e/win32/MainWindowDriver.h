@@ -81,8 +81,9 @@ std::vector<LOGGED_COMMAND> ReadCommandLog(const std::string& strFile);
 std::string SetSpeedCdbPrefix(int nSpeed);
 bool IsSetSpeed(const LOGGED_COMMAND& command);
 
-// A picture of the whole screen as <name>.png among the run's artefacts, when the run takes
-// pictures (QV_SCREENSHOT_DIR); false when it was asked for and did not come.
-bool TakeScreenshot(const std::string& strName);
+// A picture of the screen, or of hWnd's window where one is given, as <name>.png among the run's
+// artefacts, when the run takes pictures (QV_SCREENSHOT_DIR); false when it was asked for and did
+// not come.
+bool TakeScreenshot(const std::string& strName, HWND hWnd = nullptr);
 
 } // namespace qv::e2e

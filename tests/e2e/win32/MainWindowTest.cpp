@@ -60,7 +60,7 @@ TEST_F(MainWindowTest, StartsWithEveryDriveListedAndTheFirstOnesSpeeds) {
     const auto process = StartDemo();
     const HWND hWnd = WaitUntilReady(*process);
     ASSERT_TRUE(hWnd);
-    EXPECT_TRUE(TakeScreenshot("main-window"));
+    EXPECT_TRUE(TakeScreenshot("main-window", hWnd));
 
     EXPECT_EQ(Caption(hWnd), "Quorvex");
     EXPECT_THAT(ComboEntries(hWnd),

@@ -42,7 +42,7 @@ TEST_F(MainWindowTest, TheCloseBoxHidesTheWindowAndEscapeEndsTheProgram) {
     TrayClick(hWnd, WM_RBUTTONDOWN);
     HWND hMenu = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (hMenu = FindPopupMenu(process->Id())) != nullptr; }, 10s));
-    EXPECT_TRUE(TakeScreenshot("tray-menu"));
+    EXPECT_TRUE(TakeScreenshot("tray-menu", hMenu));
     for (const WPARAM nKey : {VK_UP, VK_UP, VK_RETURN})
         PostMessageA(hMenu, WM_KEYDOWN, nKey, 0);
     EXPECT_TRUE(WaitUntil([&] { return IsShown(hWnd); }, 10s));
