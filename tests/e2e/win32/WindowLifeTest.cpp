@@ -3,8 +3,12 @@
 #include "app/BuildConfig.h"
 #include "tests/e2e/win32/MainWindowFixture.h"
 #include "tests/e2e/win32/ProgramUnderTest.h"
+#include "tests/e2e/win32/RegistryReader.h"
 
 #include <shellapi.h>
+
+#include <algorithm>
+#include <utility>
 
 #include <gmock/gmock.h>
 
@@ -66,7 +70,14 @@ TEST_F(MainWindowTest, TheExitRequestEndsAHiddenProgram) {
     EXPECT_EQ(process->WaitForExit(30s), 0u);
 }
 
-TEST_F(MainWindowTest, ABootStartShowsTheSplashAndWaitsInTheNotificationArea) {
+// Each drive with a saved speed is set to it as soon as it is identified.
+TEST_F(MainWindowTest, ABootStartShowsTheSplashSetsTheSavedSpeedsAndWaitsInTheNotificationArea) {
+    for (const auto& [pszDrive, dwSpeed] : {std::pair{"E:", 16u}, std::pair{"G:", 24u}}) {
+        const std::string strDrive = pszDrive;
+        WriteValue(HKEY_CURRENT_USER, APP_KEY, strDrive + " Model", {REG_SZ, {';', ';', ';', 0}});
+        WriteValue(HKEY_CURRENT_USER, APP_KEY, strDrive + " Speed",
+                   {REG_DWORD, {static_cast<BYTE>(dwSpeed), 0, 0, 0}});
+    }
     const auto process = StartDemo("/boot");
     HWND hSplash = nullptr;
     ASSERT_TRUE(
@@ -82,6 +93,14 @@ TEST_F(MainWindowTest, ABootStartShowsTheSplashAndWaitsInTheNotificationArea) {
     ASSERT_TRUE(hWnd);
     EXPECT_TRUE(WaitUntil([&] { return ComboEntries(hWnd).size() == 2; }, 30s));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
+    const auto setsTo = [&](const char* pszRoot, int nSpeed) {
+        const auto aLog = ReadCommandLog(m_strLog);
+        return std::count_if(aLog.begin(), aLog.end(), [&](const LOGGED_COMMAND& command) {
+            return command.strRoot == pszRoot &&
+                   command.strCdb.rfind(SetSpeedCdbPrefix(nSpeed), 0) == 0;
+        });
+    };
+    EXPECT_TRUE(WaitUntil([&] { return setsTo("E:\\", 16) == 1 && setsTo("G:\\", 24) == 1; }, 30s));
     EXPECT_TRUE(HasTrayIcon(hWnd));
 
     TrayClick(hWnd, WM_LBUTTONDOWN);
@@ -147,7 +166,11 @@ TEST_F(MainWindowTest, HelpWithoutItsPageNamesTheMissingFile) {
     const auto process = std::make_unique<CProcess>(strExe, "", OnMachine(""));
     const HWND hWnd = WaitUntilReady(*process);
     ASSERT_TRUE(hWnd);
-    PostMessageA(hWnd, WM_HELP, 0, 0);
+    // What F1 sends; a message that carries a pointer can only be sent, and the box holds it up.
+    HELPINFO help{sizeof help, HELPINFO_WINDOW, IDC_DRIVE_COMBO, GetDlgItem(hWnd, IDC_DRIVE_COMBO),
+                  0,           {0, 0}};
+    SendMessageTimeoutA(hWnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&help), SMTO_NORMAL, 500,
+                        nullptr);
     const auto box = WaitForBoxOverWindow(process->Id(), 10s);
     ASSERT_TRUE(box);
     EXPECT_EQ(box->strCaption, "Quorvex");
