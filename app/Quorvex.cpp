@@ -13,8 +13,10 @@ constexpr const char* RICH_EDIT_LIBRARY = "RichEd32.Dll";
 // An asynchronous transport may still be identifying drives when the save run reaches its
 // copy; it waits this long for them rather than store speeds that were never read.
 constexpr std::chrono::seconds IDENTIFY_WAIT_LIMIT{10};
-// How long the end of a run waits for an automatic check it abandoned.
+// How long the end of a run waits for an automatic check it abandoned, and for the commands the
+// drives have still to answer.
 constexpr std::chrono::seconds CHECK_END_LIMIT{1};
+constexpr std::chrono::milliseconds DRIVES_END_LIMIT{500};
 
 } // namespace
 
@@ -44,11 +46,16 @@ void CQuorvexApp::StartAutomaticCheck() {
         [&view = m_update.view](CUpdateCheck& check) { RunAutomaticCheck(check, view); });
 }
 
+// What still works on another thread uses the services, which go after the application: the
+// process ends at once rather than wait for a drive that does not answer, or a check that does not
+// end.
 CQuorvexApp::~CQuorvexApp() {
     // Abandoning closes the check's connection, which ends a request that waits on the network.
     m_automaticCheck.Abandon();
-    if (!m_automaticCheck.WaitEnded(CHECK_END_LIMIT))
+    const bool bCheckEnded = m_automaticCheck.WaitEnded(CHECK_END_LIMIT);
+    if (!bCheckEnded || (m_pTransport && !m_pTransport->WaitIdle(DRIVES_END_LIMIT)))
         m_platform.shell.ExitProcess(0);
+    m_apDriveLists.clear();
 }
 
 std::string CQuorvexApp::ReadExePath() {
@@ -65,40 +72,41 @@ std::u16string CQuorvexApp::ReadExePathWide() {
     });
 }
 
-void CQuorvexApp::SetDriveList(std::unique_ptr<CCDRomList> pList) {
-    m_pDriveList = pList.get();
-    m_apDriveLists.push_back(std::move(pList));
+CCDRomList& CQuorvexApp::BuildDriveList() {
+    // The first list chooses the transport for the whole process.
+    if (m_apDriveLists.empty())
+        m_pTransport = SelectTransport(m_platform);
+    m_apDriveLists.push_back(CCDRomList::Build(m_platform, m_pTransport.get()));
+    m_pDriveList = m_apDriveLists.back().get();
+    return *m_pDriveList;
 }
 
 bool CQuorvexApp::Startup() {
     if (m_bUnwantedLogonStart)
         return false;
-    CCDRom::SelectTransport(m_platform);
 
-    if (!m_cmdLine.m_bSave && !m_cmdLine.m_bRestore) {
+    // Boot mode is the main dialog, hidden behind its splash; it finds out by itself whether any
+    // drive can be used, as the drives answer.
+    if (m_cmdLine.m_bRestore || !m_cmdLine.m_bSave) {
+        m_bBootMode = m_cmdLine.m_bRestore;
         RunMainDialog();
         m_automaticCheck.Release();
         return false;
     }
 
-    SetDriveList(CCDRomList::Build(m_platform));
-    m_pDriveList->IdentifyAll();
-    if (!m_pDriveList->AnyUsable()) {
+    CCDRomList& list = BuildDriveList();
+    list.IdentifyAll();
+    // No window waits: the save run waits for the drives' identification, bounded.
+    list.WaitForIdentification(IDENTIFY_WAIT_LIMIT);
+    if (!list.AnyUsable()) {
         m_platform.shell.MessageBox(NULL_WINDOW, APP_NO_DRIVE_TEXT, APP_NAME,
                                     MSGBOX_OK | MSGBOX_SYSTEMMODAL);
         m_platform.shell.ExitProcess(0);
         return false;
     }
-
-    if (m_cmdLine.m_bRestore) {
-        // The dialog builds and identifies a list of its own; this one is not used again.
-        m_bBootMode = true;
-        RunMainDialog();
-        m_automaticCheck.Release();
-        return false;
-    }
-
-    SaveCurrentSpeeds();
+    for (int nDevice = 0; nDevice < list.GetCount(); ++nDevice)
+        list.GetAt(nDevice)->SelectCurrentSpeed();
+    list.SaveAll();
     return false;
 }
 
@@ -107,13 +115,6 @@ bool CQuorvexApp::Startup() {
 void CQuorvexApp::RunMainDialog() {
     m_platform.shell.LoadSystemLibrary(RICH_EDIT_LIBRARY);
     m_mainDialog.RunModal(*this);
-}
-
-void CQuorvexApp::SaveCurrentSpeeds() {
-    m_pDriveList->WaitForIdentification(IDENTIFY_WAIT_LIMIT);
-    for (int nDevice = 0; nDevice < m_pDriveList->GetCount(); ++nDevice)
-        m_pDriveList->GetAt(nDevice)->SelectCurrentSpeed();
-    m_pDriveList->SaveAll();
 }
 
 } // namespace qv

@@ -5,6 +5,7 @@
 #include "app/QuorvexCmdLine.h"
 #include "device/CDRomList.h"
 #include "platform/Platform.h"
+#include "platform/SettingsKey.h"
 #include "platform/Shell.h"
 #include "update/UpdateWorker.h"
 
@@ -54,9 +55,12 @@ public:
     const UpdateServices& GetUpdateServices() const { return m_update; }
 
     CCDRomList* GetDriveList() const { return m_pDriveList; }
-    // Makes pList the current list. A superseded list stays allocated until the application
-    // ends, since an asynchronous transport may still complete requests on its devices.
-    void SetDriveList(std::unique_ptr<CCDRomList> pList);
+    // Builds a list of the machine's drives over the process's transport, which the first list
+    // chooses, and makes it the current one; it sends nothing to a drive. A superseded list stays
+    // allocated until the application ends.
+    CCDRomList& BuildDriveList();
+    // How this process reaches its drives; null for no transport, or none chosen yet.
+    CTransport* GetTransport() const { return m_pTransport.get(); }
 
     // The main dialog's settings toggles.
     void ToggleKeepSpeed();
@@ -75,15 +79,13 @@ public:
 private:
     std::string ReadExePath();
     std::u16string ReadExePathWide();
-    RegKey CreateAppKey();
+    CSettingsKey OpenAppKey();
     // The day of the last automatic check, as the schedule read it in its place among the values.
     std::optional<int> ReadSettings(CUpdateCheck& schedule);
     void StartAutomaticCheck();
-    void WriteExePath(RegKey hKey);
     void WriteRunEntry();
     void DeleteRunEntry();
     void RunMainDialog();
-    void SaveCurrentSpeeds();
     bool IsUnwantedLogonStart() const;
 
     CPlatform m_platform;
@@ -93,6 +95,8 @@ private:
     UpdateServices m_update;
     // Released once the main dialog has ended; a check still showing its news goes on alone.
     CCheckThread m_automaticCheck;
+    // The lists go before the transport they use.
+    std::unique_ptr<CTransport> m_pTransport;
     std::vector<std::unique_ptr<CCDRomList>> m_apDriveLists;
     CCDRomList* m_pDriveList = nullptr;
 };

@@ -2,6 +2,7 @@
 // program with /boot at logon, both under HKEY_CURRENT_USER whatever the rights of the run.
 // Every failure here is silent and leaves the defaults in force.
 #include "app/Quorvex.h"
+#include "platform/SettingsKey.h"
 
 #include <algorithm>
 #include <optional>
@@ -19,31 +20,13 @@ constexpr DWORD EXE_PATH_VALUE_SIZE = 260;
 constexpr DWORD CARRY_NAME_LIMIT = 256;
 constexpr DWORD CARRY_DATA_LIMIT = 2048;
 
-// The two switches are read into 4 zeroed bytes whatever their type; a value that does not
-// fit, or a key that is not open, reads as missing.
-std::optional<DWORD> ReadSwitch(CRegistryService& registry, RegKey hKey, const char* pszName) {
-    if (hKey == REGKEY_NULL)
-        return std::nullopt;
-    BYTE aData[4] = {};
-    DWORD nSize = sizeof aData;
-    if (registry.QueryValue(hKey, pszName, nullptr, aData, &nSize) != REGSTATUS_SUCCESS)
-        return std::nullopt;
-    return DwordFromBytes(aData);
-}
-
-void WriteSwitch(CRegistryService& registry, RegKey hKey, const char* pszName, bool bOn) {
-    if (hKey != REGKEY_NULL)
-        SetDwordValue(registry, hKey, pszName, bOn ? 1 : 0);
-}
-
 // A switch that cannot be read is on, and is stored so from now on. "Keep_Speed" is on only
 // when it reads 1; "RunOnboot" is on for any number but 0, as its toggle reads it, so that a
 // stored 2 needs one click to turn off.
-bool ReadSwitchOrDefault(CRegistryService& registry, RegKey hKey, const char* pszName,
-                         bool (*isOn)(DWORD)) {
-    if (const auto dwValue = ReadSwitch(registry, hKey, pszName))
+bool ReadSwitchOrDefault(CSettingsKey& key, const char* pszName, bool (*isOn)(DWORD)) {
+    if (const auto dwValue = key.ReadSwitch(pszName))
         return isOn(*dwValue);
-    WriteSwitch(registry, hKey, pszName, true);
+    key.WriteDword(pszName, 1);
     return true;
 }
 
@@ -102,49 +85,35 @@ void CarryOverMachineSettings(CRegistryService& registry) {
 bool CQuorvexApp::IsUnwantedLogonStart() const {
     if (!m_cmdLine.m_bRestore)
         return false;
-    CRegistryService& registry = m_platform.registry;
     for (const RegKey hRoot : {REGKEY_CURRENT_USER, REGKEY_LOCAL_MACHINE}) {
-        RegKey hKey = REGKEY_NULL;
-        const RegStatus nStatus =
-            registry.OpenKey(hRoot, SETTINGS_KEY, AccessUnder(hRoot, REGACCESS_QUERY_VALUE), &hKey);
-        CRegKeyScope scope(registry, hKey);
-        if (nStatus == REGSTATUS_SUCCESS)
-            return ReadSwitch(registry, hKey, VALUE_RUN_ON_BOOT) == DWORD{0};
-        if (nStatus != REGSTATUS_FILE_NOT_FOUND)
+        const CSettingsKey key(m_platform.registry, hRoot, false,
+                               AccessUnder(hRoot, REGACCESS_QUERY_VALUE));
+        if (key.IsOpen())
+            return key.ReadSwitch(VALUE_RUN_ON_BOOT) == DWORD{0};
+        if (!key.IsMissing())
             return false;
     }
     return false;
 }
 
-RegKey CQuorvexApp::CreateAppKey() {
-    RegKey hKey = REGKEY_NULL;
-    if (m_platform.registry.CreateKey(REGKEY_CURRENT_USER, SETTINGS_KEY, REGACCESS_ALL, &hKey) !=
-        REGSTATUS_SUCCESS)
-        return REGKEY_NULL;
-    return hKey;
+CSettingsKey CQuorvexApp::OpenAppKey() {
+    return {m_platform.registry, REGKEY_CURRENT_USER, true, REGACCESS_ALL};
 }
 
 std::optional<int> CQuorvexApp::ReadSettings(CUpdateCheck& schedule) {
     CarryOverMachineSettings(m_platform.registry);
-    const RegKey hKey = CreateAppKey();
-    CRegKeyScope scope(m_platform.registry, hKey);
-    m_bKeepSpeed = ReadSwitchOrDefault(m_platform.registry, hKey, VALUE_KEEP_SPEED, IsOne);
-    m_bRunOnBoot = ReadSwitchOrDefault(m_platform.registry, hKey, VALUE_RUN_ON_BOOT, IsNonZero);
+    CSettingsKey key = OpenAppKey();
+    m_bKeepSpeed = ReadSwitchOrDefault(key, VALUE_KEEP_SPEED, IsOne);
+    m_bRunOnBoot = ReadSwitchOrDefault(key, VALUE_RUN_ON_BOOT, IsNonZero);
     // Rewritten at every start, so the entry follows the executable wherever it moves.
     if (m_bRunOnBoot)
         WriteRunEntry();
     const std::optional<int> nLastCheck = schedule.LoadLastUpdate();
-    WriteExePath(hKey);
-    return nLastCheck;
-}
-
-void CQuorvexApp::WriteExePath(RegKey hKey) {
-    if (hKey == REGKEY_NULL)
-        return;
     // Always the full buffer: the path, its zero and zero filler.
-    BYTE aData[EXE_PATH_VALUE_SIZE] = {};
-    std::copy(m_strExePath.begin(), m_strExePath.end(), aData);
-    m_platform.registry.SetValue(hKey, VALUE_EXE_PATH, REGTYPE_SZ, aData, sizeof aData);
+    std::vector<BYTE> aExePath(m_strExePath.begin(), m_strExePath.end());
+    aExePath.resize(EXE_PATH_VALUE_SIZE, 0);
+    key.Write(VALUE_EXE_PATH, REGTYPE_SZ, aExePath);
+    return nLastCheck;
 }
 
 void CQuorvexApp::WriteRunEntry() {
@@ -174,21 +143,18 @@ void CQuorvexApp::DeleteRunEntry() {
 
 void CQuorvexApp::ToggleKeepSpeed() {
     m_bKeepSpeed = !m_bKeepSpeed;
-    const RegKey hKey = CreateAppKey();
-    CRegKeyScope scope(m_platform.registry, hKey);
-    WriteSwitch(m_platform.registry, hKey, VALUE_KEEP_SPEED, m_bKeepSpeed);
+    OpenAppKey().WriteDword(VALUE_KEEP_SPEED, m_bKeepSpeed ? 1 : 0);
 }
 
 // Follows the stored value, not m_bRunOnBoot, which stays as the start read it.
 void CQuorvexApp::ToggleRunOnBoot() {
-    const RegKey hKey = CreateAppKey();
-    CRegKeyScope scope(m_platform.registry, hKey);
-    const bool bWasOn = ReadSwitch(m_platform.registry, hKey, VALUE_RUN_ON_BOOT).value_or(0) != 0;
+    CSettingsKey key = OpenAppKey();
+    const bool bWasOn = key.ReadSwitch(VALUE_RUN_ON_BOOT).value_or(0) != 0;
     if (bWasOn)
         DeleteRunEntry();
     else
         WriteRunEntry();
-    WriteSwitch(m_platform.registry, hKey, VALUE_RUN_ON_BOOT, !bWasOn);
+    key.WriteDword(VALUE_RUN_ON_BOOT, bWasOn ? 0 : 1);
 }
 
 } // namespace qv

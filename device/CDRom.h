@@ -1,23 +1,23 @@
-// One CD-ROM drive: its identification and speeds, the command blocks it is sent, the decoding
-// of its replies and the chain of requests that follows each completed command. A transport
-// subclass only carries a block to the drive and hands the completion back to OnCommandComplete.
+// One CD-ROM drive: its identification and speeds, and the chains of commands that find them out
+// and change them. Every operation returns at once; the drive's transport carries one command at
+// a time, and each completion decides the next command of the chain, until the chain ends and the
+// next operation asked for begins. Results reach the main window as WM_DEVICE_EVENT.
 #pragma once
 
-#include "device/Scsi.h"
-#include "platform/Platform.h"
-#include "platform/Types.h"
+#include "device/TrayControl.h"
+#include "device/Transport.h"
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace qv {
-
-class CDriveService;
 
 // Request codes; the same numbers are the event codes of WM_DEVICE_EVENT.
 enum : int {
@@ -31,30 +31,13 @@ enum : int {
     RQ_DETECT_SET_SPEED = 8,
 };
 
-// Command status: the dispatcher's second argument and the event's high word.
-enum : int {
-    CMD_OK = 0,
-    CMD_FAILED = 1,
-    CMD_ERROR = 2, // failed, and the sense data delivered with it are to be examined
-};
-
-// How this process reaches its drives; chosen once by SelectTransport.
-enum : int {
-    TRANSPORT_NONE = 0,
-    TRANSPORT_IOCTL = 1,
-    TRANSPORT_ASPI = 2,
-};
-
-// The program's own registry key, under the root the application object chose.
-inline constexpr const char* SETTINGS_KEY = "Software\\Velnor\\Quorvex";
-
 struct SPEED_ENTRY {
     int nSpeed; // x
     int nRate;  // KB/s the drive reported while it ran at nSpeed
     bool operator==(const SPEED_ENTRY&) const = default;
 };
 
-// A copy of the members a view shows, all taken under one hold of the device's lock.
+// A copy of what the drive is known to be, all taken at one moment.
 struct DRIVE_STATE {
     std::string strDrive;
     std::string strVendor;
@@ -64,195 +47,147 @@ struct DRIVE_STATE {
     bool bUsable = false;
     bool bRemovable = false;
     bool bLocked = false;
-    int nHaId = 0;
-    int nTarget = 0;
-    int nLun = 0;
+    SCSI_TARGET target;
     int nMaxSpeed = 0;
     int nCurSpeed = 0;
     int nSelSpeed = 0;
     int nCurRate = 0;
-    int nKeepSpeed = 0;
+    // The drive has given its capabilities page at least once: its speeds are known.
+    bool bAnswered = false;
+    bool bIdentifying = false;
     bool bDetecting = false;
-    // Being identified or detected, or a request sent to it has not completed yet.
+    // A chain runs, or an operation waits for its turn.
     bool bBusy = false;
     std::vector<SPEED_ENTRY> aSpeeds;
 };
 
-// The tray threads of one device; shared with them, so that a thread still blocked in the OS
-// when its device goes ends without touching the device.
-struct TRAY_THREADS {
-    std::mutex lock;
-    std::condition_variable cvEnded;
-    int nRunning = 0;
-};
-
-class CCDRom {
+class CCDRom : private CCommandSink {
 public:
-    CCDRom(const CPlatform& platform, std::string_view strRoot);
-    virtual ~CCDRom();
+    // strRoot is a root path ("E:\"); the drive text is what comes up to its first colon. Without
+    // a transport the drive's SCSI operations do nothing; its tray still moves.
+    CCDRom(const CPlatform& platform, std::string_view strRoot, CTransport* pTransport);
+    // Sends nothing more, and returns once no completion can reach the drive; a command still
+    // with the OS is left to its transport.
+    ~CCDRom();
     CCDRom(const CCDRom&) = delete;
     CCDRom& operator=(const CCDRom&) = delete;
 
-    virtual void RefreshCapabilities(int nRequest);
-    virtual void SetSpeed(int nSpeed, int nRequest);
-    virtual void DetectSpeeds();
-    virtual void Inquiry();
-    virtual void ModeSense(int nRequest);
-    virtual bool OnDetectStep(int nRequest);
+    // The operations. One drive runs one chain at a time: an operation asked for while one runs
+    // waits its turn, in the order asked, except a detection while another runs or waits, which
+    // that one answers.
+    // INQUIRY and the capabilities page; event RQ_IDENTIFIED, or RQ_IDENTIFY_CAPS when the page
+    // could not be read.
+    void Identify();
+    // The capabilities page; event RQ_REFRESH_CAPS.
+    void RefreshCapabilities();
+    // SET CD SPEED (0 or below: the maximum), then the page; events RQ_SET_SPEED, RQ_REFRESH_CAPS.
+    // The speed the drive then reports becomes the selected one.
+    void SetSpeed(int nSpeed);
+    // The page, and, when the drive then reports another speed than nSpeed, the speed set again.
+    void KeepSpeed(int nSpeed);
+    // Steps the drive down from its maximum and records each speed it reports; event
+    // RQ_DETECT_DONE, then the drive is set back to the speed it ran at before.
+    void DetectSpeeds();
 
-    // The completion dispatcher. sense holds the sense data delivered with a CMD_ERROR; data is
-    // what the command read: the INQUIRY reply, or the MODE SENSE reply for the capability
-    // reads, and empty for set-speed requests or a request the transport could not deliver.
-    void OnCommandComplete(int nRequest, int nStatus, ReplyBytes sense, ReplyBytes data);
-
-    void ParseInquiry(ReplyBytes reply);
-    void ParseCapabilities(ReplyBytes page);
-    void PostDeviceEvent(int nEvent, int nStatus);
-    int GetRateForSpeed(int nSpeed) const;
-
-    // Counted: only an open that succeeded (true) is to be paired with CloseDevice.
-    bool OpenDevice();
-    void CloseDevice();
-    DeviceHandle GetHandle() const;
-
-    // Tray control through the OS, on the path the platform identifier names (CDRomTray.cpp).
-    void SetMediaLock(bool bLock);
-    // Whether a thread was started to eject (or, on the NT family, load) the tray.
-    bool StartTrayThread(bool bEject);
-    // Whether every tray thread of this device has ended within nLimit. The destructor waits
-    // so too, up to TRAY_WAIT_LIMIT, and then lets a thread blocked in the OS end on its own.
-    bool WaitForTrayThreads(std::chrono::milliseconds nLimit);
-    static constexpr std::chrono::milliseconds TRAY_WAIT_LIMIT{2000};
-
-    // The locking rule. The members below that a completion or tray thread writes (the drive's
-    // identification, speeds, address, lock state and the two flags) are guarded by a private
-    // lock. Code outside this class reads them only through Snapshot() and the accessors here
-    // and writes them only through the setters; each takes the lock for itself and calls
-    // nothing that takes it again, so no caller can hold it across another call. The members
-    // stay public for the single-threaded steps of construction and for tests of a transport
-    // that completes on the calling thread.
     DRIVE_STATE Snapshot() const;
+    const std::string& Drive() const { return m_strDrive; }
     std::vector<SPEED_ENTRY> GetSpeeds() const;
     bool IsUsable() const;
-    void SetUsable(bool bUsable);
-    // Gives the drive the address a scan found and marks it usable, unless it was so already.
-    bool ClaimAddress(int nHaId, int nTarget, int nLun);
+    // Before identification: nothing is known of the drive yet.
+    void SetUnusable();
     void SetSelSpeed(int nSpeed);
     // The speed to save becomes the one the drive runs at now.
     void SelectCurrentSpeed();
-    void SetKeepSpeed(int nSpeed);
+    // What the user interface shows next to a speed: the rate the drive reported at it, or
+    // speed x 176.
+    int GetRateForSpeed(int nSpeed) const;
+    // Takes what a save stored, within what the drive can do: the speed when it lies between 1 and
+    // the maximum, the list without the entries above the maximum (or, while the maximum is not
+    // known, 100x). Returns the speed taken, 0 for none.
+    int TakeSavedValues(std::optional<int> nSpeed, const std::vector<SPEED_ENTRY>& aSpeeds);
 
-    // Sends INQUIRY and marks the identification chain that it starts as pending until the
-    // chain's last event; only for a transport that carries commands, since without one the
-    // chain never ends.
-    void StartIdentification();
-    // Whether the chain has ended by tDeadline; true at once when none was started.
-    bool WaitIdentified(std::chrono::steady_clock::time_point tDeadline);
+    // Whether the identification asked for has ended by tDeadline; true at once when none was.
+    bool WaitIdentified(std::chrono::steady_clock::time_point tDeadline) const;
 
-    // The per-drive values in the program's key: the key itself, or null on any failure.
-    static RegKey OpenSettingsKey(const CPlatform& platform, bool bCreate);
-    // With a null hKey each opens an existing key itself and closes it again. A load returns the
-    // saved speed it took as the selected one, 0 when none was stored or it was out of range.
-    void SaveSettings(RegKey hKey);
-    int LoadSettings(RegKey hKey);
+    CTrayControl& Tray() { return m_tray; }
 
-    static int SelectTransport(const CPlatform& platform);
-    static int GetTransport();
-    // Forgets the process's choice so that the next SelectTransport probes again.
-    static void ResetTransport();
-    static std::string MakeDevicePath(std::string_view strDrive);
+    static std::string DriveText(std::string_view strRoot);
 
-    std::string m_strDrive;
+private:
+    // APPLY is SetSpeed's chain; SET, the speed a detection or a keep sets on its own.
+    enum class CHAIN { NONE, IDENTIFY, REFRESH, APPLY, SET, KEEP, DETECT };
+    struct OPERATION {
+        CHAIN chain;
+        int nSpeed;
+    };
+    struct EVENT {
+        int nCode;
+        int nStatus;
+    };
+    using Events = std::vector<EVENT>;
+    using Lock = std::unique_lock<std::mutex>;
+
+    void OnCommandComplete(int nRequest, int nStatus, ReplyBytes sense, ReplyBytes reply) override;
+    void OnLocated(SCSI_TARGET target) override;
+
+    void Ask(OPERATION operation);
+    // Sends the next command of the running chain unless one is on its way; a completion that
+    // comes inside the sending call leaves its next command to this loop.
+    void Pump();
+    void Post(const Events& events);
+
+    // Under m_lock, from here on.
+    void Start(OPERATION operation);
+    void EndChain();
+    void Advance(int nRequest, int nStatus, ReplyBytes sense, ReplyBytes reply, Events& events);
+    void CompleteIdentifyCaps(int nStatus, ReplyBytes sense, ReplyBytes reply, Events& events);
+    void EndIdentification(int nEvent, int nStatus, Events& events);
+    void CompleteDetectStep(int nStatus, Events& events);
+    COMMAND Capabilities(int nRequest) const;
+    static COMMAND SetSpeedCommand(int nSpeed, int nRequest);
+    bool ParsePage(ReplyBytes reply);
+    void ParseInquiry(ReplyBytes reply);
+    void ParseCapabilities(ReplyBytes page);
+
+    CPlatform m_platform;
+    const std::string m_strDrive;
+    CTrayControl m_tray;
+
+    mutable std::mutex m_lock;
+    mutable std::condition_variable m_cvIdentified;
+    // Guarded by m_lock: what the drive is known to be.
     std::string m_strVendor;
     std::string m_strProduct;
     std::string m_strRevision;
     std::string m_strVendorInfo;
     bool m_bUsable = false;
-    int m_nHaId = 0;
-    int m_nTarget = 0;
-    int m_nLun = 0;
+    bool m_bRemovable = false;
+    SCSI_TARGET m_target;
     int m_nMaxSpeed = 0;
     int m_nCurSpeed = 0;
     int m_nSelSpeed = 0;
     int m_nCurRate = 0;
     std::vector<SPEED_ENTRY> m_aSpeeds;
-    bool m_bRemovable = false;
-    bool m_bLocked = false;
-    bool m_bEject = false;
-    DeviceHandle m_hDevice = INVALID_DEVICE_HANDLE;
-    int m_nOpenCount = 0;
-    int m_nProbeSpeed = 0;
     bool m_bModeSense10 = false;
-    int m_nKeepSpeed = 0; // the main dialog's own
-
-protected:
-    [[nodiscard]] std::unique_lock<std::mutex> Lock() const {
-        return std::unique_lock<std::mutex>(m_lock);
-    }
-    // Sends one request, which stays in flight until its completion; a send that throws ends the
-    // chain as a completion would.
-    template <typename Send> void SendStep(int nRequest, Send send) noexcept {
-        {
-            auto lock = Lock();
-            ++m_nInFlight;
-        }
-        try {
-            send();
-        } catch (...) {
-            DropRequest(nRequest);
-        }
-    }
-    // A request sent will never complete: it is no longer in flight, and the chain it belonged
-    // to has ended.
-    void DropRequest(int nRequest) noexcept;
-
-    CPlatform m_platform;
-
-private:
-    bool ParseCapabilityReply(ReplyBytes data);
-    void CompleteIdentifyCaps(int nStatus, ReplyBytes sense, ReplyBytes data);
-    void CompleteDetectStep(int nRequest, int nStatus);
-    void EndChain(int nRequest) noexcept;
-    void EndIdentification() noexcept;
-    void StartQueuedDetection();
-    static void NtTrayThread(CDriveService& drives, const std::string& strPath, bool bEject,
-                             bool bWasLocked);
-    bool SetVolumeLockWin9x(bool bLock);
-    void KeepVwin32(DeviceHandle hVwin32);
-
-    mutable std::mutex m_lock;
-    // Guarded by m_lock: an identification chain, and a speed detection, was started and has
-    // not ended yet.
+    bool m_bAnswered = false;
+    // Guarded by m_lock: the chains. The running one, with the speed it keeps; what waits; the
+    // command it sends next, and whether one is on its way.
+    CHAIN m_chain = CHAIN::NONE;
+    int m_nChainSpeed = 0;
+    std::deque<OPERATION> m_queue;
+    std::optional<COMMAND> m_next;
+    bool m_bInFlight = false;
+    bool m_bPumping = false;
+    bool m_bGoing = false;
     bool m_bIdentifying = false;
-    std::condition_variable m_cvIdentified;
     bool m_bDetecting = false;
-    // Guarded by m_lock: a detection waits for the identification's end; whether the
-    // detection's last capability read brought a page.
-    bool m_bDetectQueued = false;
+    // Guarded by m_lock: a detection's speed to ask for next, and whether its last read gave a
+    // page.
+    int m_nProbeSpeed = 0;
     bool m_bProbeRead = false;
-    // Guarded by m_lock: requests sent and not yet completed; whether the drive ever gave its
-    // capabilities page, without which its speeds are not known and nothing of it is saved.
-    int m_nInFlight = 0;
-    bool m_bPageRead = false;
-    // Guarded by m_lock: the VWIN32 handle that holds this drive's volume lock on Windows 95/98.
-    DeviceHandle m_hVwin32 = INVALID_DEVICE_HANDLE;
-    std::shared_ptr<TRAY_THREADS> m_pTrayThreads = std::make_shared<TRAY_THREADS>();
-};
 
-// Pairs a successful OpenDevice with CloseDevice on every way out of a scope.
-class CDeviceOpen {
-public:
-    explicit CDeviceOpen(CCDRom& device) : m_device(device), m_bOpen(device.OpenDevice()) {}
-    ~CDeviceOpen() {
-        if (m_bOpen)
-            m_device.CloseDevice();
-    }
-    CDeviceOpen(const CDeviceOpen&) = delete;
-    CDeviceOpen& operator=(const CDeviceOpen&) = delete;
-
-private:
-    CCDRom& m_device;
-    bool m_bOpen;
+    // Last: it goes first, so that no completion reaches a drive half gone.
+    std::unique_ptr<CDriveLink> m_pLink;
 };
 
 } // namespace qv

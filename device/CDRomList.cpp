@@ -1,13 +1,11 @@
 #include "device/CDRomList.h"
 
-#include "device/CDRomASPI.h"
-#include "device/CDRomIOCTL.h"
+#include "device/DriveSettings.h"
 #include "device/Quietly.h"
 #include "platform/DriveService.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 
 namespace qv {
 namespace {
@@ -15,23 +13,7 @@ namespace {
 constexpr DWORD DRIVE_STRINGS_BUFFER = 404;
 constexpr int MAX_DRIVE_ROOTS = 100;
 
-std::unique_ptr<CCDRom> MakeDevice(const CPlatform& platform, const std::string& strRoot) {
-    switch (CCDRom::GetTransport()) {
-    case TRANSPORT_IOCTL:
-        return std::make_unique<CCDRomIOCTL>(platform, strRoot);
-    case TRANSPORT_ASPI:
-        return std::make_unique<CCDRomASPI>(platform, strRoot);
-    default:
-        return std::make_unique<CCDRom>(platform, strRoot);
-    }
-}
-
 } // namespace
-
-CCDRomList::~CCDRomList() {
-    while (!m_apDevices.empty())
-        m_apDevices.pop_back();
-}
 
 std::vector<std::string> CCDRomList::CdRomRoots(CDriveService& drives) {
     // The buffer is zeroed and one byte longer than it is declared to the OS, so the walk
@@ -54,39 +36,39 @@ std::vector<std::string> CCDRomList::CdRomRoots(CDriveService& drives) {
     return aRoots;
 }
 
-std::unique_ptr<CCDRomList> CCDRomList::Build(const CPlatform& platform) {
-    std::unique_ptr<CCDRomList> pList(new CCDRomList(platform));
+std::unique_ptr<CCDRomList> CCDRomList::Build(const CPlatform& platform, CTransport* pTransport) {
+    std::unique_ptr<CCDRomList> pList(new CCDRomList(platform, pTransport));
     for (const std::string& strRoot : CdRomRoots(platform.drives))
-        pList->m_apDevices.push_back(MakeDevice(platform, strRoot));
+        pList->m_apDevices.push_back(std::make_unique<CCDRom>(platform, strRoot, pTransport));
     return pList;
 }
 
 void CCDRomList::IdentifyAll() {
     Quietly([this] {
-        for (auto it = m_apDevices.rbegin(); it != m_apDevices.rend(); ++it)
-            (*it)->SetUsable(false);
-        switch (CCDRom::GetTransport()) {
-        case TRANSPORT_IOCTL:
-            // Each call returns once its drive's identification chain has ended.
-            for (const auto& pDevice : m_apDevices)
-                pDevice->StartIdentification();
-            break;
-        case TRANSPORT_ASPI:
-            // The identification of the drives the scan finds completes later, on the
-            // manager's thread.
-            CCDRomASPI::ScanAspiDevices(m_platform.aspi, *this);
-            break;
-        default:
-            break;
+        std::vector<std::string> aDrives;
+        for (const auto& pDevice : m_apDevices) {
+            pDevice->SetUnusable();
+            aDrives.push_back(pDevice->Drive());
         }
+        if (!m_pTransport)
+            return;
+        const std::vector<bool> aFound = m_pTransport->FindDrives(aDrives);
+        for (std::size_t nDevice = 0; nDevice < m_apDevices.size(); ++nDevice)
+            if (nDevice < aFound.size() && aFound[nDevice])
+                m_apDevices[nDevice]->Identify();
     });
 }
 
-bool CCDRomList::WaitForIdentification(std::chrono::milliseconds nLimit) {
+bool CCDRomList::WaitForIdentification(std::chrono::milliseconds nLimit) const {
     const auto tDeadline = std::chrono::steady_clock::now() + nLimit;
     return std::all_of(m_apDevices.begin(), m_apDevices.end(), [tDeadline](const auto& pDevice) {
         return pDevice->WaitIdentified(tDeadline);
     });
+}
+
+bool CCDRomList::AnyIdentifying() const {
+    return std::any_of(m_apDevices.begin(), m_apDevices.end(),
+                       [](const auto& pDevice) { return pDevice->Snapshot().bIdentifying; });
 }
 
 bool CCDRomList::AnyUsable() const {
@@ -95,19 +77,18 @@ bool CCDRomList::AnyUsable() const {
 }
 
 void CCDRomList::SaveAll() {
-    const RegKey hKey = CCDRom::OpenSettingsKey(m_platform, true);
-    CRegKeyScope scope(m_platform.registry, hKey);
+    CSettingsKey key(m_platform.registry, m_platform.registryRoot, true, SETTINGS_CREATE_ACCESS);
     for (auto it = m_apDevices.rbegin(); it != m_apDevices.rend(); ++it)
-        (*it)->SaveSettings(hKey);
+        SaveDriveSettings(key, **it);
 }
 
 void CCDRomList::LoadAll() {
-    const RegKey hKey = CCDRom::OpenSettingsKey(m_platform, false);
-    if (hKey == REGKEY_NULL)
+    const CSettingsKey key(m_platform.registry, m_platform.registryRoot, false,
+                           SETTINGS_OPEN_ACCESS);
+    if (!key.IsOpen())
         return;
-    CRegKeyScope scope(m_platform.registry, hKey);
     for (auto it = m_apDevices.rbegin(); it != m_apDevices.rend(); ++it)
-        (*it)->LoadSettings(hKey);
+        LoadDriveSettings(key, **it);
 }
 
 } // namespace qv

@@ -1,67 +1,49 @@
-// The blocks this program sends through the NT SCSI pass-through I/O control: each one header,
-// a command block, and the areas the drive's sense data and reply are written to.
+// The request block of the NT SCSI pass-through I/O control around one command block: the header,
+// then, when the command asks for it, the area the drive's sense data go to, then the data area.
 #pragma once
 
-#include "device/Scsi.h"
+#include "device/Transport.h"
 #include "platform/PassThroughLayout.h"
-#include "platform/Types.h"
 
-#include <algorithm>
 #include <cstddef>
-#include <cstdint>
-#include <cstring>
 #include <memory>
 
 namespace qv {
 
 inline constexpr DWORD PASS_THROUGH_TIMEOUT_SECONDS = 20;
 
-// MODE SENSE blocks carry a reserved sense area between the header and the data, and two spare
-// bytes after the data.
+// A command that asks for sense data has this area between the header and the data, and two
+// spare bytes after the data.
 inline constexpr std::size_t PT_SENSE_AREA_SIZE = 18;
 inline constexpr std::size_t PT_SPARE_SIZE = 2;
 
-// One heap block: the header followed by the data area, input and output of the I/O control.
+// One heap block, input and output of the I/O control.
 class CPassThroughRequest {
 public:
-    explicit CPassThroughRequest(std::size_t nSize)
-        : m_pBlock(std::make_unique<BYTE[]>(nSize)), m_nSize(nSize) {}
+    // The block for command to the drive at target, zeroed but for the header's fields.
+    CPassThroughRequest(const COMMAND& command, const SCSI_TARGET& target);
 
-    static CPassThroughRequest Inquiry(int nLun);
-    static CPassThroughRequest ModeSense(int nLun, bool bModeSense10);
-    static CPassThroughRequest SetSpeed(int nSpeed);
-
-    PASS_THROUGH_HEADER Header() const {
-        PASS_THROUGH_HEADER header;
-        std::memcpy(&header, m_pBlock.get(), sizeof header);
-        return header;
-    }
-    void SetHeader(const PASS_THROUGH_HEADER& header) {
-        std::memcpy(m_pBlock.get(), &header, sizeof header);
-    }
-
-    // The data area the block was built with, empty for a command that transfers nothing.
-    ReplyBytes DataArea() const { return Area(m_nDataOffset, m_nDataSize); }
-    // nLength bytes at nOffset, or as many of them as the block holds.
-    ReplyBytes Area(std::size_t nOffset, std::size_t nLength) const {
-        if (nOffset == 0 || nOffset >= m_nSize)
-            return {};
-        return {m_pBlock.get() + nOffset, std::min(nLength, m_nSize - nOffset)};
-    }
+    PASS_THROUGH_HEADER Header() const;
     BYTE* Data() { return m_pBlock.get(); }
-    const BYTE* Data() const { return m_pBlock.get(); }
     std::size_t Size() const { return m_nSize; }
     // The length the OS may write back: up to the end of the data area, else the header.
     DWORD OutputLength() const;
 
-private:
-    CPassThroughRequest(std::size_t nSize, const Cdb& cdb, BYTE nDataIn, DWORD nTransfer,
-                        std::size_t nDataOffset, std::size_t nSenseOffset);
+    // The status a command had, with what came back: the sense data of one the drive refused
+    // with CHECK CONDITION, and the data area. bDelivered: the I/O control itself succeeded; a
+    // block the OS refused never reached the drive, and nothing in it is the drive's.
+    int Status(bool bDelivered) const;
+    ReplyBytes Sense(bool bDelivered) const;
+    ReplyBytes Reply(bool bDelivered) const;
 
-    std::unique_ptr<BYTE[]> m_pBlock;
+private:
+    ReplyBytes Area(std::size_t nOffset, std::size_t nLength) const;
+
     std::size_t m_nSize;
-    std::size_t m_nDataOffset = 0;
-    std::size_t m_nDataSize = 0;
+    std::unique_ptr<BYTE[]> m_pBlock;
+    // The data area the block was built with, whatever the OS writes back into the header.
+    std::size_t m_nDataOffset;
+    std::size_t m_nDataSize;
 };
 
 } // namespace qv

@@ -3,6 +3,7 @@
 #include "app/BuildConfig.h"
 #include "app/Quorvex.h"
 #include "device/CDRomList.h"
+#include "device/DriveSettings.h"
 #include "platform/Shell.h"
 #include "ui/Commands.h"
 
@@ -73,16 +74,11 @@ bool CQuorvexDlg::OnInitDialog() {
         return false;
     }
 
-    m_app.SetDriveList(CCDRomList::Build(m_app.GetPlatform()));
-    CCDRomList& list = *m_app.GetDriveList();
-    list.IdentifyAll();
-    if (!list.AnyUsable()) {
-        // The process ends without its window's destruction: the icon goes first.
-        m_view.RemoveTrayIcon();
-        m_view.ShowNoDriveMessage();
-        m_app.GetPlatform().shell.ExitProcess(0);
+    // The drives answer later: whether any can be used is known once every one has.
+    m_app.BuildDriveList().IdentifyAll();
+    m_bAwaitingDrives = true;
+    if (EndIfNoDrive())
         return false;
-    }
     m_nDrive = 0;
     OnDriveChange();
     if (m_app.m_bRunOnBoot)
@@ -91,6 +87,22 @@ bool CQuorvexDlg::OnInitDialog() {
         m_view.RunSplash();
     m_bReady = true;
     LoadControls();
+    return true;
+}
+
+// Once every drive of the first list has told whether it can be used, and none can, the program
+// ends with its message.
+bool CQuorvexDlg::EndIfNoDrive() {
+    const CCDRomList* pList = m_app.GetDriveList();
+    if (!m_bAwaitingDrives || !pList || pList->AnyIdentifying())
+        return false;
+    m_bAwaitingDrives = false;
+    if (pList->AnyUsable())
+        return false;
+    // The process ends without its window's destruction: the icon goes first.
+    m_view.RemoveTrayIcon();
+    m_view.ShowNoDriveMessage();
+    m_app.GetPlatform().shell.ExitProcess(0);
     return true;
 }
 
@@ -111,7 +123,7 @@ void CQuorvexDlg::SelectDrive(int nIndex) {
         pDrive->DetectSpeeds();
         // Identification has just read the capabilities when nothing was asked for.
         if (nIndex >= 0 && bCapable)
-            pDrive->RefreshCapabilities(RQ_REFRESH_CAPS);
+            pDrive->RefreshCapabilities();
     }
     UpdateCurrentSpeedText();
     UpdateSelectedSpeedText(0);
@@ -171,6 +183,10 @@ void CQuorvexDlg::OnDeviceEvent(std::uintptr_t wParam, std::intptr_t lParam) {
     switch (static_cast<int>(wParam & 0xFFFF)) {
     case RQ_IDENTIFIED:
         OnIdentified(nDrive);
+        EndIfNoDrive();
+        break;
+    case RQ_IDENTIFY_CAPS:
+        EndIfNoDrive();
         break;
     case RQ_REFRESH_CAPS:
         OnCapabilitiesRead(nDrive);
@@ -186,7 +202,7 @@ void CQuorvexDlg::OnDeviceEvent(std::uintptr_t wParam, std::intptr_t lParam) {
 
 void CQuorvexDlg::OnIdentified(int nDrive) {
     CCDRom& drive = *DriveAt(nDrive);
-    const int nSavedSpeed = drive.LoadSettings(REGKEY_NULL);
+    const int nSavedSpeed = LoadDriveSettings(m_app.GetPlatform(), drive);
     drive.SelectCurrentSpeed();
     const DRIVE_STATE state = drive.Snapshot();
     if (state.bUsable)
@@ -198,28 +214,17 @@ void CQuorvexDlg::OnIdentified(int nDrive) {
         SelectDrive(-1);
 
     // A start at logon sets every drive to its saved speed; a Restore in boot mode, the drive it
-    // was given for, to its saved speed or else the one it runs at.
+    // was given for, to its saved speed or else the one it runs at. A detection that the
+    // selection started runs first, since its end would undo the speed.
     int nRestore = 0;
-    if (m_bRestoreAll)
+    if (m_bRestoreAll) {
         nRestore = nSavedSpeed;
-    else if (nDrive == m_nRestoreDrive) {
+    } else if (nDrive == m_nRestoreDrive) {
         nRestore = nSavedSpeed > 0 ? nSavedSpeed : state.nCurSpeed;
         m_nRestoreDrive = -1;
     }
-    if (nRestore > 0) {
-        m_mapRestores[nDrive] = nRestore;
-        RestoreWhenIdle(nDrive);
-    }
-}
-
-// A speed sent while the drive's detection runs would be undone by its end: it waits for it.
-void CQuorvexDlg::RestoreWhenIdle(int nDrive) {
-    const auto it = m_mapRestores.find(nDrive);
-    CCDRom* pDrive = DriveAt(nDrive);
-    if (it == m_mapRestores.end() || !pDrive || pDrive->Snapshot().bDetecting)
-        return;
-    SetDriveSpeed(*pDrive, it->second);
-    m_mapRestores.erase(it);
+    if (nRestore > 0)
+        SetDriveSpeed(nDrive, nRestore);
 }
 
 void CQuorvexDlg::OnCapabilitiesRead(int nDrive) {
@@ -245,7 +250,6 @@ void CQuorvexDlg::OnDetectionDone(int nDrive) {
             UpdateSelectedSpeedText(0);
         }
     }
-    RestoreWhenIdle(nDrive);
 }
 
 void CQuorvexDlg::OnSliderMoved() {
@@ -325,19 +329,18 @@ bool CQuorvexDlg::OnCommand(int nCommand) {
 void CQuorvexDlg::Apply() {
     // A pending speed is taken on every path, so it never reaches a drive it was not meant for.
     const int nPending = std::exchange(m_nPendingSpeed, 0);
-    if (CCDRom* pDrive = SelectedDrive())
-        SetDriveSpeed(*pDrive, std::max(nPending != 0 ? nPending : m_nSpeed, 0));
+    if (SelectedDrive())
+        SetDriveSpeed(m_nDrive, std::max(nPending != 0 ? nPending : m_nSpeed, 0));
 }
 
 // What Apply does to the selected drive, also for the drives a start at logon restores: the
 // speed is kept from now on.
-void CQuorvexDlg::SetDriveSpeed(CCDRom& drive, int nSpeed) {
-    if (!IsSpeedCapable(drive.Snapshot()))
+void CQuorvexDlg::SetDriveSpeed(int nDrive, int nSpeed) {
+    CCDRom* pDrive = DriveAt(nDrive);
+    if (!pDrive || !IsSpeedCapable(pDrive->Snapshot()))
         return;
-    // Filled again from the drive's report when the read that follows the change arrives.
-    drive.SetSelSpeed(0);
-    drive.SetSpeed(nSpeed, RQ_SET_SPEED);
-    drive.SetKeepSpeed(nSpeed);
+    pDrive->SetSpeed(nSpeed);
+    m_mapKeptSpeeds[nDrive] = nSpeed;
 }
 
 void CQuorvexDlg::Save() {
@@ -369,12 +372,11 @@ void CQuorvexDlg::Restore() {
 // speed once its identification and detection are through (OnIdentified, OnDetectionDone).
 void CQuorvexDlg::RebuildDriveList() {
     m_bRestoreAll = false;
-    m_mapRestores.clear();
+    m_mapKeptSpeeds.clear();
     m_aEntryDrives.clear();
     m_aEntryTexts.clear();
     m_bEntriesChanged = true;
-    m_app.SetDriveList(CCDRomList::Build(m_app.GetPlatform()));
-    m_app.GetDriveList()->IdentifyAll();
+    m_app.BuildDriveList().IdentifyAll();
     SelectDrive(-1);
     m_nRestoreDrive = m_nDrive;
     m_app.m_bBootMode = false;
@@ -386,7 +388,7 @@ void CQuorvexDlg::ToggleLock() {
     if (CCDRom* pDrive = SelectedDrive()) {
         const DRIVE_STATE drive = pDrive->Snapshot();
         if (drive.bRemovable)
-            pDrive->SetMediaLock(!drive.bLocked);
+            pDrive->Tray().SetMediaLock(!drive.bLocked);
     }
     // The flag shows what the OS granted, also on a drive that offers no lock.
     const DRIVE_STATE drive = SelectedState();
@@ -401,7 +403,7 @@ void CQuorvexDlg::ShowLockButton(const DRIVE_STATE& drive) {
 void CQuorvexDlg::MoveTray(bool bEject) {
     CNotReady busy(m_bReady);
     if (CCDRom* pDrive = SelectedDrive())
-        pDrive->StartTrayThread(bEject);
+        pDrive->Tray().StartTrayThread(bEject);
 }
 
 void CQuorvexDlg::ToggleKeepSpeed() {
@@ -421,21 +423,20 @@ void CQuorvexDlg::RunKeepTimer(bool bRun) {
     m_bKeepTimer = bRun;
 }
 
+// One read of the selected drive's page, and its kept speed set again when the drive reports
+// another; nothing before the first Apply on it.
 void CQuorvexDlg::OnTimer(unsigned nTimer) {
     if (nTimer != ID_KEEP_TIMER || !m_bKeepTimer || !m_bReady)
         return;
     CCDRom* pDrive = SelectedDrive();
-    // A drive in the middle of a chain is left to it: a speed sent now would end up in its
-    // detected speeds, and a drive that does not answer would collect one request per tick.
+    // A drive in the middle of a chain is left to it: a drive that does not answer would
+    // collect one request per tick.
     if (!pDrive)
         return;
     if (const DRIVE_STATE state = pDrive->Snapshot(); !IsSpeedCapable(state) || state.bBusy)
         return;
-    pDrive->RefreshCapabilities(RQ_REFRESH_CAPS);
-    // With pass-through the read has completed by now; with ASPI this is the report before it.
-    const DRIVE_STATE drive = pDrive->Snapshot();
-    if (drive.nCurSpeed != 0 && drive.nKeepSpeed != 0 && drive.nCurSpeed != drive.nKeepSpeed)
-        pDrive->SetSpeed(drive.nKeepSpeed, RQ_SET_SPEED);
+    const auto it = m_mapKeptSpeeds.find(m_nDrive);
+    pDrive->KeepSpeed(it != m_mapKeptSpeeds.end() ? it->second : 0);
 }
 
 void CQuorvexDlg::OnTrayNotify(std::uintptr_t wParam, std::intptr_t lParam) {

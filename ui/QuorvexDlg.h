@@ -58,8 +58,8 @@ private:
     void OnCapabilitiesRead(int nDrive);
     void OnDetectionDone(int nDrive);
     void Apply();
-    void SetDriveSpeed(CCDRom& drive, int nSpeed);
-    void RestoreWhenIdle(int nDrive);
+    void SetDriveSpeed(int nDrive, int nSpeed);
+    bool EndIfNoDrive();
     void Save();
     void Restore();
     void RebuildDriveList();
@@ -97,8 +97,11 @@ private:
     // After a Restore in boot mode rebuilt the list: the drive that gets its saved speed once it
     // has been identified; -1: none.
     int m_nRestoreDrive = -1;
-    // Drives identified and waiting for their detection's end to be set to a restored speed.
-    std::map<int, int> m_mapRestores;
+    // The speed the dialog last set each drive of the list to, by index: the one the keep-speed
+    // tick keeps.
+    std::map<int, int> m_mapKeptSpeeds;
+    // The first list's drives are still telling whether any of them can be used.
+    bool m_bAwaitingDrives = false;
     // The combo's entries: each entry's drive index, in drive order.
     std::vector<int> m_aEntryDrives;
     std::vector<std::string> m_aEntryTexts;

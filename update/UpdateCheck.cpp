@@ -1,6 +1,6 @@
 #include "update/UpdateCheck.h"
 
-#include "device/CDRom.h"
+#include "platform/SettingsKey.h"
 #include "update/UpdateDate.h"
 
 #include <algorithm>

@@ -50,7 +50,6 @@ protected:
     // The application object reads the registry as the test left it.
     CQuorvexDlg& Create() {
         m_pApp = std::make_unique<CQuorvexApp>(m_sim->Platform(), m_runner, m_update.services);
-        CCDRom::SelectTransport(m_pApp->GetPlatform());
         m_pDlg = std::make_unique<CQuorvexDlg>(*m_pApp, m_view);
         return *m_pDlg;
     }
@@ -66,7 +65,7 @@ protected:
     // handlers cause in turn, until the drives are idle.
     void Settle() {
         for (;;) {
-            ASSERT_TRUE(m_sim->Machine().Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
+            ASSERT_TRUE(WaitForDrives());
             const auto aEvents = m_sim->Events().Events();
             if (m_nDelivered == aEvents.size())
                 return;
@@ -81,6 +80,12 @@ protected:
                       [this](const PostedEvent& event) { Deliver(event); });
         m_nDelivered = aEvents.size();
         Settle();
+    }
+    // Whether every command sent has been answered and its completion handled.
+    bool WaitForDrives() {
+        CTransport* pTransport = m_pApp ? m_pApp->GetTransport() : nullptr;
+        return m_sim->Machine().Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT) &&
+               (!pTransport || pTransport->WaitIdle(THREAD_WAIT_LIMIT));
     }
     void Deliver(const PostedEvent& event) {
         m_pDlg->OnDeviceEvent(static_cast<std::uintptr_t>(event.nStatus) << 16 |

@@ -40,10 +40,8 @@ public:
                                                                            sim::SimPlatform::Win9x
                                                                        ? PLATFORM_WIN32_WINDOWS
                                                                        : PLATFORM_WIN32_NT} {
-        CCDRom::ResetTransport();
         m_events.CountAtEachPost([this] { return m_machine.OpenHandleCount(); });
     }
-    ~CSimFixture() { CCDRom::ResetTransport(); }
 
     sim::CSimMachine& Machine() { return m_machine; }
     CRecordingEvents& Events() { return m_events; }

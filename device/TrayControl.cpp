@@ -1,8 +1,6 @@
-// Ejecting, loading and locking the tray go through the OS, not through the SCSI transport, so
-// they work without one: the storage I/O controls on the NT family, the DOS block-device calls
-// through VWIN32 on Windows 95/98.
-#include "device/CDRom.h"
+#include "device/TrayControl.h"
 
+#include "device/PassThroughTransport.h"
 #include "device/Quietly.h"
 #include "platform/DriveService.h"
 
@@ -129,34 +127,80 @@ void Win9xEjectThread(CDriveService& drives, char cLetter) {
     CloseVwin32(drives, hVwin32);
 }
 
+// The NT family's media-removal control on a handle of the volume's own; whether it was taken.
+bool PreventRemoval(CDriveService& drives, const std::string& strDrive, bool bPrevent) {
+    const DeviceHandle hVolume =
+        drives.CreateFile(MakeDevicePath(strDrive), ACCESS_GENERIC_READ | ACCESS_GENERIC_WRITE,
+                          SHARE_READ | SHARE_WRITE, CREATION_OPEN_EXISTING, 0);
+    if (hVolume == INVALID_DEVICE_HANDLE)
+        return false;
+    BYTE bControl = bPrevent ? 1 : 0;
+    DWORD nReturned = 0;
+    const bool bTaken = drives.DeviceIoControl(hVolume, CTL_STORAGE_MEDIA_REMOVAL, &bControl,
+                                               sizeof bControl, nullptr, 0, &nReturned);
+    drives.CloseHandle(hVolume);
+    return bTaken;
+}
+
+// On a handle of its own: a drive whose medium removal is prevented refuses to open, so a lock
+// is lifted for the move and put back after it. The lock state the device shows stays as it was.
+void NtTrayThread(CDriveService& drives, const std::string& strPath, bool bEject,
+                          bool bWasLocked) {
+    const DeviceHandle hVolume =
+        drives.CreateFile(strPath, ACCESS_GENERIC_READ | ACCESS_GENERIC_WRITE,
+                          SHARE_READ | SHARE_WRITE, CREATION_OPEN_EXISTING, 0);
+    if (hVolume == INVALID_DEVICE_HANDLE)
+        return;
+    const auto preventRemoval = [&](BYTE bPrevent) {
+        DWORD nReturned = 0;
+        drives.DeviceIoControl(hVolume, CTL_STORAGE_MEDIA_REMOVAL, &bPrevent, sizeof bPrevent,
+                               nullptr, 0, &nReturned);
+    };
+    if (bWasLocked)
+        preventRemoval(0);
+    DWORD nReturned = 0;
+    drives.DeviceIoControl(hVolume, bEject ? CTL_STORAGE_EJECT_MEDIA : CTL_STORAGE_LOAD_MEDIA,
+                           nullptr, 0, nullptr, 0, &nReturned);
+    if (bWasLocked)
+        preventRemoval(1);
+    drives.CloseHandle(hVolume);
+}
+
 } // namespace
 
-void CCDRom::SetMediaLock(bool bLock) {
+CTrayControl::CTrayControl(const CPlatform& platform, std::string strDrive)
+    : m_platform(platform), m_strDrive(std::move(strDrive)) {}
+
+CTrayControl::~CTrayControl() {
+    WaitForTrayThreads(TRAY_WAIT_LIMIT);
+    if (m_hVwin32 != INVALID_DEVICE_HANDLE)
+        m_platform.drives.CloseHandle(m_hVwin32);
+}
+
+bool CTrayControl::IsLocked() const {
+    std::lock_guard lock(m_lock);
+    return m_bLocked;
+}
+
+void CTrayControl::SetMediaLock(bool bLock) {
     Quietly([this, bLock] {
         const DWORD dwPlatform = m_platform.dwPlatformId;
         if (dwPlatform != PLATFORM_WIN32_WINDOWS && dwPlatform != PLATFORM_WIN32_NT)
             return;
         bool bDone = dwPlatform == PLATFORM_WIN32_WINDOWS && SetVolumeLockWin9x(bLock);
-        {
-            CDeviceOpen open(*this);
-            BYTE bPrevent = bLock ? 1 : 0;
-            DWORD nReturned = 0;
-            const bool bControl =
-                m_platform.drives.DeviceIoControl(GetHandle(), CTL_STORAGE_MEDIA_REMOVAL, &bPrevent,
-                                                  sizeof bPrevent, nullptr, 0, &nReturned);
-            if (dwPlatform == PLATFORM_WIN32_NT)
-                bDone = bControl;
-        }
+        const bool bControl = PreventRemoval(m_platform.drives, m_strDrive, bLock);
+        if (dwPlatform == PLATFORM_WIN32_NT)
+            bDone = bControl;
         // The flag shows a lock only once the platform has taken it.
         if (bDone) {
-            auto lock = Lock();
+            std::lock_guard lock(m_lock);
             m_bLocked = bLock;
         }
     });
 }
 
 // The lock routine of Windows 95/98: a locked volume keeps its VWIN32 handle until unlocked.
-bool CCDRom::SetVolumeLockWin9x(bool bLock) {
+bool CTrayControl::SetVolumeLockWin9x(bool bLock) {
     const int nDrive = DriveNumber(m_strDrive.empty() ? '\0' : m_strDrive[0]);
     if (nDrive == 0)
         return false;
@@ -182,29 +226,24 @@ bool CCDRom::SetVolumeLockWin9x(bool bLock) {
 }
 
 // Replaces the kept VWIN32 handle, closing the one it held.
-void CCDRom::KeepVwin32(DeviceHandle hVwin32) {
+void CTrayControl::KeepVwin32(DeviceHandle hVwin32) {
     DeviceHandle hOld = INVALID_DEVICE_HANDLE;
     {
-        auto lock = Lock();
+        std::lock_guard lock(m_lock);
         hOld = m_hVwin32;
         m_hVwin32 = hVwin32;
     }
     CloseVwin32(m_platform.drives, hOld);
 }
 
-bool CCDRom::StartTrayThread(bool bEject) {
+bool CTrayControl::StartTrayThread(bool bEject) {
     const DWORD dwPlatform = m_platform.dwPlatformId;
     if (dwPlatform != PLATFORM_WIN32_WINDOWS && dwPlatform != PLATFORM_WIN32_NT)
         return false;
-    bool bLocked = false;
-    {
-        auto lock = Lock();
-        m_bEject = bEject;
-        bLocked = m_bLocked;
-    }
+    const bool bLocked = IsLocked();
     // The thread holds what it needs and the shared count, never the device: a thread blocked
     // in the OS may outlive the device's bounded wait for it.
-    const std::shared_ptr<TRAY_THREADS> pThreads = m_pTrayThreads;
+    const std::shared_ptr<THREADS> pThreads = m_pThreads;
     const auto end = [pThreads] {
         std::lock_guard lock(pThreads->lock);
         --pThreads->nRunning;
@@ -235,32 +274,8 @@ bool CCDRom::StartTrayThread(bool bEject) {
     }
 }
 
-// On a handle of its own: a drive whose medium removal is prevented refuses to open, so a lock
-// is lifted for the move and put back after it. The lock state the device shows stays as it was.
-void CCDRom::NtTrayThread(CDriveService& drives, const std::string& strPath, bool bEject,
-                          bool bWasLocked) {
-    const DeviceHandle hVolume =
-        drives.CreateFile(strPath, ACCESS_GENERIC_READ | ACCESS_GENERIC_WRITE,
-                          SHARE_READ | SHARE_WRITE, CREATION_OPEN_EXISTING, 0);
-    if (hVolume == INVALID_DEVICE_HANDLE)
-        return;
-    const auto preventRemoval = [&](BYTE bPrevent) {
-        DWORD nReturned = 0;
-        drives.DeviceIoControl(hVolume, CTL_STORAGE_MEDIA_REMOVAL, &bPrevent, sizeof bPrevent,
-                               nullptr, 0, &nReturned);
-    };
-    if (bWasLocked)
-        preventRemoval(0);
-    DWORD nReturned = 0;
-    drives.DeviceIoControl(hVolume, bEject ? CTL_STORAGE_EJECT_MEDIA : CTL_STORAGE_LOAD_MEDIA,
-                           nullptr, 0, nullptr, 0, &nReturned);
-    if (bWasLocked)
-        preventRemoval(1);
-    drives.CloseHandle(hVolume);
-}
-
-bool CCDRom::WaitForTrayThreads(std::chrono::milliseconds nLimit) {
-    TRAY_THREADS& threads = *m_pTrayThreads;
+bool CTrayControl::WaitForTrayThreads(std::chrono::milliseconds nLimit) {
+    THREADS& threads = *m_pThreads;
     std::unique_lock lock(threads.lock);
     return threads.cvEnded.wait_for(lock, nLimit, [&threads] { return threads.nRunning == 0; });
 }
