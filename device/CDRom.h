@@ -61,7 +61,7 @@ struct DRIVE_STATE {
     std::vector<SPEED_ENTRY> aSpeeds;
 };
 
-class CCDRom : private CCommandSink {
+class CCDRom final : private CCommandSink {
 public:
     // strRoot is a root path ("E:\"); the drive text is what comes up to its first colon. Without
     // a transport the drive's SCSI operations do nothing; its tray still moves.

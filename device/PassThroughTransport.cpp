@@ -40,13 +40,13 @@ struct PT_LANE {
     const std::shared_ptr<CPassThroughTransport::THREADS> pThreads;
 };
 
-// Every request opens the volume and closes it again: the handle is the thread's alone.
+// Every request opens the volume and closes it again: the handle is its caller's alone.
 class CVolume {
 public:
-    explicit CVolume(PT_LANE& lane)
-        : m_drives(lane.drives),
-          m_hVolume(m_drives.CreateFile(lane.strPath, ACCESS_GENERIC_READ | ACCESS_GENERIC_WRITE,
-                                        SHARE_READ | SHARE_WRITE, CREATION_OPEN_EXISTING, 0)) {}
+    CVolume(CDriveService& drives, const std::string& strPath)
+        : m_drives(drives),
+          m_hVolume(drives.CreateFile(strPath, ACCESS_GENERIC_READ | ACCESS_GENERIC_WRITE,
+                                      SHARE_READ | SHARE_WRITE, CREATION_OPEN_EXISTING, 0)) {}
     ~CVolume() {
         if (m_hVolume != INVALID_DEVICE_HANDLE)
             m_drives.CloseHandle(m_hVolume);
@@ -63,29 +63,11 @@ private:
     const DeviceHandle m_hVolume;
 };
 
-// Carries the job and hands its outcome to the sink; a refused query leaves the zeroed address,
-// and identification goes on all the same.
 void Carry(PT_LANE& lane, const PT_JOB& job, CCommandSink& sink) {
-    if (!job.command) {
-        SCSI_ADDRESS_RECORD address{};
-        CVolume(lane).Control(CTL_SCSI_GET_ADDRESS, nullptr, 0, &address, sizeof address);
-        sink.OnLocated({address.PathId, address.TargetId, address.Lun});
-        return;
-    }
-    std::optional<CPassThroughRequest> request;
-    bool bDelivered = false;
-    try {
-        request.emplace(*job.command, job.target);
-        bDelivered = CVolume(lane).Control(CTL_SCSI_PASS_THROUGH, request->Data(),
-                                           static_cast<DWORD>(PT_HEADER_SIZE), request->Data(),
-                                           request->OutputLength());
-    } catch (...) {
-        // A request that could not be made still ends, as one the OS refused.
-        sink.OnCommandComplete(job.command->nRequest, CMD_FAILED, {}, {});
-        return;
-    }
-    sink.OnCommandComplete(job.command->nRequest, request->Status(bDelivered),
-                           request->Sense(bDelivered), request->Reply(bDelivered));
+    if (job.command)
+        CarryPassThrough(lane.drives, lane.strPath, job.target, *job.command, sink);
+    else
+        LocatePassThrough(lane.drives, lane.strPath, sink);
 }
 
 // The OS is called without the lane's lock, the sink likewise, and only while the link is there.
@@ -218,6 +200,32 @@ std::optional<bool> AnswersAddressQuery(CDriveService& drives, std::string_view 
 }
 
 } // namespace
+
+// A refused query leaves the zeroed address, and identification goes on all the same.
+void LocatePassThrough(CDriveService& drives, const std::string& strPath, CCommandSink& sink) {
+    SCSI_ADDRESS_RECORD address{};
+    CVolume(drives, strPath).Control(CTL_SCSI_GET_ADDRESS, nullptr, 0, &address, sizeof address);
+    sink.OnLocated({address.PathId, address.TargetId, address.Lun});
+}
+
+void CarryPassThrough(CDriveService& drives, const std::string& strPath,
+                      const SCSI_TARGET& target, const COMMAND& command, CCommandSink& sink) {
+    std::optional<CPassThroughRequest> request;
+    bool bDelivered = false;
+    try {
+        request.emplace(command, target);
+        bDelivered = CVolume(drives, strPath)
+                         .Control(CTL_SCSI_PASS_THROUGH, request->Data(),
+                                  static_cast<DWORD>(PT_HEADER_SIZE), request->Data(),
+                                  request->OutputLength());
+    } catch (...) {
+        // A request that could not be made still ends, as one the OS refused.
+        sink.OnCommandComplete(command.nRequest, CMD_FAILED, {}, {});
+        return;
+    }
+    sink.OnCommandComplete(command.nRequest, request->Status(bDelivered), request->Sense(bDelivered),
+                           request->Reply(bDelivered));
+}
 
 std::string MakeDevicePath(std::string_view strDrive) {
     const auto nColon = strDrive.find(':');

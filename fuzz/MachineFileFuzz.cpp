@@ -39,9 +39,9 @@ void DropDelays(sim::SimMachineConfig& machine) {
 
 void Run(sim::SimMachineConfig machine) {
     test::CSimFixture sim(std::move(machine));
-    CCDRom::SelectTransport(sim.Platform());
-    // The list goes before the machine whose ASPI manager completes its requests.
-    auto pList = CCDRomList::Build(sim.Platform());
+    // The list goes before its transport, and both before the machine whose threads answer them.
+    const auto pTransport = SelectTransport(sim.Platform());
+    auto pList = CCDRomList::Build(sim.Platform(), pTransport.get());
     pList->IdentifyAll();
     Check(pList->WaitForIdentification(CHAIN_WAIT_LIMIT), "every identification chain ends");
     for (int nIndex = 0; nIndex < pList->GetCount(); ++nIndex) {
@@ -54,6 +54,7 @@ void Run(sim::SimMachineConfig machine) {
         // The set-speed that restores the former speed may still be on its way.
         Check(sim.Machine().Aspi().WaitUntilDrained(CHAIN_WAIT_LIMIT),
               "the ASPI manager completes every request");
+        Check(pTransport->WaitIdle(CHAIN_WAIT_LIMIT), "every request is answered");
     }
     pList->SaveAll();
     pList->LoadAll();

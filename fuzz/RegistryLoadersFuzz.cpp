@@ -1,10 +1,12 @@
 // Registry values planted from fuzz bytes, of every type and length, under the names the program
-// reads back: the per-drive values of CCDRom::LoadSettings and CCDRomList::LoadAll, and the
+// reads back: the per-drive values of LoadDriveSettings and CCDRomList::LoadAll, and the
 // application's own that CQuorvexApp reads when it is constructed. Whatever was planted, every
 // key opened is closed again, a load keeps only speeds the drive can run at, both ways of
 // loading agree, and a save of loaded values loads back the same.
 #include "app/Quorvex.h"
 #include "device/CDRomList.h"
+#include "device/DriveSettings.h"
+#include "tests/support/ScriptedTransport.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzInput.h"
 #include "tests/support/SimFixture.h"
@@ -88,11 +90,22 @@ struct LoadedValues {
     bool operator==(const LoadedValues&) const = default;
 };
 
-// A fresh list of the machine's drives, each with the given top speed.
+// A fresh list of the machine's drives, each identified with the given top speed. The transport
+// is the list's for as long as it lives.
 std::unique_ptr<CCDRomList> FreshList(const CPlatform& platform, const std::vector<int>& aMax) {
-    auto pList = CCDRomList::Build(platform);
-    for (int nIndex = 0; nIndex < pList->GetCount(); ++nIndex)
-        pList->GetAt(nIndex)->m_nMaxSpeed = aMax[static_cast<std::size_t>(nIndex)];
+    static test::CScriptedTransport& transport = *new test::CScriptedTransport;
+    auto pList = CCDRomList::Build(platform, &transport);
+    pList->IdentifyAll();
+    for (int nIndex = 0; nIndex < pList->GetCount(); ++nIndex) {
+        const std::string& strDrive = pList->GetAt(nIndex)->Drive();
+        std::vector<BYTE> aPage(MODE_SENSE_REPLY_SIZE, 0);
+        aPage[4] = MODE_PAGE_CAPABILITIES;
+        WriteBigEndian16(&aPage[4 + 8],
+                         static_cast<unsigned>(aMax[static_cast<std::size_t>(nIndex)] * 176));
+        transport.Locate({}, strDrive);
+        transport.Complete(CMD_OK, std::vector<BYTE>(INQUIRY_REPLY_SIZE, 0), {}, strDrive);
+        transport.Complete(CMD_OK, aPage, {}, strDrive);
+    }
     return pList;
 }
 
@@ -112,16 +125,15 @@ std::vector<LoadedValues> ValuesOf(const CCDRomList& list) {
 
 void LoadDriveValues(CFuzzInput& input, const CPlatform& platform, test::CMemoryRegistry& registry,
                      bool bWritesFail) {
-    // One top speed for each of the two drives, negative ones included.
-    const std::vector<int> aMax{static_cast<signed char>(input.Byte()),
-                                static_cast<signed char>(input.Byte())};
+    // One top speed for each of the two drives; one above 100x is not told.
+    const std::vector<int> aMax{input.Byte(), input.Byte()};
     const auto pLoadedAll = FreshList(platform, aMax);
     pLoadedAll->LoadAll();
     const auto aLoaded = ValuesOf(*pLoadedAll);
 
     const auto pLoadedEach = FreshList(platform, aMax);
     for (int nIndex = 0; nIndex < pLoadedEach->GetCount(); ++nIndex)
-        pLoadedEach->GetAt(nIndex)->LoadSettings(REGKEY_NULL);
+        LoadDriveSettings(platform, *pLoadedEach->GetAt(nIndex));
     Check(ValuesOf(*pLoadedEach) == aLoaded, "a drive loads the same values alone as in its list");
 
     // The first save may bring a planted list to light that the missing model hid, so only a

@@ -3,7 +3,7 @@
 // "Last Suc Update". Whatever comes, the check ends with one of its three results, closes every
 // handle it opened once, offers only a whole description that begins with a date, and stores
 // nothing but a well-formed date.
-#include "device/CDRom.h"
+#include "platform/SettingsKey.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzInput.h"
 #include "tests/support/FakeClock.h"

@@ -44,11 +44,30 @@ SimScsiResult Deliver(const std::vector<BYTE>& aReply, std::size_t nAllocation, 
 CSimMmcDrive::CSimMmcDrive(SimCdromConfig config)
     : m_config(std::move(config)), m_nCurrent(m_config.nCurrent) {}
 
+void CSimMmcDrive::Hold() {
+    std::lock_guard lock(m_lock);
+    m_bHeld = true;
+}
+
+void CSimMmcDrive::Release() {
+    std::lock_guard lock(m_lock);
+    m_bHeld = false;
+    m_cvReleased.notify_all();
+}
+
+bool CSimMmcDrive::IsHolding() const {
+    std::lock_guard lock(m_lock);
+    return m_nHolding > 0;
+}
+
 SimScsiResult CSimMmcDrive::Execute(const BYTE* pCdb, std::size_t nCdbLength, BYTE* pData,
                                     std::size_t nDataLength) {
     if (m_config.nLatencyMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(m_config.nLatencyMs));
-    std::lock_guard lock(m_lock);
+    std::unique_lock lock(m_lock);
+    ++m_nHolding;
+    m_cvReleased.wait(lock, [this] { return !m_bHeld; });
+    --m_nHolding;
     RevertWhenDue();
     m_aCommands.emplace_back(pCdb, pCdb + nCdbLength);
     if (m_aCommands.size() > SIM_HISTORY_LIMIT)

@@ -8,6 +8,7 @@
 #include "sim/SimConfig.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <mutex>
@@ -32,6 +33,10 @@ public:
     std::vector<std::vector<BYTE>> Commands() const;
     void ClearCommands();
     int CurrentSpeed() const;
+    // Commands wait until Release, as those of a drive that takes its time; whether one waits.
+    void Hold();
+    void Release();
+    bool IsHolding() const;
     const SimCdromConfig& Config() const { return m_config; }
 
 private:
@@ -44,6 +49,9 @@ private:
 
     const SimCdromConfig m_config;
     mutable std::mutex m_lock;
+    std::condition_variable m_cvReleased;
+    bool m_bHeld = false;
+    int m_nHolding = 0;
     int m_nCurrent;
     std::chrono::steady_clock::time_point m_tSpeedSet = std::chrono::steady_clock::now();
     std::deque<std::vector<BYTE>> m_aCommands;

@@ -1,7 +1,7 @@
 // An update check over a registry in memory, a scripted HTTP exchange and a fake clock.
 #pragma once
 
-#include "device/CDRom.h"
+#include "platform/SettingsKey.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/MemoryRegistry.h"
 #include "tests/support/ScriptedHttp.h"

@@ -1,7 +1,6 @@
 // The drive list: which drives it holds, in which order, of which class, and which of them the
 // transport can use.
 #include "device/CDRomList.h"
-#include "device/CDRomIOCTL.h"
 #include "tests/support/ScriptedDrives.h"
 #include "tests/support/SimFixture.h"
 
@@ -25,7 +24,7 @@ sim::SimMachineConfig DeskMachine() {
 std::vector<std::string> DriveTexts(const CCDRomList& list) {
     std::vector<std::string> aTexts;
     for (int i = 0; i < list.GetCount(); ++i)
-        aTexts.push_back(list.GetAt(i)->m_strDrive);
+        aTexts.push_back(list.GetAt(i)->Drive());
     return aTexts;
 }
 
@@ -45,9 +44,9 @@ TEST(DriveList, HoldsTheCdromDrivesInDriveLetterOrderUpperCasedAndSendsNothing) 
         sim::SimMachineConfig machine;
         machine.aDrives = c.aDrives;
         test::CSimFixture fixture(machine);
-        CCDRom::SelectTransport(fixture.Platform());
+        const auto pTransport = SelectTransport(fixture.Platform());
         const auto nProbeOpens = fixture.Machine().OpenedPaths().size();
-        const auto pList = CCDRomList::Build(fixture.Platform());
+        const auto pList = CCDRomList::Build(fixture.Platform(), pTransport.get());
         EXPECT_EQ(DriveTexts(*pList), c.aExpected);
         EXPECT_EQ(fixture.Machine().OpenedPaths().size(), nProbeOpens);
         EXPECT_FALSE(pList->AnyUsable());
@@ -59,10 +58,9 @@ TEST(DriveList, WithoutATransportTheDrivesArePlainAndNoneIsUsable) {
     for (auto& drive : machine.aDrives) // no volume answers the probe
         drive.bAnswersAddress = false;
     test::CSimFixture fixture(machine);
-    ASSERT_EQ(CCDRom::SelectTransport(fixture.Platform()), TRANSPORT_NONE);
-    const auto pList = CCDRomList::Build(fixture.Platform());
+    ASSERT_EQ(SelectTransport(fixture.Platform()), nullptr);
+    const auto pList = CCDRomList::Build(fixture.Platform(), nullptr);
     ASSERT_EQ(pList->GetCount(), 2);
-    EXPECT_EQ(dynamic_cast<CCDRomIOCTL*>(pList->GetAt(0)), nullptr);
     pList->IdentifyAll();
     EXPECT_TRUE(pList->WaitForIdentification(std::chrono::milliseconds(0))) << "none is pending";
     EXPECT_FALSE(pList->AnyUsable());
@@ -75,17 +73,9 @@ TEST(DriveList, DriveStringsThatDoNotFitGiveAnEmptyList) {
     while (drives.strRoots.size() <= 404)
         drives.strRoots += std::string("E:\\\0", 4);
     const CPlatform platform = fixture.WithDrives(drives);
-    EXPECT_EQ(CCDRomList::Build(platform)->GetCount(), 0);
+    EXPECT_EQ(CCDRomList::Build(platform, nullptr)->GetCount(), 0);
     drives.strRoots = std::string("E:\\\0e:\\", 7);
-    EXPECT_EQ(CCDRomList::Build(platform)->GetCount(), 2);
-}
-
-TEST(DriveList, IdentifyAllClearsAnEarlierUsableMark) {
-    test::CSimFixture fixture(DeskMachine());
-    const auto pList = CCDRomList::Build(fixture.Platform());
-    pList->GetAt(0)->m_bUsable = true;
-    pList->IdentifyAll();
-    EXPECT_FALSE(pList->AnyUsable());
+    EXPECT_EQ(CCDRomList::Build(platform, nullptr)->GetCount(), 2);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Ejecting, loading and locking go through the OS on the path of the platform identifier, with
 // or without a SCSI transport, and the lock flag shows only a lock the OS has taken.
 #include "device/CDRom.h"
+#include "device/TrayControl.h"
 #include "tests/support/AspiMachine.h"
 #include "tests/support/ScriptedDrives.h"
 #include "tests/support/SimFixture.h"
@@ -47,9 +48,9 @@ protected:
     void Start(sim::SimMachineConfig machine, const char* pszRoot = "E:\\") {
         m_pDrive.reset(); // it uses the services of the machine it was made on
         m_pSim = std::make_unique<CSimFixture>(std::move(machine));
-        m_pDrive = std::make_unique<CCDRom>(m_pSim->Platform(), pszRoot);
+        m_pDrive = std::make_unique<CTrayControl>(m_pSim->Platform(), CCDRom::DriveText(pszRoot));
     }
-    bool Locked() { return m_pDrive->Snapshot().bLocked; }
+    bool Locked() { return m_pDrive->IsLocked(); }
     std::vector<Call> Calls() { return SimTray().Calls(); }
     sim::CSimTray& SimTray() { return *m_pSim->Machine().Tray('E'); }
     int OpenHandles() { return m_pSim->Machine().OpenHandleCount(); }
@@ -59,7 +60,7 @@ protected:
     }
 
     std::unique_ptr<CSimFixture> m_pSim;
-    std::unique_ptr<CCDRom> m_pDrive;
+    std::unique_ptr<CTrayControl> m_pDrive;
 };
 
 TEST_F(Tray, NtEjectOfALockedDriveLiftsTheLockForTheEjectOnly) {
@@ -183,10 +184,10 @@ TEST_F(Tray, OtherPlatformsAndDriveTextsWithoutALetterDoNothing) {
     {
         CPlatform other = m_pSim->Platform();
         other.dwPlatformId = 3;
-        CCDRom drive(other, "E:\\");
+        CTrayControl drive(other, "E:");
         drive.SetMediaLock(true);
         EXPECT_FALSE(drive.StartTrayThread(true));
-        EXPECT_FALSE(drive.Snapshot().bLocked);
+        EXPECT_FALSE(drive.IsLocked());
     }
     EXPECT_THAT(Calls(), IsEmpty());
     EXPECT_THAT(m_pSim->Machine().OpenedPaths(), IsEmpty());
@@ -227,7 +228,7 @@ private:
 TEST(TrayThreadLifetime, ADeviceGoesWithoutWaitingOutAThreadBlockedInTheOs) {
     CBlockingEject drives;
     CSimFixture sim({});
-    auto pDrive = std::make_unique<CCDRom>(sim.WithDrives(drives), "E:\\");
+    auto pDrive = std::make_unique<CTrayControl>(sim.WithDrives(drives), "E:");
     ASSERT_TRUE(pDrive->StartTrayThread(true));
     EXPECT_FALSE(pDrive->WaitForTrayThreads(std::chrono::milliseconds(0)));
     pDrive.reset(); // returns after its bounded wait

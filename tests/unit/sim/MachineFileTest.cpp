@@ -132,8 +132,9 @@ TEST(DefaultMachine, BothCdromDrivesAreIdentifiedOnEitherFamily) {
         auto machine = DefaultMachine();
         machine.platform = platform;
         test::CSimFixture sim(std::move(machine));
-        ASSERT_EQ(CCDRom::SelectTransport(sim.Platform()), nTransport);
-        const auto pList = CCDRomList::Build(sim.Platform());
+        const auto pTransport = SelectTransport(sim.Platform());
+        ASSERT_EQ(pTransport ? pTransport->Kind() : TRANSPORT_NONE, nTransport);
+        const auto pList = CCDRomList::Build(sim.Platform(), pTransport.get());
         pList->IdentifyAll();
         ASSERT_TRUE(pList->WaitForIdentification(test::THREAD_WAIT_LIMIT));
         ASSERT_EQ(pList->GetCount(), 2);

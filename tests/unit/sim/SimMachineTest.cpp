@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
 namespace qv::sim {
@@ -103,10 +104,7 @@ TEST(SimMachine, AnIoControlNeedsTheAccessItsCodeAsksFor) {
         EXPECT_EQ(machine.DeviceIoControl(hVolume, CTL_SCSI_GET_ADDRESS, nullptr, 0, &address,
                                           sizeof address, &nReturned),
                   c.bAddress);
-        auto request = CPassThroughRequest::SetSpeed(8);
-        auto header = request.Header();
-        header.Length = static_cast<WORD>(PT_HEADER_SIZE);
-        request.SetHeader(header);
+        CPassThroughRequest request(COMMAND{5, MakeSetSpeedCdb(8), 0, false}, {});
         EXPECT_EQ(machine.DeviceIoControl(hVolume, CTL_SCSI_PASS_THROUGH, request.Data(),
                                           static_cast<DWORD>(PT_HEADER_SIZE), request.Data(),
                                           request.OutputLength(), &nReturned),
@@ -146,20 +144,20 @@ protected:
                                            nOutSize, &nReturned);
     }
     bool Send(CPassThroughRequest& request) { return Send(request, request.OutputLength()); }
-    // The request with its Length filled in, as the device code sends it, then changed.
-    static CPassThroughRequest Ready(CPassThroughRequest request,
-                                     const std::function<void(PASS_THROUGH_HEADER&)>& change) {
+    static CPassThroughRequest Inquiry() { return {COMMAND{2, MakeInquiryCdb(0), 96, false}, {}}; }
+    static CPassThroughRequest SetSpeed(int nSpeed) {
+        return {COMMAND{5, MakeSetSpeedCdb(nSpeed), 0, false}, {}};
+    }
+    // The request as the transport builds it, then changed.
+    static CPassThroughRequest Changed(CPassThroughRequest request,
+                                       const std::function<void(PASS_THROUGH_HEADER&)>& change) {
         auto header = request.Header();
-        header.Length = static_cast<WORD>(PT_HEADER_SIZE);
         change(header);
-        request.SetHeader(header);
+        std::memcpy(request.Data(), &header, sizeof header);
         return request;
     }
-    static CPassThroughRequest Ready(CPassThroughRequest request) {
-        return Ready(std::move(request), [](auto&) {});
-    }
     int SpeedAfterRequesting(int nSpeed) {
-        auto request = Ready(CPassThroughRequest::SetSpeed(nSpeed));
+        auto request = SetSpeed(nSpeed);
         EXPECT_TRUE(Send(request));
         return m_pMachine->Drive('E')->CurrentSpeed();
     }
@@ -183,10 +181,10 @@ TEST_F(SimPassThrough, MalformedBlocksFailTheIoControl) {
         },
     };
     for (std::size_t i = 0; i < aBreakages.size(); ++i) {
-        auto request = Ready(CPassThroughRequest::Inquiry(0), aBreakages[i]);
+        auto request = Changed(Inquiry(), aBreakages[i]);
         EXPECT_FALSE(Send(request, static_cast<DWORD>(request.Size()))) << "breakage " << i;
     }
-    auto request = Ready(CPassThroughRequest::Inquiry(0));
+    auto request = Inquiry();
     EXPECT_FALSE(Send(request, static_cast<DWORD>(PT_HEADER_SIZE + 95))) << "output too short";
     EXPECT_TRUE(m_pMachine->Drive('E')->Commands().empty());
     // The same block whole is answered.
@@ -196,7 +194,7 @@ TEST_F(SimPassThrough, MalformedBlocksFailTheIoControl) {
 }
 
 TEST_F(SimPassThrough, ClosedOrUnknownHandlesFail) {
-    auto request = Ready(CPassThroughRequest::SetSpeed(8));
+    auto request = SetSpeed(8);
     EXPECT_TRUE(m_pMachine->CloseHandle(m_hDevice));
     EXPECT_FALSE(m_pMachine->CloseHandle(m_hDevice));
     EXPECT_FALSE(Send(request));

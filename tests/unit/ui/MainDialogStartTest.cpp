@@ -79,7 +79,9 @@ TEST_F(MainDialogStartTest, WithoutAUsableDriveSaysSoAndEndsTheProcessWithCodeZe
         SCOPED_TRACE(pszWhat);
         Use(machine);
         Create();
-        EXPECT_FALSE(m_pDlg->OnInitDialog());
+        // Known at once without a drive, and once it has answered with one.
+        m_pDlg->OnInitDialog();
+        Settle();
         EXPECT_EQ(m_view.m_aCalls.back(), "ShowNoDriveMessage");
         EXPECT_FALSE(m_view.m_bTrayIcon) << "no icon is left behind by the process";
         EXPECT_EQ(m_sim->Shell().ExitCode(), 0u);

@@ -62,7 +62,7 @@ TEST_F(WindowCommandsTest, EjectAndLoadMoveTheSelectedDrivesTray) {
     for (const auto& [nCommand, op] : aCommands) {
         SCOPED_TRACE(nCommand);
         Command(nCommand);
-        ASSERT_TRUE(Drive(1).WaitForTrayThreads(THREAD_WAIT_LIMIT));
+        ASSERT_TRUE(Drive(1).Tray().WaitForTrayThreads(THREAD_WAIT_LIMIT));
         EXPECT_EQ(TrayOf('G').back(), sim::SimTrayCall{op});
     }
     EXPECT_TRUE(TrayOf('E').empty());

@@ -1,0 +1,90 @@
+// A transport that the test answers: it keeps every command a drive sends, and completes them only
+// when the test says how, on the test's own thread.
+#pragma once
+
+#include "device/Transport.h"
+
+#include <deque>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace qv::test {
+
+struct SENT {
+    bool bLocate; // the address query, else command
+    SCSI_TARGET target;
+    COMMAND command;
+};
+
+class CScriptedTransport : public CTransport {
+public:
+    int Kind() const override { return TRANSPORT_IOCTL; }
+    std::unique_ptr<CDriveLink> Connect(const std::string& strDrive, CCommandSink& sink) override {
+        return std::make_unique<CLink>(*this, strDrive, sink);
+    }
+    std::vector<bool> FindDrives(const std::vector<std::string>& aDrives) override {
+        return std::vector<bool>(aDrives.size(), true);
+    }
+    bool WaitIdle(std::chrono::milliseconds) override { return true; }
+
+    // What the drive sent and has had no answer to, oldest first.
+    std::deque<SENT>& Waiting(const std::string& strDrive = "E:") { return m_mapWaiting[strDrive]; }
+    // Every command block the drive sent, in order.
+    const std::vector<Cdb>& Sent(const std::string& strDrive = "E:") { return m_mapSent[strDrive]; }
+
+    // Answers the oldest request of the drive, which must be of that kind.
+    void Locate(SCSI_TARGET target = {}, const std::string& strDrive = "E:") {
+        Take(strDrive, true);
+        m_mapSinks.at(strDrive)->OnLocated(target);
+    }
+    void Complete(int nStatus, ReplyBytes reply = {}, ReplyBytes sense = {},
+                  const std::string& strDrive = "E:") {
+        const SENT sent = Take(strDrive, false);
+        m_mapSinks.at(strDrive)->OnCommandComplete(sent.command.nRequest, nStatus, sense, reply);
+    }
+    // The request code of the oldest request waiting, 0 for the address query, -1 for none.
+    int Next(const std::string& strDrive = "E:") {
+        const auto& waiting = Waiting(strDrive);
+        return waiting.empty() ? -1 : waiting.front().bLocate ? 0 : waiting.front().command.nRequest;
+    }
+
+private:
+    class CLink : public CDriveLink {
+    public:
+        CLink(CScriptedTransport& transport, std::string strDrive, CCommandSink& sink)
+            : m_transport(transport), m_strDrive(std::move(strDrive)) {
+            m_transport.m_mapSinks[m_strDrive] = &sink;
+        }
+        // What the drive has not been answered is never answered.
+        ~CLink() override {
+            m_transport.m_mapSinks.erase(m_strDrive);
+            m_transport.m_mapWaiting.erase(m_strDrive);
+        }
+        void Locate() override { m_transport.Waiting(m_strDrive).push_back({true, {}, {}}); }
+        void Send(const SCSI_TARGET& target, const COMMAND& command) override {
+            m_transport.Waiting(m_strDrive).push_back({false, target, command});
+            m_transport.m_mapSent[m_strDrive].push_back(command.cdb);
+        }
+
+    private:
+        CScriptedTransport& m_transport;
+        std::string m_strDrive;
+    };
+
+    SENT Take(const std::string& strDrive, bool bLocate) {
+        auto& waiting = Waiting(strDrive);
+        if (waiting.empty() || waiting.front().bLocate != bLocate)
+            throw std::logic_error(strDrive + " did not send what the test answers");
+        const SENT sent = waiting.front();
+        waiting.pop_front();
+        return sent;
+    }
+
+    std::map<std::string, CCommandSink*> m_mapSinks;
+    std::map<std::string, std::deque<SENT>> m_mapWaiting;
+    std::map<std::string, std::vector<Cdb>> m_mapSent;
+};
+
+} // namespace qv::test

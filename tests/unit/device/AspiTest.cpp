@@ -1,0 +1,251 @@
+// The ASPI transport: whether the library is taken, where the scan finds each drive, what a request
+// block holds, and how a request ends when the manager refuses it, posts a block it never had, or
+// completes it after its drive has gone.
+#include "device/CDRomList.h"
+#include "platform/AspiLayout.h"
+#include "tests/support/SimDrive.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+namespace qv::test {
+namespace {
+
+using ::testing::Each;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+const sim::SimAspiCall TEST_BLOCK{SC_GET_DISK_INFO, 0, 0};
+
+TEST(AspiLoad, TheSupportInfoAndTheTestBlockDecide) {
+    struct Case {
+        const char* pszWhat;
+        std::function<void(sim::SimMachineConfig&)> change;
+        bool bLoaded;
+        bool bTested; // the test block was sent
+    };
+    const Case aCases[] = {
+        {"0100h: complete, but no host adapter", [](auto& a) { a.aspi.nSupportInfo = 0x0100; },
+         false, false},
+        {"E800h: no adapters", [](auto& a) { a.aspi.nSupportInfo = 0xE800; }, false, false},
+        {"0102h: two adapters", [](auto& a) { a.aspi.nSupportInfo = 0x0102; }, true, true},
+        // Nothing at adapter 0, target 0: SS_NO_DEVICE is an answer all the same.
+        {"test block answered SS_NO_DEVICE",
+         [](auto& a) { a.aDrives[1].cdrom->aspi = sim::SimAspiAddress{0, 3}; }, true, true},
+        {"test block fails", [](auto& a) { a.aspi.bDiskInfoFails = true; }, false, true},
+        {"no library", [](auto& a) { a.aspi.bInstalled = false; }, false, false},
+        {"no entry point", [](auto& a) { a.aspi.bEntryPoints = false; }, false, false},
+    };
+    for (const Case& c : aCases) {
+        SCOPED_TRACE(c.pszWhat);
+        auto machine = AspiMachine({AspiCdrom("E:\\", 0, 0)}, {0, 0});
+        c.change(machine);
+        CSimFixture sim(std::move(machine));
+        EXPECT_EQ(CAspiTransport::LoadAspi(sim.Machine().Aspi()), c.bLoaded);
+        EXPECT_EQ(sim.Machine().Aspi().Calls(), c.bTested
+                                                    ? std::vector<sim::SimAspiCall>{TEST_BLOCK}
+                                                    : std::vector<sim::SimAspiCall>{});
+        EXPECT_EQ(sim.Machine().Aspi().IsLoaded(), c.bLoaded);
+    }
+}
+
+// Pass-through first: where it answers, ASPI is not even loaded.
+TEST(AspiLoad, ASelectedTransportIsThePassThroughWhereTheOsCarriesIt) {
+    for (const bool bNt : {true, false}) {
+        auto machine = AspiMachine({AspiCdrom("E:\\", 0, 0)});
+        machine.platform = bNt ? sim::SimPlatform::Nt : sim::SimPlatform::Win9x;
+        CSimFixture sim(std::move(machine));
+        const auto pTransport = SelectTransport(sim.Platform());
+        ASSERT_TRUE(pTransport);
+        EXPECT_EQ(pTransport->Kind(), bNt ? TRANSPORT_IOCTL : TRANSPORT_ASPI);
+        EXPECT_EQ(sim.Machine().Aspi().LoadCount(), bNt ? 0 : 1);
+    }
+}
+
+class AspiScan : public ::testing::Test {
+protected:
+    std::vector<bool> Scan(sim::SimMachineConfig machine, std::vector<std::string> aDrives) {
+        m_pSim = std::make_unique<CSimFixture>(std::move(machine));
+        EXPECT_TRUE(CAspiTransport::LoadAspi(Aspi()));
+        m_pTransport = std::make_unique<CAspiTransport>(Aspi());
+        return m_pTransport->FindDrives(aDrives);
+    }
+    sim::CSimAspiManager& Aspi() { return m_pSim->Machine().Aspi(); }
+    // The blocks of the scan: everything after the load test.
+    std::vector<sim::SimAspiCall> ScanCalls() {
+        const auto aCalls = Aspi().Calls();
+        return {aCalls.begin() + 1, aCalls.end()};
+    }
+
+    std::unique_ptr<CSimFixture> m_pSim;
+    std::unique_ptr<CAspiTransport> m_pTransport;
+};
+
+TEST_F(AspiScan, AnAdapterIsScannedForTheTargetsItReports) {
+    // F: is never found, so every target of every adapter is asked for.
+    Scan(AspiMachine({AspiCdrom("E:\\", 0, 3), Cdrom("F:\\")}, {0, 16}), {"E:", "F:"});
+    const auto aCalls = ScanCalls();
+    const auto diskInfoCount = [&aCalls](int nAdapter) {
+        return std::count_if(aCalls.begin(), aCalls.end(), [nAdapter](const auto& call) {
+            return call.nCmd == SC_GET_DISK_INFO && call.nHaId == nAdapter;
+        });
+    };
+    EXPECT_EQ(diskInfoCount(0), 8); // HA_Unique byte 3 of 0 means 8
+    EXPECT_EQ(diskInfoCount(1), 16);
+}
+
+TEST_F(AspiScan, EndsAsSoonAsEveryDriveIsFound) {
+    EXPECT_THAT(Scan(AspiMachine({AspiCdrom("E:\\", 0, 0), AspiCdrom("G:\\", 0, 1)}, {0, 0}),
+                     {"E:", "G:"}),
+                ElementsAre(true, true));
+    EXPECT_THAT(ScanCalls(), ElementsAre(sim::SimAspiCall{SC_GETSET_TIMEOUTS, ASPI_ALL, ASPI_ALL},
+                                         sim::SimAspiCall{SC_HA_INQUIRY, 0, 0},
+                                         sim::SimAspiCall{SC_GET_DISK_INFO, 0, 0},
+                                         sim::SimAspiCall{SC_GET_DISK_INFO, 0, 1}));
+    EXPECT_EQ(Aspi().LastTimeout(), 20u);
+}
+
+// Only the drives the scan finds are identified, each at its own address.
+TEST_F(AspiScan, TheListIdentifiesTheDrivesTheManagerReportsAtTheirAddresses) {
+    sim::SimCdromConfig cdrom;
+    cdrom.strProduct = "CD-ROM 32X";
+    m_pSim = std::make_unique<CSimFixture>(
+        AspiMachine({Cdrom("D:\\"), AspiCdrom("E:\\", 1, 4, cdrom)}, {0, 0}));
+    const auto pTransport = SelectTransport(m_pSim->Platform());
+    const auto pList = CCDRomList::Build(m_pSim->Platform(), pTransport.get());
+    pList->IdentifyAll();
+    ASSERT_TRUE(pList->WaitForIdentification(THREAD_WAIT_LIMIT));
+    const DRIVE_STATE e = pList->GetAt(1)->Snapshot();
+    EXPECT_TRUE(e.bUsable);
+    EXPECT_EQ(e.target.nHaId, 1);
+    EXPECT_EQ(e.target.nTarget, 4);
+    EXPECT_EQ(e.strProduct, "CD-ROM 32X");
+    EXPECT_FALSE(pList->GetAt(0)->IsUsable());
+    EXPECT_THAT(m_pSim->Machine().Drive('D')->Commands(), IsEmpty());
+}
+
+// A drive at adapter 1, target 3, of a manager that may refuse some commands.
+class CAspiDrive {
+public:
+    explicit CAspiDrive(std::map<int, int> mapRefusals = {})
+        : m_pSim(std::make_unique<CSimFixture>(Machine(std::move(mapRefusals)))),
+          m_transport(Aspi()) {
+        EXPECT_TRUE(CAspiTransport::LoadAspi(Aspi()));
+        m_transport.FindDrives({"E:"});
+        m_pDrive = std::make_unique<CCDRom>(m_pSim->Platform(), "E:\\", &m_transport);
+    }
+    ~CAspiDrive() {
+        m_pDrive.reset();
+        EXPECT_TRUE(Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
+        CAspiTransport::SetRetireWait(m_retireWait);
+    }
+    sim::CSimAspiManager& Aspi() { return m_pSim->Machine().Aspi(); }
+    std::vector<PostedEvent> Events() { return m_pSim->Events().Events(); }
+
+    std::unique_ptr<CSimFixture> m_pSim;
+    CAspiTransport m_transport;
+    std::unique_ptr<CCDRom> m_pDrive;
+    // How long a going link waits for its requests, as a test may change it.
+    const std::chrono::milliseconds m_retireWait =
+        CAspiTransport::SetRetireWait(THREAD_WAIT_LIMIT);
+
+private:
+    static sim::SimMachineConfig Machine(std::map<int, int> mapRefusals) {
+        auto machine = AspiMachine({AspiCdrom("E:\\", 1, 3)}, {0, 0});
+        machine.aspi.mapRefusals = std::move(mapRefusals);
+        return machine;
+    }
+};
+
+// Every field of a SCSI command block on this platform's layout; the unnamed ones are 0.
+void ExpectBlock(const SRB_ExecSCSICmd& srb, BYTE nFlags, DWORD nBufLen, std::vector<BYTE> aCdb) {
+    EXPECT_EQ(srb.SRB_Cmd, SC_EXEC_SCSI_CMD);
+    EXPECT_EQ(srb.SRB_Status, 0);
+    EXPECT_EQ(srb.SRB_HaId, 1);
+    EXPECT_EQ(srb.SRB_Flags, nFlags);
+    EXPECT_EQ(srb.SRB_Hdr_Rsvd, 0u);
+    EXPECT_EQ(srb.SRB_Target, 3);
+    EXPECT_EQ(srb.SRB_Lun, 0);
+    EXPECT_EQ(srb.SRB_Rsvd1, 0);
+    EXPECT_EQ(srb.SRB_BufLen, nBufLen);
+    EXPECT_EQ(srb.SRB_BufPointer != nullptr, nBufLen != 0);
+    EXPECT_EQ(srb.SRB_SenseLen, 14);
+    EXPECT_EQ(srb.SRB_CDBLen, aCdb.size());
+    EXPECT_EQ(srb.SRB_HaStat, 0);
+    EXPECT_EQ(srb.SRB_TargStat, 0);
+    const ASPI_POST_PROC pPostProc = srb.SRB_PostProc; // packed: no reference to the member
+    EXPECT_NE(pPostProc, nullptr);
+    EXPECT_THAT(srb.SRB_Rsvd2, Each(0));
+    aCdb.resize(sizeof srb.CDBByte);
+    EXPECT_THAT(srb.CDBByte, ElementsAreArray(aCdb));
+    EXPECT_THAT(srb.SenseArea, Each(0));
+}
+
+TEST(AspiRequest, BlocksCarryTheCommandsAsTheInterfaceDefinesThem) {
+    CAspiDrive drive;
+    auto& m_pDrive = drive.m_pDrive;
+    auto& m_pSim = drive.m_pSim;
+    sim::CSimAspiManager& aspi = drive.Aspi();
+    m_pDrive->Identify();
+    ASSERT_TRUE(m_pSim->Events().WaitFor(RQ_IDENTIFIED, m_pDrive.get(), THREAD_WAIT_LIMIT));
+    aspi.Hold(); // the buffers stay as they were handed over
+    m_pDrive->SetSpeed(8);
+    while (aspi.WaitingCount() == 0)
+        std::this_thread::yield();
+    const auto aBlocks = aspi.ExecBlocks();
+    ASSERT_EQ(aBlocks.size(), 3u);
+    ExpectBlock(aBlocks[0], 0x09, 96, {0x12, 0x00, 0x00, 0x00, 0x60, 0x00});
+    ExpectBlock(aBlocks[1], 0x09, 128, {0x1A, 0x00, 0x2A, 0x00, 0x80, 0x00});
+    ExpectBlock(aBlocks[2], 0x01, 0, {0xBB, 0x00, 0x05, 0x88, 0, 0, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(CAspiTransport::PendingCount(), 1u);
+    aspi.Release();
+}
+
+// A block the manager refuses is never posted: it completes at once with the manager's answer,
+// and the chain goes on as after any completion.
+TEST(AspiRefusal, ARefusedBlockCompletesWithTheManagersAnswer) {
+    for (const auto& [nReturn, nStatus] :
+         {std::pair{SS_ERR, CMD_ERROR}, {SS_NO_DEVICE, CMD_FAILED}, {SS_COMP, CMD_OK}}) {
+        CAspiDrive test({{SCSIOP_SET_CD_SPEED, static_cast<int>(nReturn)}});
+        test.m_pDrive->SetSpeed(16);
+        ASSERT_TRUE(test.m_pSim->Events().WaitFor(RQ_REFRESH_CAPS, test.m_pDrive.get(),
+                                                  THREAD_WAIT_LIMIT));
+        EXPECT_EQ(test.Events().front().nEvent, RQ_SET_SPEED);
+        EXPECT_EQ(test.Events().front().nStatus, nStatus) << nReturn;
+    }
+}
+
+TEST(AspiRequest, ARequestCompletedAfterItsDriveHasGoneIsDropped) {
+    CAspiDrive drive;
+    sim::CSimAspiManager& aspi = drive.Aspi();
+    drive.m_pDrive->Identify();
+    ASSERT_TRUE(drive.m_pDrive->WaitIdentified(std::chrono::steady_clock::now() + THREAD_WAIT_LIMIT));
+    ASSERT_TRUE(aspi.WaitUntilDrained(THREAD_WAIT_LIMIT));
+    drive.m_pSim->Events().Clear();
+    const std::size_t nBefore = aspi.ExecBlocks().size();
+    CAspiTransport::SetRetireWait(std::chrono::milliseconds(1));
+    aspi.Hold();
+    drive.m_pDrive->RefreshCapabilities();
+    // A block the manager never had is ignored too.
+    SRB_ExecSCSICmd stray{};
+    stray.SRB_Status = SS_COMP;
+    while (aspi.WaitingCount() == 0)
+        std::this_thread::yield();
+    const ASPI_POST_PROC pPostProc = aspi.ExecBlocks().back().SRB_PostProc;
+    pPostProc(&stray);
+    drive.m_pDrive.reset(); // the manager still holds the read
+    EXPECT_EQ(CAspiTransport::PendingCount(), 1u);
+
+    aspi.Release();
+    ASSERT_TRUE(aspi.WaitUntilDrained(THREAD_WAIT_LIMIT));
+    EXPECT_EQ(CAspiTransport::PendingCount(), 0u);
+    EXPECT_THAT(drive.Events(), IsEmpty());
+    EXPECT_EQ(aspi.ExecBlocks().size(), nBefore + 1) << "the dropped completion sent nothing more";
+}
+
+} // namespace
+} // namespace qv::test

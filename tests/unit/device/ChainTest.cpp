@@ -1,0 +1,288 @@
+// The chains of one drive, answered command by command: identification, the capabilities page,
+// the order operations run in, the keep-speed read, and replies no sane drive sends.
+#include "device/CDRom.h"
+#include "tests/support/ScriptedTransport.h"
+#include "tests/support/SimFixture.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+namespace qv::test {
+namespace {
+
+using ::testing::ElementsAre;
+using Bytes = std::vector<BYTE>;
+
+Bytes InquiryReply(const char* pszVendor, const char* pszProduct, const char* pszInfo,
+                   BYTE nAdditionalLength = 91) {
+    Bytes aReply(INQUIRY_REPLY_SIZE, 0);
+    aReply[1] = 0x80;
+    aReply[4] = nAdditionalLength;
+    std::memcpy(&aReply[8], pszVendor, std::strlen(pszVendor));
+    std::memcpy(&aReply[16], pszProduct, std::strlen(pszProduct));
+    std::memcpy(&aReply[32], "1.02", 4);
+    std::memcpy(&aReply[36], pszInfo, std::strlen(pszInfo));
+    return aReply;
+}
+
+// A MODE SENSE(6) reply, or (10), with nDescriptors bytes before page 2Ah.
+Bytes PageReply(int nMaxRate, int nCurRate, bool bModeSense10 = false, int nDescriptors = 0) {
+    Bytes aReply(MODE_SENSE_REPLY_SIZE, 0);
+    const std::size_t nPage = (bModeSense10 ? 8 : 4) + static_cast<std::size_t>(nDescriptors);
+    if (bModeSense10)
+        WriteBigEndian16(&aReply[6], static_cast<unsigned>(nDescriptors));
+    else
+        aReply[3] = static_cast<BYTE>(nDescriptors);
+    aReply[nPage] = MODE_PAGE_CAPABILITIES;
+    WriteBigEndian16(&aReply[nPage + 8], static_cast<unsigned>(nMaxRate));
+    WriteBigEndian16(&aReply[nPage + 14], static_cast<unsigned>(nCurRate));
+    return aReply;
+}
+
+class ChainTest : public ::testing::Test {
+protected:
+    // Identified as a 40x drive running at nSpeed.
+    void Identify(int nSpeed = 40) {
+        m_drive.Identify();
+        m_transport.Locate();
+        m_transport.Complete(CMD_OK, InquiryReply("QRVX", "CD-ROM", ""));
+        m_transport.Complete(CMD_OK, PageReply(40 * 176, nSpeed * 176));
+        m_sim.Events().Clear();
+    }
+    std::vector<int> Events() { return m_sim.Events().Codes(); }
+    // The speed a set-speed command asked for, 0 for the maximum.
+    static int Speed(const Cdb& cdb) {
+        const int nRate = ReadBigEndian16(&cdb.bytes[2]);
+        return nRate == SET_SPEED_MAXIMUM ? 0 : nRate / KBPS_PER_X_REQUESTED;
+    }
+
+    CSimFixture m_sim{NtMachine({})};
+    CScriptedTransport m_transport;
+    CCDRom m_drive{m_sim.Platform(), "E:\\", &m_transport};
+};
+
+TEST_F(ChainTest, IdentificationAsksTheAddressThenInquiryWithItsLunThenThePage) {
+    m_drive.Identify();
+    EXPECT_TRUE(m_drive.Snapshot().bIdentifying);
+    m_transport.Locate({1, 2, 3});
+    ASSERT_EQ(m_transport.Next(), RQ_INQUIRY);
+    EXPECT_EQ(m_transport.Waiting().front().command.cdb.bytes[1], 3 << 5);
+    EXPECT_EQ(m_transport.Waiting().front().target.nTarget, 2);
+    m_transport.Complete(CMD_OK, InquiryReply("QRVX    ", "  CD-ROM 40X", "  rev B  "));
+    ASSERT_EQ(m_transport.Next(), RQ_IDENTIFY_CAPS);
+    m_transport.Complete(CMD_OK, PageReply(7040, 4234, false, 8));
+
+    const DRIVE_STATE state = m_drive.Snapshot();
+    EXPECT_EQ(Events(), std::vector<int>{RQ_IDENTIFIED});
+    EXPECT_FALSE(state.bIdentifying);
+    EXPECT_TRUE(state.bUsable);
+    EXPECT_TRUE(state.bRemovable);
+    EXPECT_EQ(state.strVendor, "QRVX");
+    EXPECT_EQ(state.strProduct, "  CD-ROM 40X");
+    EXPECT_EQ(state.strRevision, "1.02");
+    EXPECT_EQ(state.strVendorInfo, "rev B");
+    EXPECT_EQ(state.nMaxSpeed, 40);
+    EXPECT_EQ(state.nCurSpeed, 24);
+    EXPECT_EQ(state.nCurRate, 4234);
+}
+
+// An additional length below 30 is too short for the identification strings; a refused INQUIRY
+// reads like a cleared reply. Either way the page is still read.
+TEST_F(ChainTest, UsabilityFollowsTheInquirysAdditionalLength) {
+    const struct {
+        int nStatus;
+        Bytes aReply;
+        bool bUsable;
+    } aCases[] = {{CMD_OK, InquiryReply("A", "B", "", 30), true},
+                  {CMD_OK, InquiryReply("A", "B", "", 29), false},
+                  {CMD_FAILED, {}, false}};
+    for (const auto& c : aCases) {
+        m_drive.Identify();
+        m_transport.Locate();
+        m_transport.Complete(c.nStatus, c.aReply);
+        m_transport.Complete(CMD_OK, PageReply(7040, 7040));
+        EXPECT_EQ(m_drive.IsUsable(), c.bUsable);
+        EXPECT_EQ(m_drive.Snapshot().nCurSpeed, 40);
+    }
+}
+
+// Many ATAPI drives know only the 10-byte mode commands: the sense data of the refused
+// MODE SENSE(6) turn the drive over to MODE SENSE(10) for good, and the refusal posts no event.
+// Other sense data, or a refusal of MODE SENSE(10), end identification with RQ_IDENTIFY_CAPS.
+TEST_F(ChainTest, ADriveWithoutModeSense6IsReadWithModeSense10) {
+    BYTE aSense[SENSE_SIZE] = {0x70, 0, SENSE_KEY_ILLEGAL_REQUEST};
+    const auto identify = [&](BYTE nAsc) {
+        aSense[12] = nAsc;
+        m_drive.Identify();
+        m_transport.Locate();
+        m_transport.Complete(CMD_OK, InquiryReply("A", "B", ""));
+        m_transport.Complete(CMD_ERROR, Bytes(MODE_SENSE_REPLY_SIZE, 0), aSense);
+    };
+    identify(ASC_INVALID_FIELD_IN_CDB);
+    EXPECT_EQ(Events(), std::vector<int>{RQ_IDENTIFY_CAPS});
+
+    identify(ASC_INVALID_OPCODE);
+    ASSERT_EQ(m_transport.Next(), RQ_IDENTIFIED);
+    EXPECT_EQ(m_transport.Waiting().front().command.cdb.bytes[0], SCSIOP_MODE_SENSE10);
+    m_transport.Complete(CMD_OK, PageReply(7040, 5632, true));
+    EXPECT_EQ(Events(), (std::vector<int>{RQ_IDENTIFY_CAPS, RQ_IDENTIFIED}));
+    EXPECT_EQ(m_drive.Snapshot().nCurSpeed, 32);
+
+    identify(ASC_INVALID_OPCODE);
+    EXPECT_EQ(m_transport.Sent().back().bytes[0], SCSIOP_MODE_SENSE10);
+    EXPECT_EQ(m_transport.Next(), -1) << "switched once";
+    EXPECT_EQ(Events().back(), RQ_IDENTIFY_CAPS);
+}
+
+// Speeds are capped at 100x; a maximum above that gives way to the current speed, one below 1x is
+// taken from the next page.
+TEST_F(ChainTest, ThePageKeepsSpeedsWithinWhatADriveCanRead) {
+    const struct {
+        int nMaxRate;
+        int nCurRate;
+        int nMaxSpeed;
+        int nCurSpeed;
+    } aPages[] = {{175, 0, 0, 0}, {20000, 7056, 40, 40}, {7040, 30000, 40, 100}};
+    for (const auto& page : aPages) {
+        m_drive.RefreshCapabilities();
+        m_transport.Complete(CMD_OK, PageReply(page.nMaxRate, page.nCurRate));
+        EXPECT_EQ(m_drive.Snapshot().nMaxSpeed, page.nMaxSpeed) << page.nMaxRate;
+        EXPECT_EQ(m_drive.Snapshot().nCurSpeed, page.nCurSpeed) << page.nCurRate;
+    }
+    EXPECT_EQ(Events(), (std::vector<int>(3, RQ_REFRESH_CAPS)));
+}
+
+// One chain at a time: what is asked for meanwhile waits its turn, in order; a detection asked
+// for while one runs or waits is answered by that one.
+TEST_F(ChainTest, OperationsAskedForDuringAChainWaitTheirTurn) {
+    Identify(40);
+    m_drive.DetectSpeeds();
+    m_drive.SetSpeed(16);
+    m_drive.DetectSpeeds();
+    m_drive.RefreshCapabilities();
+    EXPECT_TRUE(m_drive.Snapshot().bBusy);
+    ASSERT_EQ(m_transport.Waiting().size(), 1u);
+
+    // A drive that accepts 4x steps up to 40x.
+    while (m_transport.Next() == RQ_DETECT_SET_SPEED || m_transport.Next() == RQ_DETECT_CAPS) {
+        const int nAsked = Speed(m_transport.Sent().back());
+        m_transport.Complete(CMD_OK);
+        const int nAt = nAsked == 0 ? 40 : std::max(4, nAsked / 4 * 4);
+        m_transport.Complete(CMD_OK, PageReply(7040, nAt * 176));
+    }
+    // The detection ends, returns the drive to 40x, then the Apply, then the read.
+    for (const int nRequest : {RQ_SET_SPEED, RQ_REFRESH_CAPS, RQ_SET_SPEED, RQ_REFRESH_CAPS,
+                               RQ_REFRESH_CAPS}) {
+        ASSERT_EQ(m_transport.Next(), nRequest);
+        const bool bSet = nRequest == RQ_SET_SPEED;
+        const int nSpeed = bSet ? Speed(m_transport.Sent().back()) : 0;
+        m_transport.Complete(CMD_OK, bSet ? Bytes{} : PageReply(7040, (nSpeed ? nSpeed : 16) * 176));
+    }
+    EXPECT_EQ(m_transport.Next(), -1);
+    EXPECT_FALSE(m_drive.Snapshot().bBusy);
+    EXPECT_EQ(m_drive.GetSpeeds().size(), 10u);
+    EXPECT_EQ(Events(), (std::vector<int>{RQ_DETECT_DONE, RQ_SET_SPEED, RQ_REFRESH_CAPS,
+                                          RQ_SET_SPEED, RQ_REFRESH_CAPS, RQ_REFRESH_CAPS}));
+    EXPECT_EQ(m_drive.Snapshot().nSelSpeed, 16) << "what the drive reports after the Apply";
+}
+
+// The keep-speed tick: one read, and one set only when the drive reports another speed.
+TEST_F(ChainTest, KeepingASpeedReadsThePageAndSetsTheSpeedOnlyWhenTheDriveDrifted) {
+    Identify(16);
+    for (const int nReported : {16, 40, 0}) {
+        const std::size_t nSent = m_transport.Sent().size();
+        m_drive.KeepSpeed(16);
+        m_transport.Complete(CMD_OK, PageReply(7040, nReported * 176));
+        if (m_transport.Next() == RQ_SET_SPEED) {
+            m_transport.Complete(CMD_OK);
+            m_transport.Complete(CMD_OK, PageReply(7040, 16 * 176));
+        }
+        EXPECT_EQ(m_transport.Sent().size() - nSent, nReported == 40 ? 3u : 1u) << nReported;
+    }
+    EXPECT_EQ(Speed(m_transport.Sent()[4]), 16);
+}
+
+// Replies whose header puts the page past the buffer, or that hold no page, parse as nothing: the
+// events still announce the read, and the dialog refreshes from unchanged members.
+TEST_F(ChainTest, ARepliesHeaderThatPointsPastItsBufferLeavesThePageUnparsed) {
+    Bytes aReply(MODE_SENSE_REPLY_SIZE, 0x40);
+    aReply[3] = 0xFF;
+    m_drive.RefreshCapabilities();
+    m_transport.Complete(CMD_OK, aReply);
+    m_drive.RefreshCapabilities();
+    m_transport.Complete(CMD_OK, Bytes(MODE_SENSE_REPLY_SIZE - 113, 0));
+    EXPECT_EQ(m_drive.Snapshot().nCurRate, 0);
+    EXPECT_FALSE(m_drive.Snapshot().bAnswered);
+    EXPECT_EQ(Events(), (std::vector<int>{RQ_REFRESH_CAPS, RQ_REFRESH_CAPS}));
+}
+
+// Random bytes, statuses and lengths at every step of every chain. Each reply is allocated at its
+// exact size, so a read past its end is caught by AddressSanitizer.
+TEST_F(ChainTest, RandomRepliesKeepEveryMemberInItsRangeAndEveryChainEnds) {
+    std::mt19937 random(20261208);
+    const auto randomBytes = [&](std::size_t nSize) {
+        Bytes aBytes(nSize);
+        for (BYTE& b : aBytes)
+            b = static_cast<BYTE>(random());
+        if (nSize > 20 && random() % 2)
+            aBytes[4 + aBytes[3] % 16] = MODE_PAGE_CAPABILITIES;
+        return aBytes;
+    };
+    for (int nRound = 0; nRound < 300; ++nRound) {
+        switch (random() % 4) {
+        case 0: m_drive.Identify(); break;
+        case 1: m_drive.DetectSpeeds(); break;
+        case 2: m_drive.KeepSpeed(static_cast<int>(random() % 50)); break;
+        default: m_drive.SetSpeed(static_cast<int>(random() % 120) - 10); break;
+        }
+        for (int nSteps = 0; m_transport.Next() != -1; ++nSteps) {
+            ASSERT_LT(nSteps, 1000) << "a chain that never ends";
+            if (m_transport.Next() == 0) {
+                m_transport.Locate({0, 0, static_cast<int>(random() % 8)});
+                continue;
+            }
+            const Bytes aSense = randomBytes(random() % (SENSE_SIZE + 1));
+            const Bytes aReply = randomBytes(random() % (INQUIRY_REPLY_SIZE + MODE_SENSE_REPLY_SIZE));
+            m_transport.Complete(static_cast<int>(random() % 3), aReply, aSense);
+        }
+        const DRIVE_STATE state = m_drive.Snapshot();
+        ASSERT_FALSE(state.bBusy);
+        ASSERT_LE(state.nCurSpeed, 100);
+        ASSERT_LE(state.nMaxSpeed, 100);
+        ASSERT_LE(state.strVendor.size() + state.strProduct.size() + state.strRevision.size() +
+                      state.strVendorInfo.size(),
+                  48u);
+        for (const SPEED_ENTRY& entry : state.aSpeeds)
+            ASSERT_LE(entry.nSpeed, 100);
+    }
+}
+
+// A drive may go while a command of its chain is with the OS: the answer never reaches it.
+TEST(DriveLifetime, ADriveThatGoesWithACommandInFlightEndsCleanly) {
+    CSimFixture sim{NtMachine({})};
+    CScriptedTransport transport;
+    {
+        CCDRom drive(sim.Platform(), "E:\\", &transport);
+        drive.DetectSpeeds();
+        ASSERT_EQ(transport.Next(), RQ_DETECT_SET_SPEED);
+    }
+    EXPECT_EQ(transport.Next(), -1);
+    EXPECT_TRUE(sim.Events().Events().empty());
+}
+
+TEST(DriveLifetime, WithoutATransportEveryOperationIsIgnored) {
+    CSimFixture sim{NtMachine({})};
+    CCDRom drive(sim.Platform(), "E:\\", nullptr);
+    drive.Identify();
+    drive.DetectSpeeds();
+    EXPECT_FALSE(drive.Snapshot().bBusy);
+    EXPECT_TRUE(drive.WaitIdentified(std::chrono::steady_clock::now()));
+    EXPECT_EQ(drive.Drive(), "E:");
+    EXPECT_EQ(CCDRom::DriveText("CDROM"), "CDROM");
+}
+
+} // namespace
+} // namespace qv::test
