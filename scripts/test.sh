@@ -42,8 +42,7 @@ run_tests() {
 
 run_tests host
 run_tests host-asan
-# Only the threaded tests need ThreadSanitizer; there may be none yet.
-run_tests host-tsan -L threaded --no-tests=ignore
+run_tests host-tsan
 
 # The x86_64 programs end to end under a private Wine; the i686 ones cannot run here.
 step="end-to-end tests win64"

@@ -6,12 +6,16 @@ namespace qv::win32 {
 namespace {
 
 // Two starts at nearly the same moment would otherwise both search before either has made its
-// marker, and both stay.
+// marker, and both stay. A start holds it only while it looks; one that waits longer than a
+// search takes goes on without it rather than hang behind a stuck process.
+constexpr DWORD SESSION_LOCK_WAIT_MS = 2000;
+
 class CSessionLock {
 public:
     explicit CSessionLock(const std::string& strName)
         : m_hMutex(::CreateMutexA(nullptr, FALSE, strName.c_str())) {
-        const DWORD dwWait = m_hMutex ? ::WaitForSingleObject(m_hMutex, INFINITE) : WAIT_FAILED;
+        const DWORD dwWait =
+            m_hMutex ? ::WaitForSingleObject(m_hMutex, SESSION_LOCK_WAIT_MS) : WAIT_FAILED;
         // An instance that ended while holding it left nothing half-done worth waiting for.
         m_bOwned = dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
     }
@@ -49,7 +53,8 @@ bool CSingleInstance::Claim(HWND hDialog, const std::string& strInstanceClass) {
 
     if (const HWND hOther = ::FindWindowA(pszClass, nullptr)) {
         if (const HWND hOwner = ::GetWindow(hOther, GW_OWNER)) {
-            ::ShowWindow(hOwner, SW_RESTORE);
+            // Posted: a window that does not answer must not hold this start.
+            ::ShowWindowAsync(hOwner, SW_RESTORE);
             ::SetForegroundWindow(hOwner);
         }
         return false;
