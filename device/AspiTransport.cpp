@@ -201,7 +201,8 @@ std::unique_ptr<CDriveLink> CAspiTransport::Connect(const std::string& strDrive,
 bool CAspiTransport::WaitIdle(std::chrono::milliseconds nLimit) {
     auto& pending = Pending();
     std::unique_lock lock(pending.lock);
-    return pending.cvFinished.wait_for(lock, nLimit, [&pending] { return pending.entries.empty(); });
+    return pending.cvFinished.wait_for(lock, nLimit,
+                                       [&pending] { return pending.entries.empty(); });
 }
 
 std::chrono::milliseconds CAspiTransport::SetRetireWait(std::chrono::milliseconds wait) {

@@ -242,8 +242,7 @@ void CCDRom::Advance(int nRequest, int nStatus, ReplyBytes sense, ReplyBytes rep
     }
 }
 
-void CCDRom::CompleteIdentifyCaps(int nStatus, ReplyBytes sense, ReplyBytes reply,
-                                  Events& events) {
+void CCDRom::CompleteIdentifyCaps(int nStatus, ReplyBytes sense, ReplyBytes reply, Events& events) {
     if (nStatus == CMD_OK) {
         ParsePage(reply);
         EndIdentification(RQ_IDENTIFIED, CMD_OK, events);
@@ -333,11 +332,24 @@ void CCDRom::ParseCapabilities(ReplyBytes page) {
 DRIVE_STATE CCDRom::Snapshot() const {
     const bool bLocked = m_tray.IsLocked();
     Lock lock(m_lock);
-    return {m_strDrive,     m_strVendor, m_strProduct,   m_strRevision,
-            m_strVendorInfo, m_bUsable,  m_bRemovable,   bLocked,
-            m_target,        m_nMaxSpeed, m_nCurSpeed,   m_nSelSpeed,
-            m_nCurRate,      m_bAnswered, m_bIdentifying, m_bDetecting,
-            m_chain != CHAIN::NONE || !m_queue.empty(), m_aSpeeds};
+    return {m_strDrive,
+            m_strVendor,
+            m_strProduct,
+            m_strRevision,
+            m_strVendorInfo,
+            m_bUsable,
+            m_bRemovable,
+            bLocked,
+            m_target,
+            m_nMaxSpeed,
+            m_nCurSpeed,
+            m_nSelSpeed,
+            m_nCurRate,
+            m_bAnswered,
+            m_bIdentifying,
+            m_bDetecting,
+            m_chain != CHAIN::NONE || !m_queue.empty(),
+            m_aSpeeds};
 }
 
 std::vector<SPEED_ENTRY> CCDRom::GetSpeeds() const {
@@ -385,10 +397,9 @@ int CCDRom::TakeSavedValues(std::optional<int> nSpeed, const std::vector<SPEED_E
     // maximum unknown that is the only limit, so a list read back is saved unchanged.
     const int nLimit = m_nMaxSpeed > 0 ? std::min(m_nMaxSpeed, MAX_SPEED_X) : MAX_SPEED_X;
     m_aSpeeds.clear();
-    std::copy_if(aSpeeds.begin(), aSpeeds.end(), std::back_inserter(m_aSpeeds),
-                 [nLimit](const SPEED_ENTRY& entry) {
-                     return entry.nSpeed >= 1 && entry.nSpeed <= nLimit;
-                 });
+    std::copy_if(
+        aSpeeds.begin(), aSpeeds.end(), std::back_inserter(m_aSpeeds),
+        [nLimit](const SPEED_ENTRY& entry) { return entry.nSpeed >= 1 && entry.nSpeed <= nLimit; });
     return nTaken;
 }
 

@@ -4,8 +4,8 @@
 // next operation asked for begins. Results reach the main window as WM_DEVICE_EVENT.
 #pragma once
 
-#include "device/TrayControl.h"
 #include "device/Transport.h"
+#include "device/TrayControl.h"
 
 #include <chrono>
 #include <condition_variable>

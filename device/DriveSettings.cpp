@@ -60,7 +60,8 @@ int LoadDriveSettings(const CSettingsKey& key, CCDRom& drive) {
         std::optional<int> nSpeed;
         const auto speed = key.Read(strDrive + SUFFIX_SPEED, 4);
         if (speed && speed->dwType == REGTYPE_DWORD && speed->aData.size() == 4)
-            nSpeed = static_cast<int>(std::min<DWORD>(DwordFromBytes(speed->aData.data()), 0x7FFFFFFF));
+            nSpeed =
+                static_cast<int>(std::min<DWORD>(DwordFromBytes(speed->aData.data()), 0x7FFFFFFF));
         std::vector<SPEED_ENTRY> aSpeeds;
         const auto detected = key.Read(strDrive + SUFFIX_DETECTED, DETECTED_READ_LIMIT);
         if (detected && detected->dwType == REGTYPE_BINARY) {

@@ -75,7 +75,8 @@ class CLaneSink : public CCommandSink {
 public:
     CLaneSink(PT_LANE& lane, std::unique_lock<std::mutex>& lock) : m_lane(lane), m_lock(lock) {}
     void OnCommandComplete(int nRequest, int nStatus, ReplyBytes sense, ReplyBytes reply) override {
-        Deliver([&](CCommandSink& sink) { sink.OnCommandComplete(nRequest, nStatus, sense, reply); });
+        Deliver(
+            [&](CCommandSink& sink) { sink.OnCommandComplete(nRequest, nStatus, sense, reply); });
     }
     void OnLocated(SCSI_TARGET target) override {
         Deliver([&](CCommandSink& sink) { sink.OnLocated(target); });
@@ -187,8 +188,8 @@ CPassThroughLink::~CPassThroughLink() {
 // Whether the volume exists (nullopt when it cannot be opened) and answers the address query.
 std::optional<bool> AnswersAddressQuery(CDriveService& drives, std::string_view strDrive) {
     // The query needs no access to the volume's data.
-    const DeviceHandle hVolume = drives.CreateFile(MakeDevicePath(strDrive), 0,
-                                                   SHARE_READ | SHARE_WRITE, CREATION_OPEN_EXISTING, 0);
+    const DeviceHandle hVolume = drives.CreateFile(
+        MakeDevicePath(strDrive), 0, SHARE_READ | SHARE_WRITE, CREATION_OPEN_EXISTING, 0);
     if (hVolume == INVALID_DEVICE_HANDLE)
         return std::nullopt;
     SCSI_ADDRESS_RECORD address{};
@@ -208,29 +209,30 @@ void LocatePassThrough(CDriveService& drives, const std::string& strPath, CComma
     sink.OnLocated({address.PathId, address.TargetId, address.Lun});
 }
 
-void CarryPassThrough(CDriveService& drives, const std::string& strPath,
-                      const SCSI_TARGET& target, const COMMAND& command, CCommandSink& sink) {
+void CarryPassThrough(CDriveService& drives, const std::string& strPath, const SCSI_TARGET& target,
+                      const COMMAND& command, CCommandSink& sink) {
     std::optional<CPassThroughRequest> request;
     bool bDelivered = false;
     try {
         request.emplace(command, target);
-        bDelivered = CVolume(drives, strPath)
-                         .Control(CTL_SCSI_PASS_THROUGH, request->Data(),
-                                  static_cast<DWORD>(PT_HEADER_SIZE), request->Data(),
-                                  request->OutputLength());
+        bDelivered =
+            CVolume(drives, strPath)
+                .Control(CTL_SCSI_PASS_THROUGH, request->Data(), static_cast<DWORD>(PT_HEADER_SIZE),
+                         request->Data(), request->OutputLength());
     } catch (...) {
         // A request that could not be made still ends, as one the OS refused.
         sink.OnCommandComplete(command.nRequest, CMD_FAILED, {}, {});
         return;
     }
-    sink.OnCommandComplete(command.nRequest, request->Status(bDelivered), request->Sense(bDelivered),
-                           request->Reply(bDelivered));
+    sink.OnCommandComplete(command.nRequest, request->Status(bDelivered),
+                           request->Sense(bDelivered), request->Reply(bDelivered));
 }
 
 std::string MakeDevicePath(std::string_view strDrive) {
     const auto nColon = strDrive.find(':');
-    return "\\\\.\\" +
-           std::string(nColon == std::string_view::npos ? strDrive : strDrive.substr(0, nColon + 1));
+    return "\\\\.\\" + std::string(nColon == std::string_view::npos
+                                       ? strDrive
+                                       : strDrive.substr(0, nColon + 1));
 }
 
 CPassThroughTransport::CPassThroughTransport(CDriveService& drives) : m_drives(drives) {}

@@ -44,8 +44,8 @@ private:
 // One address query, or one command, carried on the calling thread to the volume at strPath and
 // reported to sink; the transport's threads carry each request so.
 void LocatePassThrough(CDriveService& drives, const std::string& strPath, CCommandSink& sink);
-void CarryPassThrough(CDriveService& drives, const std::string& strPath,
-                      const SCSI_TARGET& target, const COMMAND& command, CCommandSink& sink);
+void CarryPassThrough(CDriveService& drives, const std::string& strPath, const SCSI_TARGET& target,
+                      const COMMAND& command, CCommandSink& sink);
 
 // "\\.\E:" for "E:\" or "E:": the volume of a drive.
 std::string MakeDevicePath(std::string_view strDrive);

@@ -144,8 +144,7 @@ bool PreventRemoval(CDriveService& drives, const std::string& strDrive, bool bPr
 
 // On a handle of its own: a drive whose medium removal is prevented refuses to open, so a lock
 // is lifted for the move and put back after it. The lock state the device shows stays as it was.
-void NtTrayThread(CDriveService& drives, const std::string& strPath, bool bEject,
-                          bool bWasLocked) {
+void NtTrayThread(CDriveService& drives, const std::string& strPath, bool bEject, bool bWasLocked) {
     const DeviceHandle hVolume =
         drives.CreateFile(strPath, ACCESS_GENERIC_READ | ACCESS_GENERIC_WRITE,
                           SHARE_READ | SHARE_WRITE, CREATION_OPEN_EXISTING, 0);

@@ -6,9 +6,9 @@
 #include "app/Quorvex.h"
 #include "device/CDRomList.h"
 #include "device/DriveSettings.h"
-#include "tests/support/ScriptedTransport.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzInput.h"
+#include "tests/support/ScriptedTransport.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/StandInUpdate.h"
 

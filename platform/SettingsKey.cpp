@@ -2,8 +2,7 @@
 
 namespace qv {
 
-CSettingsKey::CSettingsKey(CRegistryService& registry, RegKey hRoot, bool bCreate,
-                           DWORD dwAccess)
+CSettingsKey::CSettingsKey(CRegistryService& registry, RegKey hRoot, bool bCreate, DWORD dwAccess)
     : m_registry(registry),
       m_nOpenStatus(bCreate ? registry.CreateKey(hRoot, SETTINGS_KEY, dwAccess, &m_hKey)
                             : registry.OpenKey(hRoot, SETTINGS_KEY, dwAccess, &m_hKey)) {
@@ -38,8 +37,7 @@ std::optional<DWORD> CSettingsKey::ReadSwitch(const std::string& strName) const 
     return DwordFromBytes(aData);
 }
 
-bool CSettingsKey::Write(const std::string& strName, DWORD dwType,
-                         const std::vector<BYTE>& aData) {
+bool CSettingsKey::Write(const std::string& strName, DWORD dwType, const std::vector<BYTE>& aData) {
     return IsOpen() && m_registry.SetValue(m_hKey, strName, dwType, aData.data(),
                                            static_cast<DWORD>(aData.size())) == REGSTATUS_SUCCESS;
 }

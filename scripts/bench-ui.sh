@@ -3,7 +3,7 @@
 # of the same template, keep-speed ticks sent to the real window, and the window at rest. These
 # are figures for people, not a test: the script fails only when it cannot take them, never
 # because one misses its aim, and no test suite runs it.
-#   bench-ui.sh [--only start-up|save-run|ticks-idle] [--starts N] [--ticks N] [--idle-seconds N]
+#   bench-ui.sh [--only start-up|save-run|ticks-idle|slow-drive] [--starts N] [--ticks N] [--idle-seconds N]
 # The exes come from the win64 preset's tree, built here as needed, or from the win64 tree that
 # QV_BENCH_BUILD_DIR names (configured here when it has no cache yet).
 set -euo pipefail
@@ -45,7 +45,7 @@ echo "machine: $(nproc) processors, load average $(cut -d' ' -f1-3 /proc/loadavg
 # The driver writes to a file, never a pipe (see wine-env.sh); the file is shown as it grows.
 report="$QV_WINE_RUN/bench.txt"
 : >"$report"
-"$QV_WINE_LOADER" "$build/tests/bench/qv_bench_ui.exe" "$@" </dev/null >"$report" 2>&1 &
+"$QV_WINE_LOADER" "$build/bench/qv_bench_ui.exe" "$@" </dev/null >"$report" 2>&1 &
 driver=$!
 tail -n +1 -f --pid="$driver" "$report"
 status=0

@@ -47,7 +47,9 @@ public:
     // The request code of the oldest request waiting, 0 for the address query, -1 for none.
     int Next(const std::string& strDrive = "E:") {
         const auto& waiting = Waiting(strDrive);
-        return waiting.empty() ? -1 : waiting.front().bLocate ? 0 : waiting.front().command.nRequest;
+        return waiting.empty()           ? -1
+               : waiting.front().bLocate ? 0
+                                         : waiting.front().command.nRequest;
     }
 
 private:

@@ -35,7 +35,10 @@ TEST(AspiLoad, TheSupportInfoAndTheTestBlockDecide) {
         {"0102h: two adapters", [](auto& a) { a.aspi.nSupportInfo = 0x0102; }, true, true},
         // Nothing at adapter 0, target 0: SS_NO_DEVICE is an answer all the same.
         {"test block answered SS_NO_DEVICE",
-         [](auto& a) { a.aDrives[1].cdrom->aspi = sim::SimAspiAddress{0, 3}; }, true, true},
+         [](auto& a) {
+             a.aDrives[1].cdrom->aspi = sim::SimAspiAddress{0, 3};
+         },
+         true, true},
         {"test block fails", [](auto& a) { a.aspi.bDiskInfoFails = true; }, false, true},
         {"no library", [](auto& a) { a.aspi.bInstalled = false; }, false, false},
         {"no entry point", [](auto& a) { a.aspi.bEntryPoints = false; }, false, false},
@@ -99,9 +102,9 @@ TEST_F(AspiScan, AnAdapterIsScannedForTheTargetsItReports) {
 }
 
 TEST_F(AspiScan, EndsAsSoonAsEveryDriveIsFound) {
-    EXPECT_THAT(Scan(AspiMachine({AspiCdrom("E:\\", 0, 0), AspiCdrom("G:\\", 0, 1)}, {0, 0}),
-                     {"E:", "G:"}),
-                ElementsAre(true, true));
+    EXPECT_THAT(
+        Scan(AspiMachine({AspiCdrom("E:\\", 0, 0), AspiCdrom("G:\\", 0, 1)}, {0, 0}), {"E:", "G:"}),
+        ElementsAre(true, true));
     EXPECT_THAT(ScanCalls(), ElementsAre(sim::SimAspiCall{SC_GETSET_TIMEOUTS, ASPI_ALL, ASPI_ALL},
                                          sim::SimAspiCall{SC_HA_INQUIRY, 0, 0},
                                          sim::SimAspiCall{SC_GET_DISK_INFO, 0, 0},
@@ -150,8 +153,7 @@ public:
     CAspiTransport m_transport;
     std::unique_ptr<CCDRom> m_pDrive;
     // How long a going link waits for its requests, as a test may change it.
-    const std::chrono::milliseconds m_retireWait =
-        CAspiTransport::SetRetireWait(THREAD_WAIT_LIMIT);
+    const std::chrono::milliseconds m_retireWait = CAspiTransport::SetRetireWait(THREAD_WAIT_LIMIT);
 
 private:
     static sim::SimMachineConfig Machine(std::map<int, int> mapRefusals) {
@@ -212,8 +214,8 @@ TEST(AspiRefusal, ARefusedBlockCompletesWithTheManagersAnswer) {
          {std::pair{SS_ERR, CMD_ERROR}, {SS_NO_DEVICE, CMD_FAILED}, {SS_COMP, CMD_OK}}) {
         CAspiDrive test({{SCSIOP_SET_CD_SPEED, static_cast<int>(nReturn)}});
         test.m_pDrive->SetSpeed(16);
-        ASSERT_TRUE(test.m_pSim->Events().WaitFor(RQ_REFRESH_CAPS, test.m_pDrive.get(),
-                                                  THREAD_WAIT_LIMIT));
+        ASSERT_TRUE(
+            test.m_pSim->Events().WaitFor(RQ_REFRESH_CAPS, test.m_pDrive.get(), THREAD_WAIT_LIMIT));
         EXPECT_EQ(test.Events().front().nEvent, RQ_SET_SPEED);
         EXPECT_EQ(test.Events().front().nStatus, nStatus) << nReturn;
     }
@@ -223,7 +225,8 @@ TEST(AspiRequest, ARequestCompletedAfterItsDriveHasGoneIsDropped) {
     CAspiDrive drive;
     sim::CSimAspiManager& aspi = drive.Aspi();
     drive.m_pDrive->Identify();
-    ASSERT_TRUE(drive.m_pDrive->WaitIdentified(std::chrono::steady_clock::now() + THREAD_WAIT_LIMIT));
+    ASSERT_TRUE(
+        drive.m_pDrive->WaitIdentified(std::chrono::steady_clock::now() + THREAD_WAIT_LIMIT));
     ASSERT_TRUE(aspi.WaitUntilDrained(THREAD_WAIT_LIMIT));
     drive.m_pSim->Events().Clear();
     const std::size_t nBefore = aspi.ExecBlocks().size();

@@ -174,12 +174,13 @@ TEST_F(ChainTest, OperationsAskedForDuringAChainWaitTheirTurn) {
         m_transport.Complete(CMD_OK, PageReply(7040, nAt * 176));
     }
     // The detection ends, returns the drive to 40x, then the Apply, then the read.
-    for (const int nRequest : {RQ_SET_SPEED, RQ_REFRESH_CAPS, RQ_SET_SPEED, RQ_REFRESH_CAPS,
-                               RQ_REFRESH_CAPS}) {
+    for (const int nRequest :
+         {RQ_SET_SPEED, RQ_REFRESH_CAPS, RQ_SET_SPEED, RQ_REFRESH_CAPS, RQ_REFRESH_CAPS}) {
         ASSERT_EQ(m_transport.Next(), nRequest);
         const bool bSet = nRequest == RQ_SET_SPEED;
         const int nSpeed = bSet ? Speed(m_transport.Sent().back()) : 0;
-        m_transport.Complete(CMD_OK, bSet ? Bytes{} : PageReply(7040, (nSpeed ? nSpeed : 16) * 176));
+        m_transport.Complete(CMD_OK,
+                             bSet ? Bytes{} : PageReply(7040, (nSpeed ? nSpeed : 16) * 176));
     }
     EXPECT_EQ(m_transport.Next(), -1);
     EXPECT_FALSE(m_drive.Snapshot().bBusy);
@@ -233,10 +234,18 @@ TEST_F(ChainTest, RandomRepliesKeepEveryMemberInItsRangeAndEveryChainEnds) {
     };
     for (int nRound = 0; nRound < 300; ++nRound) {
         switch (random() % 4) {
-        case 0: m_drive.Identify(); break;
-        case 1: m_drive.DetectSpeeds(); break;
-        case 2: m_drive.KeepSpeed(static_cast<int>(random() % 50)); break;
-        default: m_drive.SetSpeed(static_cast<int>(random() % 120) - 10); break;
+        case 0:
+            m_drive.Identify();
+            break;
+        case 1:
+            m_drive.DetectSpeeds();
+            break;
+        case 2:
+            m_drive.KeepSpeed(static_cast<int>(random() % 50));
+            break;
+        default:
+            m_drive.SetSpeed(static_cast<int>(random() % 120) - 10);
+            break;
         }
         for (int nSteps = 0; m_transport.Next() != -1; ++nSteps) {
             ASSERT_LT(nSteps, 1000) << "a chain that never ends";
@@ -245,7 +254,8 @@ TEST_F(ChainTest, RandomRepliesKeepEveryMemberInItsRangeAndEveryChainEnds) {
                 continue;
             }
             const Bytes aSense = randomBytes(random() % (SENSE_SIZE + 1));
-            const Bytes aReply = randomBytes(random() % (INQUIRY_REPLY_SIZE + MODE_SENSE_REPLY_SIZE));
+            const Bytes aReply =
+                randomBytes(random() % (INQUIRY_REPLY_SIZE + MODE_SENSE_REPLY_SIZE));
             m_transport.Complete(static_cast<int>(random() % 3), aReply, aSense);
         }
         const DRIVE_STATE state = m_drive.Snapshot();

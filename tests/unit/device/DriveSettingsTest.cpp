@@ -1,7 +1,7 @@
 // A drive's saved values: the exact bytes a save stores, what a load takes back, and which stored
 // values a load counts as absent.
-#include "device/CDRomList.h"
 #include "device/DriveSettings.h"
+#include "device/CDRomList.h"
 #include "tests/support/ScriptedTransport.h"
 #include "tests/support/SimFixture.h"
 
@@ -40,7 +40,8 @@ class DriveSettingsTest : public ::testing::Test {
 protected:
     // Identified from a reply of these texts, with a page that tells nMaxSpeed (0: a rate below
     // 1x, which tells none), running at 24x; or never answering at all.
-    CCDRom& Drive(int nMaxSpeed = 40, const char* pszInquiry = "QRVX    CD-ROM 40X      1.20Special",
+    CCDRom& Drive(int nMaxSpeed = 40,
+                  const char* pszInquiry = "QRVX    CD-ROM 40X      1.20Special",
                   bool bAnswers = true, const std::string& strRoot = "E:\\") {
         m_apDrives.push_back(std::make_unique<CCDRom>(m_sim.Platform(), strRoot, &m_transport));
         CCDRom& drive = *m_apDrives.back();
@@ -193,16 +194,26 @@ TEST_F(DriveSettingsTest, DetectedEntriesAreKeptUpToTheLimitInStoredOrder) {
     Bytes a201Entries(a200Entries);
     a201Entries.resize(804);
     const Case aCases[] = {
-        {"stop at the maximum", {REGTYPE_BINARY, DetectedBytes({4, 8, 16, 24, 32, 40})}, 32,
+        {"stop at the maximum",
+         {REGTYPE_BINARY, DetectedBytes({4, 8, 16, 24, 32, 40})},
+         32,
          Entries({4, 8, 16, 24, 32})},
         // What a load keeps, a save stores and the next load keeps again.
         {"an unknown maximum does not stop at the last entry",
-         {REGTYPE_BINARY, DetectedBytes({9, 5})}, 0, Entries({9, 5})},
-        {"an unknown maximum stops at 100x", {REGTYPE_BINARY, DetectedBytes({50, 100, 101, 400})},
-         0, Entries({50, 100})},
-        {"drop 0 and speeds above", {REGTYPE_BINARY, DetectedBytes({8, 0, 4, 48, 16})}, 40,
+         {REGTYPE_BINARY, DetectedBytes({9, 5})},
+         0,
+         Entries({9, 5})},
+        {"an unknown maximum stops at 100x",
+         {REGTYPE_BINARY, DetectedBytes({50, 100, 101, 400})},
+         0,
+         Entries({50, 100})},
+        {"drop 0 and speeds above",
+         {REGTYPE_BINARY, DetectedBytes({8, 0, 4, 48, 16})},
+         40,
          Entries({8, 4, 16})},
-        {"6 bytes: one unsigned entry", {REGTYPE_BINARY, {20, 0, 0xFF, 0xFF, 8, 0}}, 40,
+        {"6 bytes: one unsigned entry",
+         {REGTYPE_BINARY, {20, 0, 0xFF, 0xFF, 8, 0}},
+         40,
          Speeds{{20, 65535}}},
         {"3 bytes", {REGTYPE_BINARY, {20, 0, 0}}, 40, std::nullopt},
         {"REG_DWORD", {REGTYPE_DWORD, {4, 0, 0xC0, 0x02}}, 40, std::nullopt},

@@ -31,8 +31,8 @@ class CRecordingSink : public CCommandSink {
 public:
     void OnCommandComplete(int nRequest, int nStatus, ReplyBytes sense, ReplyBytes reply) override {
         std::lock_guard lock(m_lock);
-        m_aCompleted.push_back({nRequest, nStatus, {sense.begin(), sense.end()},
-                                {reply.begin(), reply.end()}});
+        m_aCompleted.push_back(
+            {nRequest, nStatus, {sense.begin(), sense.end()}, {reply.begin(), reply.end()}});
         m_cvChanged.notify_all();
     }
     void OnLocated(SCSI_TARGET target) override {

@@ -71,8 +71,8 @@ TEST_F(SpeedCommandsTest, RestoreSetsOnlyTheSelectedDriveToItsSavedSpeed) {
 
 // A Restore whose drive cannot be set leaves no speed behind for another drive's Apply.
 TEST_F(SpeedCommandsTest, ApplySendsTheSliderSpeedAfterARestoreThatSetNothing) {
-    Use(NtMachine({CdromWith("E:\\", [](sim::SimCdromConfig& c) { c.nMaxRate = 0; }),
-                   Cdrom("G:\\")}));
+    Use(NtMachine(
+        {CdromWith("E:\\", [](sim::SimCdromConfig& c) { c.nMaxRate = 0; }), Cdrom("G:\\")}));
     Start();
     Command(ID_RESTORE);
     Choose(1);

@@ -22,6 +22,8 @@ void BenchSaveRun(const BENCH_OPTIONS& options);
 // Runs on the instance it starts; the idle benchmark follows on the same window, so the window
 // measured at rest is one that has worked.
 void BenchTicksThenIdle(const BENCH_OPTIONS& options);
+// The window's answers while a slow drive works, and the commands a detection and a tick cost.
+void BenchSlowDrive(const BENCH_OPTIONS& options);
 
 // "met" or "MISSED", for the end of a figure's line.
 inline const char* Verdict(bool bMet) {

@@ -1,8 +1,8 @@
 // A windowless save run of the demo on its embedded machine, start to exit, against the smallest
 // program that writes one registry value. The two are started in turn, so that whatever else
 // loads the machine falls on both alike.
-#include "tests/bench/win32/BenchPrograms.h"
-#include "tests/bench/win32/Benchmarks.h"
+#include "bench/win32/BenchPrograms.h"
+#include "bench/win32/Benchmarks.h"
 #include "tests/e2e/win32/ProgramUnderTest.h"
 
 #include <stdexcept>

@@ -1,7 +1,7 @@
 // Launch to visible main window, for the demo program and for a bare dialog of the same template.
 // The two are started in turn, so that whatever else loads the machine falls on both alike.
-#include "tests/bench/win32/BenchPrograms.h"
-#include "tests/bench/win32/Benchmarks.h"
+#include "bench/win32/BenchPrograms.h"
+#include "bench/win32/Benchmarks.h"
 #include "tests/e2e/win32/MainWindowDriver.h"
 #include "tests/e2e/win32/ProgramUnderTest.h"
 

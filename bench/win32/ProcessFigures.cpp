@@ -1,4 +1,4 @@
-#include "tests/bench/win32/ProcessFigures.h"
+#include "bench/win32/ProcessFigures.h"
 
 #include <psapi.h>
 #include <tlhelp32.h>

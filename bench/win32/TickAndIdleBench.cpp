@@ -1,8 +1,8 @@
 // Many keep-speed ticks sent straight to the real window, then the same window left alone: what
 // the ticks leave behind, how many drive commands each costs, and what the window costs at rest.
-#include "tests/bench/win32/BenchPrograms.h"
-#include "tests/bench/win32/Benchmarks.h"
-#include "tests/bench/win32/ProcessFigures.h"
+#include "bench/win32/BenchPrograms.h"
+#include "bench/win32/Benchmarks.h"
+#include "bench/win32/ProcessFigures.h"
 #include "tests/e2e/win32/MainWindowDriver.h"
 #include "tests/e2e/win32/ProgramUnderTest.h"
 #include "tests/e2e/win32/RegistryReader.h"

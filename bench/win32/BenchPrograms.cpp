@@ -1,4 +1,4 @@
-#include "tests/bench/win32/BenchPrograms.h"
+#include "bench/win32/BenchPrograms.h"
 
 #include <algorithm>
 #include <cstdio>
