@@ -27,8 +27,7 @@ CQuorvexApp::CQuorvexApp(const CPlatform& platform, CMainDialogRunner& mainDialo
     m_osvi.dwOSVersionInfoSize = OS_VERSION_INFO_SIZE;
     m_platform.shell.GetVersionEx(m_osvi);
     m_platform.dwPlatformId = m_osvi.dwPlatformId;
-    CUpdateCheck schedule(m_platform.registry, REGKEY_CURRENT_USER, m_update.http, m_update.clock,
-                          m_update.server);
+    CUpdateCheck schedule(m_platform.registry, REGKEY_CURRENT_USER, m_update);
     if (schedule.PrepareAutomaticCheck(ReadSettings(schedule)))
         StartAutomaticCheck();
 }

@@ -53,12 +53,13 @@ void CCheckThread::Abandon() {
 }
 
 void CCheckThread::Release() {
-    if (!m_thread.joinable())
-        return;
-    if (m_pShared->bRunning)
-        m_thread.detach();
-    else
-        m_thread.join();
+    if (m_thread.joinable()) {
+        if (m_pShared->bRunning)
+            m_thread.detach();
+        else
+            m_thread.join();
+    }
+    m_pShared.reset();
 }
 
 } // namespace qv

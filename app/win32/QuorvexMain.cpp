@@ -4,6 +4,7 @@
 #include "platform/win32/Win32Aspi.h"
 #include "platform/win32/Win32DriveService.h"
 #include "ui/win32/MainWindow.h"
+#include "update/UpdateConfig.h"
 
 namespace {
 
@@ -18,8 +19,7 @@ qv::CQuorvexApp theApp({.drives = g_drives,
                         .registry = g_services.registry,
                         .shell = g_services.shell,
                         .aspi = g_aspi},
-                       g_mainDialog,
-                       g_services.UpdateServicesFor(qv::UpdateServer{QV_UPDATE_HOST}));
+                       g_mainDialog, g_services.UpdateServicesFor(qv::BuiltInUpdateConfig()));
 
 } // namespace
 
