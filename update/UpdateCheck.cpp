@@ -2,14 +2,12 @@
 
 #include "device/CDRom.h"
 #include "update/UpdateDate.h"
+#include "update/UpdateFetch.h"
 #include "update/UpdateSignature.h"
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <string_view>
-#include <thread>
 #include <utility>
 
 namespace qv {
@@ -17,8 +15,6 @@ namespace {
 
 constexpr DWORD LAST_CHECK_SIZE = 5;
 constexpr DWORD LAST_SUCCESS_BUFFER_SIZE = 10;
-constexpr WORD HTTPS_PORT = 443;
-constexpr WORD HTTP_PORT = 80;
 
 bool IsBlank(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -42,95 +38,12 @@ int LeadingNumber(std::string_view strText) {
     return bNegative ? -nValue : nValue;
 }
 
-// Digits only, around them at most blanks; a sign, a fraction or a length beyond the limit is
-// no length a description can have.
-std::optional<DWORD> ParseContentLength(std::string_view strText) {
-    while (!strText.empty() && IsBlank(strText.front()))
-        strText.remove_prefix(1);
-    while (!strText.empty() && IsBlank(strText.back()))
-        strText.remove_suffix(1);
-    if (strText.empty())
-        return std::nullopt;
-    unsigned long nLength = 0;
-    for (const char c : strText) {
-        if (!IsDigit(c))
-            return std::nullopt;
-        nLength = nLength * 10 + static_cast<unsigned long>(c - '0');
-        if (nLength > UPDATE_BODY_LIMIT)
-            return std::nullopt;
-    }
-    return static_cast<DWORD>(nLength);
-}
-
 // The text of a REG_SZ read into a fixed buffer: up to its first zero, or whole without one.
 std::string TextOf(const char* pData, DWORD nSize) {
     return std::string(pData, std::find(pData, pData + nSize, '\0'));
 }
 
-bool IsRedirect(DWORD dwStatus) {
-    return dwStatus == 301 || dwStatus == 302 || dwStatus == 303 || dwStatus == 307 ||
-           dwStatus == 308;
-}
-
 } // namespace
-
-// What one request of the check came back with: the description, or the server to ask next.
-struct UpdateAnswer {
-    std::optional<std::string> strBody;
-    std::optional<UpdateServer> redirect;
-};
-
-// Expires the check once its deadline has passed, from a thread of its own, so that a call the
-// server holds open, by trickling its answer or by sending nothing, is broken too.
-class CDeadlineWatch {
-public:
-    CDeadlineWatch(CUpdateCheck& check, int nDeadlineMs)
-        : m_thread([this, &check, nDeadlineMs] {
-              bool bStopped = false;
-              {
-                  std::unique_lock lock(m_mutex);
-                  bStopped = m_stopped.wait_for(lock, std::chrono::milliseconds(nDeadlineMs),
-                                                [this] { return m_bStopped; });
-              }
-              if (!bStopped)
-                  check.Expire();
-          }) {}
-    ~CDeadlineWatch() {
-        {
-            std::lock_guard lock(m_mutex);
-            m_bStopped = true;
-        }
-        m_stopped.notify_all();
-        m_thread.join();
-    }
-    CDeadlineWatch(const CDeadlineWatch&) = delete;
-    CDeadlineWatch& operator=(const CDeadlineWatch&) = delete;
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_stopped;
-    bool m_bStopped = false;
-    std::thread m_thread; // last, so that it starts once the rest exists
-};
-
-// Closes a handle of the check on every way out of a scope; a null handle is left alone. Scopes
-// opened in the order of the calls close the request, then the connection, then the Internet
-// handle.
-class CCheckHandleScope {
-public:
-    CCheckHandleScope(CUpdateCheck& check, HttpHandle hInternet)
-        : m_check(check), m_hInternet(hInternet) {}
-    ~CCheckHandleScope() {
-        if (m_hInternet != HTTP_NULL_HANDLE)
-            m_check.CloseHandle(m_hInternet);
-    }
-    CCheckHandleScope(const CCheckHandleScope&) = delete;
-    CCheckHandleScope& operator=(const CCheckHandleScope&) = delete;
-
-private:
-    CUpdateCheck& m_check;
-    HttpHandle m_hInternet;
-};
 
 bool IsAutomaticCheckDue(int nToday, int nLastCheck) {
     constexpr int WEEK = 7;
@@ -143,7 +56,18 @@ CUpdateCheck::CUpdateCheck(CRegistryService& registry, RegKey hRoot, const Updat
 
 int CUpdateCheck::CheckForUpdate() {
     ReleaseBody();
-    const std::optional<std::string> strBody = Fetch();
+    CUpdateFetch fetch(m_http, m_clock, m_config);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_bAbandoned)
+            return UPDATE_FAILED;
+        m_pFetch = &fetch;
+    }
+    const std::optional<std::string> strBody = fetch.Fetch();
+    {
+        std::lock_guard lock(m_mutex);
+        m_pFetch = nullptr;
+    }
     if (!strBody)
         return UPDATE_FAILED;
     std::optional<std::string> strText = TrustedText(*strBody);
@@ -192,113 +116,13 @@ CalendarDate CUpdateCheck::NewestReported() {
 void CUpdateCheck::Abandon() {
     std::lock_guard lock(m_mutex);
     m_bAbandoned = true;
-    if (m_hOpenInternet != HTTP_NULL_HANDLE)
-        m_http.CloseHandle(std::exchange(m_hOpenInternet, HTTP_NULL_HANDLE));
-}
-
-void CUpdateCheck::Expire() {
-    std::lock_guard lock(m_mutex);
-    m_bExpired = true;
-    if (m_hOpenInternet != HTTP_NULL_HANDLE)
-        m_http.CloseHandle(std::exchange(m_hOpenInternet, HTTP_NULL_HANDLE));
-}
-
-bool CUpdateCheck::IsPastDeadline() {
-    return m_clock.TickMs() - m_nStartMs >= static_cast<std::uint64_t>(m_config.nDeadlineMs);
+    if (m_pFetch)
+        m_pFetch->Cancel();
 }
 
 bool CUpdateCheck::IsAbandoned() const {
     std::lock_guard lock(m_mutex);
     return m_bAbandoned;
-}
-
-void CUpdateCheck::CloseHandle(HttpHandle hInternet) {
-    std::lock_guard lock(m_mutex);
-    if (m_bAbandoned || m_bExpired)
-        return;
-    if (hInternet == m_hOpenInternet)
-        m_hOpenInternet = HTTP_NULL_HANDLE;
-    m_http.CloseHandle(hInternet);
-}
-
-std::optional<std::string> CUpdateCheck::Fetch() {
-    m_nStartMs = m_clock.TickMs();
-    {
-        std::lock_guard lock(m_mutex);
-        m_bExpired = false;
-    }
-    const CDeadlineWatch watch(*this, m_config.nDeadlineMs);
-    const HttpHandle hInternet = m_http.Open(UPDATE_AGENT, UPDATE_CALL_TIMEOUT_MS);
-    if (hInternet == HTTP_NULL_HANDLE)
-        return std::nullopt;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_bAbandoned || m_bExpired) {
-            m_http.CloseHandle(hInternet);
-            return std::nullopt;
-        }
-        m_hOpenInternet = hInternet;
-    }
-    CCheckHandleScope internetScope(*this, hInternet);
-    if (!m_http.GoOnline())
-        return std::nullopt;
-    UpdateServer server = m_config.server;
-    for (int nRedirects = 0; nRedirects <= UPDATE_REDIRECT_LIMIT; ++nRedirects) {
-        UpdateAnswer answer = Ask(hInternet, server);
-        if (!answer.redirect)
-            return std::move(answer.strBody);
-        server = std::move(*answer.redirect);
-    }
-    return std::nullopt;
-}
-
-UpdateAnswer CUpdateCheck::Ask(HttpHandle hInternet, const UpdateServer& server) {
-    if (IsPastDeadline())
-        return {};
-    const WORD nPort = server.nPort != 0 ? server.nPort : server.bSecure ? HTTPS_PORT : HTTP_PORT;
-    const HttpHandle hConnect = m_http.Connect(hInternet, server.strHost, nPort);
-    if (hConnect == HTTP_NULL_HANDLE)
-        return {};
-    CCheckHandleScope connectScope(*this, hConnect);
-    const HttpHandle hRequest = m_http.OpenRequest(hConnect, server.strObject, server.bSecure);
-    if (hRequest == HTTP_NULL_HANDLE)
-        return {};
-    CCheckHandleScope requestScope(*this, hRequest);
-    DWORD dwStatus = 0;
-    if (!m_http.SendRequest(hRequest) || IsPastDeadline() ||
-        !m_http.QueryStatusCode(hRequest, &dwStatus))
-        return {};
-    if (IsRedirect(dwStatus)) {
-        // A moved description is followed, but never off HTTPS.
-        std::string strLocation;
-        if (!m_http.QueryLocation(hRequest, &strLocation))
-            return {};
-        return {std::nullopt, ResolveRedirect(server, strLocation)};
-    }
-    std::string strLength;
-    if (dwStatus < 200 || dwStatus > 299 || !m_http.QueryContentLength(hRequest, &strLength))
-        return {};
-    const auto nLength = ParseContentLength(strLength);
-    if (!nLength)
-        return {};
-    return {ReadBody(hRequest, *nLength), std::nullopt};
-}
-
-// Exactly nLength bytes, in as many reads as the response takes; a response that ends sooner is
-// cut short and not a description, and one that trickles past the deadline is none either.
-std::optional<std::string> CUpdateCheck::ReadBody(HttpHandle hRequest, DWORD nLength) {
-    std::string strBody(nLength, '\0');
-    DWORD nHave = 0;
-    while (nHave < nLength) {
-        const DWORD nWant = nLength - nHave;
-        DWORD nRead = 0;
-        if (!m_http.ReadFile(hRequest, reinterpret_cast<BYTE*>(strBody.data()) + nHave, nWant,
-                             &nRead) ||
-            nRead == 0 || nRead > nWant || IsPastDeadline())
-            return std::nullopt;
-        nHave += nRead;
-    }
-    return strBody;
 }
 
 void CUpdateCheck::ReleaseBody() {
@@ -326,7 +150,6 @@ void CUpdateCheck::LoadLastSuccessDate() {
         return;
     }
     m_strLastSuccess = FormatUpdateDate(m_config.releaseDate);
-    SaveLastSuccessDate(m_config.releaseDate);
 }
 
 bool CUpdateCheck::SaveLastSuccessDate(const CalendarDate& date) {

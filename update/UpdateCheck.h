@@ -9,9 +9,9 @@
 #include "platform/Registry.h"
 #include "platform/SignatureService.h"
 #include "update/UpdateConfig.h"
+#include "update/UpdateFetch.h"
 #include "update/UpdateView.h"
 
-#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -42,8 +42,6 @@ struct UpdateServices {
     CUpdateView& view;
 };
 
-struct UpdateAnswer;
-
 // Days of the year in UTC. Checks come at most once a week; a turn of the year makes one due.
 bool IsAutomaticCheckDue(int nToday, int nLastCheck);
 
@@ -57,14 +55,15 @@ public:
     // other result leaves it empty.
     int CheckForUpdate();
 
-    // From any thread: breaks a network call the check blocks in by closing its Internet handle,
-    // and keeps the check from storing anything from now on. The check then fails.
+    // From any thread: ends the check's wait for its download at once, breaks the network call it
+    // blocks in wherever the system can, and keeps the check from storing anything from now on.
+    // The check then fails.
     void Abandon();
     bool IsAbandoned() const;
 
     // "Last Suc Update" into LastSuccessDate(). A value that is missing or does not fit its
-    // 10 bytes is replaced by the build's release date. A key that cannot be opened keeps the
-    // date already held.
+    // 10 bytes reads as the build's release date, and nothing is written: only a release that
+    // was reported is ever stored. A key that cannot be opened keeps the date already held.
     void LoadLastSuccessDate();
     // "Last Suc Update" as 8 bytes MM/DD/YY with no terminator, the form older versions read.
     bool SaveLastSuccessDate(const CalendarDate& date);
@@ -82,25 +81,12 @@ public:
     void ReleaseBody();
 
 private:
-    friend class CCheckHandleScope;
-    friend class CDeadlineWatch;
-
-    std::optional<std::string> Fetch();
-    UpdateAnswer Ask(HttpHandle hInternet, const UpdateServer& server);
-    std::optional<std::string> ReadBody(HttpHandle hRequest, DWORD nLength);
     // The signed text of a description that can be trusted.
     std::optional<std::string> TrustedText(const std::string& strBody);
     int Compare(std::string strText);
     // The newest release this user knows of: the build's own, or a later one reported before.
     CalendarDate NewestReported();
-    bool IsPastDeadline();
-    // The deadline has passed while a call blocked: the Internet handle is closed, as on an
-    // abandon, but the check fails as any other.
-    void Expire();
     RegKey CreateAppKey();
-    // Closes a handle of the running check unless Abandon or Expire has closed the Internet
-    // handle, and with it every handle under it, already.
-    void CloseHandle(HttpHandle hInternet);
 
     CRegistryService& m_registry;
     RegKey m_hRoot;
@@ -110,13 +96,10 @@ private:
     UpdateConfig m_config;
     std::string m_strLastSuccess;
     std::string m_strBody;
-    std::uint64_t m_nStartMs = 0;
-    // Guards the open Internet handle, the abandon and expiry flags and the stores after the
-    // download.
+    // Guards the running download, the abandon flag and the stores after the download.
     mutable std::mutex m_mutex;
-    HttpHandle m_hOpenInternet = HTTP_NULL_HANDLE;
+    CUpdateFetch* m_pFetch = nullptr;
     bool m_bAbandoned = false;
-    bool m_bExpired = false;
 };
 
 } // namespace qv

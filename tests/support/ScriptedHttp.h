@@ -8,6 +8,7 @@
 #include "platform/HttpService.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <map>
@@ -172,11 +173,12 @@ public:
         std::lock_guard lock(m_mutex);
         return m_bStalled;
     }
-    // The stalled call has returned: past this, a check abandoned in it touches the exchange no
-    // more.
-    bool HasStallEnded() const {
-        std::lock_guard lock(m_mutex);
-        return m_bStallEnded;
+    // Waits, a while at most, until the stalled call has returned: past this, a download left
+    // alone in it touches the exchange no more.
+    bool WaitForStallEnd() {
+        std::unique_lock lock(m_mutex);
+        return m_stepBroken.wait_for(lock, std::chrono::seconds(30),
+                                     [this] { return m_bStallEnded; });
     }
     std::vector<HttpHandle> Closed() const {
         std::lock_guard lock(m_mutex);
@@ -209,6 +211,7 @@ private:
         m_stepBroken.wait(
             lock, [&] { return (!m_bStallOutlivesClose && !IsOpen(hWaited)) || !m_stallingStep; });
         m_bStallEnded = true;
+        m_stepBroken.notify_all();
         return IsOpen(hWaited);
     }
     HttpHandle Issue(std::unique_lock<std::mutex>& lock, HttpStep step, HttpHandle hParent) {

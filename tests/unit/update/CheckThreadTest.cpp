@@ -135,7 +135,7 @@ TEST_F(QuickUpdateTest, ACloseRequestAbandonsAStalledCheckForGood) {
 
     m_dlg.OnCloseRequest();
     m_dlg.OnWindowClosed();
-    ASSERT_TRUE(WaitFor([this] { return m_update.http.HasStallEnded(); }));
+    ASSERT_TRUE(m_update.http.WaitForStallEnd());
     EXPECT_EQ(m_update.view.Shown(), std::vector<std::string>{});
     EXPECT_EQ(m_window.Ended(), std::nullopt);
     EXPECT_EQ(LastSuccess(), Bytes("11/30/26"));
@@ -163,7 +163,7 @@ TEST_F(QuickUpdateTest, AfterAnAbandonThePressStartsANewCheckAtOnce) {
     EXPECT_EQ(m_update.view.Shown(), std::vector<std::string>{"new version: " + NEWER});
 
     m_update.http.EndStall();
-    ASSERT_TRUE(WaitFor([this] { return m_update.http.HasStallEnded(); }));
+    ASSERT_TRUE(m_update.http.WaitForStallEnd());
     EXPECT_EQ(m_window.Ended(), std::nullopt);
     EXPECT_EQ(m_update.view.Shown().size(), 1u);
 }

@@ -56,11 +56,10 @@ INSTANTIATE_TEST_SUITE_P(
         CompareCase{"FirstCheckAfterARelease", std::nullopt, "12/15/26", UPDATE_SHOW_TEXT,
                     "12/15/26"},
         CompareCase{"FirstCheckTheBuildsDay", std::nullopt, "06/01/26", UPDATE_NOTHING_NEWER,
-                    "06/01/26"},
+                    std::nullopt},
         CompareCase{"FirstCheckBeforeTheBuild", std::nullopt, "05/20/26", UPDATE_NOTHING_NEWER,
-                    "06/01/26"},
-        CompareCase{"StoredTooLong", "11/30/26 and more", "05/20/26", UPDATE_NOTHING_NEWER,
-                    "06/01/26"},
+                    std::nullopt},
+        CompareCase{"StoredTooLong", "12/20/26 and more", "12/15/26", UPDATE_SHOW_TEXT, "12/15/26"},
         CompareCase{"Tomorrow", "11/30/26", "03/02/27", UPDATE_SHOW_TEXT, "03/02/27"},
         CompareCase{"AfterTomorrow", "11/30/26", "03/03/27", UPDATE_FAILED, "11/30/26"},
         CompareCase{"DecadesAhead", "11/30/26", "12/31/68", UPDATE_FAILED, "11/30/26"},
@@ -80,11 +79,11 @@ TEST_F(LastSuccessTest, ASecondCheckOfTheSameReleaseFindsNothingNewer) {
     EXPECT_EQ(m_check.LastSuccessDate(), "12/15/26");
 }
 
-TEST_F(LastSuccessTest, LoadingWithoutAValueStoresTheBuildsReleaseDate) {
+TEST_F(LastSuccessTest, LoadingWithoutAValueTakesTheBuildsReleaseDateAndStoresNothing) {
     m_check.LoadLastSuccessDate();
 
     EXPECT_EQ(m_check.LastSuccessDate(), "06/01/26");
-    EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes("06/01/26"));
+    EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), std::nullopt);
 }
 
 TEST_F(LastSuccessTest, LoadingTakesAStoredValueAsItIs) {

@@ -223,19 +223,22 @@ INSTANTIATE_TEST_SUITE_P(Rates, TrickleTest,
                          ::testing::Values(TrickleCase{"OneBytePerSecond", 1, UPDATE_FAILED},
                                            TrickleCase{"SlowButInTime", 8, UPDATE_SHOW_TEXT}));
 
-// A call that no byte ever ends is broken when the deadline passes, as the user's close breaks it.
-TEST_F(UpdateFetchTest, ACallThatNeverReturnsIsBrokenAtTheDeadline) {
+// A call that blocks for good, one that not even closing its handle breaks, does not hold the
+// check past its deadline: the check fails, and the call's handle is closed.
+TEST_F(UpdateFetchTest, ACallThatNeverReturnsDoesNotHoldTheCheckPastTheDeadline) {
     m_http.Serve(NEWER_BODY);
     m_http.m_stallingStep = HttpStep::Send;
+    m_http.m_bStallOutlivesClose = true;
     UpdateServices services = m_update.services;
     services.config.nDeadlineMs = 1;
     CUpdateCheck check(m_registry, REGKEY_CURRENT_USER, services);
 
     EXPECT_EQ(check.CheckForUpdate(), UPDATE_FAILED);
-    EXPECT_TRUE(m_http.IsStalled());
     EXPECT_FALSE(check.IsAbandoned()) << "a failure like any other, which the user is shown";
     EXPECT_TRUE(m_http.AllClosed());
     EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes("11/30/26"));
+    m_http.EndStall();
+    EXPECT_TRUE(m_http.WaitForStallEnd());
 }
 
 } // namespace
