@@ -72,8 +72,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         http.m_strContentLength = fuzz::Text(input, 32);
     for (int nRedirects = input.Byte() % 4; nRedirects > 0; --nRedirects)
         http.m_aRedirects.push_back(fuzz::Text(input, 64));
-    if (input.Byte() & 1)
-        http.m_strLocation = fuzz::Text(input, 64);
     update.clock.m_today = fuzz::Day(input);
     const bool bPlanted = input.Byte() & 1;
     const std::string strPlanted = fuzz::Text(input, 16);

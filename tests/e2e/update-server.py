@@ -1,16 +1,11 @@
 #!/usr/bin/env python3
-"""Loopback servers that answer the update check with good and hostile responses.
+"""update-server.py <state-dir>: loopback servers for the update check's tests.
 
-    update-server.py <state-dir>
-
-Makes, in <state-dir>, a signing key of the tests' own, a test CA and two certificates for
-localhost, one from that CA and one from no one; then listens on 127.0.0.1 with plain HTTP, with
-HTTPS under the CA's certificate and with HTTPS under the untrusted one, and writes server.env
-(the three ports, the public key, the CA's file) once all accept connections. Serves until it is
-killed. Every response is written byte by byte here rather than by an HTTP library, so that a
-response can lie about its length, end early, trickle or never come. The path chooses the
-response: /<scenario>/ombrel/update.txt, where a scenario that ends in -MM-DD-YY dates its
-description so.
+Makes a signing key of the tests' own, a test CA and two localhost certificates (one from the CA,
+one from no one) in <state-dir>; listens with plain HTTP and with HTTPS under each certificate;
+writes server.env (ports, public key, CA file) once all accept; serves until killed. Responses
+are written byte by byte, so that one can lie about its length, trickle or never come. The path
+/<scenario>[-MM-DD-YY]/ombrel/update.txt chooses the response and dates its description.
 """
 
 import re
@@ -159,10 +154,6 @@ class Server(socketserver.ThreadingTCPServer):
             context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
             context.load_cert_chain(state / f"{certificate}.pem", state / f"{certificate}.key")
             self.socket = context.wrap_socket(self.socket, server_side=True)
-
-    def handle_error(self, request, client_address):
-        # A client that gives up on an untrusted certificate or a trickle is no error here.
-        pass
 
 
 def main():

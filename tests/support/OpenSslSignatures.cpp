@@ -5,7 +5,7 @@
 #include <openssl/core_names.h>
 #include <openssl/ec.h>
 #include <openssl/evp.h>
-#include <openssl/param_build.h>
+#include <openssl/x509.h>
 
 #include <cstdio>
 #include <stdexcept>
@@ -23,22 +23,14 @@ using PkeyPtr = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY, EVP_PKEY_free>>;
 using MdCtxPtr = std::unique_ptr<EVP_MD_CTX, Deleter<EVP_MD_CTX, EVP_MD_CTX_free>>;
 using SigPtr = std::unique_ptr<ECDSA_SIG, Deleter<ECDSA_SIG, ECDSA_SIG_free>>;
 
+// The key as a SubjectPublicKeyInfo: the fixed DER head of a P-256 point, then 04, X and Y.
 PkeyPtr PublicPkey(const EcPublicKey& key) {
-    std::vector<unsigned char> aPoint{0x04};
-    aPoint.insert(aPoint.end(), key.begin(), key.end());
-    char szGroup[] = "prime256v1";
-    const OSSL_PARAM aParams[] = {
-        OSSL_PARAM_construct_utf8_string(OSSL_PKEY_PARAM_GROUP_NAME, szGroup, 0),
-        OSSL_PARAM_construct_octet_string(OSSL_PKEY_PARAM_PUB_KEY, aPoint.data(), aPoint.size()),
-        OSSL_PARAM_construct_end()};
-    const std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX, EVP_PKEY_CTX_free>> pContext(
-        EVP_PKEY_CTX_new_from_name(nullptr, "EC", nullptr));
-    EVP_PKEY* pKey = nullptr;
-    if (!pContext || EVP_PKEY_fromdata_init(pContext.get()) != 1 ||
-        EVP_PKEY_fromdata(pContext.get(), &pKey, EVP_PKEY_PUBLIC_KEY,
-                          const_cast<OSSL_PARAM*>(aParams)) != 1)
-        return nullptr;
-    return PkeyPtr(pKey);
+    std::vector<unsigned char> aInfo{0x30, 0x59, 0x30, 0x13, 0x06, 0x07, 0x2a, 0x86, 0x48,
+                                     0xce, 0x3d, 0x02, 0x01, 0x06, 0x08, 0x2a, 0x86, 0x48,
+                                     0xce, 0x3d, 0x03, 0x01, 0x07, 0x03, 0x42, 0x00, 0x04};
+    aInfo.insert(aInfo.end(), key.begin(), key.end());
+    const unsigned char* pInfo = aInfo.data();
+    return PkeyPtr(d2i_PUBKEY(nullptr, &pInfo, static_cast<long>(aInfo.size())));
 }
 
 } // namespace

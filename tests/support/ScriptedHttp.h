@@ -45,7 +45,6 @@ struct ScriptedExchange {
     std::vector<std::string> m_aRedirects;
     DWORD m_dwStatus = 200;
     std::optional<std::string> m_strContentLength; // nullopt: the response has no such header
-    std::optional<std::string> m_strLocation;      // the answer's own Location header
     std::string m_strBody;
     DWORD m_nChunk = 0xFFFFFFFF; // the most one read delivers
     // After each read that delivers, as a server that takes its time.
@@ -131,11 +130,10 @@ public:
         std::unique_lock lock(m_mutex);
         if (!IsOpen(hRequest) || !Pass(lock, HttpStep::Location, hRequest))
             return false;
-        const auto strLocation =
-            IsRedirected() ? std::optional(m_aRedirects[m_aRequests.size() - 1]) : m_strLocation;
-        if (strLocation)
-            *pstrText = *strLocation;
-        return strLocation.has_value();
+        if (!IsRedirected())
+            return false;
+        *pstrText = m_aRedirects[m_aRequests.size() - 1];
+        return true;
     }
     bool ReadFile(HttpHandle hRequest, BYTE* pBuffer, DWORD nSize, DWORD* pnRead) override {
         std::unique_lock lock(m_mutex);

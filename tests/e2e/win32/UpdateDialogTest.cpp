@@ -2,6 +2,7 @@
 // the About dialog, the answer to a server that cannot be trusted and the hand-over to the
 // updater, against the local test servers. One program run for each thing the windows show; the
 // native tests hold the rules behind each outcome.
+#include "platform/win32/Win32Clock.h"
 #include "tests/e2e/win32/MainWindowFixture.h"
 #include "tests/e2e/win32/ProgramUnderTest.h"
 #include "tests/e2e/win32/RegistryReader.h"
@@ -23,17 +24,9 @@ constexpr const char* NEW_VERSION_CAPTION = "New version is available";
 constexpr const char* FAILED_TEXT = "Cannot find update info, or info has a wrong format.";
 constexpr const char* NOTHING_NEWER_TEXT = "There is no any newer version of Quorvex available.";
 
+// The clock's own reading, which Win32ClockTest checks against the calendar.
 int UtcDayOfYear() {
-    SYSTEMTIME now{};
-    GetSystemTime(&now);
-    SYSTEMTIME newYear{now.wYear, 1, 0, 1, 0, 0, 0, 0};
-    FILETIME ftNow{}, ftNewYear{};
-    SystemTimeToFileTime(&now, &ftNow);
-    SystemTimeToFileTime(&newYear, &ftNewYear);
-    const auto Ticks = [](const FILETIME& ft) {
-        return (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    };
-    return static_cast<int>((Ticks(ftNow) - Ticks(ftNewYear)) / (10'000'000ULL * 86'400));
+    return win32::CWin32Clock().UtcDayOfYear();
 }
 
 std::string WindowText(HWND hWnd) {

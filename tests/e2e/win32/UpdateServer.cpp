@@ -1,9 +1,10 @@
 #include "tests/e2e/win32/UpdateServer.h"
 
-#include <wincrypt.h>
 #include <windows.h>
 
-#include <cstdio>
+#include <wincrypt.h>
+
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -34,18 +35,12 @@ std::string UpdateUrl(const std::string& strScenario, const char* pszPort) {
 }
 
 std::string Tomorrow() {
-    SYSTEMTIME today{};
-    GetLocalTime(&today);
-    FILETIME time{};
-    SystemTimeToFileTime(&today, &time);
-    ULARGE_INTEGER ticks{{time.dwLowDateTime, time.dwHighDateTime}};
-    ticks.QuadPart += 24ULL * 60 * 60 * 10'000'000;
-    time = {ticks.LowPart, ticks.HighPart};
-    SYSTEMTIME tomorrow{};
-    FileTimeToSystemTime(&time, &tomorrow);
+    const std::time_t now = std::time(nullptr);
+    std::tm day = *std::localtime(&now);
+    ++day.tm_mday;
+    std::mktime(&day);
     char szDate[16] = {};
-    snprintf(szDate, sizeof szDate, "%02u/%02u/%02u", tomorrow.wMonth, tomorrow.wDay,
-             tomorrow.wYear % 100u);
+    std::strftime(szDate, sizeof szDate, "%m/%d/%y", &day);
     return szDate;
 }
 

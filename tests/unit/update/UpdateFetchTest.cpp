@@ -131,15 +131,6 @@ INSTANTIATE_TEST_SUITE_P(
         ResponseCase{"LengthCutsTheSignature", 200, "8", NEWER_BODY, UPDATE_FAILED},
         ResponseCase{"ErrorPageAsOk", 200, "22", "<html>Not found</html>", UPDATE_FAILED}));
 
-TEST_F(UpdateFetchTest, ReadsAsManyTimesAsTheResponseTakes) {
-    m_http.Serve(NEWER_BODY);
-    m_http.m_nChunk = 1;
-
-    EXPECT_EQ(m_check.CheckForUpdate(), UPDATE_SHOW_TEXT);
-    EXPECT_EQ(m_check.Body(), NEWER_TEXT);
-    EXPECT_EQ(m_http.m_nReads, static_cast<int>(NEWER_BODY.size()));
-}
-
 TEST_F(UpdateFetchTest, AFailedCheckReleasesTheTextOfTheOneBefore) {
     m_http.Serve(NEWER_BODY);
     ASSERT_EQ(m_check.CheckForUpdate(), UPDATE_SHOW_TEXT);
@@ -204,7 +195,7 @@ struct TrickleCase {
 
 class TrickleTest : public UpdateFetchTest, public ::testing::WithParamInterface<TrickleCase> {};
 
-// Each read takes a second of the fake clock; the whole description is some 200 bytes.
+// Each read takes a second of the fake clock; the whole description, some 200 bytes, takes many.
 TEST_P(TrickleTest, AServerThatTricklesPastTheDeadlineFails) {
     m_http.Serve(NEWER_BODY);
     m_http.m_nChunk = GetParam().nBytesPerSecond;

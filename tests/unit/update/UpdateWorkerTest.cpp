@@ -54,38 +54,18 @@ TEST_P(OutcomeTest, AtStartOnlyNewsIsShown) {
     EXPECT_EQ(m_check.Body(), "");
 }
 
+const std::string NEWER_SHOWN = "new version: " + NEWER;
+const std::string NOTHING_SHOWN = std::string("message: ") + UPDATE_NOTHING_NEWER_TEXT;
+const std::string FAILED_SHOWN = std::string("message: ") + UPDATE_FAILED_TEXT;
+
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, OutcomeTest,
-    ::testing::Values(OutcomeCase{"newer",
-                                  NEWER,
-                                  true,
-                                  UPDATE_SHOW_TEXT,
-                                  {"new version: " + NEWER},
-                                  {"new version: " + NEWER}},
-                      OutcomeCase{"not_newer",
-                                  SAME,
-                                  true,
-                                  UPDATE_NOTHING_NEWER,
-                                  {std::string("message: ") + UPDATE_NOTHING_NEWER_TEXT},
-                                  {}},
-                      OutcomeCase{"no_description",
-                                  "<html>Not found</html>",
-                                  true,
-                                  UPDATE_FAILED,
-                                  {std::string("message: ") + UPDATE_FAILED_TEXT},
-                                  {}},
-                      OutcomeCase{"unsigned",
-                                  NEWER,
-                                  false,
-                                  UPDATE_FAILED,
-                                  {std::string("message: ") + UPDATE_FAILED_TEXT},
-                                  {}},
-                      OutcomeCase{"unreachable",
-                                  std::nullopt,
-                                  false,
-                                  UPDATE_FAILED,
-                                  {std::string("message: ") + UPDATE_FAILED_TEXT},
-                                  {}}),
+    ::testing::Values(
+        OutcomeCase{"newer", NEWER, true, UPDATE_SHOW_TEXT, {NEWER_SHOWN}, {NEWER_SHOWN}},
+        OutcomeCase{"not_newer", SAME, true, UPDATE_NOTHING_NEWER, {NOTHING_SHOWN}, {}},
+        OutcomeCase{"no_description", "<html>", true, UPDATE_FAILED, {FAILED_SHOWN}, {}},
+        OutcomeCase{"unsigned", NEWER, false, UPDATE_FAILED, {FAILED_SHOWN}, {}},
+        OutcomeCase{"unreachable", std::nullopt, false, UPDATE_FAILED, {FAILED_SHOWN}, {}}),
     [](const auto& test) { return std::string(test.param.pszName); });
 
 class AbandonTest : public CUpdateFixture {};
