@@ -156,7 +156,7 @@ TEST_F(QuickUpdateTest, AfterAnAbandonThePressStartsANewCheckAtOnce) {
     CAboutDlg about(m_dlg);
     CFakeAboutView aboutView;
     about.OnCommand(aboutView, IDC_ABOUT_CHECK_UPDATE);
-    ASSERT_EQ(aboutView.m_nProgressWindows, 1);
+    EXPECT_EQ(aboutView.m_nProgressWindows, 1);
     CFakeProgressView secondWindow;
     m_dlg.OnInitDialog(secondWindow);
     EXPECT_EQ(secondWindow.WaitForEnd(), UPDATE_SHOW_TEXT);
