@@ -68,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         http.m_failingStep = static_cast<test::HttpStep>(nStep);
     http.m_nChunk = std::max<DWORD>(input.Byte(), 1);
     http.m_dwStatus = input.Value<WORD>();
-    if (input.Byte() & 1)
+    const bool bLengthLies = input.Byte() & 1;
+    if (bLengthLies && input.Byte() & 1)
         http.m_strContentLength = fuzz::Text(input, 32);
     for (int nRedirects = input.Byte() % 4; nRedirects > 0; --nRedirects)
         http.m_aRedirects.push_back(fuzz::Text(input, 64));
@@ -79,6 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         registry.Put(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_SUCCESS, REGTYPE_SZ,
                      std::vector<BYTE>(strPlanted.begin(), strPlanted.end()));
     http.m_strBody = fuzz::Body(input, fuzz::Text(input, 255));
+    if (!bLengthLies)
+        http.m_strContentLength = std::to_string(http.m_strBody.size());
     // Each read the server answers may take a second of the deadline.
     const BYTE nSecondsPerRead = input.Byte() % 2;
     http.m_onRead = [&update, nSecondsPerRead] {
