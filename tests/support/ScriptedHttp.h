@@ -166,18 +166,10 @@ public:
         m_stallingStep.reset();
         m_stepBroken.notify_all();
     }
-    // The stalling step has been reached.
-    bool IsStalled() const {
-        std::lock_guard lock(m_mutex);
-        return m_bStalled;
-    }
-    // Waits, a while at most, until the stalled call has returned: past this, a download left
-    // alone in it touches the exchange no more.
-    bool WaitForStallEnd() {
-        std::unique_lock lock(m_mutex);
-        return m_stepBroken.wait_for(lock, std::chrono::seconds(30),
-                                     [this] { return m_bStallEnded; });
-    }
+    // Wait, a while at most, until the stalling step has been reached, or until the stalled call
+    // has returned: past that, a download left alone in it touches the exchange no more.
+    bool WaitForStall() { return WaitUntil(m_bStalled); }
+    bool WaitForStallEnd() { return WaitUntil(m_bStallEnded); }
     std::vector<HttpHandle> Closed() const {
         std::lock_guard lock(m_mutex);
         return m_aClosed;
@@ -188,6 +180,10 @@ public:
     }
 
 private:
+    bool WaitUntil(const bool& bFlag) {
+        std::unique_lock lock(m_mutex);
+        return m_stepBroken.wait_for(lock, std::chrono::seconds(30), [&bFlag] { return bFlag; });
+    }
     bool IsOpen(HttpHandle hInternet) const { return m_setOpen.count(hInternet) == 1; }
     // The latest request is one that the script redirects.
     bool IsRedirected() const { return m_aRequests.size() <= m_aRedirects.size(); }

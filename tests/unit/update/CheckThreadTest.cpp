@@ -131,7 +131,7 @@ TEST_F(QuickUpdateTest, TheWorkerShowsTheOutcomeAndThenEndsTheWindow) {
 TEST_F(QuickUpdateTest, ACloseRequestAbandonsAStalledCheckForGood) {
     m_update.http.m_stallingStep = HttpStep::Read;
     m_dlg.OnInitDialog(m_window);
-    ASSERT_TRUE(WaitFor([this] { return m_update.http.IsStalled(); }));
+    ASSERT_TRUE(m_update.http.WaitForStall());
 
     m_dlg.OnCloseRequest();
     m_dlg.OnWindowClosed();
@@ -149,7 +149,7 @@ TEST_F(QuickUpdateTest, AfterAnAbandonThePressStartsANewCheckAtOnce) {
     m_update.http.m_stallingStep = HttpStep::Read;
     m_update.http.m_bStallOutlivesClose = true;
     m_dlg.OnInitDialog(m_window);
-    ASSERT_TRUE(WaitFor([this] { return m_update.http.IsStalled(); }));
+    ASSERT_TRUE(m_update.http.WaitForStall());
     m_dlg.OnCloseRequest();
     m_dlg.OnWindowClosed();
 
@@ -171,7 +171,7 @@ TEST_F(QuickUpdateTest, AfterAnAbandonThePressStartsANewCheckAtOnce) {
 TEST_F(QuickUpdateTest, AfterEscapeTheCheckGoesOnAndASecondPressIsIgnored) {
     m_update.http.m_stallingStep = HttpStep::Read;
     m_dlg.OnInitDialog(m_window);
-    ASSERT_TRUE(WaitFor([this] { return m_update.http.IsStalled(); }));
+    ASSERT_TRUE(m_update.http.WaitForStall());
     m_dlg.OnWindowClosed();
 
     CAboutDlg about(m_dlg);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <future>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -220,12 +221,12 @@ TEST_F(UpdateFetchTest, ACallThatNeverReturnsDoesNotHoldTheCheckPastTheDeadline)
     m_http.Serve(NEWER_BODY);
     m_http.m_stallingStep = HttpStep::Send;
     m_http.m_bStallOutlivesClose = true;
-    UpdateServices services = m_update.services;
-    services.config.nDeadlineMs = 1;
-    CUpdateCheck check(m_registry, REGKEY_CURRENT_USER, services);
+    auto result = std::async(std::launch::async, [this] { return m_check.CheckForUpdate(); });
+    ASSERT_TRUE(m_http.WaitForStall());
+    m_clock.m_nTickMs += UPDATE_DEADLINE_MS;
 
-    EXPECT_EQ(check.CheckForUpdate(), UPDATE_FAILED);
-    EXPECT_FALSE(check.IsAbandoned()) << "a failure like any other, which the user is shown";
+    EXPECT_EQ(result.get(), UPDATE_FAILED);
+    EXPECT_FALSE(m_check.IsAbandoned()) << "a failure like any other, which the user is shown";
     EXPECT_TRUE(m_http.AllClosed());
     EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes("11/30/26"));
     m_http.EndStall();
