@@ -34,8 +34,7 @@ CQuorvexApp::CQuorvexApp(const CPlatform& platform, CMainDialogRunner& mainDialo
     m_osvi.dwOSVersionInfoSize = OS_VERSION_INFO_SIZE;
     m_platform.shell.GetVersionEx(m_osvi);
     m_platform.dwPlatformId = m_osvi.dwPlatformId;
-    CUpdateCheck schedule(m_platform.registry, REGKEY_CURRENT_USER, m_update.http, m_update.clock,
-                          m_update.server);
+    CUpdateCheck schedule(m_platform.registry, REGKEY_CURRENT_USER, m_update);
     if (schedule.PrepareAutomaticCheck(ReadSettings(schedule)))
         StartAutomaticCheck();
 }
@@ -90,7 +89,6 @@ bool CQuorvexApp::Startup() {
     if (m_cmdLine.m_bRestore || !m_cmdLine.m_bSave) {
         m_bBootMode = m_cmdLine.m_bRestore;
         RunMainDialog();
-        m_automaticCheck.Release();
         return false;
     }
 

@@ -93,7 +93,7 @@ private:
     bool m_bUnwantedLogonStart = false;
     CMainDialogRunner& m_mainDialog;
     UpdateServices m_update;
-    // Released once the main dialog has ended; a check still showing its news goes on alone.
+    // Abandoned when the application goes; a check that outlives it ends with the process.
     CCheckThread m_automaticCheck;
     // The lists go before the transport they use.
     std::unique_ptr<CTransport> m_pTransport;

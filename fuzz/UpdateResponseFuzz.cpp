@@ -1,17 +1,17 @@
-// Hostile update servers and hostile stored dates: any step failing, any status, any
-// Content-Length text or none, any body delivered in any chunks, and any bytes in
-// "Last Suc Update". Whatever comes, the check ends with one of its three results, closes every
-// handle it opened once, offers only a whole description that begins with a date, and stores
-// nothing but a well-formed date.
+// Hostile update servers, hostile stored dates and a clock on any day: any step failing, a
+// redirect to anywhere, any status, any Content-Length text or none, any body delivered in any
+// chunks, signed with the tests' key or not, or signed and then changed, and any bytes in
+// "Last Suc Update". Whatever comes, the check ends with one of its three results, asks over
+// HTTPS only, closes every handle it opened once, shows only signed text that begins with a date
+// not after tomorrow, and stores nothing but such a date.
 #include "platform/SettingsKey.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzInput.h"
-#include "tests/support/FakeClock.h"
 #include "tests/support/MemoryRegistry.h"
-#include "tests/support/ScriptedHttp.h"
+#include "tests/support/StandInUpdate.h"
 #include "update/UpdateCheck.h"
 #include "update/UpdateDate.h"
-#include "update/UpdateServerAddress.h"
+#include "update/UpdateSignature.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -23,7 +23,7 @@
 namespace qv::fuzz {
 namespace {
 
-constexpr BYTE STEP_COUNT = 8;
+constexpr BYTE STEP_COUNT = 10;
 
 std::string Text(CFuzzInput& input, std::size_t nLimit) {
     std::string strText(std::min<std::size_t>(input.Byte(), nLimit), '\0');
@@ -32,11 +32,25 @@ std::string Text(CFuzzInput& input, std::size_t nLimit) {
     return strText;
 }
 
-std::optional<std::string> StoredText(const test::CMemoryRegistry& registry) {
-    const auto value = registry.Get(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_SUCCESS);
-    if (!value)
-        return std::nullopt;
-    return std::string(value->aData.begin(), value->aData.end());
+// A day of the two-digit years' century, so that every date the description may carry is near.
+CalendarDate Day(CFuzzInput& input) {
+    return {2000 + input.Byte() % 69, 1 + input.Byte() % 12, 1 + input.Byte() % 28};
+}
+
+// The body as the server sends it: the text as it is, signed, or signed and then changed.
+std::string Body(CFuzzInput& input, const std::string& strText) {
+    const BYTE nForm = input.Byte() % 3;
+    if (nForm == 0)
+        return strText;
+    std::string strBody = test::TestKey().Signed(strText);
+    if (nForm == 2)
+        input.Patch(reinterpret_cast<BYTE*>(strBody.data()), strBody.size());
+    return strBody;
+}
+
+bool IsTrustedDate(std::string_view strText, const CalendarDate& today) {
+    const auto date = ParseUpdateDate(strText);
+    return date && *date <= DayAfter(today);
 }
 
 } // namespace
@@ -46,51 +60,67 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     using namespace qv;
     fuzz::CFuzzInput input(pData, nSize);
     test::CMemoryRegistry registry;
-    test::CScriptedHttp http;
-    test::CFakeClock clock;
+    test::CStandInUpdate update;
+    test::CScriptedHttp& http = update.http;
 
     const BYTE nStep = input.Byte() % (fuzz::STEP_COUNT + 1);
     if (nStep < fuzz::STEP_COUNT)
         http.m_failingStep = static_cast<test::HttpStep>(nStep);
     http.m_nChunk = std::max<DWORD>(input.Byte(), 1);
     http.m_dwStatus = input.Value<WORD>();
-    if (input.Byte() & 1)
+    const bool bLengthLies = input.Byte() & 1;
+    if (bLengthLies && input.Byte() & 1)
         http.m_strContentLength = fuzz::Text(input, 32);
+    for (int nRedirects = input.Byte() % 4; nRedirects > 0; --nRedirects)
+        http.m_aRedirects.push_back(fuzz::Text(input, 64));
+    update.clock.m_today = fuzz::Day(input);
     const bool bPlanted = input.Byte() & 1;
     const std::string strPlanted = fuzz::Text(input, 16);
     if (bPlanted)
         registry.Put(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_SUCCESS, REGTYPE_SZ,
                      std::vector<BYTE>(strPlanted.begin(), strPlanted.end()));
-    http.m_strBody = fuzz::Text(input, 255);
-    // The rest of the input names a server, as the demo reads it from its environment.
-    const std::string strUrl = fuzz::Text(input, 255);
-    if (const auto server = ParseUpdateUrl(strUrl))
-        fuzz::Check(!server->strHost.empty() && !server->strObject.empty() &&
-                        server->strObject.find_first_of(" \r\n") == std::string::npos,
-                    "an address read names a host and an object without blanks");
+    http.m_strBody = fuzz::Body(input, fuzz::Text(input, 255));
+    if (!bLengthLies)
+        http.m_strContentLength = std::to_string(http.m_strBody.size());
+    // Each read the server answers may take a second of the deadline.
+    const BYTE nSecondsPerRead = input.Byte() % 2;
+    http.m_onRead = [&update, nSecondsPerRead] {
+        update.clock.m_nTickMs += 1000 * nSecondsPerRead;
+    };
 
-    CUpdateCheck check(registry, REGKEY_CURRENT_USER, http, clock, UpdateServer{"fuzz.example"});
+    CUpdateCheck check(registry, REGKEY_CURRENT_USER, update.services);
     const int nResult = check.CheckForUpdate();
 
     fuzz::Check(nResult == UPDATE_SHOW_TEXT || nResult == UPDATE_NOTHING_NEWER ||
                     nResult == UPDATE_FAILED,
                 "the check ends with one of its results");
+    fuzz::Check(
+        std::all_of(http.m_aRequests.begin(), http.m_aRequests.end(),
+                    [](const std::string& strUrl) { return strUrl.starts_with("https://"); }),
+        "every request goes over HTTPS");
     std::vector<HttpHandle> aIssued = http.m_aIssued, aClosed = http.Closed();
     std::sort(aIssued.begin(), aIssued.end());
     std::sort(aClosed.begin(), aClosed.end());
     fuzz::Check(http.AllClosed() && aIssued == aClosed, "every handle opened is closed once");
     if (nResult == UPDATE_SHOW_TEXT) {
+        const auto signedText = SplitSignedText(http.m_strBody);
         fuzz::Check(http.m_dwStatus >= 200 && http.m_dwStatus <= 299, "only a 2xx is shown");
-        fuzz::Check(http.m_strBody.compare(0, check.Body().size(), check.Body()) == 0,
-                    "the text shown is what the server sent");
-        fuzz::Check(ParseUpdateDate(check.Body()).has_value(), "the text shown begins with a date");
+        fuzz::Check(signedText && signedText->strText == check.Body() &&
+                        update.signatures.VerifyP256(test::TestKey().PublicKey(),
+                                                     signedText->strText, signedText->signature),
+                    "the text shown is the text the key signed");
+        fuzz::Check(fuzz::IsTrustedDate(check.Body(), update.clock.m_today),
+                    "the text shown begins with a date not after tomorrow");
     } else {
         fuzz::Check(check.Body().empty(), "no text is kept unless it is shown");
     }
-    const auto stored = fuzz::StoredText(registry);
-    const bool bUnchanged = bPlanted ? stored == strPlanted : !stored.has_value();
-    fuzz::Check(bUnchanged || (stored && stored->size() == UPDATE_DATE_LENGTH &&
-                               ParseUpdateDate(*stored).has_value()),
-                "only a well-formed date is stored");
+    const auto stored = registry.Get(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_SUCCESS);
+    const std::optional<std::string> strStored =
+        stored ? std::optional(std::string(stored->aData.begin(), stored->aData.end()))
+               : std::nullopt;
+    const bool bUnchanged = bPlanted ? strStored == strPlanted : !strStored.has_value();
+    fuzz::Check(bUnchanged || (strStored && strStored->size() == UPDATE_DATE_LENGTH &&
+                               fuzz::IsTrustedDate(*strStored, update.clock.m_today)),
+                "only a well-formed date not after tomorrow is ever stored");
     return 0;
 }

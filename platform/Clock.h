@@ -2,6 +2,7 @@
 #pragma once
 
 #include <compare>
+#include <cstdint>
 
 namespace qv {
 
@@ -21,6 +22,8 @@ public:
     virtual int UtcDayOfYear() = 0;
     // Today in local time.
     virtual CalendarDate LocalToday() = 0;
+    // Milliseconds of a clock that only moves forward, whatever the user does to the date.
+    virtual std::uint64_t TickMs() = 0;
 };
 
 } // namespace qv

@@ -18,20 +18,26 @@ class CHttpService {
 public:
     virtual ~CHttpService() = default;
 
-    // InternetOpenA with the system's preconfigured access; HTTP_NULL_HANDLE on failure.
-    virtual HttpHandle Open(const std::string& strAgent) = 0;
+    // InternetOpenA with the system's preconfigured access, each connect, send and receive under
+    // it bounded by nTimeoutMs; HTTP_NULL_HANDLE on failure.
+    virtual HttpHandle Open(const std::string& strAgent, DWORD nTimeoutMs) = 0;
     // InternetAutodial forcing the computer online where it connects by dial-up.
     virtual bool GoOnline() = 0;
-    // InternetConnectA for HTTP; nPort 0 is the service's default port.
+    // InternetConnectA for HTTP.
     virtual HttpHandle Connect(HttpHandle hInternet, const std::string& strHost, WORD nPort) = 0;
-    // HttpOpenRequestA: a GET of strObject (no leading slash) over HTTP/1.0 that no cache keeps.
-    virtual HttpHandle OpenRequest(HttpHandle hConnect, const std::string& strObject) = 0;
+    // HttpOpenRequestA: a GET of strObject (no leading slash) over HTTP/1.0 that no cache keeps,
+    // that sends no cookies, asks nothing of the user and follows no redirect by itself. Over TLS
+    // when bSecure, where a certificate the system does not trust fails the send.
+    virtual HttpHandle OpenRequest(HttpHandle hConnect, const std::string& strObject,
+                                   bool bSecure) = 0;
     // HttpSendRequestA with no extra headers and no request body.
     virtual bool SendRequest(HttpHandle hRequest) = 0;
     // HttpQueryInfoA of the status code as a number.
     virtual bool QueryStatusCode(HttpHandle hRequest, DWORD* pdwStatus) = 0;
     // HttpQueryInfoA of the Content-Length header's text; false when the response has none.
     virtual bool QueryContentLength(HttpHandle hRequest, std::string* pstrText) = 0;
+    // HttpQueryInfoA of the Location header's text; false when the response has none.
+    virtual bool QueryLocation(HttpHandle hRequest, std::string* pstrText) = 0;
     // InternetReadFile: up to nSize bytes into pBuffer. Success with *pnRead 0 is the end of the
     // response.
     virtual bool ReadFile(HttpHandle hRequest, BYTE* pBuffer, DWORD nSize, DWORD* pnRead) = 0;

@@ -38,20 +38,26 @@ if command -v import >/dev/null; then
     done </dev/null >/dev/null 2>&1 &
     watcher=$!
 fi
-# The update fetch's tests talk to a loopback server on a port it picks itself.
-python3 "$(dirname "$0")/../tests/e2e/update-server.py" "$QV_WINE_RUN/server-port" \
+# The update check's tests talk to loopback servers, plain and HTTPS, on ports they pick
+# themselves; the HTTPS one's CA is trusted inside this run's prefix only, by the driver.
+mkdir -p "$QV_WINE_RUN/update-server"
+python3 "$(dirname "$0")/../tests/e2e/update-server.py" "$QV_WINE_RUN/update-server" \
     </dev/null 2>"$QV_WINE_RUN/update-server.log" &
 update_server=$!
 for ((tries = 0; tries < 100; ++tries)); do
-    [[ -s "$QV_WINE_RUN/server-port" ]] && break
+    [[ -s "$QV_WINE_RUN/update-server/server.env" ]] && break
     sleep 0.1
 done
-if [[ ! -s "$QV_WINE_RUN/server-port" ]]; then
+if [[ ! -s "$QV_WINE_RUN/update-server/server.env" ]]; then
     echo "e2e: the update server did not start; see $QV_WINE_RUN/update-server.log" >&2
     exit 1
 fi
-QV_UPDATE_SERVER_PORT=$(<"$QV_WINE_RUN/server-port")
-export QV_UPDATE_SERVER_PORT
+set -a
+source "$QV_WINE_RUN/update-server/server.env"
+set +a
+QV_UPDATE_CA="Z:$(tr / '\\' <<<"$QV_UPDATE_CA")"
+QV_UPDATE_SERVER_LOG="Z:$(tr / '\\' <<<"$QV_WINE_RUN/update-server.log")"
+export QV_UPDATE_SERVER_LOG
 # Wine maps the Linux root to Z:.
 QV_EXE_DIR="Z:$(cd "$exe_dir" && pwd | tr / '\\')"
 export QV_EXE_DIR

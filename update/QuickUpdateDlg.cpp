@@ -15,10 +15,8 @@ void CQuickUpdateDlg::OnInitDialog(CProgressView& view) {
     view.SetProgressRange(CUpdateProgress::RANGE);
     view.SetTickTimer(CUpdateProgress::TICK_MS);
     view.SetProgressPos(m_progress.Position());
-    {
-        std::lock_guard lock(m_pWindow->mutex);
-        m_pWindow->pView = &view;
-    }
+    m_pWindow = std::make_shared<WindowSlot>();
+    m_pWindow->pView = &view;
     m_thread.Start(m_registry, m_hRoot, m_services,
                    [pWindow = m_pWindow, &outcome = m_services.view](CUpdateCheck& check) {
                        const auto nResult = RunManualCheck(check, outcome);
@@ -40,9 +38,12 @@ void CQuickUpdateDlg::OnTimer(CProgressView& view) {
 
 void CQuickUpdateDlg::OnCloseRequest() {
     m_thread.Abandon();
+    m_thread.Release();
 }
 
 void CQuickUpdateDlg::OnWindowClosed() {
+    if (!m_pWindow)
+        return;
     std::lock_guard lock(m_pWindow->mutex);
     m_pWindow->pView = nullptr;
 }

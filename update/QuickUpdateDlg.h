@@ -31,21 +31,25 @@ public:
     CQuickUpdateDlg& operator=(const CQuickUpdateDlg&) = delete;
 
     // A check of this object is running: its window was closed with Escape and its outcome is
-    // still to come. A second check is not started meanwhile.
+    // still to come. A second check is not started meanwhile. An abandoned check is not one.
     bool IsChecking() const { return m_thread.IsRunning(); }
-    const std::string& Host() const { return m_services.server.strHost; }
+    const std::string& Host() const { return m_services.config.server.strHost; }
 
     // The window has opened: the bar starts and so does the check.
     void OnInitDialog(CProgressView& view);
     void OnTimer(CProgressView& view);
-    // The close box or Alt+F4: the check is abandoned, so nothing of it appears later. Escape
-    // closes the window without this; its check goes on and shows its outcome.
+    // The close box or Alt+F4: the check is abandoned, so nothing of it appears later, and let
+    // go, so that the next press starts a check of its own at once, even while a call of the
+    // abandoned one still blocks. Escape closes the window without this; its check goes on and
+    // shows its outcome.
     void OnCloseRequest();
     // However the window closed; a later end from the worker finds it gone.
     void OnWindowClosed();
 
 private:
-    // The window as the worker reaches it, shared with the worker, which may outlive this object.
+    // The window as the worker of one check reaches it, shared with that worker, which may outlive
+    // this object. Each check has a slot of its own, so that an abandoned one never reaches the
+    // window of the next.
     struct WindowSlot {
         std::mutex mutex;
         CProgressView* pView = nullptr;
@@ -55,7 +59,7 @@ private:
     RegKey m_hRoot;
     UpdateServices m_services;
     CUpdateProgress m_progress;
-    std::shared_ptr<WindowSlot> m_pWindow = std::make_shared<WindowSlot>();
+    std::shared_ptr<WindowSlot> m_pWindow;
     CCheckThread m_thread;
 };
 

@@ -2,6 +2,8 @@
 
 #include "platform/SettingsKey.h"
 #include "update/UpdateDate.h"
+#include "update/UpdateFetch.h"
+#include "update/UpdateSignature.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -36,43 +38,6 @@ int LeadingNumber(std::string_view strText) {
     return bNegative ? -nValue : nValue;
 }
 
-// Digits only, around them at most blanks; a sign, a fraction or a length beyond the limit is
-// no length a description can have.
-std::optional<DWORD> ParseContentLength(std::string_view strText) {
-    while (!strText.empty() && IsBlank(strText.front()))
-        strText.remove_prefix(1);
-    while (!strText.empty() && IsBlank(strText.back()))
-        strText.remove_suffix(1);
-    if (strText.empty())
-        return std::nullopt;
-    unsigned long nLength = 0;
-    for (const char c : strText) {
-        if (!IsDigit(c))
-            return std::nullopt;
-        nLength = nLength * 10 + static_cast<unsigned long>(c - '0');
-        if (nLength > UPDATE_BODY_LIMIT)
-            return std::nullopt;
-    }
-    return static_cast<DWORD>(nLength);
-}
-
-// Exactly nLength bytes, in as many reads as the response takes; a response that ends sooner
-// is cut short and not a description.
-std::optional<std::string> ReadBody(CHttpService& http, HttpHandle hRequest, DWORD nLength) {
-    std::string strBody(nLength, '\0');
-    DWORD nHave = 0;
-    while (nHave < nLength) {
-        const DWORD nWant = nLength - nHave;
-        DWORD nRead = 0;
-        if (!http.ReadFile(hRequest, reinterpret_cast<BYTE*>(strBody.data()) + nHave, nWant,
-                           &nRead) ||
-            nRead == 0 || nRead > nWant)
-            return std::nullopt;
-        nHave += nRead;
-    }
-    return strBody;
-}
-
 // The text of a REG_SZ read into a fixed buffer: up to its first zero, or whole without one.
 std::string TextOf(const char* pData, DWORD nSize) {
     return std::string(pData, std::find(pData, pData + nSize, '\0'));
@@ -80,119 +45,84 @@ std::string TextOf(const char* pData, DWORD nSize) {
 
 } // namespace
 
-// Closes a handle of the check on every way out of a scope; a null handle is left alone. Scopes
-// opened in the order of the calls close the request, then the connection, then the Internet
-// handle.
-class CCheckHandleScope {
-public:
-    CCheckHandleScope(CUpdateCheck& check, HttpHandle hInternet)
-        : m_check(check), m_hInternet(hInternet) {}
-    ~CCheckHandleScope() {
-        if (m_hInternet != HTTP_NULL_HANDLE)
-            m_check.CloseHandle(m_hInternet);
-    }
-    CCheckHandleScope(const CCheckHandleScope&) = delete;
-    CCheckHandleScope& operator=(const CCheckHandleScope&) = delete;
-
-private:
-    CUpdateCheck& m_check;
-    HttpHandle m_hInternet;
-};
-
 bool IsAutomaticCheckDue(int nToday, int nLastCheck) {
     constexpr int WEEK = 7;
     return nToday - nLastCheck > WEEK || nToday < nLastCheck;
 }
 
-CUpdateCheck::CUpdateCheck(CRegistryService& registry, RegKey hRoot, CHttpService& http,
-                           CClockService& clock, UpdateServer server)
-    : m_registry(registry), m_hRoot(hRoot), m_http(http), m_clock(clock),
-      m_server(std::move(server)) {}
+CUpdateCheck::CUpdateCheck(CRegistryService& registry, RegKey hRoot, const UpdateServices& services)
+    : m_registry(registry), m_hRoot(hRoot), m_http(services.http), m_clock(services.clock),
+      m_signatures(services.signatures), m_config(services.config) {}
 
 int CUpdateCheck::CheckForUpdate() {
     ReleaseBody();
-    std::optional<std::string> strBody = Fetch();
+    CUpdateFetch fetch(m_http, m_clock, m_config);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_bAbandoned)
+            return UPDATE_FAILED;
+        m_pFetch = &fetch;
+    }
+    const std::optional<std::string> strBody = fetch.Fetch();
+    {
+        std::lock_guard lock(m_mutex);
+        m_pFetch = nullptr;
+    }
     if (!strBody)
         return UPDATE_FAILED;
-    return Compare(std::move(*strBody));
+    std::optional<std::string> strText = TrustedText(*strBody);
+    if (!strText)
+        return UPDATE_FAILED;
+    return Compare(std::move(*strText));
 }
 
-int CUpdateCheck::Compare(std::string strBody) {
+std::optional<std::string> CUpdateCheck::TrustedText(const std::string& strBody) {
+    const auto signedText = SplitSignedText(strBody);
+    if (!signedText ||
+        !m_signatures.VerifyP256(m_config.publicKey, signedText->strText, signedText->signature))
+        return std::nullopt;
+    return std::string(signedText->strText);
+}
+
+int CUpdateCheck::Compare(std::string strText) {
+    // A page that does not begin with a date is no description, whoever signed it; nor is one
+    // dated after tomorrow, the day of slack for time zones, which would make every genuine
+    // release until that date look old.
+    const auto published = ParseUpdateDate(strText);
+    if (!published || *published > DayAfter(m_clock.LocalToday()))
+        return UPDATE_FAILED;
     // Held until the last store, so that an abandon either comes first and stops every store or
     // waits until they are done.
     std::lock_guard lock(m_mutex);
     if (m_bAbandoned)
         return UPDATE_FAILED;
     LoadLastSuccessDate();
-    // An error page or a proxy's page is not a description, whatever it says.
-    const auto published = ParseUpdateDate(strBody);
-    if (!published)
-        return UPDATE_FAILED;
-    // A stored date that is no date, or none at all, holds no release yet reported.
-    const auto lastSuccess = ParseUpdateDate(m_strLastSuccess);
-    if (lastSuccess && *published <= *lastSuccess)
+    if (*published <= NewestReported())
         return UPDATE_NOTHING_NEWER;
     SaveLastSuccessDate(*published);
-    m_strBody = std::move(strBody);
+    m_strBody = std::move(strText);
     return UPDATE_SHOW_TEXT;
+}
+
+CalendarDate CUpdateCheck::NewestReported() {
+    // A stored text that is no date holds no release; a date after tomorrow was never a release,
+    // but the work of a server that an older version trusted.
+    const auto stored = ParseUpdateDate(m_strLastSuccess);
+    if (stored && *stored > m_config.releaseDate && *stored <= DayAfter(m_clock.LocalToday()))
+        return *stored;
+    return m_config.releaseDate;
 }
 
 void CUpdateCheck::Abandon() {
     std::lock_guard lock(m_mutex);
     m_bAbandoned = true;
-    if (m_hOpenInternet != HTTP_NULL_HANDLE)
-        m_http.CloseHandle(std::exchange(m_hOpenInternet, HTTP_NULL_HANDLE));
+    if (m_pFetch)
+        m_pFetch->Cancel();
 }
 
 bool CUpdateCheck::IsAbandoned() const {
     std::lock_guard lock(m_mutex);
     return m_bAbandoned;
-}
-
-void CUpdateCheck::CloseHandle(HttpHandle hInternet) {
-    std::lock_guard lock(m_mutex);
-    if (m_bAbandoned)
-        return;
-    if (hInternet == m_hOpenInternet)
-        m_hOpenInternet = HTTP_NULL_HANDLE;
-    m_http.CloseHandle(hInternet);
-}
-
-std::optional<std::string> CUpdateCheck::Fetch() {
-    const HttpHandle hInternet = m_http.Open(UPDATE_AGENT);
-    if (hInternet == HTTP_NULL_HANDLE)
-        return std::nullopt;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_bAbandoned) {
-            m_http.CloseHandle(hInternet);
-            return std::nullopt;
-        }
-        m_hOpenInternet = hInternet;
-    }
-    CCheckHandleScope internetScope(*this, hInternet);
-    if (!m_http.GoOnline())
-        return std::nullopt;
-    const HttpHandle hConnect = m_http.Connect(hInternet, m_server.strHost, m_server.nPort);
-    if (hConnect == HTTP_NULL_HANDLE)
-        return std::nullopt;
-    CCheckHandleScope connectScope(*this, hConnect);
-    const HttpHandle hRequest = m_http.OpenRequest(hConnect, m_server.strObject);
-    if (hRequest == HTTP_NULL_HANDLE)
-        return std::nullopt;
-    CCheckHandleScope requestScope(*this, hRequest);
-    if (!m_http.SendRequest(hRequest))
-        return std::nullopt;
-    DWORD dwStatus = 0;
-    if (!m_http.QueryStatusCode(hRequest, &dwStatus) || dwStatus < 200 || dwStatus > 299)
-        return std::nullopt;
-    std::string strLength;
-    if (!m_http.QueryContentLength(hRequest, &strLength))
-        return std::nullopt;
-    const auto nLength = ParseContentLength(strLength);
-    if (!nLength)
-        return std::nullopt;
-    return ReadBody(m_http, hRequest, *nLength);
 }
 
 void CUpdateCheck::ReleaseBody() {
@@ -219,9 +149,7 @@ void CUpdateCheck::LoadLastSuccessDate() {
         m_strLastSuccess = TextOf(aData, std::min<DWORD>(nSize, sizeof aData));
         return;
     }
-    const CalendarDate today = m_clock.LocalToday();
-    m_strLastSuccess = FormatUpdateDate(today);
-    SaveLastSuccessDate(today);
+    m_strLastSuccess = FormatUpdateDate(m_config.releaseDate);
 }
 
 bool CUpdateCheck::SaveLastSuccessDate(const CalendarDate& date) {

@@ -1,10 +1,16 @@
-// The update check: fetches the maker's update description, compares its release date with the
-// newest one already reported and keeps both dates of the weekly schedule in the registry.
+// The update check: fetches the maker's update description over HTTPS, trusts it only when its
+// signature verifies with the key the program carries and its date is not in the future,
+// compares that date with the newest release already reported and keeps both dates of the weekly
+// schedule in the registry.
 #pragma once
 
 #include "platform/Clock.h"
 #include "platform/HttpService.h"
 #include "platform/Registry.h"
+#include "platform/SignatureService.h"
+#include "update/UpdateConfig.h"
+#include "update/UpdateFetch.h"
+#include "update/UpdateView.h"
 
 #include <mutex>
 #include <optional>
@@ -16,7 +22,7 @@ namespace qv {
 enum : int {
     UPDATE_SHOW_TEXT = 0,     // a newer release: the body is the text to show
     UPDATE_NOTHING_NEWER = 1, // the published release is not newer than the last one reported
-    UPDATE_FAILED = 2,        // no description, or one that is not a description
+    UPDATE_FAILED = 2,        // no description, or one that cannot be trusted
 };
 
 inline constexpr const char* UPDATE_AGENT = "Quorvex Update";
@@ -25,11 +31,15 @@ inline constexpr const char* UPDATE_VALUE_LAST_SUCCESS = "Last Suc Update";
 // A description is a few lines; anything longer is not one.
 inline constexpr unsigned long UPDATE_BODY_LIMIT = 64 * 1024;
 
-struct UpdateServer {
-    std::string strHost;
-    WORD nPort = 0; // 0: the default HTTP port
-    std::string strObject = "ombrel/update.txt";
-    bool operator==(const UpdateServer&) const = default;
+// What a check needs beyond the registry: the network, the clock, the system's cryptography,
+// what to ask and whom to trust, and the way to show its outcome. The services outlive every
+// check.
+struct UpdateServices {
+    CHttpService& http;
+    CClockService& clock;
+    CSignatureService& signatures;
+    UpdateConfig config;
+    CUpdateView& view;
 };
 
 // Days of the year in UTC. Checks come at most once a week; a turn of the year makes one due.
@@ -38,21 +48,22 @@ bool IsAutomaticCheckDue(int nToday, int nLastCheck);
 class CUpdateCheck {
 public:
     // The values live in the program's key under hRoot.
-    CUpdateCheck(CRegistryService& registry, RegKey hRoot, CHttpService& http, CClockService& clock,
-                 UpdateServer server);
+    CUpdateCheck(CRegistryService& registry, RegKey hRoot, const UpdateServices& services);
 
-    // Runs the whole check on the calling thread, which must not be a user-interface thread.
-    // UPDATE_SHOW_TEXT leaves the description in Body(); every other result leaves it empty.
+    // Runs the whole check on the calling thread, which must not be a user-interface thread,
+    // within the configured deadline. UPDATE_SHOW_TEXT leaves the signed text in Body(); every
+    // other result leaves it empty.
     int CheckForUpdate();
 
-    // From any thread: breaks a network call the check blocks in by closing its Internet handle,
-    // and keeps the check from storing anything from now on. The check then fails.
+    // From any thread: ends the check's wait for its download at once, breaks the network call it
+    // blocks in wherever the system can, and keeps the check from storing anything from now on.
+    // The check then fails.
     void Abandon();
     bool IsAbandoned() const;
 
     // "Last Suc Update" into LastSuccessDate(). A value that is missing or does not fit its
-    // 10 bytes is replaced by today's local date, so a first check never reports a release
-    // published today. A key that cannot be opened keeps the date already held.
+    // 10 bytes reads as the build's release date, and nothing is written: only a release that
+    // was reported is ever stored. A key that cannot be opened keeps the date already held.
     void LoadLastSuccessDate();
     // "Last Suc Update" as 8 bytes MM/DD/YY with no terminator, the form older versions read.
     bool SaveLastSuccessDate(const CalendarDate& date);
@@ -70,25 +81,24 @@ public:
     void ReleaseBody();
 
 private:
-    friend class CCheckHandleScope;
-
-    std::optional<std::string> Fetch();
-    int Compare(std::string strBody);
+    // The signed text of a description that can be trusted.
+    std::optional<std::string> TrustedText(const std::string& strBody);
+    int Compare(std::string strText);
+    // The newest release this user knows of: the build's own, or a later one reported before.
+    CalendarDate NewestReported();
     RegKey CreateAppKey();
-    // Closes a handle of the running check unless Abandon has closed the Internet handle, and
-    // with it every handle under it, already.
-    void CloseHandle(HttpHandle hInternet);
 
     CRegistryService& m_registry;
     RegKey m_hRoot;
     CHttpService& m_http;
     CClockService& m_clock;
-    UpdateServer m_server;
+    CSignatureService& m_signatures;
+    UpdateConfig m_config;
     std::string m_strLastSuccess;
     std::string m_strBody;
-    // Guards the open Internet handle, the abandon flag and the stores after the download.
+    // Guards the running download, the abandon flag and the stores after the download.
     mutable std::mutex m_mutex;
-    HttpHandle m_hOpenInternet = HTTP_NULL_HANDLE;
+    CUpdateFetch* m_pFetch = nullptr;
     bool m_bAbandoned = false;
 };
 

@@ -1,5 +1,7 @@
 #include "update/UpdateDate.h"
 
+#include <chrono>
+
 namespace qv {
 namespace {
 
@@ -44,6 +46,16 @@ std::string FormatUpdateDate(const CalendarDate& date) {
     strText += '/';
     AppendTwoDigits(strText, date.nYear % CENTURY);
     return strText;
+}
+
+CalendarDate DayAfter(const CalendarDate& date) {
+    using namespace std::chrono;
+    const year_month_day next{
+        sys_days{year{date.nYear} / month{static_cast<unsigned>(date.nMonth)} /
+                 day{static_cast<unsigned>(date.nDay)}} +
+        days{1}};
+    return {static_cast<int>(next.year()), static_cast<int>(static_cast<unsigned>(next.month())),
+            static_cast<int>(static_cast<unsigned>(next.day()))};
 }
 
 } // namespace qv

@@ -21,4 +21,7 @@ std::optional<CalendarDate> ParseUpdateDate(std::string_view strText);
 // MM/DD/YY, each part two digits.
 std::string FormatUpdateDate(const CalendarDate& date);
 
+// The day after a day of the calendar.
+CalendarDate DayAfter(const CalendarDate& date);
+
 } // namespace qv

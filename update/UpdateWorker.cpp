@@ -70,12 +70,13 @@ void CCheckThread::Abandon() {
 }
 
 void CCheckThread::Release() {
-    if (!m_thread.joinable())
-        return;
-    if (IsRunning())
-        m_thread.detach();
-    else
-        m_thread.join();
+    if (m_thread.joinable()) {
+        if (IsRunning())
+            m_thread.detach();
+        else
+            m_thread.join();
+    }
+    m_pShared.reset();
 }
 
 } // namespace qv

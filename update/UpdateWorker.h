@@ -2,8 +2,6 @@
 // where only news is. Each runs on a thread of its own that nothing waits for.
 #pragma once
 
-#include "platform/Clock.h"
-#include "platform/HttpService.h"
 #include "platform/Registry.h"
 #include "update/UpdateCheck.h"
 #include "update/UpdateView.h"
@@ -17,15 +15,6 @@
 #include <thread>
 
 namespace qv {
-
-// What a check needs beyond the registry: the network, the clock, the server to ask and the
-// way to show its outcome. The view outlives every worker.
-struct UpdateServices {
-    CHttpService& http;
-    CClockService& clock;
-    UpdateServer server;
-    CUpdateView& view;
-};
 
 // The on-demand check's outcome shown: the result to end the progress window with, or nullopt
 // when the check was abandoned and shows nothing.
@@ -50,15 +39,15 @@ public:
     void Abandon();
     // Whether the thread has ended within nLimit, joined if so.
     bool WaitEnded(std::chrono::milliseconds nLimit);
-    // Gives up the thread object: joins a thread that has ended; one still running (its
-    // new-version dialog open, say) goes on alone and ends with the process. Never called on
-    // the thread itself.
+    // Gives up the thread object and the check with it: joins a thread that has ended; one still
+    // running (its new-version dialog open, or a call that its abandon could not break) goes on
+    // alone and ends with the process. Never called on the thread itself.
     void Release();
 
 private:
     struct Shared {
         Shared(CRegistryService& registry, RegKey hRoot, const UpdateServices& services)
-            : check(registry, hRoot, services.http, services.clock, services.server) {}
+            : check(registry, hRoot, services) {}
         CUpdateCheck check;
         std::mutex lock;
         std::condition_variable cvEnded;

@@ -8,7 +8,8 @@
 #include "sim/MachineFile.h"
 #include "sim/SimMachine.h"
 #include "ui/win32/MainWindow.h"
-#include "update/UpdateServerAddress.h"
+#include "update/UpdateConfig.h"
+#include "update/UpdateSignature.h"
 
 #include <chrono>
 #include <cstdio>
@@ -146,19 +147,28 @@ qv::sim::SimMachineConfig LoadMachine(qv::win32::CWin32Shell& shell) {
 }
 
 // QUORVEX_UPDATE_URL, when set, names the update description to ask for in place of the maker's,
-// as http://host[:port]/path. An address that names no such thing ends the program, like a bad
-// machine file, rather than quietly asking the maker's server.
-qv::UpdateServer LoadUpdateServer(qv::win32::CWin32Shell& shell) {
+// as https://host[:port]/path, or http:// for tests of the parsing rules; QUORVEX_UPDATE_KEY, the
+// key that signs it, in the build's form. A value that names no such thing ends the program, like
+// a bad machine file, rather than quietly asking the maker's server or trusting the maker's key.
+qv::UpdateConfig LoadUpdateConfig(qv::win32::CWin32Shell& shell) {
+    qv::UpdateConfig config = qv::BuiltInUpdateConfig();
     const char* pszUrl = std::getenv("QUORVEX_UPDATE_URL");
-    if (!pszUrl || !*pszUrl)
-        return qv::UpdateServer{QV_UPDATE_HOST};
-    if (auto server = qv::ParseUpdateUrl(pszUrl))
-        return *server;
-    const std::string strText = std::string("The update address ") + pszUrl +
-                                " cannot be used: it must read http://host[:port]/path.";
+    const char* pszKey = std::getenv("QUORVEX_UPDATE_KEY");
+    const auto server = pszUrl && *pszUrl ? qv::ParseUpdateUrl(pszUrl) : config.server;
+    const auto key = pszKey && *pszKey ? qv::ParsePublicKey(pszKey) : config.publicKey;
+    if (server && key) {
+        config.server = *server;
+        config.publicKey = *key;
+        return config;
+    }
+    const std::string strText = server
+                                    ? std::string("The update key ") + pszKey +
+                                          " cannot be used: it must be 04 and 128 hex digits."
+                                    : std::string("The update address ") + pszUrl +
+                                          " cannot be used: it must read https://host[:port]/path.";
     shell.MessageBox(qv::NULL_WINDOW, strText.c_str(), qv::APP_NAME, qv::MSGBOX_OK);
     shell.ExitProcess(EXIT_BAD_INPUT);
-    return {};
+    return config;
 }
 
 } // namespace
@@ -174,7 +184,7 @@ int main(int argc, char** argv) {
                          .registry = services.registry,
                          .shell = shell,
                          .aspi = machine.Aspi()},
-                        mainDialog, services.UpdateServicesFor(LoadUpdateServer(services.shell)),
+                        mainDialog, services.UpdateServicesFor(LoadUpdateConfig(services.shell)),
                         qv::CQuorvexCmdLine(argc, argv));
     app.Startup();
     return 0;

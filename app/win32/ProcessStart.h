@@ -9,6 +9,7 @@
 #include "platform/win32/Win32Library.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Shell.h"
+#include "platform/win32/Win32Signatures.h"
 #include "update/win32/QuickUpdateWindow.h"
 
 #include <utility>
@@ -22,11 +23,12 @@ struct CProcessServices {
     CWin32Shell shell;
     CWin32Http http;
     CWin32Clock clock;
+    CWin32Signatures signatures;
     CWin32UpdateView updateView{events};
 
-    // The update check against server, its outcome shown in the program's own dialogs.
-    UpdateServices UpdateServicesFor(UpdateServer server) {
-        return {http, clock, std::move(server), updateView};
+    // The update check as config says, its outcome shown in the program's own dialogs.
+    UpdateServices UpdateServicesFor(UpdateConfig config) {
+        return {http, clock, signatures, std::move(config), updateView};
     }
 };
 

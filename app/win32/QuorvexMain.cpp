@@ -4,6 +4,7 @@
 #include "platform/win32/Win32Aspi.h"
 #include "platform/win32/Win32DriveService.h"
 #include "ui/win32/MainWindow.h"
+#include "update/UpdateConfig.h"
 
 // Everything is built here, after the runtime's own start-up and in this order, so that the
 // application object comes last, once every service it is handed exists, and goes first.
@@ -17,7 +18,7 @@ int main(int argc, char** argv) {
                          .registry = services.registry,
                          .shell = services.shell,
                          .aspi = aspi},
-                        mainDialog, services.UpdateServicesFor(qv::UpdateServer{QV_UPDATE_HOST}),
+                        mainDialog, services.UpdateServicesFor(qv::BuiltInUpdateConfig()),
                         qv::CQuorvexCmdLine(argc, argv));
     app.Startup();
     return 0;

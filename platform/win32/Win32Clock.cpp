@@ -24,4 +24,8 @@ CalendarDate CWin32Clock::LocalToday() {
     return {.nYear = now.wYear, .nMonth = now.wMonth, .nDay = now.wDay};
 }
 
+std::uint64_t CWin32Clock::TickMs() {
+    return ::GetTickCount64();
+}
+
 } // namespace qv::win32

@@ -13,6 +13,7 @@ class CWin32Clock : public CClockService {
 public:
     int UtcDayOfYear() override;
     CalendarDate LocalToday() override;
+    std::uint64_t TickMs() override;
 };
 
 } // namespace qv::win32

@@ -1,24 +1,49 @@
 #!/usr/bin/env python3
-"""A loopback HTTP server that answers the update fetch with good and hostile responses.
+"""update-server.py <state-dir>: loopback servers for the update check's tests.
 
-    update-server.py <port-file>
-
-Binds 127.0.0.1 on a free port, writes the port number to <port-file> once it accepts
-connections, and serves until it is killed. Every response is written byte by byte here rather
-than by an HTTP library, so that a response can lie about its length, end early or never come.
-The path chooses the response: /<scenario>/ombrel/update.txt.
+Makes a signing key of the tests' own, a test CA and two localhost certificates (one from the CA,
+one from no one) in <state-dir>; listens with plain HTTP and with HTTPS under each certificate;
+writes server.env (ports, public key, CA file) once all accept; serves until killed. Responses
+are written byte by byte, so that one can lie about its length, trickle or never come. The path
+/<scenario>[-MM-DD-YY]/ombrel/update.txt chooses the response and dates its description.
 """
 
 import re
 import socket
 import socketserver
+import ssl
+import subprocess
 import sys
+import threading
+import time
 from pathlib import Path
 
 OBJECT = "ombrel/update.txt"
+SIGN = Path(__file__).resolve().parents[2] / "scripts" / "sign-update.sh"
 # A stalled answer ends by itself at last, so that a forgotten server frees its threads.
 STALL_SECONDS = 300
 REQUEST_LIMIT = 16 * 1024
+state = None
+ports = {}
+
+
+def openssl(*args):
+    subprocess.run(["openssl", *args], check=True, capture_output=True, cwd=state)
+
+
+def make_material():
+    p256 = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
+    openssl("ecparam", "-name", "prime256v1", "-genkey", "-noout", "-out", "sign.pem")
+    openssl("req", "-x509", *p256, "-keyout", "ca.key", "-out", "ca.pem", "-days", "2",
+            "-subj", "/CN=Quorvex Test CA")
+    openssl("x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der")
+    (state / "localhost.cnf").write_text(
+        "subjectAltName=DNS:localhost\nextendedKeyUsage=serverAuth\n")
+    openssl("req", *p256, "-keyout", "trusted.key", "-out", "trusted.csr", "-subj", "/CN=localhost")
+    openssl("x509", "-req", "-in", "trusted.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+            "-CAcreateserial", "-days", "2", "-extfile", "localhost.cnf", "-out", "trusted.pem")
+    openssl("req", "-x509", *p256, "-keyout", "untrusted.key", "-out", "untrusted.pem", "-days",
+            "2", "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost")
 
 
 def description(date):
@@ -26,10 +51,15 @@ def description(date):
             "Download it from the home page.\r\n").encode("ascii")
 
 
-# Newer than any date a test stores, so that a response taken for a description would be
-# reported as a new release and stored.
-HOSTILE_BODY = description("12/31/37")
-REDIRECT_TARGET = "/desc-12-24-30/" + OBJECT
+def signed(date):
+    source = state / f"desc-{date.replace('/', '-')}.txt"
+    source.write_bytes(description(date))
+    return subprocess.run(["bash", str(SIGN), str(state / "sign.pem"), str(source)],
+                          check=True, capture_output=True).stdout
+
+
+def tampered(date):
+    return signed(date).replace(b"home page", b"evil.example")
 
 
 def head(status, headers):
@@ -46,36 +76,41 @@ def with_length(length, body):
     return head("200 OK", [("Content-Length", length)]) + body
 
 
-# Each scenario gives the bytes to send before the connection closes, or None to stall.
+def moved(location):
+    return honest("302 Found", b"", [("Location", location)])
+
+
+# Each dated scenario gives the bytes to send for a date MM/DD/YY, the others without one; None
+# stalls. A trickled answer is sent one byte a second.
+DATED = {
+    "desc": lambda date: honest("200 OK", signed(date)),
+    "unsigned": lambda date: honest("200 OK", description(date)),
+    "tampered": lambda date: honest("200 OK", tampered(date)),
+    "redirect": lambda date: moved(f"/desc-{date.replace('/', '-')}/{OBJECT}"),
+    "plainredirect": lambda date: moved(
+        f"http://localhost:{ports['plain']}/desc-{date.replace('/', '-')}/{OBJECT}"),
+    "trickle": lambda date: honest("200 OK", signed(date)),
+}
+HOSTILE_BODY = description("12/01/26")
 SCENARIOS = {
     "status404": lambda: honest("404 Not Found", HOSTILE_BODY),
-    "status500": lambda: honest("500 Internal Server Error", HOSTILE_BODY),
     "nolength": lambda: head("200 OK", []) + HOSTILE_BODY,
-    "zerolength": lambda: with_length(0, b""),
-    "negativelength": lambda: with_length(-5, HOSTILE_BODY),
-    "hugelength": lambda: with_length(99999999999, HOSTILE_BODY),
-    "textlength": lambda: with_length("abc", HOSTILE_BODY),
     "lyinglength": lambda: with_length(500, HOSTILE_BODY[:40]),
-    "endsearly": lambda: (head("200 OK", [("Content-Length", len(HOSTILE_BODY))]) +
-                          HOSTILE_BODY[:len(HOSTILE_BODY) // 2]),
     "stall": lambda: None,
-    "redirect": lambda: honest("302 Found", HOSTILE_BODY, [("Location", REDIRECT_TARGET)]),
 }
 
-DESCRIPTION_SCENARIO = re.compile(r"desc-(\d\d)-(\d\d)-(\d\d)")
-PATH = re.compile(r"/([^/]+)/" + re.escape(OBJECT))
+PATH = re.compile(r"/([a-z0-9]+)(?:-(\d\d)-(\d\d)-(\d\d))?/" + re.escape(OBJECT))
 
 
 def response_for(path):
     match = PATH.fullmatch(path)
     if not match:
         return honest("404 Not Found", b"No such object.\r\n")
-    scenario = match.group(1)
-    date = DESCRIPTION_SCENARIO.fullmatch(scenario)
-    if date:
-        return honest("200 OK", description("/".join(date.groups())))
-    if scenario in SCENARIOS:
-        return SCENARIOS[scenario]()
+    kind, date = match.group(1), match.group(2)
+    if date and kind in DATED:
+        return DATED[kind]("/".join(match.group(2, 3, 4)))
+    if not date and kind in SCENARIOS:
+        return SCENARIOS[kind]()
     return honest("404 Not Found", b"No such scenario.\r\n")
 
 
@@ -90,7 +125,8 @@ class Handler(socketserver.BaseRequestHandler):
         request_line = request.split(b"\r\n", 1)[0].decode("latin-1")
         print(request_line, file=sys.stderr, flush=True)
         parts = request_line.split(" ")
-        answer = response_for(parts[1] if len(parts) == 3 else "")
+        path = parts[1] if len(parts) == 3 else ""
+        answer = response_for(path)
         if answer is None:
             # Holds the connection open, sending nothing, until the client gives up.
             self.request.settimeout(STALL_SECONDS)
@@ -100,24 +136,47 @@ class Handler(socketserver.BaseRequestHandler):
             except OSError:
                 pass
             return
-        self.request.sendall(answer)
-        self.request.shutdown(socket.SHUT_WR)
+        if path.startswith("/trickle-"):
+            for byte in answer:
+                self.request.sendall(bytes([byte]))
+                time.sleep(1)
+        else:
+            self.request.sendall(answer)
+        self.request.close()
 
 
 class Server(socketserver.ThreadingTCPServer):
     daemon_threads = True
 
+    def __init__(self, certificate=None):
+        super().__init__(("127.0.0.1", 0), Handler)
+        if certificate:
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(state / f"{certificate}.pem", state / f"{certificate}.key")
+            self.socket = context.wrap_socket(self.socket, server_side=True)
+
 
 def main():
+    global state
     if len(sys.argv) != 2:
-        sys.exit("usage: update-server.py <port-file>")
-    port_file = Path(sys.argv[1])
-    with Server(("127.0.0.1", 0), Handler) as server:
-        # Written whole under another name first: a reader never sees half a number.
-        partial = port_file.with_name(port_file.name + ".partial")
-        partial.write_text(f"{server.server_address[1]}\n")
-        partial.rename(port_file)
-        server.serve_forever()
+        sys.exit("usage: update-server.py <state-dir>")
+    state = Path(sys.argv[1]).resolve()
+    make_material()
+    servers = {"plain": Server(), "tls": Server("trusted"), "untrusted": Server("untrusted")}
+    for name, server in servers.items():
+        ports[name] = server.server_address[1]
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+    key = subprocess.run(["bash", str(SIGN), "--public-key", str(state / "sign.pem")],
+                         check=True, capture_output=True, text=True).stdout.strip()
+    # Written whole under another name first: a reader never sees half of it.
+    partial = state / "server.env.partial"
+    partial.write_text(f"QV_UPDATE_SERVER_PORT={ports['plain']}\n"
+                       f"QV_UPDATE_TLS_PORT={ports['tls']}\n"
+                       f"QV_UPDATE_UNTRUSTED_PORT={ports['untrusted']}\n"
+                       f"QV_UPDATE_KEY={key}\n"
+                       f"QV_UPDATE_CA={state / 'ca.der'}\n")
+    partial.rename(state / "server.env")
+    threading.Event().wait()
 
 
 if __name__ == "__main__":

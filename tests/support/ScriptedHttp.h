@@ -1,14 +1,16 @@
-// An HTTP exchange that answers as the test scripts it: any one step fails or stalls, any status,
-// any Content-Length text or none, a body delivered a few bytes per read or ending early. It
-// hands out distinct handles and records every close; closing a handle closes those opened
-// under it, as the Internet calls do, and breaks a step that stalls on one of them. Safe to use
-// from a worker thread while a test abandons the check from another.
+// An HTTP exchange that answers as the test scripts it: any one step fails or stalls, redirects
+// before the answer, any status, any Content-Length text or none, a body delivered a few bytes
+// per read or ending early. It hands out distinct handles and records every close; closing a
+// handle closes those opened under it, as the Internet calls do, and breaks a step that stalls
+// on one of them. Safe to use from a worker thread while a test abandons the check from another.
 #pragma once
 
 #include "platform/HttpService.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -26,6 +28,7 @@ enum class HttpStep {
     Send,
     StatusCode,
     ContentLength,
+    Location,
     Read,
 };
 
@@ -33,18 +36,25 @@ enum class HttpStep {
 struct ScriptedExchange {
     // The script, set before the check starts.
     std::optional<HttpStep> m_failingStep;
-    // This step blocks until the handle it works on is closed, and then fails, or until EndStall.
+    // The first call of this step blocks until the handle it works on is closed, and then fails,
+    // or until EndStall; with m_bStallOutlivesClose, as a call that no close breaks, until
+    // EndStall only.
     std::optional<HttpStep> m_stallingStep;
+    bool m_bStallOutlivesClose = false;
+    // The first requests are answered 302 with these Location headers, one each.
+    std::vector<std::string> m_aRedirects;
     DWORD m_dwStatus = 200;
     std::optional<std::string> m_strContentLength; // nullopt: the response has no such header
     std::string m_strBody;
     DWORD m_nChunk = 0xFFFFFFFF; // the most one read delivers
+    // After each read that delivers, as a server that takes its time.
+    std::function<void()> m_onRead;
 
     // What the check asked for, read once it has ended.
     std::string m_strAgent;
-    std::string m_strHost;
-    WORD m_nPort = 0;
-    std::string m_strObject;
+    DWORD m_nTimeoutMs = 0;
+    // scheme://host:port/object of each request.
+    std::vector<std::string> m_aRequests;
     int m_nReads = 0;
     // Handles in the order they were issued and explicitly closed; those still open.
     std::vector<HttpHandle> m_aIssued;
@@ -52,6 +62,9 @@ struct ScriptedExchange {
     std::set<HttpHandle> m_setOpen;
 
     bool m_bStalled = false;
+    bool m_bStallEnded = false;
+    std::string m_strHost;
+    WORD m_nPort = 0;
     std::map<HttpHandle, HttpHandle> m_mapParents;
     HttpHandle m_hNext = 0x100;
     std::size_t m_nDelivered = 0;
@@ -71,9 +84,10 @@ public:
         m_strContentLength = std::to_string(strBody.size());
     }
 
-    HttpHandle Open(const std::string& strAgent) override {
+    HttpHandle Open(const std::string& strAgent, DWORD nTimeoutMs) override {
         std::unique_lock lock(m_mutex);
         m_strAgent = strAgent;
+        m_nTimeoutMs = nTimeoutMs;
         return Issue(lock, HttpStep::Open, HTTP_NULL_HANDLE);
     }
     bool GoOnline() override {
@@ -86,9 +100,11 @@ public:
         m_nPort = nPort;
         return IsOpen(hInternet) ? Issue(lock, HttpStep::Connect, hInternet) : HTTP_NULL_HANDLE;
     }
-    HttpHandle OpenRequest(HttpHandle hConnect, const std::string& strObject) override {
+    HttpHandle OpenRequest(HttpHandle hConnect, const std::string& strObject,
+                           bool bSecure) override {
         std::unique_lock lock(m_mutex);
-        m_strObject = strObject;
+        m_aRequests.push_back(std::string(bSecure ? "https://" : "http://") + m_strHost + ":" +
+                              std::to_string(m_nPort) + "/" + strObject);
         return IsOpen(hConnect) ? Issue(lock, HttpStep::OpenRequest, hConnect) : HTTP_NULL_HANDLE;
     }
     bool SendRequest(HttpHandle hRequest) override {
@@ -99,7 +115,7 @@ public:
         std::unique_lock lock(m_mutex);
         if (!IsOpen(hRequest) || !Pass(lock, HttpStep::StatusCode, hRequest))
             return false;
-        *pdwStatus = m_dwStatus;
+        *pdwStatus = IsRedirected() ? 302 : m_dwStatus;
         return true;
     }
     bool QueryContentLength(HttpHandle hRequest, std::string* pstrText) override {
@@ -108,6 +124,15 @@ public:
             !m_strContentLength)
             return false;
         *pstrText = *m_strContentLength;
+        return true;
+    }
+    bool QueryLocation(HttpHandle hRequest, std::string* pstrText) override {
+        std::unique_lock lock(m_mutex);
+        if (!IsOpen(hRequest) || !Pass(lock, HttpStep::Location, hRequest))
+            return false;
+        if (!IsRedirected())
+            return false;
+        *pstrText = m_aRedirects[m_aRequests.size() - 1];
         return true;
     }
     bool ReadFile(HttpHandle hRequest, BYTE* pBuffer, DWORD nSize, DWORD* pnRead) override {
@@ -121,6 +146,8 @@ public:
         std::copy_n(m_strBody.begin() + static_cast<std::ptrdiff_t>(m_nDelivered), nCount, pBuffer);
         m_nDelivered += nCount;
         *pnRead = static_cast<DWORD>(nCount);
+        if (m_onRead && nCount > 0)
+            m_onRead();
         return true;
     }
     bool CloseHandle(HttpHandle hInternet) override {
@@ -139,11 +166,10 @@ public:
         m_stallingStep.reset();
         m_stepBroken.notify_all();
     }
-    // The stalling step has been reached.
-    bool IsStalled() const {
-        std::lock_guard lock(m_mutex);
-        return m_bStalled;
-    }
+    // Wait, a while at most, until the stalling step has been reached, or until the stalled call
+    // has returned: past that, a download left alone in it touches the exchange no more.
+    bool WaitForStall() { return WaitUntil(m_bStalled); }
+    bool WaitForStallEnd() { return WaitUntil(m_bStallEnded); }
     std::vector<HttpHandle> Closed() const {
         std::lock_guard lock(m_mutex);
         return m_aClosed;
@@ -154,7 +180,13 @@ public:
     }
 
 private:
+    bool WaitUntil(const bool& bFlag) {
+        std::unique_lock lock(m_mutex);
+        return m_stepBroken.wait_for(lock, std::chrono::seconds(30), [&bFlag] { return bFlag; });
+    }
     bool IsOpen(HttpHandle hInternet) const { return m_setOpen.count(hInternet) == 1; }
+    // The latest request is one that the script redirects.
+    bool IsRedirected() const { return m_aRequests.size() <= m_aRedirects.size(); }
     void CloseTree(HttpHandle hInternet) {
         m_setOpen.erase(hInternet);
         for (const auto& [hChild, hParent] : m_mapParents)
@@ -166,11 +198,15 @@ private:
     bool Pass(std::unique_lock<std::mutex>& lock, HttpStep step, HttpHandle hOn) {
         if (m_failingStep == step)
             return false;
-        if (m_stallingStep != step || m_setOpen.empty())
+        if (m_stallingStep != step || m_setOpen.empty() || m_bStalled)
             return true;
         const HttpHandle hWaited = hOn != HTTP_NULL_HANDLE ? hOn : *m_setOpen.begin();
         m_bStalled = true;
-        m_stepBroken.wait(lock, [&] { return !IsOpen(hWaited) || !m_stallingStep; });
+        m_stepBroken.notify_all();
+        m_stepBroken.wait(
+            lock, [&] { return (!m_bStallOutlivesClose && !IsOpen(hWaited)) || !m_stallingStep; });
+        m_bStallEnded = true;
+        m_stepBroken.notify_all();
         return IsOpen(hWaited);
     }
     HttpHandle Issue(std::unique_lock<std::mutex>& lock, HttpStep step, HttpHandle hParent) {

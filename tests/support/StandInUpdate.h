@@ -1,8 +1,10 @@
-// The update check's services for tests: a scripted server, a fake clock and a view that records
-// what a check shows instead of showing it, safe to use from a worker thread.
+// The update check's services for tests: a scripted server, a fake clock, OpenSSL in place of the
+// system's cryptography with the tests' own key, and a view that records what a check shows
+// instead of showing it, safe to use from a worker thread.
 #pragma once
 
 #include "tests/support/FakeClock.h"
+#include "tests/support/OpenSslSignatures.h"
 #include "tests/support/ScriptedHttp.h"
 #include "update/UpdateWorker.h"
 
@@ -32,11 +34,23 @@ private:
     std::vector<std::string> m_aShown;
 };
 
+// Released on 1 June 2026, asking updates.velnor.example:8080 and trusting the tests' key; the
+// clock's today is later.
+inline UpdateConfig TestUpdateConfig() {
+    return {.server = {"updates.velnor.example", 8080},
+            .publicKey = TestKey().PublicKey(),
+            .releaseDate = {2026, 6, 1}};
+}
+
 struct CStandInUpdate {
     CScriptedHttp http;
     CFakeClock clock;
+    COpenSslSignatures signatures;
     CRecordingUpdateView view;
-    UpdateServices services{http, clock, UpdateServer{"updates.velnor.example"}, view};
+    UpdateServices services{http, clock, signatures, TestUpdateConfig(), view};
+
+    // strText, signed with the tests' key, as a 200 response that tells its length truly.
+    void ServeSigned(const std::string& strText) { http.Serve(TestKey().Signed(strText)); }
 };
 
 } // namespace qv::test

@@ -1,10 +1,9 @@
-// An update check over a registry in memory, a scripted HTTP exchange and a fake clock.
+// An update check over a registry in memory and the stand-in services.
 #pragma once
 
 #include "platform/SettingsKey.h"
-#include "tests/support/FakeClock.h"
 #include "tests/support/MemoryRegistry.h"
-#include "tests/support/ScriptedHttp.h"
+#include "tests/support/StandInUpdate.h"
 #include "update/UpdateCheck.h"
 
 #include <gtest/gtest.h>
@@ -30,10 +29,10 @@ protected:
     }
 
     CMemoryRegistry m_registry;
-    CScriptedHttp m_http;
-    CFakeClock m_clock;
-    CUpdateCheck m_check{m_registry, REGKEY_CURRENT_USER, m_http, m_clock,
-                         UpdateServer{"updates.velnor.example", 8080, "ombrel/update.txt"}};
+    CStandInUpdate m_update;
+    CScriptedHttp& m_http = m_update.http;
+    CFakeClock& m_clock = m_update.clock;
+    CUpdateCheck m_check{m_registry, REGKEY_CURRENT_USER, m_update.services};
 };
 
 } // namespace qv::test

@@ -1,5 +1,6 @@
 // Checks on their worker threads: the progress window's bar and end, a close request that
-// abandons a stalled check, Escape that lets it go on, and the automatic check at start.
+// abandons a stalled check, a new check right after it, Escape that lets a check go on, and the
+// automatic check at start.
 #include "tests/support/AppFixture.h"
 #include "tests/support/AspiMachine.h"
 #include "tests/support/StandInUpdate.h"
@@ -86,7 +87,7 @@ protected:
         const StoredValue lastSuccess = Bytes("11/30/26");
         m_registry.Put(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_SUCCESS,
                        lastSuccess.dwType, lastSuccess.aData);
-        m_update.http.Serve(NEWER);
+        m_update.ServeSigned(NEWER);
     }
     std::optional<StoredValue> LastSuccess() const {
         return m_registry.Get(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_SUCCESS);
@@ -130,11 +131,11 @@ TEST_F(QuickUpdateTest, TheWorkerShowsTheOutcomeAndThenEndsTheWindow) {
 TEST_F(QuickUpdateTest, ACloseRequestAbandonsAStalledCheckForGood) {
     m_update.http.m_stallingStep = HttpStep::Read;
     m_dlg.OnInitDialog(m_window);
-    ASSERT_TRUE(WaitFor([this] { return m_update.http.IsStalled(); }));
+    ASSERT_TRUE(m_update.http.WaitForStall());
 
     m_dlg.OnCloseRequest();
     m_dlg.OnWindowClosed();
-    ASSERT_TRUE(CheckEnds());
+    ASSERT_TRUE(m_update.http.WaitForStallEnd());
     EXPECT_EQ(m_update.view.Shown(), std::vector<std::string>{});
     EXPECT_EQ(m_window.Ended(), std::nullopt);
     EXPECT_EQ(LastSuccess(), Bytes("11/30/26"));
@@ -142,10 +143,35 @@ TEST_F(QuickUpdateTest, ACloseRequestAbandonsAStalledCheckForGood) {
     EXPECT_EQ(m_update.http.Closed().size(), 1u) << "the Internet handle took the others along";
 }
 
+// The abandoned check's call goes on blocking, as one that closing its handle does not break;
+// the next press starts a check of its own at once, which neither waits for it nor meets it.
+TEST_F(QuickUpdateTest, AfterAnAbandonThePressStartsANewCheckAtOnce) {
+    m_update.http.m_stallingStep = HttpStep::Read;
+    m_update.http.m_bStallOutlivesClose = true;
+    m_dlg.OnInitDialog(m_window);
+    ASSERT_TRUE(m_update.http.WaitForStall());
+    m_dlg.OnCloseRequest();
+    m_dlg.OnWindowClosed();
+
+    CAboutDlg about(m_dlg);
+    CFakeAboutView aboutView;
+    about.OnCommand(aboutView, IDC_ABOUT_CHECK_UPDATE);
+    EXPECT_EQ(aboutView.m_nProgressWindows, 1);
+    CFakeProgressView secondWindow;
+    m_dlg.OnInitDialog(secondWindow);
+    EXPECT_EQ(secondWindow.WaitForEnd(), UPDATE_SHOW_TEXT);
+    EXPECT_EQ(m_update.view.Shown(), std::vector<std::string>{"new version: " + NEWER});
+
+    m_update.http.EndStall();
+    ASSERT_TRUE(m_update.http.WaitForStallEnd());
+    EXPECT_EQ(m_window.Ended(), std::nullopt);
+    EXPECT_EQ(m_update.view.Shown().size(), 1u);
+}
+
 TEST_F(QuickUpdateTest, AfterEscapeTheCheckGoesOnAndASecondPressIsIgnored) {
     m_update.http.m_stallingStep = HttpStep::Read;
     m_dlg.OnInitDialog(m_window);
-    ASSERT_TRUE(WaitFor([this] { return m_update.http.IsStalled(); }));
+    ASSERT_TRUE(m_update.http.WaitForStall());
     m_dlg.OnWindowClosed();
 
     CAboutDlg about(m_dlg);
@@ -172,7 +198,7 @@ protected:
 TEST_F(AutomaticCheckTest, ADueCheckRunsAtConstructionAndShowsNews) {
     PlantLastCheck("32");
     m_update.clock.m_nUtcDay = 40;
-    m_update.http.Serve(NEWER);
+    m_update.ServeSigned(NEWER);
     Construct().Startup();
 
     EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, UPDATE_VALUE_LAST_CHECK),
@@ -186,13 +212,13 @@ TEST_F(AutomaticCheckTest, ADueCheckRunsAtConstructionAndShowsNews) {
 TEST_F(AutomaticCheckTest, ACheckStillWaitingAtTheEndIsAbandonedAndEndsFirst) {
     PlantLastCheck("32");
     m_update.clock.m_nUtcDay = 40;
-    m_update.http.Serve(NEWER);
+    m_update.ServeSigned(NEWER);
     m_update.http.m_stallingStep = HttpStep::Read;
     Construct().Startup();
-    ASSERT_TRUE(WaitFor([this] { return m_update.http.IsStalled(); }));
+    ASSERT_TRUE(m_update.http.WaitForStall());
     m_pApp.reset();
 
-    EXPECT_TRUE(m_update.http.AllClosed()) << "the check had ended";
+    EXPECT_TRUE(m_update.http.WaitForStallEnd()) << "the abandon broke the stalled read";
     EXPECT_TRUE(m_update.view.Shown().empty());
     EXPECT_FALSE(AppValue(REGKEY_CURRENT_USER, UPDATE_VALUE_LAST_SUCCESS));
     EXPECT_EQ(m_sim.Shell().ExitCode(), std::nullopt);

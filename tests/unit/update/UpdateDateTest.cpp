@@ -65,6 +65,14 @@ INSTANTIATE_TEST_SUITE_P(Pairs, UpdateDateOrderTest,
                                            OrderCase{"01/01/01", "12/31/99", true},
                                            OrderCase{"01/01/69", "12/31/68", false}));
 
+// The day of slack for time zones ends at the ends of months and years, and on leap days.
+TEST(DayAfterTest, CrossesMonthsYearsAndLeapDays) {
+    EXPECT_EQ(DayAfter({2026, 12, 31}), (CalendarDate{2027, 1, 1}));
+    EXPECT_EQ(DayAfter({2028, 2, 28}), (CalendarDate{2028, 2, 29}));
+    EXPECT_EQ(DayAfter({2027, 2, 28}), (CalendarDate{2027, 3, 1}));
+    EXPECT_EQ(DayAfter({2027, 4, 30}), (CalendarDate{2027, 5, 1}));
+}
+
 TEST(FormatUpdateDateTest, WritesTwoDigitsForEachPart) {
     EXPECT_EQ(FormatUpdateDate({2026, 3, 7}), "03/07/26");
     EXPECT_EQ(FormatUpdateDate({1999, 12, 31}), "12/31/99");

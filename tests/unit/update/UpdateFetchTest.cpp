@@ -1,46 +1,61 @@
-// The exchange with the server: every step that can fail, every response that is no description.
+// The exchange with the server: every step that can fail, every response that is no description,
+// the redirects that are followed and those that are not, and the deadline of the whole check.
 #include "tests/support/UpdateFixture.h"
+#include "update/UpdateSignature.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <future>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace qv::test {
 namespace {
 
-const std::string NEWER_BODY = "12/15/26\r\nQuorvex 4.3 reads faster drives.\r\n";
+const std::string NEWER_TEXT = "12/15/26\r\nQuorvex 4.3 reads faster drives.\r\n";
+const std::string NEWER_BODY = TestKey().Signed(NEWER_TEXT);
 const std::string NEWER_LENGTH = std::to_string(NEWER_BODY.size());
+const std::string DESCRIPTION_URL = "https://updates.velnor.example:8080/ombrel/update.txt";
 
 class UpdateFetchTest : public CUpdateFixture {
 protected:
     void SetUp() override { Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26"); }
 
-    // Every handle issued was closed once, the request first and the Internet handle last.
+    // Every handle issued was closed once, each before the one it was opened under: a request
+    // before its connection, every connection before the Internet handle.
     void ExpectEveryHandleClosedInReverse() const {
+        const std::vector<HttpHandle>& aClosed = m_http.m_aClosed;
         EXPECT_TRUE(m_http.m_setOpen.empty());
-        EXPECT_TRUE(std::equal(m_http.m_aIssued.rbegin(), m_http.m_aIssued.rend(),
-                               m_http.m_aClosed.begin(), m_http.m_aClosed.end()));
+        EXPECT_TRUE(std::is_permutation(aClosed.begin(), aClosed.end(), m_http.m_aIssued.begin(),
+                                        m_http.m_aIssued.end()));
+        const auto Position = [&](HttpHandle hInternet) {
+            return std::find(aClosed.begin(), aClosed.end(), hInternet) - aClosed.begin();
+        };
+        for (const auto& [hChild, hParent] : m_http.m_mapParents) {
+            if (hParent != HTTP_NULL_HANDLE) {
+                EXPECT_LT(Position(hChild), Position(hParent));
+            }
+        }
     }
     void ExpectFailedWithNothingKept() {
         EXPECT_EQ(m_check.CheckForUpdate(), UPDATE_FAILED);
         EXPECT_EQ(m_check.Body(), "");
         EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes("11/30/26"));
-        ExpectEveryHandleClosedInReverse();
+        EXPECT_TRUE(m_http.AllClosed());
     }
 };
 
-TEST_F(UpdateFetchTest, AsksTheConfiguredServerForTheDescription) {
+TEST_F(UpdateFetchTest, AsksTheConfiguredServerOverHttpsWithBoundedCalls) {
     m_http.Serve(NEWER_BODY);
 
     EXPECT_EQ(m_check.CheckForUpdate(), UPDATE_SHOW_TEXT);
     EXPECT_EQ(m_http.m_strAgent, "Quorvex Update");
-    EXPECT_EQ(m_http.m_strHost, "updates.velnor.example");
-    EXPECT_EQ(m_http.m_nPort, 8080);
-    EXPECT_EQ(m_http.m_strObject, "ombrel/update.txt");
-    EXPECT_EQ(m_check.Body(), NEWER_BODY);
+    EXPECT_EQ(m_http.m_nTimeoutMs, UPDATE_CALL_TIMEOUT_MS);
+    EXPECT_EQ(m_http.m_aRequests, std::vector<std::string>{DESCRIPTION_URL});
+    EXPECT_EQ(m_check.Body(), NEWER_TEXT) << "the signed text, without its trailer";
     EXPECT_EQ(m_http.m_aIssued.size(), 3u);
     ExpectEveryHandleClosedInReverse();
 }
@@ -49,15 +64,17 @@ class FailingStepTest : public UpdateFetchTest, public ::testing::WithParamInter
 
 TEST_P(FailingStepTest, EndsTheCheckAndClosesWhatWasOpened) {
     m_http.Serve(NEWER_BODY);
+    m_http.m_aRedirects = {"/moved/update.txt"};
     m_http.m_failingStep = GetParam();
     ExpectFailedWithNothingKept();
+    ExpectEveryHandleClosedInReverse();
 }
 
 INSTANTIATE_TEST_SUITE_P(EachStep, FailingStepTest,
                          ::testing::Values(HttpStep::Open, HttpStep::GoOnline, HttpStep::Connect,
                                            HttpStep::OpenRequest, HttpStep::Send,
-                                           HttpStep::StatusCode, HttpStep::ContentLength,
-                                           HttpStep::Read));
+                                           HttpStep::StatusCode, HttpStep::Location,
+                                           HttpStep::ContentLength, HttpStep::Read));
 
 struct ResponseCase {
     const char* pszName;
@@ -80,12 +97,14 @@ TEST_P(ResponseTest, OnlyAWholeDescriptionIsRead) {
         ExpectFailedWithNothingKept();
     } else {
         EXPECT_EQ(m_check.CheckForUpdate(), test.nResult);
-        EXPECT_EQ(m_check.Body(), test.strBody);
-        ExpectEveryHandleClosedInReverse();
+        EXPECT_EQ(m_check.Body(), SplitSignedText(test.strBody)->strText);
     }
+    ExpectEveryHandleClosedInReverse();
 }
 
-const std::string LARGEST_BODY = "12/15/26" + std::string(64 * 1024 - 8, 'x');
+// 64 KiB with its trailer.
+const std::string LARGEST_BODY = TestKey().Signed(
+    "12/15/26" + std::string(64 * 1024 - 9 - (NEWER_BODY.size() - NEWER_TEXT.size()), 'x') + "\n");
 
 INSTANTIATE_TEST_SUITE_P(
     Responses, ResponseTest,
@@ -96,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
                      UPDATE_SHOW_TEXT},
         ResponseCase{"LargestBody", 200, "65536", LARGEST_BODY, UPDATE_SHOW_TEXT},
         ResponseCase{"NotFound", 404, NEWER_LENGTH, NEWER_BODY, UPDATE_FAILED},
-        ResponseCase{"Redirect", 302, NEWER_LENGTH, NEWER_BODY, UPDATE_FAILED},
+        ResponseCase{"RedirectWithoutLocation", 302, NEWER_LENGTH, NEWER_BODY, UPDATE_FAILED},
         ResponseCase{"ServerError", 500, NEWER_LENGTH, NEWER_BODY, UPDATE_FAILED},
         ResponseCase{"Informational", 199, NEWER_LENGTH, NEWER_BODY, UPDATE_FAILED},
         ResponseCase{"MultipleChoices", 300, NEWER_LENGTH, NEWER_BODY, UPDATE_FAILED},
@@ -109,27 +128,9 @@ INSTANTIATE_TEST_SUITE_P(
         ResponseCase{"TrailingJunkLength", 200, NEWER_LENGTH + "x", NEWER_BODY, UPDATE_FAILED},
         ResponseCase{"OverLimitLength", 200, "65537", NEWER_BODY, UPDATE_FAILED},
         ResponseCase{"HugeLength", 200, "99999999999999999999999", NEWER_BODY, UPDATE_FAILED},
-        ResponseCase{"BodyEndsEarly", 200, "200", NEWER_BODY, UPDATE_FAILED},
-        ResponseCase{"LengthCutsTheDate", 200, "5", NEWER_BODY, UPDATE_FAILED},
-        ResponseCase{"ErrorPageAsOk", 200, "22", "<html>Not found</html>", UPDATE_FAILED},
-        ResponseCase{"DateNotAtTheStart", 200, "9", " 12/15/26", UPDATE_FAILED}));
-
-TEST_F(UpdateFetchTest, ALengthShorterThanTheBodyTakesOnlyThatMuch) {
-    m_http.Serve(NEWER_BODY);
-    m_http.m_strContentLength = "8";
-
-    EXPECT_EQ(m_check.CheckForUpdate(), UPDATE_SHOW_TEXT);
-    EXPECT_EQ(m_check.Body(), "12/15/26");
-}
-
-TEST_F(UpdateFetchTest, ReadsAsManyTimesAsTheResponseTakes) {
-    m_http.Serve(NEWER_BODY);
-    m_http.m_nChunk = 1;
-
-    EXPECT_EQ(m_check.CheckForUpdate(), UPDATE_SHOW_TEXT);
-    EXPECT_EQ(m_check.Body(), NEWER_BODY);
-    EXPECT_EQ(m_http.m_nReads, static_cast<int>(NEWER_BODY.size()));
-}
+        ResponseCase{"BodyEndsEarly", 200, "400", NEWER_BODY, UPDATE_FAILED},
+        ResponseCase{"LengthCutsTheSignature", 200, "8", NEWER_BODY, UPDATE_FAILED},
+        ResponseCase{"ErrorPageAsOk", 200, "22", "<html>Not found</html>", UPDATE_FAILED}));
 
 TEST_F(UpdateFetchTest, AFailedCheckReleasesTheTextOfTheOneBefore) {
     m_http.Serve(NEWER_BODY);
@@ -139,6 +140,97 @@ TEST_F(UpdateFetchTest, AFailedCheckReleasesTheTextOfTheOneBefore) {
     m_http.m_failingStep = HttpStep::Open;
     EXPECT_EQ(m_check.CheckForUpdate(), UPDATE_FAILED);
     EXPECT_EQ(m_check.Body(), "");
+}
+
+struct RedirectCase {
+    const char* pszName;
+    std::vector<std::string> aLocations;
+    std::vector<std::string> aRequested; // after the first request, to DESCRIPTION_URL
+    int nResult;
+    friend void PrintTo(const RedirectCase& test, std::ostream* pOut) { *pOut << test.pszName; }
+};
+
+class RedirectTest : public UpdateFetchTest, public ::testing::WithParamInterface<RedirectCase> {};
+
+TEST_P(RedirectTest, AMovedDescriptionIsFollowedOverHttpsOnly) {
+    m_http.Serve(NEWER_BODY);
+    m_http.m_aRedirects = GetParam().aLocations;
+
+    if (GetParam().nResult == UPDATE_FAILED)
+        ExpectFailedWithNothingKept();
+    else
+        EXPECT_EQ(m_check.CheckForUpdate(), GetParam().nResult);
+    std::vector<std::string> aRequested{DESCRIPTION_URL};
+    aRequested.insert(aRequested.end(), GetParam().aRequested.begin(), GetParam().aRequested.end());
+    EXPECT_EQ(m_http.m_aRequests, aRequested);
+    ExpectEveryHandleClosedInReverse();
+}
+
+const std::string MOVED = "https://updates.velnor.example:8080/moved.txt";
+
+INSTANTIATE_TEST_SUITE_P(
+    Locations, RedirectTest,
+    ::testing::Values(
+        RedirectCase{"SameServer", {"/moved.txt"}, {MOVED}, UPDATE_SHOW_TEXT},
+        RedirectCase{"AnotherServer",
+                     {"https://mirror.velnor.example/q/update.txt"},
+                     {"https://mirror.velnor.example:443/q/update.txt"},
+                     UPDATE_SHOW_TEXT},
+        RedirectCase{"FiveTimes", std::vector<std::string>(5, "/moved.txt"),
+                     std::vector<std::string>(5, MOVED), UPDATE_SHOW_TEXT},
+        RedirectCase{"SixTimes", std::vector<std::string>(6, "/moved.txt"),
+                     std::vector<std::string>(5, MOVED), UPDATE_FAILED},
+        RedirectCase{
+            "ToPlainHttp", {"http://updates.velnor.example/update.txt"}, {}, UPDATE_FAILED},
+        RedirectCase{
+            "ToAnotherScheme", {"ftp://updates.velnor.example/update.txt"}, {}, UPDATE_FAILED},
+        RedirectCase{"SchemeRelative", {"//evil.example/update.txt"}, {}, UPDATE_FAILED},
+        RedirectCase{"NoPath", {"/"}, {}, UPDATE_FAILED}));
+
+struct TrickleCase {
+    const char* pszName;
+    DWORD nBytesPerSecond;
+    int nResult;
+    friend void PrintTo(const TrickleCase& test, std::ostream* pOut) { *pOut << test.pszName; }
+};
+
+class TrickleTest : public UpdateFetchTest, public ::testing::WithParamInterface<TrickleCase> {};
+
+// Each read takes a second of the fake clock; the whole description, some 200 bytes, takes many.
+TEST_P(TrickleTest, AServerThatTricklesPastTheDeadlineFails) {
+    m_http.Serve(NEWER_BODY);
+    m_http.m_nChunk = GetParam().nBytesPerSecond;
+    m_http.m_onRead = [this] { m_clock.m_nTickMs += 1000; };
+
+    if (GetParam().nResult == UPDATE_FAILED) {
+        ExpectFailedWithNothingKept();
+        EXPECT_LE(m_http.m_nReads, 60);
+    } else {
+        EXPECT_EQ(m_check.CheckForUpdate(), GetParam().nResult);
+    }
+    ExpectEveryHandleClosedInReverse();
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, TrickleTest,
+                         ::testing::Values(TrickleCase{"OneBytePerSecond", 1, UPDATE_FAILED},
+                                           TrickleCase{"SlowButInTime", 8, UPDATE_SHOW_TEXT}));
+
+// A call that blocks for good, one that not even closing its handle breaks, does not hold the
+// check past its deadline: the check fails, and the call's handle is closed.
+TEST_F(UpdateFetchTest, ACallThatNeverReturnsDoesNotHoldTheCheckPastTheDeadline) {
+    m_http.Serve(NEWER_BODY);
+    m_http.m_stallingStep = HttpStep::Send;
+    m_http.m_bStallOutlivesClose = true;
+    auto result = std::async(std::launch::async, [this] { return m_check.CheckForUpdate(); });
+    ASSERT_TRUE(m_http.WaitForStall());
+    m_clock.m_nTickMs += UPDATE_DEADLINE_MS;
+
+    EXPECT_EQ(result.get(), UPDATE_FAILED);
+    EXPECT_FALSE(m_check.IsAbandoned()) << "a failure like any other, which the user is shown";
+    EXPECT_TRUE(m_http.AllClosed());
+    EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes("11/30/26"));
+    m_http.EndStall();
+    EXPECT_TRUE(m_http.WaitForStallEnd());
 }
 
 } // namespace

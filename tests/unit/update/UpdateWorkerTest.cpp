@@ -3,7 +3,7 @@
 #include "tests/support/StandInUpdate.h"
 #include "tests/support/UpdateFixture.h"
 #include "update/NewVersionDlg.h"
-#include "update/UpdateServerAddress.h"
+#include "update/UpdateConfig.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +21,7 @@ const std::string SAME = "11/30/26 Quorvex 4.2\r\n";
 struct OutcomeCase {
     const char* pszName;
     std::optional<std::string> strServed; // nullopt: the server cannot be reached
+    bool bSigned;
     std::optional<int> nManualResult;
     std::vector<std::string> aManualShown;
     std::vector<std::string> aAutomaticShown;
@@ -31,12 +32,14 @@ class OutcomeTest : public CUpdateFixture, public ::testing::WithParamInterface<
 protected:
     void SetUp() override {
         Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
-        if (GetParam().strServed)
-            m_http.Serve(*GetParam().strServed);
-        else
+        if (!GetParam().strServed)
             m_http.m_failingStep = HttpStep::Connect;
+        else if (GetParam().bSigned)
+            m_update.ServeSigned(*GetParam().strServed);
+        else
+            m_http.Serve(*GetParam().strServed);
     }
-    CRecordingUpdateView m_view;
+    CRecordingUpdateView& m_view = m_update.view;
 };
 
 TEST_P(OutcomeTest, OnDemandEveryOutcomeIsShown) {
@@ -51,34 +54,26 @@ TEST_P(OutcomeTest, AtStartOnlyNewsIsShown) {
     EXPECT_EQ(m_check.Body(), "");
 }
 
+const std::string NEWER_SHOWN = "new version: " + NEWER;
+const std::string NOTHING_SHOWN = std::string("message: ") + UPDATE_NOTHING_NEWER_TEXT;
+const std::string FAILED_SHOWN = std::string("message: ") + UPDATE_FAILED_TEXT;
+
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, OutcomeTest,
     ::testing::Values(
-        OutcomeCase{
-            "newer", NEWER, UPDATE_SHOW_TEXT, {"new version: " + NEWER}, {"new version: " + NEWER}},
-        OutcomeCase{"not_newer",
-                    SAME,
-                    UPDATE_NOTHING_NEWER,
-                    {std::string("message: ") + UPDATE_NOTHING_NEWER_TEXT},
-                    {}},
-        OutcomeCase{"no_description",
-                    "<html>Not found</html>",
-                    UPDATE_FAILED,
-                    {std::string("message: ") + UPDATE_FAILED_TEXT},
-                    {}},
-        OutcomeCase{"unreachable",
-                    std::nullopt,
-                    UPDATE_FAILED,
-                    {std::string("message: ") + UPDATE_FAILED_TEXT},
-                    {}}),
+        OutcomeCase{"newer", NEWER, true, UPDATE_SHOW_TEXT, {NEWER_SHOWN}, {NEWER_SHOWN}},
+        OutcomeCase{"not_newer", SAME, true, UPDATE_NOTHING_NEWER, {NOTHING_SHOWN}, {}},
+        OutcomeCase{"no_description", "<html>", true, UPDATE_FAILED, {FAILED_SHOWN}, {}},
+        OutcomeCase{"unsigned", NEWER, false, UPDATE_FAILED, {FAILED_SHOWN}, {}},
+        OutcomeCase{"unreachable", std::nullopt, false, UPDATE_FAILED, {FAILED_SHOWN}, {}}),
     [](const auto& test) { return std::string(test.param.pszName); });
 
 class AbandonTest : public CUpdateFixture {};
 
 TEST_F(AbandonTest, AnAbandonedCheckShowsAndStoresNothing) {
-    m_http.Serve(NEWER);
+    m_update.ServeSigned(NEWER);
     m_check.Abandon();
-    CRecordingUpdateView view;
+    CRecordingUpdateView& view = m_update.view;
 
     EXPECT_EQ(RunManualCheck(m_check, view), std::nullopt);
     EXPECT_EQ(view.Shown(), std::vector<std::string>{});
@@ -135,25 +130,35 @@ struct UrlCase {
 
 class UpdateUrlTest : public ::testing::TestWithParam<UrlCase> {};
 
-TEST_P(UpdateUrlTest, OnlyAWholeHttpAddressNamesAServer) {
+TEST_P(UpdateUrlTest, OnlyAWholeHttpsOrHttpAddressNamesAServer) {
     EXPECT_EQ(ParseUpdateUrl(GetParam().pszUrl), GetParam().server);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Addresses, UpdateUrlTest,
     ::testing::Values(
-        UrlCase{"http://127.0.0.1:8123/desc/ombrel/update.txt",
-                UpdateServer{"127.0.0.1", 8123, "desc/ombrel/update.txt"}},
-        UrlCase{"HTTP://updates.velnor.example/ombrel/update.txt",
+        UrlCase{"https://localhost:8123/desc/ombrel/update.txt",
+                UpdateServer{"localhost", 8123, "desc/ombrel/update.txt"}},
+        UrlCase{"HTTPS://updates.velnor.example/ombrel/update.txt",
                 UpdateServer{"updates.velnor.example", 0, "ombrel/update.txt"}},
-        UrlCase{"http://host:65535/a", UpdateServer{"host", 65535, "a"}},
-        UrlCase{"https://host/a", std::nullopt}, UrlCase{"ftp://host/a", std::nullopt},
+        UrlCase{"http://127.0.0.1:8123/desc/ombrel/update.txt",
+                UpdateServer{"127.0.0.1", 8123, "desc/ombrel/update.txt", false}},
+        UrlCase{"http://host:65535/a", UpdateServer{"host", 65535, "a", false}},
+        UrlCase{"httpss://host/a", std::nullopt}, UrlCase{"ftp://host/a", std::nullopt},
         UrlCase{"http://host", std::nullopt}, UrlCase{"http://host/", std::nullopt},
         UrlCase{"http:///a", std::nullopt}, UrlCase{"http://host:0/a", std::nullopt},
         UrlCase{"http://host:65536/a", std::nullopt}, UrlCase{"http://host:/a", std::nullopt},
         UrlCase{"http://host:80x/a", std::nullopt}, UrlCase{"http://ho st/a", std::nullopt},
         UrlCase{"http://user@host/a", std::nullopt}, UrlCase{"http://host/a b", std::nullopt},
         UrlCase{"http://host/a\r\nX: y", std::nullopt}, UrlCase{"", std::nullopt}));
+
+// The demo may ask a plain server for tests of the parsing rules, but a redirect never leads to
+// plain HTTP, not even from there.
+TEST(RedirectTargetTest, NeverLeavesHttps) {
+    const UpdateServer plain{"localhost", 8080, "a", false};
+    EXPECT_EQ(ResolveRedirect(plain, "/b"), std::nullopt);
+    EXPECT_EQ(ResolveRedirect(plain, "https://localhost/b"), (UpdateServer{"localhost", 0, "b"}));
+}
 
 } // namespace
 } // namespace qv::test

@@ -1,0 +1,81 @@
+#include "tests/e2e/win32/UpdateServer.h"
+
+#include <windows.h>
+
+#include <wincrypt.h>
+
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace qv::e2e {
+namespace {
+
+std::string Variable(const char* pszName) {
+    char szValue[MAX_PATH] = {};
+    const DWORD nLength = GetEnvironmentVariableA(pszName, szValue, sizeof szValue);
+    if (nLength == 0 || nLength >= sizeof szValue)
+        throw std::runtime_error(std::string(pszName) + " is not set by scripts/e2e.sh");
+    return szValue;
+}
+
+std::string FileText(const std::string& strPath) {
+    std::ifstream file(strPath, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+} // namespace
+
+std::string UpdateUrl(const std::string& strScenario, const char* pszPort) {
+    const std::string strScheme =
+        pszPort == std::string("QV_UPDATE_SERVER_PORT") ? "http" : "https";
+    return strScheme + "://localhost:" + Variable(pszPort) + "/" + strScenario +
+           "/ombrel/update.txt";
+}
+
+std::string Tomorrow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm day = *std::localtime(&now);
+    ++day.tm_mday;
+    std::mktime(&day);
+    char szDate[16] = {};
+    std::strftime(szDate, sizeof szDate, "%m/%d/%y", &day);
+    return szDate;
+}
+
+std::string Dated(const std::string& strKind) {
+    std::string strDate = Tomorrow();
+    strDate[2] = strDate[5] = '-';
+    return strKind + "-" + strDate;
+}
+
+std::string Description(const std::string& strDate) {
+    return strDate + " Quorvex 9.9 is available.\r\nDownload it from the home page.\r\n";
+}
+
+std::string ServerKey() {
+    return Variable("QV_UPDATE_KEY");
+}
+
+void TrustTestCa() {
+    const std::string strCertificate = FileText(Variable("QV_UPDATE_CA"));
+    const HCERTSTORE hRoot =
+        CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+    const bool bAdded =
+        hRoot &&
+        CertAddEncodedCertificateToStore(
+            hRoot, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(strCertificate.data()),
+            static_cast<DWORD>(strCertificate.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    if (hRoot)
+        CertCloseStore(hRoot, 0);
+    if (!bAdded)
+        throw std::runtime_error("the test CA cannot be trusted");
+}
+
+bool WasAsked(const std::string& strScenario) {
+    return FileText(Variable("QV_UPDATE_SERVER_LOG")).find("/" + strScenario + "/") !=
+           std::string::npos;
+}
+
+} // namespace qv::e2e
