@@ -208,9 +208,11 @@ void CQuorvexDlg::OnIdentified(int nDrive) {
     if (state.bUsable)
         PlaceEntry(nDrive, DriveEntryText(state));
 
-    // An awaited drive that turned out unusable gives way to the drives that have entries.
+    // The drive the dialog waits for stays chosen while it is still being identified, whichever
+    // drive answers first; one that turned out unusable gives way to the drives that have entries.
     const CCDRom* pAwaited = EntryOf(m_nDrive) < 0 ? DriveAt(m_nDrive) : nullptr;
-    if (nDrive == m_nDrive || (EntryOf(m_nDrive) < 0 && !(pAwaited && pAwaited->IsUsable())))
+    const DRIVE_STATE awaited = pAwaited ? pAwaited->Snapshot() : DRIVE_STATE{};
+    if (nDrive == m_nDrive || (EntryOf(m_nDrive) < 0 && !awaited.bIdentifying && !awaited.bUsable))
         SelectDrive(-1);
 
     // A start at logon sets every drive to its saved speed; a Restore in boot mode, the drive it
@@ -465,12 +467,14 @@ void CQuorvexDlg::OnDestroy() {
     RunKeepTimer(false);
 }
 
+// While no drive has an entry yet, the drive the dialog waits for stays the one it waits for.
 void CQuorvexDlg::StoreControls() {
     m_nSpeed = m_view.GetSliderPos();
     const int nEntry = m_view.GetSelectedEntry();
-    m_nDrive = nEntry >= 0 && nEntry < static_cast<int>(m_aEntryDrives.size())
-                   ? m_aEntryDrives[nEntry]
-                   : -1;
+    if (nEntry >= 0 && nEntry < static_cast<int>(m_aEntryDrives.size()))
+        m_nDrive = m_aEntryDrives[nEntry];
+    else if (!m_aEntryDrives.empty())
+        m_nDrive = -1;
 }
 
 // The combo is filled again only when its entries or its selection changed, so that a tick's

@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <thread>
 #include <utility>
 
 #include <gmock/gmock.h>
@@ -108,6 +109,30 @@ TEST_F(MainWindowTest, ABootStartShowsTheSplashSetsTheSavedSpeedsAndWaitsInTheNo
     // Out of boot mode, painting no longer hides it.
     RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     EXPECT_TRUE(IsShown(hWnd));
+}
+
+// A drive that takes a second for every command: the window answers at once throughout its
+// identification and detection, a second start returns at once, and the setup's request to close
+// ends the program without waiting for the drive.
+TEST_F(MainWindowTest, ASlowDriveHoldsNeitherTheWindowNorASecondStartNorTheEnd) {
+    constexpr const char* SLOW_MACHINE = R"({ "drives": [
+        { "root": "C:\\", "type": "fixed" },
+        { "root": "E:\\", "type": "cdrom", "speeds": [4, 8, 16, 24, 32, 40], "latencyMs": 1000 } ] })";
+    const auto process = StartDemo("", SLOW_MACHINE);
+    const HWND hWnd = WaitForMainWindow(process->Id(), 30s);
+    ASSERT_TRUE(hWnd);
+    for (int nAsked = 0; nAsked < 40; ++nAsked) {
+        DWORD_PTR nResult = 0;
+        ASSERT_NE(SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 100, &nResult), 0)
+            << "after " << nAsked << " answers";
+        std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_TRUE(Slider(hWnd).aTicks.empty()) << "the drive is still being detected";
+
+    const auto second = StartDemo("", SLOW_MACHINE);
+    EXPECT_TRUE(second->WaitForExit(2s));
+    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"Quorvex (Velnor) exit"), 0, 0);
+    EXPECT_EQ(process->WaitForExit(2s), 0u);
 }
 
 TEST_F(MainWindowTest, ASecondStartBringsTheHiddenFirstWindowBackAndEnds) {

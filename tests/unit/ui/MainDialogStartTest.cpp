@@ -35,6 +35,32 @@ TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetected
     EXPECT_TRUE(SetSpeedRates('G').empty()) << "only the selected drive's speeds are detected";
 }
 
+// A held drive answers nothing until it is released: every call the window makes returns
+// meanwhile, and what the answers then bring is what an instant drive's answers bring.
+TEST_F(MainDialogStartTest, EveryCallReturnsWhileTheDrivesTakeTheirTime) {
+    Start();
+    const auto aEntries = m_view.m_aEntries;
+    const auto aTicks = m_view.m_aTicks;
+    const auto aCodes = m_sim->Events().Codes(&Drive(0));
+
+    Use(sim::DefaultMachine());
+    SimDrive('E').Hold();
+    SimDrive('G').Hold();
+    Create();
+    EXPECT_TRUE(m_pDlg->OnInitDialog());
+    m_pDlg->OnTimer(ID_KEEP_TIMER);
+    m_pDlg->OnDriveChange();
+    EXPECT_TRUE(m_pDlg->OnCommand(ID_SAVE));
+    m_pDlg->OnPaint();
+    EXPECT_TRUE(m_view.m_aEntries.empty());
+    SimDrive('E').Release();
+    SimDrive('G').Release();
+    Settle();
+    EXPECT_EQ(m_view.m_aEntries, aEntries);
+    EXPECT_EQ(m_view.m_aTicks, aTicks);
+    EXPECT_EQ(m_sim->Events().Codes(&Drive(0)), aCodes);
+}
+
 TEST_F(MainDialogStartTest, ASecondInstanceEndsBeforeTouchingADriveAndTakesItsIconAway) {
     m_view.m_bOnlyInstance = false;
     Create();
