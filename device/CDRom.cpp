@@ -75,6 +75,8 @@ void CCDRom::Ask(OPERATION operation) {
         }
         if (operation.chain == CHAIN::IDENTIFY)
             m_bIdentifying = true;
+        if (operation.chain == CHAIN::APPLY && JoinSameSpeed(operation.nSpeed))
+            return;
         if (m_chain != CHAIN::NONE) {
             m_queue.push_back(operation);
             return;
@@ -82,6 +84,20 @@ void CCDRom::Ask(OPERATION operation) {
         Start(operation);
     }
     Pump();
+}
+
+// A speed asked for while a keep of that same speed has yet to read the drive's page, or while
+// the same speed is already waiting its turn, goes out once: the keep sets it whatever the page
+// says, and becomes the chain of the speed asked for.
+bool CCDRom::JoinSameSpeed(int nSpeed) {
+    if (m_chain == CHAIN::KEEP && m_nChainSpeed == nSpeed) {
+        m_chain = CHAIN::APPLY;
+        m_bSetAfterRead = true;
+        return true;
+    }
+    return std::any_of(m_queue.begin(), m_queue.end(), [nSpeed](const OPERATION& waiting) {
+        return waiting.chain == CHAIN::APPLY && waiting.nSpeed == nSpeed;
+    });
 }
 
 void CCDRom::Pump() {
@@ -212,14 +228,17 @@ void CCDRom::Advance(int nRequest, int nStatus, ReplyBytes sense, ReplyBytes rep
         break;
     case RQ_REFRESH_CAPS: {
         ParsePage(reply);
-        if (m_chain == CHAIN::APPLY)
-            m_nSelSpeed = m_nCurSpeed;
         events.push_back({RQ_REFRESH_CAPS, nStatus});
         const int nKeep = m_nChainSpeed;
-        if (m_chain == CHAIN::KEEP && nKeep != 0 && m_nCurSpeed != 0 && m_nCurSpeed != nKeep) {
+        if (std::exchange(m_bSetAfterRead, false)) {
+            m_next = SetSpeedCommand(nKeep, RQ_SET_SPEED);
+        } else if (m_chain == CHAIN::KEEP && nKeep != 0 && m_nCurSpeed != 0 &&
+                   m_nCurSpeed != nKeep) {
             m_chain = CHAIN::SET;
             m_next = SetSpeedCommand(nKeep, RQ_SET_SPEED);
         } else {
+            if (m_chain == CHAIN::APPLY)
+                m_nSelSpeed = m_nCurSpeed;
             EndChain();
         }
         break;

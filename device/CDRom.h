@@ -74,7 +74,8 @@ public:
 
     // The operations. One drive runs one chain at a time: an operation asked for while one runs
     // waits its turn, in the order asked, except a detection while another runs or waits, which
-    // that one answers.
+    // that one answers, and a speed that a keep of that speed still reading the page, or the same
+    // speed waiting, already sends.
     // INQUIRY and the capabilities page; event RQ_IDENTIFIED, or RQ_IDENTIFY_CAPS when the page
     // could not be read.
     void Identify();
@@ -131,6 +132,7 @@ private:
     void OnLocated(SCSI_TARGET target) override;
 
     void Ask(OPERATION operation);
+    bool JoinSameSpeed(int nSpeed);
     // Sends the next command of the running chain unless one is on its way; a completion that
     // comes inside the sending call leaves its next command to this loop.
     void Pump();
@@ -174,6 +176,8 @@ private:
     // command it sends next, and whether one is on its way.
     CHAIN m_chain = CHAIN::NONE;
     int m_nChainSpeed = 0;
+    // A keep that a speed asked for has joined: its read is followed by the set in any case.
+    bool m_bSetAfterRead = false;
     std::deque<OPERATION> m_queue;
     std::optional<COMMAND> m_next;
     bool m_bInFlight = false;

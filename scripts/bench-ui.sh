@@ -3,7 +3,7 @@
 # of the same template, keep-speed ticks sent to the real window, and the window at rest. These
 # are figures for people, not a test: the script fails only when it cannot take them, never
 # because one misses its aim, and no test suite runs it.
-#   bench-ui.sh [--only start-up|save-run|ticks-idle|slow-drive] [--starts N] [--ticks N] [--idle-seconds N]
+#   bench-ui.sh [--only start-up|save-run|ticks-idle|slow-drive|arrival] [--starts N] [--ticks N] [--idle-seconds N]
 # The exes come from the win64 preset's tree, built here as needed, or from the win64 tree that
 # QV_BENCH_BUILD_DIR names (configured here when it has no cache yet).
 set -euo pipefail

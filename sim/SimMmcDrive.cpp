@@ -44,6 +44,11 @@ SimScsiResult Deliver(const std::vector<BYTE>& aReply, std::size_t nAllocation, 
 CSimMmcDrive::CSimMmcDrive(SimCdromConfig config)
     : m_config(std::move(config)), m_nCurrent(m_config.nCurrent) {}
 
+void CSimMmcDrive::ChangeDisc() {
+    std::lock_guard lock(m_lock);
+    m_nCurrent = m_config.aSpeeds.back();
+}
+
 void CSimMmcDrive::Hold() {
     std::lock_guard lock(m_lock);
     m_bHeld = true;

@@ -33,6 +33,9 @@ public:
     std::vector<std::vector<BYTE>> Commands() const;
     void ClearCommands();
     int CurrentSpeed() const;
+    // Another disc: the drive runs at its highest speed again, as the system's CD-ROM driver sets
+    // it at every media change.
+    void ChangeDisc();
     // Commands wait until Release, as those of a drive that takes its time; whether one waits.
     void Hold();
     void Release();

@@ -441,6 +441,18 @@ void CQuorvexDlg::OnTimer(unsigned nTimer) {
     pDrive->KeepSpeed(it != m_mapKeptSpeeds.end() ? it->second : 0);
 }
 
+void CQuorvexDlg::OnMediaArrival(unsigned long dwUnitMask) {
+    CNotReady busy(m_bReady);
+    const std::map<int, int> mapSet = m_mapKeptSpeeds;
+    for (const auto& [nDrive, nSpeed] : mapSet) {
+        const CCDRom* pDrive = DriveAt(nDrive);
+        const std::string& strDrive = pDrive ? pDrive->Drive() : std::string();
+        const int nLetter = strDrive.empty() ? -1 : strDrive.front() - 'A';
+        if (nLetter >= 0 && nLetter < 26 && (dwUnitMask >> nLetter & 1))
+            SetDriveSpeed(nDrive, nSpeed);
+    }
+}
+
 void CQuorvexDlg::OnTrayNotify(std::uintptr_t wParam, std::intptr_t lParam) {
     if (lParam == TRAY_MOUSE_LBUTTONDOWN) {
         if (wParam == ID_TRAY_ICON)

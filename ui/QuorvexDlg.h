@@ -36,6 +36,10 @@ public:
     // Enter and Escape (IDOK, IDCANCEL) are not: the standard handling ends the dialog.
     bool OnCommand(int nCommand);
     void OnTimer(unsigned nTimer);
+    // A disc arrived in the drives whose letters the mask holds (bit 0 for A:): the system has put
+    // them back to their highest speed, so each one the dialog has set a speed on gets it again
+    // at once, as Apply sends it.
+    void OnMediaArrival(unsigned long dwUnitMask);
     // WM_TRAY_NOTIFY: the icon in wParam, the mouse message in lParam.
     void OnTrayNotify(std::uintptr_t wParam, std::intptr_t lParam);
     // WM_CLOSE: the window hides, the program stays in the notification area.

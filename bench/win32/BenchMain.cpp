@@ -1,6 +1,6 @@
 // qv_bench_ui.exe: prints the main window's benchmark figures. Run by scripts/bench-ui.sh, which
 // gives it a private Wine and the folder of the exes in QV_EXE_DIR.
-//   qv_bench_ui.exe [--only start-up|save-run|ticks-idle|slow-drive] [--starts N] [--ticks N]
+//   qv_bench_ui.exe [--only start-up|save-run|ticks-idle|slow-drive|arrival] [--starts N] [--ticks N]
 //                   [--idle-seconds N]
 // Exits with 0 once every figure was measured, whether or not it met its budget.
 #include "bench/win32/Benchmarks.h"
@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
         } aBenchmarks[] = {{"start-up", qv::bench::BenchStartUp},
                            {"save-run", qv::bench::BenchSaveRun},
                            {"ticks-idle", qv::bench::BenchTicksThenIdle},
-                           {"slow-drive", qv::bench::BenchSlowDrive}};
+                           {"slow-drive", qv::bench::BenchSlowDrive},
+                           {"arrival", qv::bench::BenchArrival}};
         bool bRan = false;
         for (const auto& benchmark : aBenchmarks)
             if (options.strOnly.empty() || options.strOnly == benchmark.pszName) {

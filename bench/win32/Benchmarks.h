@@ -24,6 +24,8 @@ void BenchSaveRun(const BENCH_OPTIONS& options);
 void BenchTicksThenIdle(const BENCH_OPTIONS& options);
 // The window's answers while a slow drive works, and the commands a detection and a tick cost.
 void BenchSlowDrive(const BENCH_OPTIONS& options);
+// From a media-arrival broadcast to the set-speed it brings.
+void BenchArrival(const BENCH_OPTIONS& options);
 
 // "met" or "MISSED", for the end of a figure's line.
 inline const char* Verdict(bool bMet) {

@@ -6,8 +6,28 @@
 #include "ui/win32/ToolTips.h"
 
 #include <commctrl.h>
+#include <dbt.h>
+
+#include <optional>
 
 namespace qv::win32 {
+namespace {
+
+// The drives a media-arrival broadcast names, bit 0 for A:; nothing for any other notice, or for
+// a broadcast too short to be a volume's.
+std::optional<DWORD> MediaArrivalUnits(WPARAM wParam, LPARAM lParam) {
+    const auto* pHeader = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
+    if (wParam != DBT_DEVICEARRIVAL || !pHeader ||
+        pHeader->dbch_size < sizeof(DEV_BROADCAST_VOLUME) ||
+        pHeader->dbch_devicetype != DBT_DEVTYP_VOLUME)
+        return std::nullopt;
+    const auto* pVolume = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(lParam);
+    if (!(pVolume->dbcv_flags & DBTF_MEDIA))
+        return std::nullopt;
+    return pVolume->dbcv_unitmask;
+}
+
+} // namespace
 
 CMainWindow::CMainWindow(CQuorvexApp& app, CWin32EventService& events)
     : m_app(app), m_events(events), m_dlg(app, *this),
@@ -149,6 +169,13 @@ INT_PTR CMainWindow::OnMessage(UINT nMessage, WPARAM wParam, LPARAM lParam) {
         // F1, whichever control has the focus: the page that Help, Index opens.
         m_dlg.OnCommand(ID_HELP);
         return TRUE;
+    case WM_DEVICECHANGE:
+        // Every other notice takes the default answer.
+        if (const auto dwUnits = MediaArrivalUnits(wParam, lParam)) {
+            m_dlg.OnMediaArrival(*dwUnits);
+            return TRUE;
+        }
+        return FALSE;
     case WM_TIMER:
         m_dlg.OnTimer(static_cast<unsigned>(wParam));
         return TRUE;

@@ -188,6 +188,50 @@ TEST_F(SpeedCommandsTest, TheTickLeavesABusyDriveAlone) {
     EXPECT_EQ(m_view.m_aTicks, (std::vector<int>{40, 32, 24, 16, 8, 4}));
 }
 
+// A disc arrives, and the system has put the drive back to its highest speed: each drive of the
+// mask that this run has set a speed on gets it again at once; the others are left alone.
+TEST_F(SpeedCommandsTest, AnArrivingDiscGetsTheSpeedItsDriveWasSetTo) {
+    Start();
+    ApplySpeed(0, 16);
+    constexpr auto E = 1ul << ('E' - 'A');
+    constexpr auto F = 1ul << ('F' - 'A');
+    constexpr auto G = 1ul << ('G' - 'A');
+    for (const auto& [dwMask, aRatesE] :
+         {std::pair{E | G, Rates{16 * 177}}, {G, Rates{}}, {F, Rates{}}, {~0ul, Rates{16 * 177}}}) {
+        SimDrive('E').ChangeDisc();
+        ForgetCommands();
+        m_pDlg->OnMediaArrival(dwMask);
+        Settle();
+        EXPECT_EQ(SetSpeedRates('E'), aRatesE) << dwMask;
+        EXPECT_TRUE(SimDrive('G').Commands().empty()) << "G was never set";
+    }
+    EXPECT_EQ(SimDrive('E').CurrentSpeed(), 16);
+}
+
+// An arrival that meets the tick's read sends one set-speed, not two; one that meets a detection
+// waits for its end, which would undo the speed.
+TEST_F(SpeedCommandsTest, AnArrivalJoinsTheTickAndWaitsForADetection) {
+    Start();
+    ApplySpeed(0, 16);
+    for (const bool bDuringDetection : {false, true}) {
+        SimDrive('E').ChangeDisc();
+        ForgetCommands();
+        SimDrive('E').Hold();
+        if (bDuringDetection)
+            m_pDlg->OnDriveChange();
+        else
+            m_pDlg->OnTimer(ID_KEEP_TIMER);
+        m_pDlg->OnMediaArrival(1ul << ('E' - 'A'));
+        SimDrive('E').Release();
+        Settle();
+        const Rates aRates = SetSpeedRates('E');
+        ASSERT_FALSE(aRates.empty());
+        EXPECT_EQ(aRates.back(), 16 * 177);
+        EXPECT_EQ(bDuringDetection ? aRates.size() > 1 : aRates.size() == 1, true);
+        EXPECT_EQ(SimDrive('E').CurrentSpeed(), 16);
+    }
+}
+
 TEST_F(SpeedCommandsTest, TheTickOnlyReadsBeforeTheFirstApply) {
     Start();
     Drift('E', 24);
