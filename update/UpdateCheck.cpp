@@ -43,6 +43,15 @@ std::string TextOf(const char* pData, DWORD nSize) {
     return std::string(pData, std::find(pData, pData + nSize, '\0'));
 }
 
+// A text value as stored, up to its first zero; none when it cannot be read whole within nLimit.
+std::optional<std::string> ReadText(const CSettingsKey& key, const char* pszName, DWORD nLimit) {
+    const auto value = key.Read(pszName, nLimit);
+    if (!value)
+        return std::nullopt;
+    return TextOf(reinterpret_cast<const char*>(value->aData.data()),
+                  static_cast<DWORD>(value->aData.size()));
+}
+
 } // namespace
 
 bool IsAutomaticCheckDue(int nToday, int nLastCheck) {
@@ -129,65 +138,34 @@ void CUpdateCheck::ReleaseBody() {
     std::string().swap(m_strBody);
 }
 
-RegKey CUpdateCheck::CreateAppKey() {
-    RegKey hKey = REGKEY_NULL;
-    if (m_registry.CreateKey(m_hRoot, SETTINGS_KEY, AccessUnder(m_hRoot, REGACCESS_ALL), &hKey) !=
-        REGSTATUS_SUCCESS)
-        return REGKEY_NULL;
-    return hKey;
+CSettingsKey CUpdateCheck::OpenAppKey() {
+    return {m_registry, m_hRoot, true, AccessUnder(m_hRoot, REGACCESS_ALL)};
 }
 
+// Without the key nothing is known, not even that no release was reported yet.
 void CUpdateCheck::LoadLastSuccessDate() {
-    const RegKey hKey = CreateAppKey();
-    if (hKey == REGKEY_NULL)
-        return;
-    CRegKeyScope scope(m_registry, hKey);
-    char aData[LAST_SUCCESS_BUFFER_SIZE] = {};
-    DWORD nSize = sizeof aData;
-    if (m_registry.QueryValue(hKey, UPDATE_VALUE_LAST_SUCCESS, nullptr,
-                              reinterpret_cast<BYTE*>(aData), &nSize) == REGSTATUS_SUCCESS) {
-        m_strLastSuccess = TextOf(aData, std::min<DWORD>(nSize, sizeof aData));
-        return;
-    }
-    m_strLastSuccess = FormatUpdateDate(m_config.releaseDate);
+    const CSettingsKey key = OpenAppKey();
+    if (key.IsOpen())
+        m_strLastSuccess = ReadText(key, UPDATE_VALUE_LAST_SUCCESS, LAST_SUCCESS_BUFFER_SIZE)
+                               .value_or(FormatUpdateDate(m_config.releaseDate));
 }
 
 bool CUpdateCheck::SaveLastSuccessDate(const CalendarDate& date) {
-    const RegKey hKey = CreateAppKey();
-    if (hKey == REGKEY_NULL)
-        return false;
-    CRegKeyScope scope(m_registry, hKey);
     const std::string strDate = FormatUpdateDate(date);
-    return m_registry.SetValue(hKey, UPDATE_VALUE_LAST_SUCCESS, REGTYPE_SZ,
-                               reinterpret_cast<const BYTE*>(strDate.data()),
-                               static_cast<DWORD>(UPDATE_DATE_LENGTH)) == REGSTATUS_SUCCESS;
+    return OpenAppKey().Write(UPDATE_VALUE_LAST_SUCCESS, REGTYPE_SZ,
+                              {strDate.begin(), strDate.begin() + UPDATE_DATE_LENGTH});
 }
 
 bool CUpdateCheck::StampLastUpdate() {
-    const RegKey hKey = CreateAppKey();
-    if (hKey == REGKEY_NULL)
-        return false;
-    CRegKeyScope scope(m_registry, hKey);
     // The last byte stays zero whatever the day, so the text always ends within the value.
     char szDay[LAST_CHECK_SIZE] = {};
     std::snprintf(szDay, sizeof szDay, "%d", m_clock.UtcDayOfYear());
-    return m_registry.SetValue(hKey, UPDATE_VALUE_LAST_CHECK, REGTYPE_SZ,
-                               reinterpret_cast<const BYTE*>(szDay),
-                               sizeof szDay) == REGSTATUS_SUCCESS;
+    return OpenAppKey().Write(UPDATE_VALUE_LAST_CHECK, REGTYPE_SZ, {szDay, szDay + sizeof szDay});
 }
 
 std::optional<int> CUpdateCheck::LoadLastUpdate() {
-    // The key is closed before the stamp, which opens it afresh as every access does.
-    {
-        const RegKey hKey = CreateAppKey();
-        CRegKeyScope scope(m_registry, hKey);
-        char aData[LAST_CHECK_SIZE] = {};
-        DWORD nSize = sizeof aData;
-        if (hKey != REGKEY_NULL &&
-            m_registry.QueryValue(hKey, UPDATE_VALUE_LAST_CHECK, nullptr,
-                                  reinterpret_cast<BYTE*>(aData), &nSize) == REGSTATUS_SUCCESS)
-            return LeadingNumber(TextOf(aData, std::min<DWORD>(nSize, sizeof aData)));
-    }
+    if (const auto strDay = ReadText(OpenAppKey(), UPDATE_VALUE_LAST_CHECK, LAST_CHECK_SIZE))
+        return LeadingNumber(*strDay);
     StampLastUpdate();
     return std::nullopt;
 }

@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 #include "platform/HttpService.h"
 #include "platform/Registry.h"
+#include "platform/SettingsKey.h"
 #include "platform/SignatureService.h"
 #include "update/UpdateConfig.h"
 #include "update/UpdateFetch.h"
@@ -86,7 +87,7 @@ private:
     int Compare(std::string strText);
     // The newest release this user knows of: the build's own, or a later one reported before.
     CalendarDate NewestReported();
-    RegKey CreateAppKey();
+    CSettingsKey OpenAppKey();
 
     CRegistryService& m_registry;
     RegKey m_hRoot;
