@@ -1,6 +1,6 @@
 #include "ui/win32/ShellActions.h"
 
-#include "app/Quorvex.h"
+#include "app/Texts.h"
 #include "platform/win32/Win32Library.h"
 #include "platform/win32/Win32Text.h"
 #include "res/resource.h"
