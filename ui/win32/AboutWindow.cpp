@@ -3,7 +3,6 @@
 #include "app/Texts.h"
 #include "res/resource.h"
 #include "ui/win32/Browser.h"
-#include "ui/win32/ShellActions.h"
 #include "ui/win32/SplashWindow.h"
 #include "ui/win32/ToolTips.h"
 #include "update/win32/QuickUpdateWindow.h"

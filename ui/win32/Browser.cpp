@@ -94,4 +94,8 @@ bool OpenUrlInBrowser(HWND hOwner, const std::string& strUrl) {
     return true;
 }
 
+void OpenShellAddress(HWND hOwner, const std::string& strAddress) {
+    ::ShellExecuteA(hOwner, "open", strAddress.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
 } // namespace qv::win32

@@ -1,11 +1,15 @@
 #include "ui/win32/MainWindow.h"
 
+#include "app/Texts.h"
+#include "platform/win32/Win32Library.h"
+#include "platform/win32/Win32Text.h"
 #include "res/resource.h"
-#include "ui/win32/ShellActions.h"
+#include "ui/win32/Browser.h"
 #include "ui/win32/SplashWindow.h"
 #include "ui/win32/ToolTips.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 namespace qv::win32 {
 
@@ -116,7 +120,13 @@ void CMainWindow::RunAbout() {
 }
 
 void CMainWindow::OpenHelp() {
-    OpenHelpPage(m_hWnd);
+    const std::wstring strPage = ProgramFolder() + L"\\" + WidenAnsi(HELP_FILE_NAME);
+    if (::GetFileAttributesW(strPage.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const std::wstring strText = L"The help page " + strPage + L" cannot be found.";
+        ::MessageBoxW(m_hWnd, strText.c_str(), WidenAnsi(APP_NAME).c_str(), MB_OK);
+        return;
+    }
+    ::ShellExecuteW(m_hWnd, L"open", strPage.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void CMainWindow::OpenAddress(const std::string& strAddress) {
@@ -124,7 +134,7 @@ void CMainWindow::OpenAddress(const std::string& strAddress) {
 }
 
 void CMainWindow::ShowNoDriveMessage() {
-    ShowNoDriveBox(m_hWnd);
+    ::MessageBoxA(m_hWnd, APP_NO_DRIVE_TEXT, APP_NAME, MB_OK | MB_SYSTEMMODAL);
 }
 
 void CMainWindow::EndDialog(int nResult) {
