@@ -1,6 +1,7 @@
 #include "app/Quorvex.h"
 
 #include "app/QuorvexCmdLine.h"
+#include "app/Texts.h"
 
 #include <algorithm>
 #include <chrono>

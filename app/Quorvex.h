@@ -26,11 +26,8 @@ public:
     virtual void RunModal(CQuorvexApp& app) = 0;
 };
 
-// The caption of every message box and the name of the Run entry.
-inline constexpr const char* APP_NAME = "Quorvex";
+// Where the Run entry, named APP_NAME, lives.
 inline constexpr const char* APP_RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-inline constexpr const char* APP_NO_DRIVE_TEXT =
-    "Quorvex was failed to find any CD-ROM drives. Work finished.";
 
 class CQuorvexApp {
 public:

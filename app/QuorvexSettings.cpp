@@ -2,6 +2,7 @@
 // program with /boot at logon, both under HKEY_CURRENT_USER whatever the rights of the run.
 // Every failure here is silent and leaves the defaults in force.
 #include "app/Quorvex.h"
+#include "app/Texts.h"
 #include "platform/SettingsKey.h"
 
 #include <algorithm>

@@ -1,6 +1,15 @@
 #include "update/QuickUpdateDlg.h"
 
 namespace qv {
+namespace {
+
+// The bar measures time, not the download: it fills over a minute in steps and then stands full
+// until the check ends.
+constexpr int PROGRESS_RANGE = 1024;
+constexpr int PROGRESS_STEP_MS = 200;
+constexpr int PROGRESS_FULL_MS = 60000;
+
+} // namespace
 
 CQuickUpdateDlg::CQuickUpdateDlg(CRegistryService& registry, RegKey hRoot,
                                  const UpdateServices& services)
@@ -11,10 +20,9 @@ CQuickUpdateDlg::~CQuickUpdateDlg() {
 }
 
 void CQuickUpdateDlg::OnInitDialog(CProgressView& view) {
-    m_progress = CUpdateProgress();
-    view.SetProgressRange(CUpdateProgress::RANGE);
-    view.SetTickTimer(CUpdateProgress::TICK_MS);
-    view.SetProgressPos(m_progress.Position());
+    view.SetProgressRange(PROGRESS_RANGE);
+    m_nElapsedMs = PROGRESS_STEP_MS; // opening counts as the first step
+    ShowStep(view);
     m_pWindow = std::make_shared<WindowSlot>();
     m_pWindow->pView = &view;
     m_thread.Start(m_registry, m_hRoot, m_services,
@@ -28,12 +36,18 @@ void CQuickUpdateDlg::OnInitDialog(CProgressView& view) {
                    });
 }
 
+// The timer, killed first, is not set again once the bar is full.
 void CQuickUpdateDlg::OnTimer(CProgressView& view) {
     view.KillTickTimer();
-    if (!m_progress.Tick())
+    if (m_nElapsedMs >= PROGRESS_FULL_MS)
         return;
-    view.SetTickTimer(CUpdateProgress::TICK_MS);
-    view.SetProgressPos(m_progress.Position());
+    m_nElapsedMs += PROGRESS_STEP_MS;
+    ShowStep(view);
+}
+
+void CQuickUpdateDlg::ShowStep(CProgressView& view) {
+    view.SetTickTimer(PROGRESS_STEP_MS);
+    view.SetProgressPos(m_nElapsedMs * PROGRESS_RANGE / PROGRESS_FULL_MS);
 }
 
 void CQuickUpdateDlg::OnCloseRequest() {

@@ -2,7 +2,6 @@
 // its bar fills with time, and the check's worker ends it once the outcome has been shown.
 #pragma once
 
-#include "update/UpdateProgress.h"
 #include "update/UpdateWorker.h"
 
 #include <memory>
@@ -47,6 +46,9 @@ public:
     void OnWindowClosed();
 
 private:
+    // The bar's step: its position, and the timer of the next step.
+    void ShowStep(CProgressView& view);
+
     // The window as the worker of one check reaches it, shared with that worker, which may outlive
     // this object. Each check has a slot of its own, so that an abandoned one never reaches the
     // window of the next.
@@ -58,7 +60,8 @@ private:
     CRegistryService& m_registry;
     RegKey m_hRoot;
     UpdateServices m_services;
-    CUpdateProgress m_progress;
+    // The time the bar shows, in ms.
+    int m_nElapsedMs = 0;
     std::shared_ptr<WindowSlot> m_pWindow;
     CCheckThread m_thread;
 };

@@ -6,12 +6,6 @@
 
 namespace qv {
 
-inline constexpr const char* UPDATE_FAILED_TEXT =
-    "Cannot find update info, or info has a wrong format.";
-inline constexpr const char* UPDATE_NOTHING_NEWER_TEXT =
-    "There is no any newer version of Quorvex available.";
-inline constexpr const char* UPDATER_FAILED_TEXT = "Unable to run update.exe";
-
 class CUpdateView {
 public:
     virtual ~CUpdateView() = default;

@@ -1,5 +1,7 @@
 #include "update/UpdateWorker.h"
 
+#include "app/Texts.h"
+
 #include <utility>
 
 namespace qv {

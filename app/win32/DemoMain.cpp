@@ -2,6 +2,7 @@
 // QUORVEX_MACHINE names or else the built-in one. The registry, the desktop and the windows
 // are real.
 #include "app/BuildConfig.h"
+#include "app/Texts.h"
 #include "app/win32/ProcessStart.h"
 #include "platform/PassThroughLayout.h"
 #include "platform/win32/Win32.h"

@@ -1,8 +1,10 @@
 // UpdateQuorvex.exe, the updater that the new-version dialog starts: it sends the user to the
 // download page, where a new release is fetched and installed by hand.
 #include "app/BuildConfig.h"
+#include "app/Texts.h"
 #include "platform/win32/Win32.h"
 #include "platform/win32/Win32Library.h"
+#include "platform/win32/Win32Text.h"
 
 #include <shellapi.h>
 
@@ -24,6 +26,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         ::ShellExecuteW(nullptr, L"open", DOWNLOAD_PAGE, nullptr, nullptr, SW_SHOWNORMAL);
     if (reinterpret_cast<INT_PTR>(hResult) > SHELL_EXECUTE_LAST_ERROR)
         return 0;
-    ::MessageBoxW(nullptr, CANNOT_OPEN_TEXT, L"Quorvex", MB_OK);
+    ::MessageBoxW(nullptr, CANNOT_OPEN_TEXT, qv::win32::WidenAnsi(qv::APP_NAME).c_str(), MB_OK);
     return 1;
 }

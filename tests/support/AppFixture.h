@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/Quorvex.h"
+#include "app/Texts.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/StandInUpdate.h"
 

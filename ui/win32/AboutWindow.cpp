@@ -1,9 +1,8 @@
 #include "ui/win32/AboutWindow.h"
 
-#include "app/Quorvex.h"
+#include "app/Texts.h"
 #include "res/resource.h"
 #include "ui/win32/Browser.h"
-#include "ui/win32/ShellActions.h"
 #include "ui/win32/SplashWindow.h"
 #include "ui/win32/ToolTips.h"
 #include "update/win32/QuickUpdateWindow.h"
@@ -50,37 +49,30 @@ void CAboutWindow::EndDialog(int nResult) {
     ::EndDialog(m_hWnd, nResult);
 }
 
-INT_PTR CAboutWindow::OnMessage(UINT nMessage, WPARAM wParam, LPARAM lParam) {
-    switch (nMessage) {
-    case WM_INITDIALOG:
-        return OnInitDialog();
-    case WM_COMMAND:
-        // A link's STN_CLICKED has the code of a button's BN_CLICKED.
-        if (HIWORD(wParam) != BN_CLICKED)
-            return FALSE;
-        if (LOWORD(wParam) == IDCANCEL)
-            ::EndDialog(m_hWnd, IDCANCEL);
-        else
-            m_dlg.OnCommand(*this, LOWORD(wParam));
-        return TRUE;
-    case WM_NOTIFY:
-        return AnswerToolTip(lParam, [this](int nControl) { return m_dlg.ToolTipText(nControl); });
-    case WM_CTLCOLORSTATIC:
-        return OnColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    default:
-        return FALSE;
-    }
-}
-
 // The focus goes to the default button, Close: the title, the first control that takes it,
 // would show selected.
-BOOL CAboutWindow::OnInitDialog() {
+bool CAboutWindow::OnInitDialog() {
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadAppIcon(false)));
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadAppIcon(true)));
     CreateToolTips(m_hWnd, [this](int nControl) { return m_dlg.ToolTipText(nControl); });
     FormatTitle();
     ::SetFocus(::GetDlgItem(m_hWnd, IDC_ABOUT_CLOSE));
-    return FALSE;
+    return false;
+}
+
+// A link's STN_CLICKED has the code of a button's BN_CLICKED.
+bool CAboutWindow::OnCommand(int nId, int nCode) {
+    if (nCode != BN_CLICKED)
+        return false;
+    if (nId == IDCANCEL)
+        ::EndDialog(m_hWnd, IDCANCEL);
+    else
+        m_dlg.OnCommand(*this, nId);
+    return true;
+}
+
+bool CAboutWindow::OnNotify(LPARAM lParam) {
+    return AnswerToolTip(lParam, [this](int nControl) { return m_dlg.ToolTipText(nControl); });
 }
 
 // The background blends with the dialog's face, so that the title reads as a large label. The
@@ -101,12 +93,12 @@ void CAboutWindow::FormatTitle() {
 
 // The links are blue on the dialog's face whatever the system's link colour; every other static
 // keeps the default colours.
-INT_PTR CAboutWindow::OnColorStatic(HDC hDC, HWND hControl) {
+HBRUSH CAboutWindow::OnColorStatic(HDC hDC, HWND hControl) {
     if (!CAboutDlg::IsLink(::GetDlgCtrlID(hControl)))
-        return FALSE;
+        return nullptr;
     ::SetTextColor(hDC, ABOUT_LINK_COLOR);
     ::SetBkColor(hDC, ::GetSysColor(COLOR_BTNFACE));
-    return reinterpret_cast<INT_PTR>(::GetSysColorBrush(COLOR_BTNFACE));
+    return ::GetSysColorBrush(COLOR_BTNFACE);
 }
 
 } // namespace qv::win32

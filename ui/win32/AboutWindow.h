@@ -2,8 +2,8 @@
 // title in large type and the on-demand update check.
 #pragma once
 
+#include "platform/win32/Win32Dialog.h"
 #include "ui/AboutDlg.h"
-#include "ui/win32/DialogProc.h"
 
 namespace qv::win32 {
 
@@ -24,12 +24,13 @@ public:
     void EndDialog(int nResult) override;
 
 protected:
-    INT_PTR OnMessage(UINT nMessage, WPARAM wParam, LPARAM lParam) override;
+    bool OnInitDialog() override;
+    bool OnCommand(int nId, int nCode) override;
+    bool OnNotify(LPARAM lParam) override;
+    HBRUSH OnColorStatic(HDC hDC, HWND hControl) override;
 
 private:
-    BOOL OnInitDialog();
     void FormatTitle();
-    INT_PTR OnColorStatic(HDC hDC, HWND hControl);
 
     CQuickUpdateDlg& m_updateCheck;
     CAboutDlg m_dlg;

@@ -1,6 +1,6 @@
 #include "ui/win32/Browser.h"
 
-#include "app/Quorvex.h"
+#include "app/Texts.h"
 #include "platform/Shell.h"
 #include "platform/win32/Win32Text.h"
 
@@ -86,12 +86,16 @@ std::wstring AssociatedBrowser() {
 bool OpenUrlInBrowser(HWND hOwner, const std::string& strUrl) {
     const std::wstring strBrowser = AssociatedBrowser();
     if (strBrowser.empty()) {
-        ::MessageBoxA(hOwner, "Could not find associated Browser", APP_NAME, MB_OK);
+        ::MessageBoxA(hOwner, APP_NO_BROWSER_TEXT, APP_NAME, MB_OK);
         return false;
     }
     ::ShellExecuteW(hOwner, L"open", strBrowser.c_str(), WidenAnsi(strUrl).c_str(), nullptr,
                     SW_SHOWNORMAL);
     return true;
+}
+
+void OpenShellAddress(HWND hOwner, const std::string& strAddress) {
+    ::ShellExecuteA(hOwner, "open", strAddress.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 } // namespace qv::win32

@@ -1,12 +1,16 @@
 #include "ui/win32/MainWindow.h"
 
+#include "app/Texts.h"
+#include "platform/win32/Win32Library.h"
+#include "platform/win32/Win32Text.h"
 #include "res/resource.h"
-#include "ui/win32/ShellActions.h"
+#include "ui/win32/Browser.h"
 #include "ui/win32/SplashWindow.h"
 #include "ui/win32/ToolTips.h"
 
 #include <commctrl.h>
 #include <dbt.h>
+#include <shellapi.h>
 
 #include <optional>
 
@@ -136,7 +140,13 @@ void CMainWindow::RunAbout() {
 }
 
 void CMainWindow::OpenHelp() {
-    OpenHelpPage(m_hWnd);
+    const std::wstring strPage = ProgramFolder() + L"\\" + WidenAnsi(HELP_FILE_NAME);
+    if (::GetFileAttributesW(strPage.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const std::wstring strText = L"The help page " + strPage + L" cannot be found.";
+        ::MessageBoxW(m_hWnd, strText.c_str(), WidenAnsi(APP_NAME).c_str(), MB_OK);
+        return;
+    }
+    ::ShellExecuteW(m_hWnd, L"open", strPage.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void CMainWindow::OpenAddress(const std::string& strAddress) {
@@ -144,81 +154,16 @@ void CMainWindow::OpenAddress(const std::string& strAddress) {
 }
 
 void CMainWindow::ShowNoDriveMessage() {
-    ShowNoDriveBox(m_hWnd);
+    ::MessageBoxA(m_hWnd, APP_NO_DRIVE_TEXT, APP_NAME, MB_OK | MB_SYSTEMMODAL);
 }
 
 void CMainWindow::EndDialog(int nResult) {
     ::EndDialog(m_hWnd, nResult);
 }
 
-INT_PTR CMainWindow::OnMessage(UINT nMessage, WPARAM wParam, LPARAM lParam) {
-    switch (nMessage) {
-    case WM_INITDIALOG:
-        return OnInitDialog();
-    case WM_COMMAND:
-        OnCommand(wParam);
-        return TRUE;
-    case WM_NOTIFY:
-        return AnswerToolTip(lParam);
-    case WM_HSCROLL:
-        if (reinterpret_cast<HWND>(lParam) != m_slider.Handle())
-            return FALSE;
-        m_dlg.OnSliderMoved();
-        return TRUE;
-    case WM_HELP:
-        // F1, whichever control has the focus: the page that Help, Index opens.
-        m_dlg.OnCommand(ID_HELP);
-        return TRUE;
-    case WM_DEVICECHANGE:
-        // Every other notice takes the default answer.
-        if (const auto dwUnits = MediaArrivalUnits(wParam, lParam)) {
-            m_dlg.OnMediaArrival(*dwUnits);
-            return TRUE;
-        }
-        return FALSE;
-    case WM_TIMER:
-        m_dlg.OnTimer(static_cast<unsigned>(wParam));
-        return TRUE;
-    case WM_TRAY_NOTIFY:
-        m_dlg.OnTrayNotify(wParam, lParam);
-        return TRUE;
-    case WM_DEVICE_EVENT:
-        m_dlg.OnDeviceEvent(wParam, lParam);
-        return TRUE;
-    case WM_CLOSE:
-        m_dlg.OnClose();
-        return TRUE;
-    case WM_SYSCOMMAND: {
-        // The window has one size.
-        const WPARAM nCommand = wParam & 0xFFF0;
-        return nCommand == SC_SIZE || nCommand == SC_MAXIMIZE;
-    }
-    case WM_PAINT:
-        OnPaint();
-        return TRUE;
-    case WM_QUERYDRAGICON:
-        return reinterpret_cast<INT_PTR>(m_hIcon);
-    case WM_DESTROY:
-        OnDestroy();
-        return FALSE;
-    case WM_QV_END_FOR_UPDATE:
-        EndWithWindows();
-        return TRUE;
-    default:
-        if (nMessage == ExitRequestMessage()) {
-            EndWithWindows();
-            return TRUE;
-        }
-        if (nMessage != TaskbarCreatedMessage())
-            return FALSE;
-        m_trayIcon.OnTaskbarCreated();
-        return TRUE;
-    }
-}
-
 // The controls the portable dialog talks to exist before it starts; the tooltips come after the
 // slider has taken over its mouse, so that they see the mouse before it does.
-BOOL CMainWindow::OnInitDialog() {
+bool CMainWindow::OnInitDialog() {
     m_events.SetMainWindow(m_hWnd);
     m_hIcon = LoadAppIcon(false);
     m_hSmallIcon = LoadAppIcon(true);
@@ -230,19 +175,46 @@ BOOL CMainWindow::OnInitDialog() {
     return m_dlg.OnInitDialog();
 }
 
-void CMainWindow::OnCommand(WPARAM wParam) {
-    const int nId = LOWORD(wParam);
+bool CMainWindow::OnCommand(int nId, int nCode) {
     if (nId == IDC_DRIVE_COMBO) {
-        if (HIWORD(wParam) == CBN_SELENDOK)
+        if (nCode == CBN_SELENDOK)
             m_dlg.OnDriveChange();
-        return;
+        return true;
     }
     // Enter and Escape end the program, as Exit does.
     if (!m_dlg.OnCommand(nId) && (nId == IDOK || nId == IDCANCEL))
         ::EndDialog(m_hWnd, nId);
+    return true;
 }
 
-void CMainWindow::OnPaint() {
+bool CMainWindow::OnNotify(LPARAM lParam) {
+    return AnswerToolTip(lParam);
+}
+
+bool CMainWindow::OnTimer(UINT_PTR nTimer) {
+    m_dlg.OnTimer(static_cast<unsigned>(nTimer));
+    return true;
+}
+
+bool CMainWindow::OnHScroll(HWND hControl) {
+    if (hControl != m_slider.Handle())
+        return false;
+    m_dlg.OnSliderMoved();
+    return true;
+}
+
+// F1, whichever control has the focus: the page that Help, Index opens.
+bool CMainWindow::OnHelp() {
+    m_dlg.OnCommand(ID_HELP);
+    return true;
+}
+
+// The window has one size.
+bool CMainWindow::OnSysCommand(UINT nCommand) {
+    return nCommand == SC_SIZE || nCommand == SC_MAXIMIZE;
+}
+
+bool CMainWindow::OnPaint() {
     PAINTSTRUCT paint{};
     const HDC hDC = ::BeginPaint(m_hWnd, &paint);
     if (::IsIconic(m_hWnd)) {
@@ -255,12 +227,37 @@ void CMainWindow::OnPaint() {
     }
     ::EndPaint(m_hWnd, &paint);
     m_dlg.OnPaint();
+    return true;
+}
+
+bool CMainWindow::OnClose() {
+    m_dlg.OnClose();
+    return true;
 }
 
 void CMainWindow::OnDestroy() {
     m_dlg.OnDestroy();
     m_instance.Release();
     m_events.SetMainWindow(nullptr);
+}
+
+bool CMainWindow::OnOtherMessage(UINT nMessage, WPARAM wParam, LPARAM lParam) {
+    // Of the device notices only a disc's arrival is answered; the others take the default answer.
+    const auto dwArrived =
+        nMessage == WM_DEVICECHANGE ? MediaArrivalUnits(wParam, lParam) : std::nullopt;
+    if (dwArrived)
+        m_dlg.OnMediaArrival(*dwArrived);
+    else if (nMessage == WM_TRAY_NOTIFY)
+        m_dlg.OnTrayNotify(wParam, lParam);
+    else if (nMessage == WM_DEVICE_EVENT)
+        m_dlg.OnDeviceEvent(wParam, lParam);
+    else if (nMessage == WM_QV_END_FOR_UPDATE || nMessage == ExitRequestMessage())
+        EndWithWindows();
+    else if (nMessage == TaskbarCreatedMessage())
+        m_trayIcon.OnTaskbarCreated();
+    else
+        return false;
+    return true;
 }
 
 // The updater is about to start and the process to end: nothing of it may stay on the screen.

@@ -3,10 +3,10 @@
 #pragma once
 
 #include "app/Quorvex.h"
+#include "platform/win32/Win32Dialog.h"
 #include "platform/win32/Win32EventService.h"
 #include "ui/QuorvexDlg.h"
 #include "ui/win32/AboutWindow.h"
-#include "ui/win32/DialogProc.h"
 #include "ui/win32/SingleInstance.h"
 #include "ui/win32/SliderControl.h"
 #include "ui/win32/ToolBarControl.h"
@@ -47,13 +47,20 @@ public:
     void EndDialog(int nResult) override;
 
 protected:
-    INT_PTR OnMessage(UINT nMessage, WPARAM wParam, LPARAM lParam) override;
+    bool OnInitDialog() override;
+    bool OnCommand(int nId, int nCode) override;
+    bool OnNotify(LPARAM lParam) override;
+    bool OnTimer(UINT_PTR nTimer) override;
+    bool OnHScroll(HWND hControl) override;
+    bool OnHelp() override;
+    bool OnSysCommand(UINT nCommand) override;
+    bool OnPaint() override;
+    HICON OnQueryDragIcon() override { return m_hIcon; }
+    bool OnClose() override;
+    void OnDestroy() override;
+    bool OnOtherMessage(UINT nMessage, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    BOOL OnInitDialog();
-    void OnCommand(WPARAM wParam);
-    void OnPaint();
-    void OnDestroy();
     void EndWithWindows();
 
     CQuorvexApp& m_app;

@@ -1,6 +1,6 @@
 #include "ui/win32/SingleInstance.h"
 
-#include "ui/win32/DialogProc.h"
+#include "platform/win32/Win32Dialog.h"
 
 namespace qv::win32 {
 namespace {

@@ -15,22 +15,19 @@ void CSplashWindow::Run(HWND hOwner) {
     RunModal(IDD_SPLASH, hOwner);
 }
 
-INT_PTR CSplashWindow::OnMessage(UINT nMessage, WPARAM wParam, LPARAM /*lParam*/) {
-    switch (nMessage) {
-    case WM_INITDIALOG:
-        ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadAppIcon(false)));
-        ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadAppIcon(true)));
-        ::SetTimer(m_hWnd, ID_SPLASH_TIMER, SPLASH_TIMER_PERIOD_MS, nullptr);
-        return TRUE;
-    case WM_TIMER:
-        if (wParam != ID_SPLASH_TIMER)
-            return FALSE;
-        ::KillTimer(m_hWnd, ID_SPLASH_TIMER);
-        ::EndDialog(m_hWnd, 0);
-        return TRUE;
-    default:
-        return FALSE;
-    }
+bool CSplashWindow::OnInitDialog() {
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadAppIcon(false)));
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadAppIcon(true)));
+    ::SetTimer(m_hWnd, ID_SPLASH_TIMER, SPLASH_TIMER_PERIOD_MS, nullptr);
+    return true;
+}
+
+bool CSplashWindow::OnTimer(UINT_PTR nTimer) {
+    if (nTimer != ID_SPLASH_TIMER)
+        return false;
+    ::KillTimer(m_hWnd, ID_SPLASH_TIMER);
+    ::EndDialog(m_hWnd, 0);
+    return true;
 }
 
 } // namespace qv::win32

@@ -1,7 +1,7 @@
 // The splash of a boot-mode start: shown for two seconds while the drives are being identified.
 #pragma once
 
-#include "ui/win32/DialogProc.h"
+#include "platform/win32/Win32Dialog.h"
 
 namespace qv::win32 {
 
@@ -11,7 +11,8 @@ public:
     void Run(HWND hOwner);
 
 protected:
-    INT_PTR OnMessage(UINT nMessage, WPARAM wParam, LPARAM lParam) override;
+    bool OnInitDialog() override;
+    bool OnTimer(UINT_PTR nTimer) override;
 };
 
 // The application icon at the size of a window's big or small icon, shared with every other

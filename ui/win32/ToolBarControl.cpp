@@ -1,10 +1,12 @@
 #include "ui/win32/ToolBarControl.h"
 
+#include "platform/win32/Win32Dialog.h"
 #include "res/resource.h"
-#include "ui/TextToolBar.h"
-#include "ui/win32/DialogProc.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 
 namespace qv::win32 {
 namespace {
@@ -68,11 +70,13 @@ HIMAGELIST LoadImageStrip(HWND hDialog, int nBitmap, int nImages) {
     return hList;
 }
 
+// The text after the last "\n" of the label's string, or all of it (npos + 1 is 0).
 std::string LoadLabel(int nCommand) {
     char szText[LABEL_LENGTH] = {};
     ::LoadStringA(ResourceModule(), static_cast<UINT>(nCommand + ID_BUTTON_LABEL_OFFSET), szText,
                   LABEL_LENGTH);
-    return ButtonLabel(szText);
+    const std::string_view strResource(szText);
+    return std::string(strResource.substr(strResource.rfind('\n') + 1));
 }
 
 } // namespace
@@ -133,15 +137,18 @@ void CToolBarControl::AddButtons(const std::vector<int>& aCommands) {
                    reinterpret_cast<LPARAM>(aButtons.data()));
 }
 
+// One size for all buttons, that of the largest. A rectangle given right to left or bottom to top
+// still spans its width and height.
 void CToolBarControl::MakeButtonsAlike() {
     const int nButtons = static_cast<int>(::SendMessageA(m_hWnd, TB_BUTTONCOUNT, 0, 0));
-    std::vector<BUTTON_SIZE> aSizes;
+    SIZE size{};
     for (int nButton = 0; nButton < nButtons; ++nButton) {
         RECT rect{};
-        if (::SendMessageA(m_hWnd, TB_GETITEMRECT, nButton, reinterpret_cast<LPARAM>(&rect)))
-            aSizes.push_back({rect.right - rect.left, rect.bottom - rect.top});
+        if (!::SendMessageA(m_hWnd, TB_GETITEMRECT, nButton, reinterpret_cast<LPARAM>(&rect)))
+            continue;
+        size.cx = std::max(size.cx, std::abs(rect.right - rect.left));
+        size.cy = std::max(size.cy, std::abs(rect.bottom - rect.top));
     }
-    const BUTTON_SIZE size = CommonButtonSize(aSizes);
     if (size.cx > 0 && size.cy > 0)
         ::SendMessageA(m_hWnd, TB_SETBUTTONSIZE, 0, MAKELPARAM(size.cx, size.cy));
 }

@@ -1,7 +1,7 @@
 #include "ui/win32/ToolTips.h"
 
+#include "platform/win32/Win32Dialog.h"
 #include "platform/win32/Win32Text.h"
-#include "ui/win32/DialogProc.h"
 
 #include <commctrl.h>
 
@@ -68,7 +68,13 @@ template <class InfoTip> void FillInfoTip(InfoTip& tip) {
         LoadText(static_cast<UINT>(tip.iItem), tip.pszText, tip.cchTextMax);
 }
 
-void AddTools(HWND hDialog, const ToolTipTexts& textOf) {
+} // namespace
+
+void CreateToolTips(HWND hDialog) {
+    CreateToolTips(hDialog, ResourceText);
+}
+
+void CreateToolTips(HWND hDialog, const ToolTipTexts& textOf) {
     const HWND hToolTips = ::CreateWindowExA(
         WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hDialog, nullptr, ResourceModule(), nullptr);
@@ -94,16 +100,6 @@ void AddTools(HWND hDialog, const ToolTipTexts& textOf) {
         }
         ::SendMessageA(hToolTips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
     }
-}
-
-} // namespace
-
-void CreateToolTips(HWND hDialog) {
-    AddTools(hDialog, ResourceText);
-}
-
-void CreateToolTips(HWND hDialog, const ToolTipTexts& textOf) {
-    AddTools(hDialog, textOf);
 }
 
 bool AnswerToolTip(LPARAM lParam) {

@@ -1,6 +1,6 @@
 #include "ui/win32/TrayIcon.h"
 
-#include "app/Quorvex.h"
+#include "app/Texts.h"
 #include "platform/win32/Win32Library.h"
 #include "ui/Commands.h"
 #include "ui/TrayMenu.h"

@@ -1,9 +1,9 @@
 #include "update/win32/QuickUpdateWindow.h"
 
-#include "app/Quorvex.h"
+#include "app/Texts.h"
+#include "platform/win32/Win32Dialog.h"
 #include "platform/win32/Win32Library.h"
 #include "res/resource.h"
-#include "ui/win32/DialogProc.h"
 
 #include <commctrl.h>
 
@@ -36,97 +36,43 @@ public:
     }
 
 protected:
-    INT_PTR OnMessage(UINT nMessage, WPARAM wParam, LPARAM) override {
-        switch (nMessage) {
-        case WM_INITDIALOG:
-            m_updateCheck.OnInitDialog(*this);
-            return TRUE;
-        case WM_TIMER:
-            if (wParam != ID_UPDATE_TICK_TIMER)
-                return FALSE;
-            m_updateCheck.OnTimer(*this);
-            return TRUE;
-        case WM_CLOSE:
-            // The close box gives the check up; Escape, below, only closes the window.
-            m_updateCheck.OnCloseRequest();
-            ::EndDialog(m_hWnd, IDCANCEL);
-            return TRUE;
-        case WM_COMMAND:
-            if (LOWORD(wParam) != IDCANCEL)
-                return FALSE;
-            ::EndDialog(m_hWnd, IDCANCEL);
-            return TRUE;
-        case WM_QV_END_PROGRESS:
-            ::EndDialog(m_hWnd, static_cast<INT_PTR>(wParam));
-            return TRUE;
-        case WM_DESTROY:
-            m_updateCheck.OnWindowClosed();
-            return FALSE;
-        default:
-            return FALSE;
-        }
+    bool OnInitDialog() override {
+        m_updateCheck.OnInitDialog(*this);
+        return true;
     }
+    bool OnTimer(UINT_PTR nTimer) override {
+        if (nTimer != ID_UPDATE_TICK_TIMER)
+            return false;
+        m_updateCheck.OnTimer(*this);
+        return true;
+    }
+    // The close box gives the check up; Escape only closes the window.
+    bool OnClose() override {
+        m_updateCheck.OnCloseRequest();
+        ::EndDialog(m_hWnd, IDCANCEL);
+        return true;
+    }
+    bool OnCommand(int nId, int /*nCode*/) override {
+        if (nId != IDCANCEL)
+            return false;
+        ::EndDialog(m_hWnd, IDCANCEL);
+        return true;
+    }
+    bool OnOtherMessage(UINT nMessage, WPARAM wParam, LPARAM /*lParam*/) override {
+        if (nMessage != WM_QV_END_PROGRESS)
+            return false;
+        ::EndDialog(m_hWnd, static_cast<INT_PTR>(wParam));
+        return true;
+    }
+    void OnDestroy() override { m_updateCheck.OnWindowClosed(); }
 
 private:
     CQuickUpdateDlg& m_updateCheck;
 };
 
-class CNewVersionWindow : public CDialog, public CNewVersionView {
-public:
-    CNewVersionWindow(const std::string& strText, CUpdateView& view, CUpdaterLauncher& launcher)
-        : m_dlg(strText, view, launcher) {}
-
-    void SetText(const std::string& strText) override {
-        ::SetDlgItemTextA(m_hWnd, IDC_NEW_VERSION_TEXT, strText.c_str());
-    }
-    void EndDialog(int nResult) override { ::EndDialog(m_hWnd, nResult); }
-
-protected:
-    INT_PTR OnMessage(UINT nMessage, WPARAM wParam, LPARAM) override {
-        switch (nMessage) {
-        case WM_INITDIALOG:
-            m_dlg.OnInitDialog(*this);
-            return TRUE;
-        case WM_COMMAND:
-            switch (LOWORD(wParam)) {
-            case IDC_NEW_VERSION_YES:
-                m_dlg.OnYes(*this);
-                return TRUE;
-            case IDC_NEW_VERSION_NO:
-                m_dlg.OnNo(*this);
-                return TRUE;
-            case IDCANCEL:
-                EndDialog(IDCANCEL);
-                return TRUE;
-            default:
-                return FALSE;
-            }
-        default:
-            return FALSE;
-        }
-    }
-
-private:
-    CNewVersionDlg m_dlg;
-};
-
-} // namespace
-
-void RunQuickUpdateWindow(HWND hOwner, CQuickUpdateDlg& updateCheck) {
-    CProgressWindow(updateCheck).RunModal(IDD_QUICK_UPDATE, hOwner);
-}
-
-CWin32UpdateView::CWin32UpdateView(CWin32EventService& events) : m_events(events) {}
-
-void CWin32UpdateView::ShowMessage(const char* pszText) {
-    ::MessageBoxA(nullptr, pszText, APP_NAME, MB_OK);
-}
-
-void CWin32UpdateView::RunNewVersionDialog(const std::string& strText) {
-    CNewVersionWindow(strText, *this, *this).RunModal(IDD_NEW_VERSION, nullptr);
-}
-
-bool CWin32UpdateView::StartUpdater() {
+// Starts the updater from the program's own folder, never from the current directory or the
+// search path; false when it cannot be started.
+bool StartUpdater() {
     const std::wstring strFolder = ProgramFolder();
     if (strFolder.empty())
         return false;
@@ -144,11 +90,66 @@ bool CWin32UpdateView::StartUpdater() {
     return true;
 }
 
-void CWin32UpdateView::EndProgram() {
-    if (const HWND hMainWnd = m_events.MainWindow())
+// Takes the icon out of the notification area, ends the program's windows and then the process
+// at once, without the normal end of a run.
+void EndProgram(CWin32EventService& events) {
+    if (const HWND hMainWnd = events.MainWindow())
         ::SendMessageTimeoutW(hMainWnd, WM_QV_END_FOR_UPDATE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
                               END_WINDOWS_TIMEOUT_MS, nullptr);
     ::ExitProcess(0);
+}
+
+// "New version is available": the description as the server sent it, and Yes, which hands over
+// to the updater and ends the program.
+class CNewVersionWindow : public CDialog {
+public:
+    CNewVersionWindow(const std::string& strText, CUpdateView& view, CWin32EventService& events)
+        : m_strText(strText), m_view(view), m_events(events) {}
+
+protected:
+    bool OnInitDialog() override {
+        ::SetDlgItemTextA(m_hWnd, IDC_NEW_VERSION_TEXT, m_strText.c_str());
+        return true;
+    }
+    bool OnCommand(int nId, int /*nCode*/) override {
+        switch (nId) {
+        case IDC_NEW_VERSION_YES:
+            // The dialog ends first; an updater that cannot start leaves the program running.
+            ::EndDialog(m_hWnd, nId);
+            if (StartUpdater())
+                EndProgram(m_events);
+            else
+                m_view.ShowMessage(UPDATER_FAILED_TEXT);
+            return true;
+        case IDC_NEW_VERSION_NO:
+        case IDCANCEL:
+            ::EndDialog(m_hWnd, nId);
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    std::string m_strText;
+    CUpdateView& m_view;
+    CWin32EventService& m_events;
+};
+
+} // namespace
+
+void RunQuickUpdateWindow(HWND hOwner, CQuickUpdateDlg& updateCheck) {
+    CProgressWindow(updateCheck).RunModal(IDD_QUICK_UPDATE, hOwner);
+}
+
+CWin32UpdateView::CWin32UpdateView(CWin32EventService& events) : m_events(events) {}
+
+void CWin32UpdateView::ShowMessage(const char* pszText) {
+    ::MessageBoxA(nullptr, pszText, APP_NAME, MB_OK);
+}
+
+void CWin32UpdateView::RunNewVersionDialog(const std::string& strText) {
+    CNewVersionWindow(strText, *this, m_events).RunModal(IDD_NEW_VERSION, nullptr);
 }
 
 } // namespace qv::win32

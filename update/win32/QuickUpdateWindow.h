@@ -4,7 +4,6 @@
 
 #include "platform/win32/Win32.h"
 #include "platform/win32/Win32EventService.h"
-#include "update/NewVersionDlg.h"
 #include "update/QuickUpdateDlg.h"
 
 namespace qv::win32 {
@@ -15,15 +14,13 @@ void RunQuickUpdateWindow(HWND hOwner, CQuickUpdateDlg& updateCheck);
 
 // What a check shows, on the thread of its worker. Yes in the new-version dialog starts
 // "UpdateQuorvex.exe" from the program's folder and ends the process.
-class CWin32UpdateView : public CUpdateView, public CUpdaterLauncher {
+class CWin32UpdateView : public CUpdateView {
 public:
     // The main window, found through the events, closes its windows and icon before the end.
     explicit CWin32UpdateView(CWin32EventService& events);
 
     void ShowMessage(const char* pszText) override;
     void RunNewVersionDialog(const std::string& strText) override;
-    bool StartUpdater() override;
-    void EndProgram() override;
 
 private:
     CWin32EventService& m_events;

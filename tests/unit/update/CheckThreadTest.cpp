@@ -107,7 +107,6 @@ TEST_F(QuickUpdateTest, TheBarFillsOverAMinuteAndThenTheTimerStops) {
     m_dlg.OnInitDialog(m_window);
     EXPECT_EQ(m_window.m_nHigh, 1024);
     EXPECT_EQ(m_window.m_nPeriodMs, 200);
-    std::vector<int> aExpected{3};
     for (int nTick = 1; nTick <= 300; ++nTick) {
         m_dlg.OnTimer(m_window);
         EXPECT_EQ(m_window.m_bTimer, nTick < 300) << "tick " << nTick;

@@ -1,8 +1,8 @@
-// What each kind of check shows for each outcome, the new-version dialog's two answers, and the
-// address a test run may give in place of the maker's server.
+// What each kind of check shows for each outcome, and the address a test run may give in place of
+// the maker's server.
+#include "app/Texts.h"
 #include "tests/support/StandInUpdate.h"
 #include "tests/support/UpdateFixture.h"
-#include "update/NewVersionDlg.h"
 #include "update/UpdateConfig.h"
 
 #include <gtest/gtest.h>
@@ -79,47 +79,6 @@ TEST_F(AbandonTest, AnAbandonedCheckShowsAndStoresNothing) {
     EXPECT_EQ(view.Shown(), std::vector<std::string>{});
     EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), std::nullopt);
     EXPECT_TRUE(m_http.AllClosed());
-}
-
-class CStandInLauncher : public CUpdaterLauncher, public CNewVersionView {
-public:
-    bool StartUpdater() override {
-        m_aCalls.push_back("start");
-        return m_bStarts;
-    }
-    void EndProgram() override { m_aCalls.push_back("end program"); }
-    void SetText(const std::string& strText) override { m_aCalls.push_back("text " + strText); }
-    void EndDialog(int nResult) override { m_aCalls.push_back("end " + std::to_string(nResult)); }
-
-    bool m_bStarts = true;
-    std::vector<std::string> m_aCalls;
-};
-
-class NewVersionTest : public ::testing::Test {
-protected:
-    CRecordingUpdateView m_view;
-    CStandInLauncher m_launcher;
-    CNewVersionDlg m_dlg{"12/15/26\r\nline two", m_view, m_launcher};
-};
-
-TEST_F(NewVersionTest, ShowsTheTextAsReceivedAndNoOnlyCloses) {
-    m_dlg.OnInitDialog(m_launcher);
-    m_dlg.OnNo(m_launcher);
-    EXPECT_EQ(m_launcher.m_aCalls,
-              (std::vector<std::string>{"text 12/15/26\r\nline two", "end 1024"}));
-}
-
-TEST_F(NewVersionTest, YesEndsTheProgramOnceTheUpdaterRuns) {
-    m_dlg.OnYes(m_launcher);
-    EXPECT_EQ(m_launcher.m_aCalls, (std::vector<std::string>{"end 1023", "start", "end program"}));
-    EXPECT_EQ(m_view.Shown(), std::vector<std::string>{});
-}
-
-TEST_F(NewVersionTest, YesWithoutAnUpdaterSaysSoAndTheProgramGoesOn) {
-    m_launcher.m_bStarts = false;
-    m_dlg.OnYes(m_launcher);
-    EXPECT_EQ(m_launcher.m_aCalls, (std::vector<std::string>{"end 1023", "start"}));
-    EXPECT_EQ(m_view.Shown(), std::vector<std::string>{"message: Unable to run update.exe"});
 }
 
 struct UrlCase {

@@ -1,4 +1,4 @@
-#include "ui/win32/DialogProc.h"
+#include "platform/win32/Win32Dialog.h"
 
 namespace qv::win32 {
 
@@ -26,7 +26,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT nMessage, WPARAM wParam, LP
     // whose handler failed is left to the default handling; a dialog that could not set itself
     // up ends at once rather than show half-made.
     try {
-        result = pDialog->OnMessage(nMessage, wParam, lParam);
+        result = pDialog->Dispatch(nMessage, wParam, lParam);
     } catch (...) {
         if (nMessage == WM_INITDIALOG)
             ::EndDialog(hWnd, -1);
@@ -37,6 +37,39 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT nMessage, WPARAM wParam, LP
         pDialog->m_hWnd = nullptr;
     }
     return result;
+}
+
+INT_PTR CDialog::Dispatch(UINT nMessage, WPARAM wParam, LPARAM lParam) {
+    switch (nMessage) {
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_COMMAND:
+        return OnCommand(LOWORD(wParam), HIWORD(wParam));
+    case WM_NOTIFY:
+        return OnNotify(lParam);
+    case WM_TIMER:
+        return OnTimer(wParam);
+    case WM_HSCROLL:
+        return OnHScroll(reinterpret_cast<HWND>(lParam));
+    case WM_HELP:
+        return OnHelp();
+    case WM_SYSCOMMAND:
+        return OnSysCommand(static_cast<UINT>(wParam & 0xFFF0));
+    case WM_PAINT:
+        return OnPaint();
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<INT_PTR>(OnQueryDragIcon());
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<INT_PTR>(
+            OnColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
+    case WM_CLOSE:
+        return OnClose();
+    case WM_DESTROY:
+        OnDestroy();
+        return FALSE;
+    default:
+        return OnOtherMessage(nMessage, wParam, lParam);
+    }
 }
 
 } // namespace qv::win32
