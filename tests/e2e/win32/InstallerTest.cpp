@@ -186,11 +186,12 @@ std::map<std::string, std::uintmax_t> Listing(const fs::path& folder) {
 }
 
 // Under Wine the real program finds no CD-ROM drive, says so and ends when told it has been read.
-void ExpectTheNoDriveMessageAndEnd(CProcess& program) {
-    const auto box = WaitForMessageBox(program.Id(), 30s);
-    ASSERT_TRUE(box) << "the program showed nothing";
-    EXPECT_EQ(box->strText, "Quorvex was failed to find any CD-ROM drives. Work finished.");
-    Dismiss(*box);
+void ExpectTheNoDriveMessageAndEnd(const fs::path& exe) {
+    CProcess program(exe.string(), "");
+    const HWND hBox = WaitForDialog(program.Id(), "Quorvex",
+                                    "Quorvex was failed to find any CD-ROM drives. Work finished.");
+    ASSERT_TRUE(hBox) << "the program showed no message";
+    Command(hBox, IDOK);
     EXPECT_EQ(program.WaitForExit(30s), 0u);
 }
 
@@ -264,8 +265,7 @@ TEST_F(InstallerTest, ASilentSetupInstallsTheProgramForEveryUserAndWritesNoUserV
         EXPECT_FALSE(HasRunValue(place)) << place.pszName;
     EXPECT_THAT(ValueNames(HKEY_CURRENT_USER, APP_KEY), IsEmpty());
 
-    CProcess program((folder / "quorvex.exe").string(), "");
-    ExpectTheNoDriveMessageAndEnd(program);
+    ExpectTheNoDriveMessageAndEnd(folder / "quorvex.exe");
 }
 
 TEST_F(InstallerTest, ASilentUninstallRemovesTheProgramAndItsRunValuesButKeepsTheSettings) {
@@ -361,7 +361,9 @@ TEST_F(InstallerTest, ASetupThatCannotCloseTheProgramOrSecureItsFolderFailsAndIn
     fs::remove_all(occupied);
 }
 
-TEST_F(InstallerTest, ThePortableZipHoldsBothBuildsEachBesideItsUpdaterAndHelpPage) {
+// Each build beside its updater and help page; the program runs from any folder and writes
+// nothing beside itself.
+TEST_F(InstallerTest, ThePortableZipHoldsBothBuildsAndItsProgramRunsFromAnyFolder) {
     const fs::path top = PortableFolder();
     EXPECT_THAT(Listing(top), ElementsAre(Key("32-bit"), Key("64-bit"), Key("README.txt")));
     for (const char* pszBuild : {"32-bit", "64-bit"})
@@ -369,18 +371,12 @@ TEST_F(InstallerTest, ThePortableZipHoldsBothBuildsEachBesideItsUpdaterAndHelpPa
             Listing(top / pszBuild),
             ElementsAre(Key("UpdateQuorvex.exe"), Key("quorvex-help.html"), Key("quorvex.exe")))
             << pszBuild;
-}
 
-TEST_F(InstallerTest, ThePortableProgramRunsFromAnyFolderAndWritesNothingBesideItself) {
     const fs::path folder = fs::temp_directory_path() / "Quorvex portable";
     fs::remove_all(folder);
-    fs::copy(PortableFolder() / "64-bit", folder, fs::copy_options::recursive);
+    fs::copy(top / "64-bit", folder, fs::copy_options::recursive);
     const auto before = Listing(folder);
-
-    {
-        CProcess program((folder / "quorvex.exe").string(), "");
-        ExpectTheNoDriveMessageAndEnd(program);
-    }
+    ExpectTheNoDriveMessageAndEnd(folder / "quorvex.exe");
     EXPECT_EQ(Listing(folder), before);
     fs::remove_all(folder);
 }

@@ -16,6 +16,16 @@ std::wstring RegistryValue::AsWideText() const {
     return strText;
 }
 
+RegistryValue Dword(DWORD dwValue) {
+    RegistryValue value{REG_DWORD, std::vector<BYTE>(sizeof dwValue)};
+    std::memcpy(value.aData.data(), &dwValue, sizeof dwValue);
+    return value;
+}
+
+RegistryValue Text(const std::string& strText) {
+    return {REG_SZ, {strText.c_str(), strText.c_str() + strText.size() + 1}};
+}
+
 namespace {
 
 // query(hKey, pdwType, pData, pnData) is RegQueryValueExA or RegQueryValueExW of one name.

@@ -20,6 +20,9 @@ struct RegistryValue {
     // The bytes of a value read with ReadValueWide as UTF-16 text, its zero included likewise.
     std::wstring AsWideText() const;
 };
+RegistryValue Dword(DWORD dwValue);
+// A REG_SZ with its terminating zero.
+RegistryValue Text(const std::string& strText);
 
 std::optional<RegistryValue> ReadValue(HKEY hRoot, const std::string& strKey,
                                        const std::string& strName);
