@@ -36,8 +36,8 @@ const std::string CHANGED_VALUES[] = {".htm", ".html", "mailto\\shell\\open\\com
 // given.
 constexpr const char* TEST_UPDATE_URL = "http://updates.velnor.example/quorvex/version.txt";
 
-// How many pixels of a window show the link colour, RGB(0, 0, 255), the dialog's face, and a
-// colour close to black, the colour of plain text.
+// How many pixels of a window the screen shows in the link colour, RGB(0, 0, 255), in the
+// dialog's face, and close to black, the colour of plain text.
 struct LinkColours {
     int nBlue = 0;
     int nFace = 0;
@@ -48,34 +48,17 @@ struct LinkColours {
 LinkColours ColoursOnScreen(HWND hWnd) {
     RECT rect{};
     GetWindowRect(hWnd, &rect);
-    const int cx = rect.right - rect.left;
-    const int cy = rect.bottom - rect.top;
-    LinkColours colours;
-    if (cx <= 0 || cy <= 0)
-        return colours;
     const HDC hScreen = GetDC(nullptr);
-    const HDC hMemory = CreateCompatibleDC(hScreen);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof info.bmiHeader, cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* pBits = nullptr;
-    const HBITMAP hBitmap = CreateDIBSection(hScreen, &info, DIB_RGB_COLORS, &pBits, nullptr, 0);
-    const HGDIOBJ hOld = SelectObject(hMemory, hBitmap);
-    BitBlt(hMemory, 0, 0, cx, cy, hScreen, rect.left, rect.top, SRCCOPY);
-    GdiFlush();
-    const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    const auto* pPixels = static_cast<const DWORD*>(pBits);
-    for (int nPixel = 0; nPixel < cx * cy; ++nPixel) {
-        // A 32-bit DIB holds 0x00RRGGBB.
-        const DWORD dwPixel = pPixels[nPixel];
-        const COLORREF colour = RGB((dwPixel >> 16) & 0xFF, (dwPixel >> 8) & 0xFF, dwPixel & 0xFF);
-        colours.nBlue += colour == RGB(0, 0, 255);
-        colours.nFace += colour == face;
-        colours.nDark += GetRValue(colour) < 64 && GetGValue(colour) < 64 && GetBValue(colour) < 64;
-        ++colours.nPixels;
-    }
-    SelectObject(hMemory, hOld);
-    DeleteObject(hBitmap);
-    DeleteDC(hMemory);
+    LinkColours colours;
+    for (int y = rect.top; y < rect.bottom; ++y)
+        for (int x = rect.left; x < rect.right; ++x) {
+            const COLORREF colour = GetPixel(hScreen, x, y);
+            colours.nBlue += colour == RGB(0, 0, 255);
+            colours.nFace += colour == GetSysColor(COLOR_BTNFACE);
+            colours.nDark +=
+                GetRValue(colour) < 64 && GetGValue(colour) < 64 && GetBValue(colour) < 64;
+            ++colours.nPixels;
+        }
     ReleaseDC(nullptr, hScreen);
     return colours;
 }
@@ -102,8 +85,8 @@ std::vector<std::vector<std::string>> StandInRuns(const std::string& strLog) {
 bool AnyPageLeft() {
     char szTemp[MAX_PATH] = {};
     GetTempPathA(sizeof szTemp, szTemp);
-    for (const std::string& strPattern : {std::string(szTemp) + "quorvex-*.htm",
-                                          std::string("temp.htm")}) {
+    for (const std::string& strPattern :
+         {std::string(szTemp) + "quorvex-*.htm", std::string("temp.htm")}) {
         WIN32_FIND_DATAA found{};
         const HANDLE hFind = FindFirstFileA(strPattern.c_str(), &found);
         if (hFind != INVALID_HANDLE_VALUE) {

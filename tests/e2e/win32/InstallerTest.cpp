@@ -95,9 +95,9 @@ int CountEntries() {
              RegEnumKeyExA(hKey, nIndex, szName, &nLength, nullptr, nullptr, nullptr, nullptr) ==
              ERROR_SUCCESS;
              ++nIndex, nLength = sizeof szName) {
-            const auto name = ReadValue(HKEY_LOCAL_MACHINE,
-                                        std::string(UNINSTALL_ROOT) + "\\" + szName, "DisplayName",
-                                        nView);
+            const auto name =
+                ReadValue(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "\\" + szName,
+                          "DisplayName", nView);
             nEntries += name && name->AsBytesText().c_str() == std::string("Quorvex");
         }
         RegCloseKey(hKey);
@@ -261,7 +261,7 @@ TEST_F(InstallerTest, InstallingOverAnInstallationKeepsItsFolderTheSettingsAndOn
     const struct {
         std::string strFirstSetup;
         fs::path folder; // empty for the default
-    } cases[] = {{OlderSetupExe(), {}}, {SetupExe(), {}}, {SetupExe(), elsewhere}};
+    } cases[] = {{OlderSetupExe(), {}}, {SetupExe(), elsewhere}};
     for (const auto& installation : cases) {
         const fs::path folder =
             installation.folder.empty() ? DefaultInstallFolder() : installation.folder;

@@ -241,12 +241,12 @@ bool IsSetSpeed(const LOGGED_COMMAND& command) {
 int CountSetsTo(const std::string& strLog, const std::string& strRoot, int nSpeed,
                 std::size_t nFrom) {
     const auto aLog = ReadCommandLog(strLog);
-    return static_cast<int>(std::count_if(
-        aLog.begin() + static_cast<std::ptrdiff_t>(std::min(nFrom, aLog.size())), aLog.end(),
-        [&](const LOGGED_COMMAND& command) {
-            return command.strRoot == strRoot &&
-                   command.strCdb.rfind(SetSpeedCdbPrefix(nSpeed), 0) == 0;
-        }));
+    return static_cast<int>(
+        std::count_if(aLog.begin() + static_cast<std::ptrdiff_t>(std::min(nFrom, aLog.size())),
+                      aLog.end(), [&](const LOGGED_COMMAND& command) {
+                          return command.strRoot == strRoot &&
+                                 command.strCdb.rfind(SetSpeedCdbPrefix(nSpeed), 0) == 0;
+                      }));
 }
 
 // The run's script watches the folder: it answers <name>.request with <name>.png, cropped to

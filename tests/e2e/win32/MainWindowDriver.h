@@ -36,7 +36,8 @@ HWND WaitForWindowOf(DWORD dwProcessId, const std::function<bool(HWND)>& test,
                      std::chrono::milliseconds limit = std::chrono::seconds(30));
 // A visible dialog with this caption and, when one is given, this message-box text.
 HWND WaitForDialog(DWORD dwProcessId, const std::string& strCaption,
-                   const std::string& strText = "", std::chrono::milliseconds limit = std::chrono::seconds(30));
+                   const std::string& strText = "",
+                   std::chrono::milliseconds limit = std::chrono::seconds(30));
 // The main dialog of a process (a dialog with the drive combo box), shown or hidden.
 HWND FindMainWindow(DWORD dwProcessId);
 HWND WaitForMainWindow(DWORD dwProcessId, std::chrono::milliseconds limit);

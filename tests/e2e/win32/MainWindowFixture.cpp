@@ -23,9 +23,9 @@ std::string MainWindowTest::FreshFile(const std::string& strSuffix, const std::s
                          strText);
 }
 
-std::unique_ptr<CProcess> MainWindowTest::StartDemo(
-    const std::string& strArgs, const std::string& strMachine,
-    const std::map<std::string, std::string>& environment) {
+std::unique_ptr<CProcess>
+MainWindowTest::StartDemo(const std::string& strArgs, const std::string& strMachine,
+                          const std::map<std::string, std::string>& environment) {
     auto demoEnvironment = OnMachine(strMachine.empty() ? "" : FreshFile(".json", strMachine));
     demoEnvironment["QUORVEX_SIM_LOG"] = m_strLog;
     for (const auto& [strName, strValue] : environment)

@@ -1,8 +1,8 @@
 #include "tests/e2e/win32/Process.h"
 
 #include <algorithm>
-#include <fstream>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 
 namespace qv::e2e {

@@ -53,9 +53,10 @@ std::optional<RegistryValue> ReadWith(HKEY hRoot, const std::string& strKey, REG
 
 std::optional<RegistryValue> ReadValue(HKEY hRoot, const std::string& strKey,
                                        const std::string& strName, REGSAM nView) {
-    return ReadWith(hRoot, strKey, nView, [&](HKEY hKey, DWORD* pdwType, BYTE* pData, DWORD* pnData) {
-        return RegQueryValueExA(hKey, strName.c_str(), nullptr, pdwType, pData, pnData);
-    });
+    return ReadWith(
+        hRoot, strKey, nView, [&](HKEY hKey, DWORD* pdwType, BYTE* pData, DWORD* pnData) {
+            return RegQueryValueExA(hKey, strName.c_str(), nullptr, pdwType, pData, pnData);
+        });
 }
 
 std::optional<RegistryValue> ReadValueWide(HKEY hRoot, const std::string& strKey,
@@ -98,8 +99,7 @@ void DeleteKeyTree(HKEY hRoot, const std::string& strKey) {
     RegDeleteTreeA(hRoot, strKey.c_str());
 }
 
-void DeleteValue(HKEY hRoot, const std::string& strKey, const std::string& strName,
-                 REGSAM nView) {
+void DeleteValue(HKEY hRoot, const std::string& strKey, const std::string& strName, REGSAM nView) {
     HKEY hKey = nullptr;
     if (RegOpenKeyExA(hRoot, strKey.c_str(), 0, KEY_SET_VALUE | nView, &hKey) == ERROR_SUCCESS) {
         RegDeleteValueA(hKey, strName.c_str());
