@@ -100,7 +100,7 @@ begin_session() {
 case "$mode" in
 begin)
     end_shared_session
-    trap end_session ERR
+    trap end_session EXIT
     begin_session "$2"
     # Everything a later run needs to join the session, and the end to undo it.
     for name in QV_WINE_RUN QV_WINE_LOG QV_WINE_XVFB_PID WINEPREFIX DISPLAY QV_EXE_DIR \
@@ -109,6 +109,7 @@ begin)
         printf '%s=%q\n' "$name" "${!name:-}"
     done >"$shared_env.new"
     mv "$shared_env.new" "$shared_env"
+    trap - EXIT
     exit 0
     ;;
 end)
