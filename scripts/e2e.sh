@@ -146,8 +146,8 @@ status=0
     status=$?
 # The driver writes its lines with CR LF.
 tr -d '\r' <"$report"
-if grep -q '^\[  SKIPPED \]' "$report"; then
-    echo "e2e: a skipped test is a failed test" >&2
+if grep -q -e '^\[  SKIPPED \]' -e 'DISABLED TEST' "$report"; then
+    echo "e2e: a skipped or disabled test is a failed test" >&2
     status=1
 fi
 exit "$status"
