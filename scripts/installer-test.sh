@@ -29,5 +29,5 @@ export QV_SETUP_EXE QV_OLD_SETUP_EXE QV_PORTABLE_ZIP_DIR
 # folder, not the user's.
 export XDG_DATA_HOME="$tests/desktop/data" XDG_CONFIG_HOME="$tests/desktop/config"
 
-bash scripts/e2e.sh "$root/win64" "$root/win64/tests/e2e/qv_e2e_driver.exe" "$root/win64/bin" \
+bash scripts/e2e.sh "$root/win64" "$root/win64/bin" "$root/win64/tests/e2e/qv_e2e_driver.exe" \
     '--gtest_filter=Installer*'

@@ -24,7 +24,7 @@ filter=$(
 for name in "${!tests[@]}"; do
     rm -f "$shots/$name.png"
 done
-bash scripts/e2e.sh "$build" "$build/tests/e2e/qv_e2e_driver.exe" "$build/bin" \
+bash scripts/e2e.sh "$build" "$build/bin" "$build/tests/e2e/qv_e2e_driver.exe" \
     "--gtest_filter=$filter"
 
 mkdir -p docs/screenshots

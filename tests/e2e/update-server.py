@@ -84,7 +84,6 @@ def moved(location):
 # stalls. A trickled answer is sent one byte a second.
 DATED = {
     "desc": lambda date: honest("200 OK", signed(date)),
-    "unsigned": lambda date: honest("200 OK", description(date)),
     "tampered": lambda date: honest("200 OK", tampered(date)),
     "redirect": lambda date: moved(f"/desc-{date.replace('/', '-')}/{OBJECT}"),
     "plainredirect": lambda date: moved(

@@ -64,13 +64,9 @@ fs::path Shortcut() {
     return KnownFolder(CSIDL_COMMON_PROGRAMS) / "Quorvex.lnk";
 }
 
-// Registry text without the terminating zero; empty when the value is missing.
-std::string TextOf(const std::optional<RegistryValue>& value) {
-    std::string strText = value ? value->AsBytesText() : std::string();
-    return strText.substr(0, strText.find('\0'));
-}
 std::string EntryText(const char* pszName) {
-    return TextOf(ReadValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, pszName));
+    const auto value = ReadValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, pszName);
+    return value ? value->AsBytesText().c_str() : "";
 }
 
 // Every place a Run value named Quorvex may lie: the user's and both views of the machine's.
@@ -82,41 +78,8 @@ struct RUN_PLACE {
 const RUN_PLACE RUN_PLACES[] = {{"HKCU", HKEY_CURRENT_USER, 0},
                                 {"HKLM 64-bit", HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY},
                                 {"HKLM 32-bit", HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY}};
-
-void PlantRunValue(const RUN_PLACE& place) {
-    HKEY hKey = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(place.hRoot, RUN_KEY, 0, nullptr, 0, KEY_SET_VALUE | place.nView,
-                              nullptr, &hKey, nullptr),
-              ERROR_SUCCESS);
-    static const char szCommand[] = "\"C:\\Program Files\\Quorvex\\quorvex.exe\" /boot";
-    RegSetValueExA(hKey, "Quorvex", 0, REG_SZ, reinterpret_cast<const BYTE*>(szCommand),
-                   sizeof szCommand);
-    RegCloseKey(hKey);
-}
-
-// The Run key of the place; null when it does not exist.
-HKEY OpenRunKey(const RUN_PLACE& place, REGSAM nAccess) {
-    HKEY hKey = nullptr;
-    return RegOpenKeyExA(place.hRoot, RUN_KEY, 0, nAccess | place.nView, &hKey) == ERROR_SUCCESS
-               ? hKey
-               : nullptr;
-}
-
 bool HasRunValue(const RUN_PLACE& place) {
-    const HKEY hKey = OpenRunKey(place, KEY_QUERY_VALUE);
-    if (!hKey)
-        return false;
-    const bool bFound =
-        RegQueryValueExA(hKey, "Quorvex", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(hKey);
-    return bFound;
-}
-
-void DeleteRunValue(const RUN_PLACE& place) {
-    if (const HKEY hKey = OpenRunKey(place, KEY_SET_VALUE)) {
-        RegDeleteValueA(hKey, "Quorvex");
-        RegCloseKey(hKey);
-    }
+    return ReadValue(place.hRoot, RUN_KEY, "Quorvex", place.nView).has_value();
 }
 
 // The uninstall entries that show Quorvex, in both registry views.
@@ -128,26 +91,20 @@ int CountEntries() {
             ERROR_SUCCESS)
             continue;
         char szName[256];
-        for (DWORD nIndex = 0;; ++nIndex) {
-            DWORD nLength = sizeof szName;
-            if (RegEnumKeyExA(hKey, nIndex, szName, &nLength, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS)
-                break;
-            char szDisplayName[64] = {};
-            DWORD nSize = sizeof szDisplayName;
-            if (RegGetValueA(hKey, szName, "DisplayName", RRF_RT_REG_SZ, nullptr, szDisplayName,
-                             &nSize) == ERROR_SUCCESS &&
-                std::string(szDisplayName) == "Quorvex")
-                ++nEntries;
+        for (DWORD nIndex = 0, nLength = sizeof szName;
+             RegEnumKeyExA(hKey, nIndex, szName, &nLength, nullptr, nullptr, nullptr, nullptr) ==
+             ERROR_SUCCESS;
+             ++nIndex, nLength = sizeof szName) {
+            const auto name =
+                ReadValue(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "\\" + szName,
+                          "DisplayName", nView);
+            nEntries += name && name->AsBytesText().c_str() == std::string("Quorvex");
         }
         RegCloseKey(hKey);
     }
     return nEntries;
 }
 
-void PlantSetting() {
-    WriteValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING, {REG_DWORD, {7, 0, 0, 0}});
-}
 bool HasPlantedSetting() {
     return ReadValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING).has_value();
 }
@@ -186,11 +143,12 @@ std::map<std::string, std::uintmax_t> Listing(const fs::path& folder) {
 }
 
 // Under Wine the real program finds no CD-ROM drive, says so and ends when told it has been read.
-void ExpectTheNoDriveMessageAndEnd(CProcess& program) {
-    const auto box = WaitForMessageBox(program.Id(), 30s);
-    ASSERT_TRUE(box) << "the program showed nothing";
-    EXPECT_EQ(box->strText, "Quorvex was failed to find any CD-ROM drives. Work finished.");
-    Dismiss(*box);
+void ExpectTheNoDriveMessageAndEnd(const fs::path& exe) {
+    CProcess program(exe.string(), "");
+    const HWND hBox = WaitForDialog(program.Id(), "Quorvex",
+                                    "Quorvex was failed to find any CD-ROM drives. Work finished.");
+    ASSERT_TRUE(hBox) << "the program showed no message";
+    Command(hBox, IDOK);
     EXPECT_EQ(program.WaitForExit(30s), 0u);
 }
 
@@ -218,7 +176,7 @@ protected:
     void SetUp() override {
         ForgetInstallation();
         fs::copy_file(StandInExe(), SystemIcacls(), fs::copy_options::overwrite_existing);
-        WriteValue(HKEY_CURRENT_USER, WINE_OVERRIDES_KEY, "icacls.exe", {REG_SZ, {'n', 0}});
+        WriteValue(HKEY_CURRENT_USER, WINE_OVERRIDES_KEY, "icacls.exe", Text("n"));
         SetEnvironmentVariableA("QV_STANDIN_LOG", IcaclsLog().string().c_str());
     }
     void TearDown() override {
@@ -235,7 +193,7 @@ protected:
         fs::remove(IcaclsLog(), error);
         DeleteKeyTree(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
         for (const auto& place : RUN_PLACES)
-            DeleteRunValue(place);
+            DeleteValue(place.hRoot, RUN_KEY, "Quorvex", place.nView);
         ForgetProgramValues();
     }
 };
@@ -264,15 +222,15 @@ TEST_F(InstallerTest, ASilentSetupInstallsTheProgramForEveryUserAndWritesNoUserV
         EXPECT_FALSE(HasRunValue(place)) << place.pszName;
     EXPECT_THAT(ValueNames(HKEY_CURRENT_USER, APP_KEY), IsEmpty());
 
-    CProcess program((folder / "quorvex.exe").string(), "");
-    ExpectTheNoDriveMessageAndEnd(program);
+    ExpectTheNoDriveMessageAndEnd(folder / "quorvex.exe");
 }
 
 TEST_F(InstallerTest, ASilentUninstallRemovesTheProgramAndItsRunValuesButKeepsTheSettings) {
     ASSERT_EQ(RunToEnd(SetupExe(), "/S"), 0u);
-    PlantSetting();
+    WriteValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING, Dword(7));
     for (const auto& place : RUN_PLACES)
-        PlantRunValue(place);
+        WriteValue(place.hRoot, RUN_KEY, "Quorvex",
+                   Text("\"C:\\Program Files\\Quorvex\\quorvex.exe\" /boot"), place.nView);
 
     // With _?= the uninstaller runs where it lies, so its end can be awaited; it then leaves
     // itself and its folder, which the test removes afterwards.
@@ -303,7 +261,7 @@ TEST_F(InstallerTest, InstallingOverAnInstallationKeepsItsFolderTheSettingsAndOn
     const struct {
         std::string strFirstSetup;
         fs::path folder; // empty for the default
-    } cases[] = {{OlderSetupExe(), {}}, {SetupExe(), {}}, {SetupExe(), elsewhere}};
+    } cases[] = {{OlderSetupExe(), {}}, {SetupExe(), elsewhere}};
     for (const auto& installation : cases) {
         const fs::path folder =
             installation.folder.empty() ? DefaultInstallFolder() : installation.folder;
@@ -313,7 +271,7 @@ TEST_F(InstallerTest, InstallingOverAnInstallationKeepsItsFolderTheSettingsAndOn
         const std::string strFolderArgument =
             installation.folder.empty() ? "" : " /D=" + installation.folder.string();
         ASSERT_EQ(RunToEnd(installation.strFirstSetup, "/S" + strFolderArgument), 0u);
-        PlantSetting();
+        WriteValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING, Dword(7));
 
         ASSERT_EQ(RunToEnd(SetupExe(), "/S"), 0u);
         EXPECT_EQ(CountEntries(), 1);
@@ -361,7 +319,9 @@ TEST_F(InstallerTest, ASetupThatCannotCloseTheProgramOrSecureItsFolderFailsAndIn
     fs::remove_all(occupied);
 }
 
-TEST_F(InstallerTest, ThePortableZipHoldsBothBuildsEachBesideItsUpdaterAndHelpPage) {
+// Each build beside its updater and help page; the program runs from any folder and writes
+// nothing beside itself.
+TEST_F(InstallerTest, ThePortableZipHoldsBothBuildsAndItsProgramRunsFromAnyFolder) {
     const fs::path top = PortableFolder();
     EXPECT_THAT(Listing(top), ElementsAre(Key("32-bit"), Key("64-bit"), Key("README.txt")));
     for (const char* pszBuild : {"32-bit", "64-bit"})
@@ -369,18 +329,12 @@ TEST_F(InstallerTest, ThePortableZipHoldsBothBuildsEachBesideItsUpdaterAndHelpPa
             Listing(top / pszBuild),
             ElementsAre(Key("UpdateQuorvex.exe"), Key("quorvex-help.html"), Key("quorvex.exe")))
             << pszBuild;
-}
 
-TEST_F(InstallerTest, ThePortableProgramRunsFromAnyFolderAndWritesNothingBesideItself) {
     const fs::path folder = fs::temp_directory_path() / "Quorvex portable";
     fs::remove_all(folder);
-    fs::copy(PortableFolder() / "64-bit", folder, fs::copy_options::recursive);
+    fs::copy(top / "64-bit", folder, fs::copy_options::recursive);
     const auto before = Listing(folder);
-
-    {
-        CProcess program((folder / "quorvex.exe").string(), "");
-        ExpectTheNoDriveMessageAndEnd(program);
-    }
+    ExpectTheNoDriveMessageAndEnd(folder / "quorvex.exe");
     EXPECT_EQ(Listing(folder), before);
     fs::remove_all(folder);
 }

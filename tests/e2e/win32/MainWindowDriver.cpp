@@ -1,10 +1,11 @@
 #include "tests/e2e/win32/MainWindowDriver.h"
 
+#include "tests/e2e/win32/ProgramUnderTest.h"
+
 #include <commctrl.h>
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -15,25 +16,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string ClassOf(HWND hWnd) {
-    char szClass[32] = {};
-    GetClassNameA(hWnd, szClass, sizeof szClass);
-    return szClass;
-}
-
-DWORD ProcessOf(HWND hWnd) {
-    DWORD dwProcessId = 0;
-    GetWindowThreadProcessId(hWnd, &dwProcessId);
-    return dwProcessId;
-}
-
-// The first top-level window of the process that passes the test.
-HWND FindTopLevel(DWORD dwProcessId, const std::function<bool(HWND)>& test) {
-    for (HWND hWnd = GetWindow(GetDesktopWindow(), GW_CHILD); hWnd;
-         hWnd = GetWindow(hWnd, GW_HWNDNEXT))
-        if (ProcessOf(hWnd) == dwProcessId && test(hWnd))
-            return hWnd;
-    return nullptr;
+bool IsDialog(HWND hWnd) {
+    return ClassOf(hWnd) == "#32770";
 }
 
 LRESULT Send(HWND hDialog, int nId, UINT nMessage, WPARAM wParam = 0, LPARAM lParam = 0) {
@@ -41,7 +25,7 @@ LRESULT Send(HWND hDialog, int nId, UINT nMessage, WPARAM wParam = 0, LPARAM lPa
 }
 
 std::string ShownToolTip(DWORD dwProcessId) {
-    const HWND hTip = FindTopLevel(dwProcessId, [](HWND hWnd) {
+    const HWND hTip = FindWindowOf(dwProcessId, [](HWND hWnd) {
         return ClassOf(hWnd) == TOOLTIPS_CLASSA && IsWindowVisible(hWnd);
     });
     // GetWindowText does not ask a window of another process for its text.
@@ -64,9 +48,70 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     }
 }
 
+std::string ClassOf(HWND hWnd) {
+    char szClass[32] = {};
+    GetClassNameA(hWnd, szClass, sizeof szClass);
+    return szClass;
+}
+
+std::string TextOf(HWND hWnd) {
+    char szText[1024] = {};
+    GetWindowTextA(hWnd, szText, sizeof szText);
+    return szText;
+}
+
+std::string ControlText(HWND hDialog, int nId) {
+    char szText[1024] = {};
+    GetDlgItemTextA(hDialog, nId, szText, sizeof szText);
+    return szText;
+}
+
+std::vector<std::string> ChildTexts(HWND hWnd) {
+    std::vector<std::string> aTexts;
+    for (HWND hChild = GetWindow(hWnd, GW_CHILD); hChild; hChild = GetWindow(hChild, GW_HWNDNEXT))
+        aTexts.push_back(TextOf(hChild));
+    return aTexts;
+}
+
+HWND FindWindowOf(DWORD dwProcessId, const std::function<bool(HWND)>& test) {
+    for (HWND hWnd = GetWindow(GetDesktopWindow(), GW_CHILD); hWnd;
+         hWnd = GetWindow(hWnd, GW_HWNDNEXT)) {
+        DWORD dwOwner = 0;
+        GetWindowThreadProcessId(hWnd, &dwOwner);
+        if (dwOwner == dwProcessId && test(hWnd))
+            return hWnd;
+    }
+    return nullptr;
+}
+
+HWND WaitForWindowOf(DWORD dwProcessId, const std::function<bool(HWND)>& test,
+                     std::chrono::milliseconds limit) {
+    HWND hFound = nullptr;
+    WaitUntil(
+        [&] {
+            hFound = FindWindowOf(dwProcessId,
+                                  [&](HWND hWnd) { return IsWindowVisible(hWnd) && test(hWnd); });
+            return hFound != nullptr;
+        },
+        limit);
+    return hFound;
+}
+
+// A message box's text is set after the box is created: the wait is for both.
+HWND WaitForDialog(DWORD dwProcessId, const std::string& strCaption, const std::string& strText,
+                   std::chrono::milliseconds limit) {
+    return WaitForWindowOf(
+        dwProcessId,
+        [&](HWND hWnd) {
+            return IsDialog(hWnd) && TextOf(hWnd) == strCaption &&
+                   (strText.empty() || ControlText(hWnd, IDC_BOX_TEXT) == strText);
+        },
+        limit);
+}
+
 HWND FindMainWindow(DWORD dwProcessId) {
-    return FindTopLevel(dwProcessId, [](HWND hWnd) {
-        return ClassOf(hWnd) == "#32770" && GetDlgItem(hWnd, IDC_DRIVE_COMBO) != nullptr;
+    return FindWindowOf(dwProcessId, [](HWND hWnd) {
+        return IsDialog(hWnd) && GetDlgItem(hWnd, IDC_DRIVE_COMBO) != nullptr;
     });
 }
 
@@ -77,44 +122,10 @@ HWND WaitForMainWindow(DWORD dwProcessId, std::chrono::milliseconds limit) {
 }
 
 HWND FindOtherDialog(DWORD dwProcessId) {
-    return FindTopLevel(dwProcessId, [](HWND hWnd) {
-        return ClassOf(hWnd) == "#32770" && IsWindowVisible(hWnd) &&
+    return FindWindowOf(dwProcessId, [](HWND hWnd) {
+        return IsDialog(hWnd) && IsWindowVisible(hWnd) &&
                GetDlgItem(hWnd, IDC_DRIVE_COMBO) == nullptr;
     });
-}
-
-std::optional<MessageBoxSeen> WaitForBoxOverWindow(DWORD dwProcessId,
-                                                   std::chrono::milliseconds limit) {
-    HWND hBox = nullptr;
-    if (!WaitUntil([&] { return (hBox = FindOtherDialog(dwProcessId)) != nullptr; }, limit))
-        return std::nullopt;
-    // The box is created before its text is set.
-    std::this_thread::sleep_for(200ms);
-    char szCaption[256] = {};
-    GetWindowTextA(hBox, szCaption, sizeof szCaption);
-    return MessageBoxSeen{hBox, szCaption, ControlText(hBox, 0xFFFF), GetWindow(hBox, GW_OWNER),
-                          (GetWindowLongA(hBox, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0};
-}
-
-std::vector<std::string> ChildTexts(HWND hWnd) {
-    std::vector<std::string> aTexts;
-    for (HWND hChild = GetWindow(hWnd, GW_CHILD); hChild; hChild = GetWindow(hChild, GW_HWNDNEXT)) {
-        char szText[256] = {};
-        GetWindowTextA(hChild, szText, sizeof szText);
-        aTexts.emplace_back(szText);
-    }
-    return aTexts;
-}
-
-HWND FindPopupMenu(DWORD dwProcessId) {
-    return FindTopLevel(
-        dwProcessId, [](HWND hWnd) { return ClassOf(hWnd) == "#32768" && IsWindowVisible(hWnd); });
-}
-
-std::string ControlText(HWND hDialog, int nId) {
-    char szText[256] = {};
-    GetDlgItemTextA(hDialog, nId, szText, sizeof szText);
-    return szText;
 }
 
 // Under Wine the ANSI form of CB_GETLBTEXT comes back in UTF-16 across processes.
@@ -132,16 +143,8 @@ std::vector<std::string> ComboEntries(HWND hDialog) {
     return aEntries;
 }
 
-int ComboSelection(HWND hDialog) {
-    return static_cast<int>(Send(hDialog, IDC_DRIVE_COMBO, CB_GETCURSEL));
-}
-
 SLIDER_STATE Slider(HWND hDialog) {
-    SLIDER_STATE slider{IsWindowEnabled(GetDlgItem(hDialog, IDC_SPEED_SLIDER)) != FALSE,
-                        static_cast<int>(Send(hDialog, IDC_SPEED_SLIDER, TBM_GETRANGEMIN)),
-                        static_cast<int>(Send(hDialog, IDC_SPEED_SLIDER, TBM_GETRANGEMAX)),
-                        static_cast<int>(Send(hDialog, IDC_SPEED_SLIDER, TBM_GETPOS)),
-                        {}};
+    SLIDER_STATE slider{static_cast<int>(Send(hDialog, IDC_SPEED_SLIDER, TBM_GETPOS)), {}};
     // The count includes the control's two end marks.
     const int nTicks = static_cast<int>(Send(hDialog, IDC_SPEED_SLIDER, TBM_GETNUMTICS)) - 2;
     for (int nTick = 0; nTick < nTicks; ++nTick)
@@ -188,6 +191,16 @@ std::string HoverForToolTip(HWND hWnd, const RECT& client, DWORD dwProcessId,
     return strShown;
 }
 
+bool HasTrayIcon(HWND hDialog) {
+    NOTIFYICONDATAA data{};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = hDialog;
+    data.uID = ID_TRAY_ICON;
+    data.uFlags = NIF_TIP;
+    lstrcpynA(data.szTip, "Quorvex", sizeof data.szTip);
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
 void ChooseDrive(HWND hDialog, int nEntry) {
     const HWND hCombo = GetDlgItem(hDialog, IDC_DRIVE_COMBO);
     SendMessageA(hCombo, CB_SETCURSEL, nEntry, 0);
@@ -202,22 +215,10 @@ void MoveSliderTo(HWND hDialog, int nPos) {
                  reinterpret_cast<LPARAM>(hSlider));
 }
 
+// A button's click comes from the button; a menu command from no control.
 void Command(HWND hDialog, int nCommand) {
-    PostMessageA(hDialog, WM_COMMAND, MAKEWPARAM(nCommand, 0), 0);
-}
-
-void ClickCheckBox(HWND hDialog, int nId) {
-    PostMessageA(GetDlgItem(hDialog, nId), BM_CLICK, 0, 0);
-}
-
-bool HasTrayIcon(HWND hDialog) {
-    NOTIFYICONDATAA data{};
-    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    data.hWnd = hDialog;
-    data.uID = ID_TRAY_ICON;
-    data.uFlags = NIF_TIP;
-    lstrcpynA(data.szTip, "Quorvex", sizeof data.szTip);
-    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+    PostMessageA(hDialog, WM_COMMAND, MAKEWPARAM(nCommand, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(hDialog, nCommand)));
 }
 
 std::vector<LOGGED_COMMAND> ReadCommandLog(const std::string& strFile) {
@@ -233,14 +234,19 @@ std::vector<LOGGED_COMMAND> ReadCommandLog(const std::string& strFile) {
     return aCommands;
 }
 
-std::string SetSpeedCdbPrefix(int nSpeed) {
-    char szPrefix[16] = {};
-    std::snprintf(szPrefix, sizeof szPrefix, "BB00%04X", nSpeed * 177);
-    return szPrefix;
-}
-
 bool IsSetSpeed(const LOGGED_COMMAND& command) {
     return command.strCdb.rfind("BB", 0) == 0;
+}
+
+int CountSetsTo(const std::string& strLog, const std::string& strRoot, int nSpeed,
+                std::size_t nFrom) {
+    const auto aLog = ReadCommandLog(strLog);
+    return static_cast<int>(
+        std::count_if(aLog.begin() + static_cast<std::ptrdiff_t>(std::min(nFrom, aLog.size())),
+                      aLog.end(), [&](const LOGGED_COMMAND& command) {
+                          return command.strRoot == strRoot &&
+                                 command.strCdb.rfind(SetSpeedCdbPrefix(nSpeed), 0) == 0;
+                      }));
 }
 
 // The run's script watches the folder: it answers <name>.request with <name>.png, cropped to

@@ -1,4 +1,4 @@
-// The main window of a program under test, seen from the driver: finding it, reading its
+// The windows of a program under test, seen from the driver: finding them, reading their
 // controls, working them as a user would, the simulated drives' command log, and pictures of
 // the screen.
 #pragma once
@@ -10,39 +10,42 @@
 
 #include <chrono>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace qv::e2e {
 
-// The toolbar, which the window creates itself.
+// The toolbar, which the window creates itself, and a message box's text.
 inline constexpr int IDC_TOOLBAR = 0xE800;
+inline constexpr int IDC_BOX_TEXT = 0xFFFF;
 
 // Polls until the condition holds or the limit has passed; whether it held.
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit);
 
+std::string ClassOf(HWND hWnd);
+std::string TextOf(HWND hWnd);
+std::string ControlText(HWND hDialog, int nId);
+// The texts of a window's children, in z-order.
+std::vector<std::string> ChildTexts(HWND hWnd);
+
+// The first top-level window of the process that passes the test, shown or hidden; null for
+// none.
+HWND FindWindowOf(DWORD dwProcessId, const std::function<bool(HWND)>& test);
+// The first visible one that passes the test, once one shows within the limit.
+HWND WaitForWindowOf(DWORD dwProcessId, const std::function<bool(HWND)>& test,
+                     std::chrono::milliseconds limit = std::chrono::seconds(30));
+// A visible dialog with this caption and, when one is given, this message-box text.
+HWND WaitForDialog(DWORD dwProcessId, const std::string& strCaption,
+                   const std::string& strText = "",
+                   std::chrono::milliseconds limit = std::chrono::seconds(30));
 // The main dialog of a process (a dialog with the drive combo box), shown or hidden.
 HWND FindMainWindow(DWORD dwProcessId);
 HWND WaitForMainWindow(DWORD dwProcessId, std::chrono::milliseconds limit);
-// A visible dialog of the process that is not the main window: the splash, a message box.
+// A visible dialog of the process that is not the main window: the splash, About, a box.
 HWND FindOtherDialog(DWORD dwProcessId);
-// A message box over the main window of the process, once it shows within the limit.
-std::optional<MessageBoxSeen> WaitForBoxOverWindow(DWORD dwProcessId,
-                                                   std::chrono::milliseconds limit);
-// The texts of a window's children, in z-order.
-std::vector<std::string> ChildTexts(HWND hWnd);
-// A visible popup menu (class #32768) of the process.
-HWND FindPopupMenu(DWORD dwProcessId);
 
-std::string ControlText(HWND hDialog, int nId);
 std::vector<std::string> ComboEntries(HWND hDialog);
-int ComboSelection(HWND hDialog);
-
 struct SLIDER_STATE {
-    bool bEnabled;
-    int nMin;
-    int nMax;
     int nPos;
     std::vector<int> aTicks; // in ascending order, without the two end marks
 };
@@ -50,24 +53,20 @@ SLIDER_STATE Slider(HWND hDialog);
 // A rectangle a control writes to the buffer its message names, read across the process
 // boundary: the slider's channel (TBM_GETCHANNELRECT), a toolbar button (TB_GETITEMRECT).
 RECT RemoteRect(HWND hControl, UINT nMessage, WPARAM wParam, DWORD dwProcessId);
-
 bool IsToolBarButtonEnabled(HWND hDialog, int nCommand);
-
 // Puts the mouse on the middle of a rectangle of hWnd's client area until the process shows a
 // tooltip with the expected text; the text of the tooltip shown last, empty for none.
 std::string HoverForToolTip(HWND hWnd, const RECT& client, DWORD dwProcessId,
                             const std::string& strExpected, std::chrono::milliseconds limit);
-
-// What a user does: pick a combo entry, move the slider by keyboard-free means, press a button
-// or choose a command.
-void ChooseDrive(HWND hDialog, int nEntry);
-void MoveSliderTo(HWND hDialog, int nPos);
-void Command(HWND hDialog, int nCommand);
-void ClickCheckBox(HWND hDialog, int nId);
-
 // Whether the notification area holds the window's icon: the shell lets only an existing icon be
 // modified. Its tip is written again unchanged.
 bool HasTrayIcon(HWND hDialog);
+
+// What a user does: pick a combo entry, move the slider by keyboard-free means, press a button
+// or choose a menu command.
+void ChooseDrive(HWND hDialog, int nEntry);
+void MoveSliderTo(HWND hDialog, int nPos);
+void Command(HWND hDialog, int nCommand);
 
 // One line of the demo program's command log.
 struct LOGGED_COMMAND {
@@ -77,9 +76,10 @@ struct LOGGED_COMMAND {
     std::string strStatus;
 };
 std::vector<LOGGED_COMMAND> ReadCommandLog(const std::string& strFile);
-// The command block of SET CD SPEED to nSpeed x, as it begins in the log.
-std::string SetSpeedCdbPrefix(int nSpeed);
 bool IsSetSpeed(const LOGGED_COMMAND& command);
+// How many times the drive was set to nSpeed after the log's first nFrom lines.
+int CountSetsTo(const std::string& strLog, const std::string& strRoot, int nSpeed,
+                std::size_t nFrom = 0);
 
 // A picture of the screen, or of hWnd's window where one is given, as <name>.png among the run's
 // artefacts, when the run takes pictures (QV_SCREENSHOT_DIR); false when it was asked for and did

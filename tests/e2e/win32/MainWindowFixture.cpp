@@ -17,51 +17,32 @@ void MainWindowTest::TearDown() {
     ForgetProgramValues();
 }
 
-namespace {
-
-// A file of the driver's temporary folder named after the running test.
-std::string WriteTestFile(const std::string& strSuffix, const std::string& strText) {
+std::string MainWindowTest::FreshFile(const std::string& strSuffix, const std::string& strText) {
     const auto* pTest = ::testing::UnitTest::GetInstance()->current_test_info();
     return WriteTempFile(std::string(pTest->test_suite_name()) + "." + pTest->name() + strSuffix,
                          strText);
 }
 
-} // namespace
-
-std::string MainWindowTest::FreshFile(const std::string& strSuffix) {
-    return WriteTestFile(strSuffix, "");
-}
-
-std::unique_ptr<CProcess> MainWindowTest::StartDemo(const std::string& strArgs,
-                                                    const std::string& strMachine) {
-    return StartDemo(strArgs, strMachine, m_strLog);
-}
-
-std::unique_ptr<CProcess> MainWindowTest::StartDemo(const std::string& strArgs,
-                                                    const std::string& strMachine,
-                                                    const std::string& strLog) {
-    auto environment = OnMachine(strMachine.empty() ? "" : WriteTestFile(".json", strMachine));
-    environment["QUORVEX_SIM_LOG"] = strLog;
-    return std::make_unique<CProcess>(Demo(), strArgs, environment);
+std::unique_ptr<CProcess>
+MainWindowTest::StartDemo(const std::string& strArgs, const std::string& strMachine,
+                          const std::map<std::string, std::string>& environment) {
+    auto demoEnvironment = OnMachine(strMachine.empty() ? "" : FreshFile(".json", strMachine));
+    demoEnvironment["QUORVEX_SIM_LOG"] = m_strLog;
+    for (const auto& [strName, strValue] : environment)
+        demoEnvironment[strName] = strValue;
+    return std::make_unique<CProcess>(Demo(), strArgs, demoEnvironment);
 }
 
 HWND MainWindowTest::WaitUntilReady(const CProcess& process, std::size_t nEntries) {
     const HWND hWnd = WaitForMainWindow(process.Id(), 30s);
-    if (!hWnd)
-        return nullptr;
-    const bool bReady = WaitUntil(
-        [&] {
-            return IsWindowVisible(hWnd) && ComboEntries(hWnd).size() == nEntries &&
-                   !Slider(hWnd).aTicks.empty();
-        },
-        30s);
+    const bool bReady = hWnd && WaitUntil(
+                                    [&] {
+                                        return IsWindowVisible(hWnd) &&
+                                               ComboEntries(hWnd).size() == nEntries &&
+                                               !Slider(hWnd).aTicks.empty();
+                                    },
+                                    30s);
     return bReady ? hWnd : nullptr;
-}
-
-std::string MainWindowTest::Caption(HWND hWnd) {
-    char szText[256] = {};
-    GetWindowTextA(hWnd, szText, sizeof szText);
-    return szText;
 }
 
 } // namespace qv::e2e

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -17,17 +18,16 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // A fresh, empty file named after the test; returns its path.
-    static std::string FreshFile(const std::string& strSuffix);
-    // strMachine is the text of a machine file, empty for the default machine.
+    // A fresh file named after the test, holding the given text; returns its path.
+    static std::string FreshFile(const std::string& strSuffix, const std::string& strText = "");
+    // strMachine is the text of a machine file, empty for the default machine; the environment
+    // adds to the demo's own, the command log included.
     std::unique_ptr<CProcess> StartDemo(const std::string& strArgs = "",
-                                        const std::string& strMachine = "");
-    std::unique_ptr<CProcess> StartDemo(const std::string& strArgs, const std::string& strMachine,
-                                        const std::string& strLog);
+                                        const std::string& strMachine = "",
+                                        const std::map<std::string, std::string>& environment = {});
     // The window once it shows nEntries drives and the selected one's detected speeds; null
     // when it does not within the limit.
     static HWND WaitUntilReady(const CProcess& process, std::size_t nEntries = 2);
-    static std::string Caption(HWND hWnd);
 
     std::string m_strLog;
 };

@@ -1,10 +1,9 @@
 #include "tests/e2e/win32/Process.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
-#include <thread>
-#include <vector>
 
 namespace qv::e2e {
 namespace {
@@ -29,31 +28,6 @@ std::string EnvironmentBlock(const std::map<std::string, std::string>& changes) 
     for (const auto& [strName, strValue] : variables)
         strBlock += strName + "=" + strValue + '\0';
     return strBlock + '\0';
-}
-
-struct SearchState {
-    DWORD dwProcessId;
-    HWND hFound;
-};
-
-BOOL CALLBACK FindDialogOf(HWND hWnd, LPARAM lParam) {
-    auto& state = *reinterpret_cast<SearchState*>(lParam);
-    DWORD dwOwnerProcess = 0;
-    GetWindowThreadProcessId(hWnd, &dwOwnerProcess);
-    char szClass[16] = {};
-    GetClassNameA(hWnd, szClass, sizeof szClass);
-    if (dwOwnerProcess == state.dwProcessId && strcmp(szClass, "#32770") == 0 &&
-        IsWindowVisible(hWnd)) {
-        state.hFound = hWnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-std::string WindowText(HWND hWnd) {
-    char szText[1024] = {};
-    GetWindowTextA(hWnd, szText, sizeof szText);
-    return szText;
 }
 
 } // namespace
@@ -89,30 +63,6 @@ std::optional<DWORD> CProcess::WaitForExit(std::chrono::milliseconds limit) {
     DWORD dwExitCode = 0;
     GetExitCodeProcess(m_info.hProcess, &dwExitCode);
     return dwExitCode;
-}
-
-std::optional<MessageBoxSeen> WaitForMessageBox(DWORD dwProcessId,
-                                                std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        SearchState state{dwProcessId, nullptr};
-        EnumWindows(FindDialogOf, reinterpret_cast<LPARAM>(&state));
-        if (state.hFound) {
-            // The box is created before its text is set; give it a moment to fill.
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            const HWND hText = GetDlgItem(state.hFound, 0xFFFF);
-            return MessageBoxSeen{state.hFound, WindowText(state.hFound),
-                                  hText ? WindowText(hText) : std::string(),
-                                  GetWindow(state.hFound, GW_OWNER),
-                                  (GetWindowLongA(state.hFound, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0};
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return std::nullopt;
-}
-
-void Dismiss(const MessageBoxSeen& box) {
-    PostMessageA(box.hWnd, WM_COMMAND, IDOK, 0);
 }
 
 std::wstring Widen(const std::string& strText) {

@@ -1,4 +1,4 @@
-// Starting the programs under test and finding the windows they show, from a second process.
+// Starting the programs under test from a second process, and the files they are given.
 #pragma once
 
 #include <windows.h>
@@ -31,19 +31,6 @@ public:
 private:
     PROCESS_INFORMATION m_info{};
 };
-
-struct MessageBoxSeen {
-    HWND hWnd;
-    std::string strCaption;
-    std::string strText;
-    HWND hOwner;
-    bool bTopmost; // system-modal boxes stay on top of every window
-};
-
-// The first message box of a process that shows up within the limit.
-std::optional<MessageBoxSeen> WaitForMessageBox(DWORD dwProcessId, std::chrono::milliseconds limit);
-// Presses its OK button.
-void Dismiss(const MessageBoxSeen& box);
 
 // ANSI text in UTF-16.
 std::wstring Widen(const std::string& strText);

@@ -45,25 +45,23 @@ IMAGE_NT_HEADERS64 Headers(const std::string& strExe) {
     return nt;
 }
 
-class ProgramFileTest : public ::testing::TestWithParam<const char*> {};
+TEST(ProgramFile, NamesItselfAndAsksForWindows7AsATerminalServerAwareProgram) {
+    for (const std::string strName : {"quorvex.exe", "quorvex-demo.exe", "UpdateQuorvex.exe"}) {
+        SCOPED_TRACE(strName);
+        const std::string strExe = ExeDir() + "\\" + strName;
+        EXPECT_EQ(VersionString(strExe, "OriginalFilename"), strName);
+        EXPECT_EQ(VersionString(strExe, "ProductVersion"), QV_VERSION_FULL);
+        EXPECT_EQ(VersionString(strExe, "CompanyName"), QV_MAKER);
 
-TEST_P(ProgramFileTest, NamesItselfAndAsksForWindows7AsATerminalServerAwareProgram) {
-    const std::string strExe = ExeDir() + "\\" + GetParam();
-    EXPECT_EQ(VersionString(strExe, "OriginalFilename"), GetParam());
-    EXPECT_EQ(VersionString(strExe, "ProductVersion"), QV_VERSION_FULL);
-    EXPECT_EQ(VersionString(strExe, "CompanyName"), QV_MAKER);
-
-    const IMAGE_NT_HEADERS64 nt = Headers(strExe);
-    ASSERT_EQ(nt.Signature, IMAGE_NT_SIGNATURE);
-    EXPECT_EQ(nt.OptionalHeader.MajorSubsystemVersion, 6);
-    EXPECT_EQ(nt.OptionalHeader.MinorSubsystemVersion, 1);
-    EXPECT_EQ(nt.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
-    EXPECT_TRUE(nt.OptionalHeader.DllCharacteristics &
-                IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE);
+        const IMAGE_NT_HEADERS64 nt = Headers(strExe);
+        ASSERT_EQ(nt.Signature, IMAGE_NT_SIGNATURE);
+        EXPECT_EQ(nt.OptionalHeader.MajorSubsystemVersion, 6);
+        EXPECT_EQ(nt.OptionalHeader.MinorSubsystemVersion, 1);
+        EXPECT_EQ(nt.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+        EXPECT_TRUE(nt.OptionalHeader.DllCharacteristics &
+                    IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Programs, ProgramFileTest,
-                         ::testing::Values("quorvex.exe", "quorvex-demo.exe", "UpdateQuorvex.exe"));
 
 } // namespace
 } // namespace qv::e2e

@@ -1,6 +1,9 @@
 #include "tests/e2e/win32/ProgramUnderTest.h"
 
+#include "device/Scsi.h"
 #include "tests/e2e/win32/RegistryReader.h"
+
+#include <cstdio>
 
 namespace qv::e2e {
 
@@ -13,6 +16,13 @@ std::string BesideDriver(const char* pszName) {
 
 std::string StandInExe() {
     return BesideDriver("qv_standin_browser.exe");
+}
+
+// The opcode, a reserved byte, and the rate that the device layer requests for the speed.
+std::string SetSpeedCdbPrefix(int nSpeed) {
+    char szPrefix[16] = {};
+    std::snprintf(szPrefix, sizeof szPrefix, "BB00%04X", RequestedRateForSpeed(nSpeed));
+    return szPrefix;
 }
 
 void ForgetProgramValues() {

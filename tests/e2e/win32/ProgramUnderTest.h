@@ -24,17 +24,8 @@ inline std::map<std::string, std::string> OnMachine(const std::string& strFile) 
     return {{"QUORVEX_MACHINE", strFile}};
 }
 
-// The default machine's drives on Windows 95/98, where only the ASPI manager reaches them.
-inline constexpr const char* ASPI_ONLY_MACHINE = R"({ "platform": "9x",
-  "drives": [
-    { "root": "C:\\", "type": "fixed" },
-    { "root": "E:\\", "type": "cdrom", "vendor": "QRVX", "product": "CD-ROM 40X",
-      "revision": "1.02", "speeds": [4, 8, 16, 24, 32, 40], "current": 40,
-      "aspiAddress": { "adapter": 0, "target": 0 } },
-    { "root": "G:\\", "type": "cdrom", "vendor": "ZANTRIX", "product": "CDR-4812",
-      "revision": "2.10", "vendorInfo": "04/12/99", "speeds": [8, 16, 24, 32, 40, 48],
-      "current": 32, "modeSense6": false, "aspiAddress": { "adapter": 0, "target": 1 } } ],
-  "aspi": { "adapters": [ { "targets": 0 } ], "completionDelayMs": 20 } })";
+// The command block of SET CD SPEED to nSpeed x, as it begins in the demo's command log.
+std::string SetSpeedCdbPrefix(int nSpeed);
 
 // The tests' stand-in for the programs that the programs under test start: it appends its command
 // line to the file that QV_STANDIN_LOG names. It lies beside the driver.

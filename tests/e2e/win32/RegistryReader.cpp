@@ -16,13 +16,24 @@ std::wstring RegistryValue::AsWideText() const {
     return strText;
 }
 
+RegistryValue Dword(DWORD dwValue) {
+    RegistryValue value{REG_DWORD, std::vector<BYTE>(sizeof dwValue)};
+    std::memcpy(value.aData.data(), &dwValue, sizeof dwValue);
+    return value;
+}
+
+RegistryValue Text(const std::string& strText) {
+    return {REG_SZ, {strText.c_str(), strText.c_str() + strText.size() + 1}};
+}
+
 namespace {
 
 // query(hKey, pdwType, pData, pnData) is RegQueryValueExA or RegQueryValueExW of one name.
 template <class Query>
-std::optional<RegistryValue> ReadWith(HKEY hRoot, const std::string& strKey, Query query) {
+std::optional<RegistryValue> ReadWith(HKEY hRoot, const std::string& strKey, REGSAM nView,
+                                      Query query) {
     HKEY hKey = nullptr;
-    if (RegOpenKeyExA(hRoot, strKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(hRoot, strKey.c_str(), 0, KEY_READ | nView, &hKey) != ERROR_SUCCESS)
         return std::nullopt;
     RegistryValue value{};
     DWORD nSize = 0;
@@ -41,16 +52,17 @@ std::optional<RegistryValue> ReadWith(HKEY hRoot, const std::string& strKey, Que
 } // namespace
 
 std::optional<RegistryValue> ReadValue(HKEY hRoot, const std::string& strKey,
-                                       const std::string& strName) {
-    return ReadWith(hRoot, strKey, [&](HKEY hKey, DWORD* pdwType, BYTE* pData, DWORD* pnData) {
-        return RegQueryValueExA(hKey, strName.c_str(), nullptr, pdwType, pData, pnData);
-    });
+                                       const std::string& strName, REGSAM nView) {
+    return ReadWith(
+        hRoot, strKey, nView, [&](HKEY hKey, DWORD* pdwType, BYTE* pData, DWORD* pnData) {
+            return RegQueryValueExA(hKey, strName.c_str(), nullptr, pdwType, pData, pnData);
+        });
 }
 
 std::optional<RegistryValue> ReadValueWide(HKEY hRoot, const std::string& strKey,
                                            const std::string& strName) {
     const std::wstring strWideName(strName.begin(), strName.end());
-    return ReadWith(hRoot, strKey, [&](HKEY hKey, DWORD* pdwType, BYTE* pData, DWORD* pnData) {
+    return ReadWith(hRoot, strKey, 0, [&](HKEY hKey, DWORD* pdwType, BYTE* pData, DWORD* pnData) {
         return RegQueryValueExW(hKey, strWideName.c_str(), nullptr, pdwType, pData, pnData);
     });
 }
@@ -73,10 +85,10 @@ std::vector<std::string> ValueNames(HKEY hRoot, const std::string& strKey) {
 }
 
 void WriteValue(HKEY hRoot, const std::string& strKey, const std::string& strName,
-                const RegistryValue& value) {
+                const RegistryValue& value, REGSAM nView) {
     HKEY hKey = nullptr;
-    if (RegCreateKeyExA(hRoot, strKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                        nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(hRoot, strKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_SET_VALUE | nView, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
         return;
     RegSetValueExA(hKey, strName.c_str(), 0, value.dwType, value.aData.data(),
                    static_cast<DWORD>(value.aData.size()));
@@ -87,9 +99,9 @@ void DeleteKeyTree(HKEY hRoot, const std::string& strKey) {
     RegDeleteTreeA(hRoot, strKey.c_str());
 }
 
-void DeleteValue(HKEY hRoot, const std::string& strKey, const std::string& strName) {
+void DeleteValue(HKEY hRoot, const std::string& strKey, const std::string& strName, REGSAM nView) {
     HKEY hKey = nullptr;
-    if (RegOpenKeyExA(hRoot, strKey.c_str(), 0, KEY_SET_VALUE, &hKey) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(hRoot, strKey.c_str(), 0, KEY_SET_VALUE | nView, &hKey) == ERROR_SUCCESS) {
         RegDeleteValueA(hKey, strName.c_str());
         RegCloseKey(hKey);
     }

@@ -20,9 +20,13 @@ struct RegistryValue {
     // The bytes of a value read with ReadValueWide as UTF-16 text, its zero included likewise.
     std::wstring AsWideText() const;
 };
+RegistryValue Dword(DWORD dwValue);
+// A REG_SZ with its terminating zero.
+RegistryValue Text(const std::string& strText);
 
+// nView chooses the 64-bit or the 32-bit view of the machine's keys (KEY_WOW64_64KEY or _32KEY).
 std::optional<RegistryValue> ReadValue(HKEY hRoot, const std::string& strKey,
-                                       const std::string& strName);
+                                       const std::string& strName, REGSAM nView = 0);
 // Through RegQueryValueExW: a REG_SZ comes back in UTF-16, as stored.
 std::optional<RegistryValue> ReadValueWide(HKEY hRoot, const std::string& strKey,
                                            const std::string& strName);
@@ -30,8 +34,9 @@ std::optional<RegistryValue> ReadValueWide(HKEY hRoot, const std::string& strKey
 std::vector<std::string> ValueNames(HKEY hRoot, const std::string& strKey);
 // Creates the key when it is missing.
 void WriteValue(HKEY hRoot, const std::string& strKey, const std::string& strName,
-                const RegistryValue& value);
+                const RegistryValue& value, REGSAM nView = 0);
 void DeleteKeyTree(HKEY hRoot, const std::string& strKey);
-void DeleteValue(HKEY hRoot, const std::string& strKey, const std::string& strName);
+void DeleteValue(HKEY hRoot, const std::string& strKey, const std::string& strName,
+                 REGSAM nView = 0);
 
 } // namespace qv::e2e

@@ -89,7 +89,6 @@ struct Refusal {
 // be reported and stored.
 TEST_F(UpdateHttp, FailsOnEveryDescriptionThatCannotBeTrusted) {
     for (const Refusal& refusal : {
-             Refusal{"unsigned", UpdateUrl(Dated("unsigned"))},
              Refusal{"tampered", UpdateUrl(Dated("tampered"))},
              Refusal{"redirect to plain HTTP", UpdateUrl(Dated("plainredirect"))},
              Refusal{"untrusted certificate", UpdateUrl(Dated("desc"), "QV_UPDATE_UNTRUSTED_PORT")},

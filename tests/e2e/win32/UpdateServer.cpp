@@ -28,10 +28,7 @@ std::string FileText(const std::string& strPath) {
 } // namespace
 
 std::string UpdateUrl(const std::string& strScenario, const char* pszPort) {
-    const std::string strScheme =
-        pszPort == std::string("QV_UPDATE_SERVER_PORT") ? "http" : "https";
-    return strScheme + "://localhost:" + Variable(pszPort) + "/" + strScenario +
-           "/ombrel/update.txt";
+    return "https://localhost:" + Variable(pszPort) + "/" + strScenario + "/ombrel/update.txt";
 }
 
 std::string Tomorrow() {

@@ -1,5 +1,6 @@
-// How the main window comes and goes: the close box and the notification area, Escape, a
-// boot-mode start behind its splash, and a second start of the program.
+// How the main window comes and goes: the close box and the notification area, Escape, the
+// requests to end, a boot-mode start behind its splash, a drive that takes its time, second
+// starts, a restarted shell, F1 without the help page, and no drive at all.
 #include "app/BuildConfig.h"
 #include "tests/e2e/win32/MainWindowFixture.h"
 #include "tests/e2e/win32/ProgramUnderTest.h"
@@ -7,7 +8,6 @@
 
 #include <shellapi.h>
 
-#include <algorithm>
 #include <thread>
 #include <utility>
 
@@ -18,8 +18,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using ::testing::Contains;
-using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+
+constexpr const wchar_t* EXIT_REQUEST = L"Quorvex (Velnor) exit";
 
 bool IsShown(HWND hWnd) {
     return IsWindowVisible(hWnd) && !IsIconic(hWnd);
@@ -45,63 +46,56 @@ TEST_F(MainWindowTest, TheCloseBoxHidesTheWindowAndEscapeEndsTheProgram) {
 
     // The popup menu's "Restore", the item above the last, brings it back.
     TrayClick(hWnd, WM_RBUTTONDOWN);
-    HWND hMenu = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (hMenu = FindPopupMenu(process->Id())) != nullptr; }, 10s));
+    const HWND hMenu = WaitForWindowOf(
+        process->Id(), [](HWND hFound) { return ClassOf(hFound) == "#32768"; }, 10s);
+    ASSERT_TRUE(hMenu);
     EXPECT_TRUE(TakeScreenshot("tray-menu", hMenu));
     for (const WPARAM nKey : {VK_UP, VK_UP, VK_RETURN})
         PostMessageA(hMenu, WM_KEYDOWN, nKey, 0);
     EXPECT_TRUE(WaitUntil([&] { return IsShown(hWnd); }, 10s));
 
     PostMessageA(hWnd, WM_KEYDOWN, VK_ESCAPE, 0);
-    const auto nExit = process->WaitForExit(30s);
-    ASSERT_TRUE(nExit);
-    EXPECT_EQ(*nExit, 0u);
+    EXPECT_EQ(process->WaitForExit(30s), 0u);
 }
 
-// What a setup broadcasts before it replaces the program's files: a hidden copy ends as after
-// Exit.
-TEST_F(MainWindowTest, TheExitRequestEndsAHiddenProgram) {
+// What a setup broadcasts before it replaces the program's files: a hidden copy ends, its About
+// dialog first, as it does for the updater.
+TEST_F(MainWindowTest, TheExitRequestEndsAHiddenProgramFromUnderItsAboutDialog) {
     const auto process = StartDemo();
     const HWND hWnd = WaitUntilReady(*process);
     ASSERT_TRUE(hWnd);
     CloseBox(hWnd);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
+    Command(hWnd, ID_POPUP_ABOUT);
+    ASSERT_TRUE(WaitForDialog(process->Id(), "About Quorvex"));
 
-    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"Quorvex (Velnor) exit"), 0, 0);
+    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(EXIT_REQUEST), 0, 0);
     EXPECT_EQ(process->WaitForExit(30s), 0u);
 }
 
 // Each drive with a saved speed is set to it as soon as it is identified.
 TEST_F(MainWindowTest, ABootStartShowsTheSplashSetsTheSavedSpeedsAndWaitsInTheNotificationArea) {
     for (const auto& [pszDrive, dwSpeed] : {std::pair{"E:", 16u}, std::pair{"G:", 24u}}) {
-        const std::string strDrive = pszDrive;
-        WriteValue(HKEY_CURRENT_USER, APP_KEY, strDrive + " Model", {REG_SZ, {';', ';', ';', 0}});
-        WriteValue(HKEY_CURRENT_USER, APP_KEY, strDrive + " Speed",
-                   {REG_DWORD, {static_cast<BYTE>(dwSpeed), 0, 0, 0}});
+        WriteValue(HKEY_CURRENT_USER, APP_KEY, std::string(pszDrive) + " Model", Text(";;;"));
+        WriteValue(HKEY_CURRENT_USER, APP_KEY, std::string(pszDrive) + " Speed", Dword(dwSpeed));
     }
     const auto process = StartDemo("/boot");
-    HWND hSplash = nullptr;
-    ASSERT_TRUE(
-        WaitUntil([&] { return (hSplash = FindOtherDialog(process->Id())) != nullptr; }, 30s));
+    const HWND hSplash = WaitForWindowOf(process->Id(), [](HWND hFound) {
+        return ClassOf(hFound) == "#32770" && !GetDlgItem(hFound, IDC_DRIVE_COMBO);
+    });
+    ASSERT_TRUE(hSplash);
     EXPECT_TRUE(TakeScreenshot("splash"));
-    const auto aTexts = ChildTexts(hSplash);
-    EXPECT_THAT(aTexts, Contains("Quorvex Version " QV_VERSION_TEXT));
-    EXPECT_THAT(aTexts, Contains(QV_MAKER));
-    EXPECT_THAT(aTexts, Contains("Loading..."));
+    EXPECT_THAT(ChildTexts(hSplash), Contains("Quorvex Version " QV_VERSION_TEXT));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hSplash); }, 10s)) << "the splash stays";
 
     const HWND hWnd = FindMainWindow(process->Id());
     ASSERT_TRUE(hWnd);
-    EXPECT_TRUE(WaitUntil([&] { return ComboEntries(hWnd).size() == 2; }, 30s));
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
-    const auto setsTo = [&](const char* pszRoot, int nSpeed) {
-        const auto aLog = ReadCommandLog(m_strLog);
-        return std::count_if(aLog.begin(), aLog.end(), [&](const LOGGED_COMMAND& command) {
-            return command.strRoot == pszRoot &&
-                   command.strCdb.rfind(SetSpeedCdbPrefix(nSpeed), 0) == 0;
-        });
-    };
-    EXPECT_TRUE(WaitUntil([&] { return setsTo("E:\\", 16) == 1 && setsTo("G:\\", 24) == 1; }, 30s));
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return CountSetsTo(m_strLog, "E:\\", 16) == 1 && CountSetsTo(m_strLog, "G:\\", 24) == 1;
+        },
+        30s));
+    EXPECT_FALSE(IsWindowVisible(hWnd));
     EXPECT_TRUE(HasTrayIcon(hWnd));
 
     TrayClick(hWnd, WM_LBUTTONDOWN);
@@ -116,7 +110,6 @@ TEST_F(MainWindowTest, ABootStartShowsTheSplashSetsTheSavedSpeedsAndWaitsInTheNo
 // ends the program without waiting for the drive.
 TEST_F(MainWindowTest, ASlowDriveHoldsNeitherTheWindowNorASecondStartNorTheEnd) {
     constexpr const char* SLOW_MACHINE = R"({ "drives": [
-        { "root": "C:\\", "type": "fixed" },
         { "root": "E:\\", "type": "cdrom", "speeds": [4, 8, 16, 24, 32, 40], "latencyMs": 1000 } ] })";
     const auto process = StartDemo("", SLOW_MACHINE);
     const HWND hWnd = WaitForMainWindow(process->Id(), 30s);
@@ -131,7 +124,7 @@ TEST_F(MainWindowTest, ASlowDriveHoldsNeitherTheWindowNorASecondStartNorTheEnd) 
 
     const auto second = StartDemo("", SLOW_MACHINE);
     EXPECT_TRUE(second->WaitForExit(2s));
-    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"Quorvex (Velnor) exit"), 0, 0);
+    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(EXIT_REQUEST), 0, 0);
     EXPECT_EQ(process->WaitForExit(2s), 0u);
 }
 
@@ -143,10 +136,8 @@ TEST_F(MainWindowTest, ASecondStartBringsTheHiddenFirstWindowBackAndEnds) {
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
 
     const std::string strSecondLog = FreshFile(".second.log");
-    const auto second = StartDemo("", "", strSecondLog);
-    const auto nExit = second->WaitForExit(30s);
-    ASSERT_TRUE(nExit);
-    EXPECT_EQ(*nExit, 0u);
+    const auto second = StartDemo("", "", {{"QUORVEX_SIM_LOG", strSecondLog}});
+    EXPECT_EQ(second->WaitForExit(30s), 0u);
     EXPECT_TRUE(WaitUntil([&] { return IsShown(hWnd); }, 10s));
     EXPECT_THAT(ReadCommandLog(strSecondLog), IsEmpty());
     EXPECT_FALSE(first->WaitForExit(500ms));
@@ -154,7 +145,7 @@ TEST_F(MainWindowTest, ASecondStartBringsTheHiddenFirstWindowBackAndEnds) {
 
 TEST_F(MainWindowTest, TwoStartsAtOnceLeaveOneInstance) {
     const auto first = StartDemo();
-    const auto second = StartDemo("", "", FreshFile(".second.log"));
+    const auto second = StartDemo("", "", {{"QUORVEX_SIM_LOG", FreshFile(".second.log")}});
     std::optional<DWORD> nFirstExit, nSecondExit;
     ASSERT_TRUE(WaitUntil(
         [&] {
@@ -164,8 +155,8 @@ TEST_F(MainWindowTest, TwoStartsAtOnceLeaveOneInstance) {
         },
         60s));
     ASSERT_FALSE(nFirstExit && nSecondExit) << "both ended";
-    CProcess& remaining = nFirstExit ? *second : *first;
     EXPECT_EQ(nFirstExit ? *nFirstExit : *nSecondExit, 0u);
+    CProcess& remaining = nFirstExit ? *second : *first;
     EXPECT_TRUE(WaitUntilReady(remaining));
     EXPECT_FALSE(remaining.WaitForExit(500ms));
 }
@@ -188,35 +179,34 @@ TEST_F(MainWindowTest, ARestartedShellGetsTheIconBack) {
 TEST_F(MainWindowTest, HelpWithoutItsPageNamesTheMissingFile) {
     const std::string strExe = FreshFile(".exe");
     ASSERT_TRUE(CopyFileA(Demo().c_str(), strExe.c_str(), FALSE));
-    const auto process = std::make_unique<CProcess>(strExe, "", OnMachine(""));
-    const HWND hWnd = WaitUntilReady(*process);
+    CProcess process(strExe, "", OnMachine(""));
+    const HWND hWnd = WaitUntilReady(process);
     ASSERT_TRUE(hWnd);
     // What F1 sends; a message that carries a pointer can only be sent, and the box holds it up.
     HELPINFO help{sizeof help, HELPINFO_WINDOW, IDC_DRIVE_COMBO, GetDlgItem(hWnd, IDC_DRIVE_COMBO),
                   0,           {0, 0}};
     SendMessageTimeoutA(hWnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&help), SMTO_NORMAL, 500,
                         nullptr);
-    const auto box = WaitForBoxOverWindow(process->Id(), 10s);
-    ASSERT_TRUE(box);
-    EXPECT_EQ(box->strCaption, "Quorvex");
-    EXPECT_THAT(box->strText, HasSubstr("quorvex-help.html"));
-    EXPECT_EQ(box->hOwner, hWnd);
-    Dismiss(*box);
+    const HWND hBox = WaitForWindowOf(process.Id(), [](HWND hFound) {
+        return TextOf(hFound) == "Quorvex" &&
+               ControlText(hFound, IDC_BOX_TEXT).find("quorvex-help.html") != std::string::npos;
+    });
+    ASSERT_TRUE(hBox);
+    EXPECT_EQ(GetWindow(hBox, GW_OWNER), hWnd);
+    Command(hBox, IDOK);
 }
 
-// Under Wine the real program finds no CD-ROM drive.
+// Under Wine the real program finds no CD-ROM drive: a box over its window, on top of every
+// other, says so.
 TEST_F(MainWindowTest, WithoutADriveTheWindowSaysSoAndTheProgramEnds) {
     CProcess process(Real(), "");
-    const auto box = WaitForMessageBox(process.Id(), 30s);
-    ASSERT_TRUE(box);
-    EXPECT_EQ(box->strCaption, "Quorvex");
-    EXPECT_EQ(box->strText, "Quorvex was failed to find any CD-ROM drives. Work finished.");
-    EXPECT_EQ(box->hOwner, FindMainWindow(process.Id()));
-    EXPECT_TRUE(box->bTopmost);
-    Dismiss(*box);
-    const auto nExit = process.WaitForExit(30s);
-    ASSERT_TRUE(nExit);
-    EXPECT_EQ(*nExit, 0u);
+    const HWND hBox = WaitForDialog(process.Id(), "Quorvex",
+                                    "Quorvex was failed to find any CD-ROM drives. Work finished.");
+    ASSERT_TRUE(hBox);
+    EXPECT_EQ(GetWindow(hBox, GW_OWNER), FindMainWindow(process.Id()));
+    EXPECT_TRUE(GetWindowLongA(hBox, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    Command(hBox, IDOK);
+    EXPECT_EQ(process.WaitForExit(30s), 0u);
 }
 
 } // namespace
