@@ -2,6 +2,7 @@
 // windows that a disc has arrived: the window sends the drive its speed again at once, long before
 // its next keep-speed tick. Only a whole media-arrival broadcast of a volume counts.
 #include "tests/e2e/win32/MainWindowFixture.h"
+#include "tests/e2e/win32/ProgramUnderTest.h"
 
 #include <dbt.h>
 

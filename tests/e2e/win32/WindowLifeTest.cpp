@@ -95,7 +95,8 @@ TEST_F(MainWindowTest, ABootStartShowsTheSplashSetsTheSavedSpeedsAndWaitsInTheNo
             return CountSetsTo(m_strLog, "E:\\", 16) == 1 && CountSetsTo(m_strLog, "G:\\", 24) == 1;
         },
         30s));
-    EXPECT_FALSE(IsWindowVisible(hWnd));
+    // Shown as the splash ends, hidden again at its first paint.
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
     EXPECT_TRUE(HasTrayIcon(hWnd));
 
     TrayClick(hWnd, WM_LBUTTONDOWN);
