@@ -48,7 +48,7 @@ enum : BYTE {
     LIE_STATUS = 0x02,   // a status byte
     LIE_LENGTH = 0x04,   // a length the answer reports
     LIE_RETURNED = 0x08, // the byte count the call returns
-    LIE_SHORT = 0x10,    // fewer reply bytes written than the honest reply has
+    LIE_SHORT = 0x10,    // the reply ends early
     LIE_PATCHED = 0x20,  // reply bytes changed
     LIE_SENSE = 0x40,    // sense data and their length
 };
