@@ -98,39 +98,36 @@ public:
         std::unique_lock lock(m_mutex);
         m_strHost = strHost;
         m_nPort = nPort;
-        return IsOpen(hInternet) ? Issue(lock, HttpStep::Connect, hInternet) : HTTP_NULL_HANDLE;
+        return Issue(lock, HttpStep::Connect, hInternet);
     }
     HttpHandle OpenRequest(HttpHandle hConnect, const std::string& strObject,
                            bool bSecure) override {
         std::unique_lock lock(m_mutex);
         m_aRequests.push_back(std::string(bSecure ? "https://" : "http://") + m_strHost + ":" +
                               std::to_string(m_nPort) + "/" + strObject);
-        return IsOpen(hConnect) ? Issue(lock, HttpStep::OpenRequest, hConnect) : HTTP_NULL_HANDLE;
+        return Issue(lock, HttpStep::OpenRequest, hConnect);
     }
     bool SendRequest(HttpHandle hRequest) override {
         std::unique_lock lock(m_mutex);
-        return IsOpen(hRequest) && Pass(lock, HttpStep::Send, hRequest);
+        return Pass(lock, HttpStep::Send, hRequest);
     }
     bool QueryStatusCode(HttpHandle hRequest, DWORD* pdwStatus) override {
         std::unique_lock lock(m_mutex);
-        if (!IsOpen(hRequest) || !Pass(lock, HttpStep::StatusCode, hRequest))
+        if (!Pass(lock, HttpStep::StatusCode, hRequest))
             return false;
         *pdwStatus = IsRedirected() ? 302 : m_dwStatus;
         return true;
     }
     bool QueryContentLength(HttpHandle hRequest, std::string* pstrText) override {
         std::unique_lock lock(m_mutex);
-        if (!IsOpen(hRequest) || !Pass(lock, HttpStep::ContentLength, hRequest) ||
-            !m_strContentLength)
+        if (!Pass(lock, HttpStep::ContentLength, hRequest) || !m_strContentLength)
             return false;
         *pstrText = *m_strContentLength;
         return true;
     }
     bool QueryLocation(HttpHandle hRequest, std::string* pstrText) override {
         std::unique_lock lock(m_mutex);
-        if (!IsOpen(hRequest) || !Pass(lock, HttpStep::Location, hRequest))
-            return false;
-        if (!IsRedirected())
+        if (!Pass(lock, HttpStep::Location, hRequest) || !IsRedirected())
             return false;
         *pstrText = m_aRedirects[m_aRequests.size() - 1];
         return true;
@@ -138,7 +135,7 @@ public:
     bool ReadFile(HttpHandle hRequest, BYTE* pBuffer, DWORD nSize, DWORD* pnRead) override {
         std::unique_lock lock(m_mutex);
         ++m_nReads;
-        if (!IsOpen(hRequest) || !Pass(lock, HttpStep::Read, hRequest))
+        if (!Pass(lock, HttpStep::Read, hRequest))
             return false;
         const std::size_t nCount =
             std::min({static_cast<std::size_t>(nSize), static_cast<std::size_t>(m_nChunk),
@@ -193,10 +190,10 @@ private:
             if (hParent == hInternet && IsOpen(hChild))
                 CloseTree(hChild);
     }
-    // Whether the step goes through. A step on no handle (going online) stalls on the Internet
-    // handle, the only one open then.
+    // Whether the step goes through; every step after going online works on an open handle. A
+    // step on no handle (going online) stalls on the Internet handle, the only one open then.
     bool Pass(std::unique_lock<std::mutex>& lock, HttpStep step, HttpHandle hOn) {
-        if (m_failingStep == step)
+        if (m_failingStep == step || (step > HttpStep::GoOnline && !IsOpen(hOn)))
             return false;
         if (m_stallingStep != step || m_setOpen.empty() || m_bStalled)
             return true;

@@ -1,10 +1,10 @@
-// The update check's services for tests: a scripted server, a fake clock, OpenSSL in place of the
-// system's cryptography with the tests' own key, and a view that records what a check shows
-// instead of showing it, safe to use from a worker thread.
+// The update check's services for tests: a scripted server, a fake clock, signatures of the tests'
+// own with the tests' key, and a view that records what a check shows instead of showing it, safe
+// to use from a worker thread.
 #pragma once
 
 #include "tests/support/FakeClock.h"
-#include "tests/support/OpenSslSignatures.h"
+#include "tests/support/FakeSignatures.h"
 #include "tests/support/ScriptedHttp.h"
 #include "update/UpdateWorker.h"
 
@@ -45,7 +45,7 @@ inline UpdateConfig TestUpdateConfig() {
 struct CStandInUpdate {
     CScriptedHttp http;
     CFakeClock clock;
-    COpenSslSignatures signatures;
+    CFakeSignatures signatures;
     CRecordingUpdateView view;
     UpdateServices services{http, clock, signatures, TestUpdateConfig(), view};
 

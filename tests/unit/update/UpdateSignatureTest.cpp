@@ -60,7 +60,7 @@ TEST_P(SignatureTest, OnlyTheSignedTextOfTheCarriedKeyIsShownOrKept) {
     }
 }
 
-const CTestSigningKey OTHER_KEY;
+const CTestSigningKey OTHER_KEY(0x33);
 const std::string TRAILER = SIGNED.substr(TEXT.size());
 
 INSTANTIATE_TEST_SUITE_P(
