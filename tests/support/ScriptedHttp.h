@@ -32,8 +32,8 @@ enum class HttpStep {
     Read,
 };
 
-// The script and what was asked of it, apart from what makes the exchange safe across threads.
-struct ScriptedExchange {
+class CScriptedHttp : public CHttpService {
+public:
     // The script, set before the check starts.
     std::optional<HttpStep> m_failingStep;
     // The first call of this step blocks until the handle it works on is closed, and then fails,
@@ -50,7 +50,7 @@ struct ScriptedExchange {
     // After each read that delivers, as a server that takes its time.
     std::function<void()> m_onRead;
 
-    // What the check asked for, read once it has ended.
+    // What the checks asked for, read once they have ended.
     std::string m_strAgent;
     DWORD m_nTimeoutMs = 0;
     // scheme://host:port/object of each request.
@@ -60,28 +60,14 @@ struct ScriptedExchange {
     std::vector<HttpHandle> m_aIssued;
     std::vector<HttpHandle> m_aClosed;
     std::set<HttpHandle> m_setOpen;
-
-    bool m_bStalled = false;
-    bool m_bStallEnded = false;
-    std::string m_strHost;
-    WORD m_nPort = 0;
     std::map<HttpHandle, HttpHandle> m_mapParents;
-    HttpHandle m_hNext = 0x100;
-    std::size_t m_nDelivered = 0;
-};
 
-class CScriptedHttp : public CHttpService, public ScriptedExchange {
-public:
-    // Another exchange, with a script of its own, for a second check.
-    void StartOver() {
-        std::lock_guard lock(m_mutex);
-        static_cast<ScriptedExchange&>(*this) = ScriptedExchange();
-    }
-
-    // A 200 response whose Content-Length tells the truth.
+    // A 200 response whose Content-Length tells the truth, read from its first byte by the next
+    // check.
     void Serve(const std::string& strBody) {
         m_strBody = strBody;
         m_strContentLength = std::to_string(strBody.size());
+        m_nDelivered = 0;
     }
 
     HttpHandle Open(const std::string& strAgent, DWORD nTimeoutMs) override {
@@ -216,6 +202,12 @@ private:
         return hInternet;
     }
 
+    bool m_bStalled = false;
+    bool m_bStallEnded = false;
+    std::string m_strHost;
+    WORD m_nPort = 0;
+    HttpHandle m_hNext = 0x100;
+    std::size_t m_nDelivered = 0;
     mutable std::mutex m_mutex;
     std::condition_variable m_stepBroken;
 };

@@ -34,20 +34,18 @@ private:
     std::vector<std::string> m_aShown;
 };
 
-// Released on 1 June 2026, asking updates.velnor.example:8080 and trusting the tests' key; the
-// clock's today is later.
-inline UpdateConfig TestUpdateConfig() {
-    return {.server = {"updates.velnor.example", 8080},
-            .publicKey = TestKey().PublicKey(),
-            .releaseDate = {2026, 6, 1}};
-}
-
 struct CStandInUpdate {
     CScriptedHttp http;
     CFakeClock clock;
     CFakeSignatures signatures;
     CRecordingUpdateView view;
-    UpdateServices services{http, clock, signatures, TestUpdateConfig(), view};
+    // Released on 1 June 2026, asking updates.velnor.example:8080 and trusting the tests' key;
+    // the clock's today is later.
+    UpdateServices services{http, clock, signatures,
+                            UpdateConfig{.server = {"updates.velnor.example", 8080},
+                                         .publicKey = TestKey().PublicKey(),
+                                         .releaseDate = {2026, 6, 1}},
+                            view};
 
     // strText, signed with the tests' key, as a 200 response that tells its length truly.
     void ServeSigned(const std::string& strText) { http.Serve(TestKey().Signed(strText)); }

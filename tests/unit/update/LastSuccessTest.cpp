@@ -68,7 +68,6 @@ TEST_F(LastSuccessTest, ASecondCheckOfTheSameReleaseFindsNothingNewer) {
     m_update.ServeSigned("12/15/26 news\r\n");
     ASSERT_EQ(m_check.CheckForUpdate(), UPDATE_SHOW_TEXT);
 
-    m_http.StartOver();
     m_update.ServeSigned("12/15/26 news\r\n");
     EXPECT_EQ(m_check.CheckForUpdate(), UPDATE_NOTHING_NEWER);
 }

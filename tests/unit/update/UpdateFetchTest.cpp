@@ -132,7 +132,6 @@ TEST_F(UpdateFetchTest, AFailedCheckReleasesTheTextOfTheOneBefore) {
     m_http.Serve(NEWER_BODY);
     ASSERT_EQ(m_check.CheckForUpdate(), UPDATE_SHOW_TEXT);
 
-    m_http.StartOver();
     m_http.m_failingStep = HttpStep::Open;
     EXPECT_EQ(m_check.CheckForUpdate(), UPDATE_FAILED);
     EXPECT_EQ(m_check.Body(), "");
