@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace qv::fuzz {
 
@@ -26,6 +27,13 @@ public:
         for (std::size_t i = 0; i < sizeof(Number); ++i)
             nValue = static_cast<Number>(static_cast<std::uintmax_t>(nValue) << 8 | Byte());
         return nValue;
+    }
+    // The next nCount bytes.
+    std::string Text(std::size_t nCount) {
+        std::string strText(nCount, '\0');
+        for (char& c : strText)
+            c = static_cast<char>(Byte());
+        return strText;
     }
     // A count of patches, each an offset into the area and the byte written there.
     void Patch(BYTE* pArea, std::size_t nArea) {

@@ -58,13 +58,6 @@ std::string NameOf(BYTE nChoice) {
     return nIndex < std::size(VALUE_NAMES) ? VALUE_NAMES[nIndex] : std::string(LONG_NAME_SIZE, 'N');
 }
 
-std::vector<BYTE> Bytes(CFuzzInput& input, std::size_t nCount) {
-    std::vector<BYTE> aBytes(nCount);
-    for (BYTE& nByte : aBytes)
-        nByte = input.Byte();
-    return aBytes;
-}
-
 // Returns whether any write was made to fail.
 bool Plant(CFuzzInput& input, test::CMemoryRegistry& registry) {
     for (int nValues = input.Byte() % 16; nValues > 0; --nValues) {
@@ -73,8 +66,8 @@ bool Plant(CFuzzInput& input, test::CMemoryRegistry& registry) {
         const std::string strName = NameOf(input.Byte());
         const BYTE nType = input.Byte();
         const DWORD dwType = nType < std::size(VALUE_TYPES) ? VALUE_TYPES[nType] : nType;
-        const std::size_t nSize = input.Value<WORD>() % MAX_VALUE_SIZE;
-        registry.Put(hRoot, pszKey, strName, dwType, Bytes(input, nSize));
+        const std::string strData = input.Text(input.Value<WORD>() % MAX_VALUE_SIZE);
+        registry.Put(hRoot, pszKey, strName, dwType, {strData.begin(), strData.end()});
     }
     const int nFailures = input.Byte() % 4;
     for (int nFailure = 0; nFailure < nFailures; ++nFailure) {

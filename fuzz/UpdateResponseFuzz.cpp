@@ -25,11 +25,9 @@ namespace {
 
 constexpr BYTE STEP_COUNT = 10;
 
+// A length, at most nLimit, then as many bytes.
 std::string Text(CFuzzInput& input, std::size_t nLimit) {
-    std::string strText(std::min<std::size_t>(input.Byte(), nLimit), '\0');
-    for (char& c : strText)
-        c = static_cast<char>(input.Byte());
-    return strText;
+    return input.Text(std::min<std::size_t>(input.Byte(), nLimit));
 }
 
 // A day of the two-digit years' century, so that every date the description may carry is near.

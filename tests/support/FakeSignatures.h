@@ -14,18 +14,16 @@
 
 namespace qv::test {
 
-// 64 bytes of FNV-1a over the key and the text, eight bytes from each of eight seeds.
+// FNV-1a over the key and the text, spread over the 64 bytes of a signature.
 inline EcSignature Digest(const EcPublicKey& key, std::string_view strText) {
+    std::uint64_t nHash = 0xcbf29ce484222325u;
+    for (const BYTE byte : key)
+        nHash = (nHash ^ byte) * 0x100000001b3u;
+    for (const char c : strText)
+        nHash = (nHash ^ static_cast<BYTE>(c)) * 0x100000001b3u;
     EcSignature digest{};
-    for (std::size_t nAt = 0; nAt < digest.size(); nAt += 8) {
-        std::uint64_t nHash = 0xcbf29ce484222325u ^ nAt;
-        for (const BYTE byte : key)
-            nHash = (nHash ^ byte) * 0x100000001b3u;
-        for (const char c : strText)
-            nHash = (nHash ^ static_cast<BYTE>(c)) * 0x100000001b3u;
-        for (std::size_t nByte = 0; nByte < 8; ++nByte)
-            digest[nAt + nByte] = static_cast<BYTE>(nHash >> (8 * nByte));
-    }
+    for (BYTE& byte : digest)
+        byte = static_cast<BYTE>((nHash = (nHash ^ 0x5A) * 0x100000001b3u) >> 56);
     return digest;
 }
 

@@ -69,11 +69,6 @@ RegStatus CMemoryRegistry::QueryValue(RegKey hKey, const std::string& strName, D
     const auto nSize = static_cast<DWORD>(value.aData.size());
     if (pdwType)
         *pdwType = value.dwType;
-    if (!pData) {
-        if (pnData)
-            *pnData = nSize;
-        return REGSTATUS_SUCCESS;
-    }
     // Windows leaves a short buffer's contents undefined; the value's first bytes make a caller
     // that ignores the status read something plausible, and so show the fault.
     const DWORD nBuffer = *pnData;
@@ -109,16 +104,14 @@ RegStatus CMemoryRegistry::EnumValue(RegKey hKey, DWORD nIndex, char* pszName, D
         return REGSTATUS_NO_MORE_ITEMS;
     const auto& [strName, value] = it->second;
     const auto nSize = static_cast<DWORD>(value.aData.size());
-    if (strName.size() >= *pnName || (pData && nSize > *pnData))
+    if (strName.size() >= *pnName || nSize > *pnData)
         return REGSTATUS_MORE_DATA;
     std::memcpy(pszName, strName.c_str(), strName.size() + 1);
     *pnName = static_cast<DWORD>(strName.size());
-    if (pdwType)
-        *pdwType = value.dwType;
-    if (pData && nSize > 0)
+    *pdwType = value.dwType;
+    if (nSize > 0)
         std::memcpy(pData, value.aData.data(), nSize);
-    if (pnData)
-        *pnData = nSize;
+    *pnData = nSize;
     return REGSTATUS_SUCCESS;
 }
 
@@ -167,8 +160,10 @@ void CMemoryRegistry::AddKey(const std::string& strPath) {
 // Like Windows, a value keeps the spelling of its name from when it was first stored.
 void CMemoryRegistry::Store(const std::string& strPath, const std::string& strName,
                             StoredValue value) {
-    const auto it = m_mapValues.try_emplace({strPath, Fold(strName)}, strName, StoredValue{}).first;
-    it->second.value = std::move(value);
+    NamedValue& named = m_mapValues[{strPath, Fold(strName)}];
+    if (named.strName.empty())
+        named.strName = strName;
+    named.value = std::move(value);
 }
 
 } // namespace qv::test

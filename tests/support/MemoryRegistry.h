@@ -1,5 +1,6 @@
 // A registry in memory that answers like the Windows one: keys and value names compared without
 // regard to case, access rights checked on every handle, REGSTATUS_MORE_DATA for a short buffer.
+// Values are read into a buffer the caller gives, as the program reads them.
 // A test can refuse writes under HKEY_LOCAL_MACHINE, as Windows does for a user without
 // administrative rights, make a given value's write fail, plant values of any type and length,
 // read back the exact bytes stored and see the access every key was opened with.
