@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace qv::fuzz {
 
@@ -26,6 +27,13 @@ public:
         for (std::size_t i = 0; i < sizeof(Number); ++i)
             nValue = static_cast<Number>(static_cast<std::uintmax_t>(nValue) << 8 | Byte());
         return nValue;
+    }
+    // The next nCount bytes.
+    std::string Text(std::size_t nCount) {
+        std::string strText(nCount, '\0');
+        for (char& c : strText)
+            c = static_cast<char>(Byte());
+        return strText;
     }
     // A count of patches, each an offset into the area and the byte written there.
     void Patch(BYTE* pArea, std::size_t nArea) {
@@ -48,7 +56,7 @@ enum : BYTE {
     LIE_STATUS = 0x02,   // a status byte
     LIE_LENGTH = 0x04,   // a length the answer reports
     LIE_RETURNED = 0x08, // the byte count the call returns
-    LIE_SHORT = 0x10,    // fewer reply bytes written than the honest reply has
+    LIE_SHORT = 0x10,    // the reply ends early
     LIE_PATCHED = 0x20,  // reply bytes changed
     LIE_SENSE = 0x40,    // sense data and their length
 };

@@ -1,28 +1,29 @@
-// An ASPI manager that answers from fuzz bytes: whether the library loads, its support
-// information, the adapter inquiry and disk information, and every SCSI request, which it
-// refuses, completes before the send returns, or holds to complete on a later call, at the end
-// of a step, or once the device that sent it has gone. It posts every request it accepted
-// exactly once, as a manager does, and all on the caller's thread, so that a run depends on its
-// input alone.
+// The simulated ASPI manager with its answers changed by fuzz bytes: whether the library loads, its
+// support information, the adapter inquiry and disk information, and every SCSI request, which it
+// refuses, completes before the send returns, or holds to complete on a later call, at the end of
+// a step, or once the device that sent it has gone, with its status, sense data and reply bytes
+// changed. The manager is held, and the requests it holds are completed on the caller's thread in
+// the order the input says, so that a run depends on its input alone.
 #pragma once
 
 #include "fuzz/FuzzInput.h"
-#include "fuzz/HonestDrive.h"
-#include "platform/AspiLayout.h"
-#include "platform/AspiService.h"
+#include "sim/SimAspiManager.h"
 
 #include <map>
-#include <vector>
 
 namespace qv::fuzz {
 
 class CHostileAspi : public CAspiService {
 public:
-    explicit CHostileAspi(CFuzzInput& input) : m_input(input) {}
+    // One at a time: the requests it completes are posted through it.
+    CHostileAspi(CFuzzInput& input, sim::CSimAspiManager& manager);
+    ~CHostileAspi() override;
 
-    bool Load() override;
-    bool FindEntryPoints() override;
-    void Unload() override;
+    bool Load() override { return !(m_input.Byte() & LIE_FAILS) && m_manager.Load(); }
+    bool FindEntryPoints() override {
+        return !(m_input.Byte() & LIE_FAILS) && m_manager.FindEntryPoints();
+    }
+    void Unload() override { m_manager.Unload(); }
     DWORD GetASPI32SupportInfo() override;
     DWORD SendASPI32Command(void* pSrb) override;
 
@@ -30,18 +31,16 @@ public:
     void Drain();
 
 private:
-    BYTE AdapterInquiry(SRB_HAInquiry& srb);
-    BYTE DiskInfo(SRB_GetDiskInfo& srb);
     DWORD ExecScsi(SRB_ExecSCSICmd& srb);
     // Completes as many of the held requests as the input says, in the order it says.
     void CompleteSome();
     void CompleteOne();
-    void Complete(SRB_ExecSCSICmd& srb);
+    static void Posted(SRB_ExecSCSICmd* pSrb);
 
     CFuzzInput& m_input;
-    bool m_bLoaded = false;
-    std::map<BYTE, CHonestDrive> m_mapDrives; // by target id
-    std::vector<SRB_ExecSCSICmd*> m_apHeld;
+    sim::CSimAspiManager& m_manager;
+    // The post routine of each request the manager holds, which it posts through Posted.
+    std::map<SRB_ExecSCSICmd*, ASPI_POST_PROC> m_mapPosts;
 };
 
 } // namespace qv::fuzz

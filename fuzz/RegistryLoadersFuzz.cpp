@@ -8,7 +8,7 @@
 #include "device/DriveSettings.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzInput.h"
-#include "tests/support/ScriptedTransport.h"
+#include "fuzz/InlinePassThrough.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/StandInUpdate.h"
 
@@ -58,13 +58,6 @@ std::string NameOf(BYTE nChoice) {
     return nIndex < std::size(VALUE_NAMES) ? VALUE_NAMES[nIndex] : std::string(LONG_NAME_SIZE, 'N');
 }
 
-std::vector<BYTE> Bytes(CFuzzInput& input, std::size_t nCount) {
-    std::vector<BYTE> aBytes(nCount);
-    for (BYTE& nByte : aBytes)
-        nByte = input.Byte();
-    return aBytes;
-}
-
 // Returns whether any write was made to fail.
 bool Plant(CFuzzInput& input, test::CMemoryRegistry& registry) {
     for (int nValues = input.Byte() % 16; nValues > 0; --nValues) {
@@ -73,8 +66,8 @@ bool Plant(CFuzzInput& input, test::CMemoryRegistry& registry) {
         const std::string strName = NameOf(input.Byte());
         const BYTE nType = input.Byte();
         const DWORD dwType = nType < std::size(VALUE_TYPES) ? VALUE_TYPES[nType] : nType;
-        const std::size_t nSize = input.Value<WORD>() % MAX_VALUE_SIZE;
-        registry.Put(hRoot, pszKey, strName, dwType, Bytes(input, nSize));
+        const std::string strData = input.Text(input.Value<WORD>() % MAX_VALUE_SIZE);
+        registry.Put(hRoot, pszKey, strName, dwType, {strData.begin(), strData.end()});
     }
     const int nFailures = input.Byte() % 4;
     for (int nFailure = 0; nFailure < nFailures; ++nFailure) {
@@ -90,22 +83,17 @@ struct LoadedValues {
     bool operator==(const LoadedValues&) const = default;
 };
 
-// A fresh list of the machine's drives, each identified with the given top speed. The transport
-// is the list's for as long as it lives.
-std::unique_ptr<CCDRomList> FreshList(const CPlatform& platform, const std::vector<int>& aMax) {
-    static test::CScriptedTransport& transport = *new test::CScriptedTransport;
+// A drive whose capabilities page tells nMaxSpeed and no current speed.
+sim::SimDriveConfig Cdrom(const char* pszRoot, int nMaxSpeed) {
+    sim::SimCdromConfig cdrom;
+    cdrom.nMaxRate = nMaxSpeed * KBPS_PER_X_REPORTED;
+    cdrom.bAlwaysReportsZero = true;
+    return test::Cdrom(pszRoot, std::move(cdrom));
+}
+
+std::unique_ptr<CCDRomList> FreshList(const CPlatform& platform, CTransport& transport) {
     auto pList = CCDRomList::Build(platform, &transport);
     pList->IdentifyAll();
-    for (int nIndex = 0; nIndex < pList->GetCount(); ++nIndex) {
-        const std::string& strDrive = pList->GetAt(nIndex)->Drive();
-        std::vector<BYTE> aPage(MODE_SENSE_REPLY_SIZE, 0);
-        aPage[4] = MODE_PAGE_CAPABILITIES;
-        WriteBigEndian16(&aPage[4 + 8],
-                         static_cast<unsigned>(aMax[static_cast<std::size_t>(nIndex)] * 176));
-        transport.Locate({}, strDrive);
-        transport.Complete(CMD_OK, std::vector<BYTE>(INQUIRY_REPLY_SIZE, 0), {}, strDrive);
-        transport.Complete(CMD_OK, aPage, {}, strDrive);
-    }
     return pList;
 }
 
@@ -123,15 +111,17 @@ std::vector<LoadedValues> ValuesOf(const CCDRomList& list) {
     return aValues;
 }
 
-void LoadDriveValues(CFuzzInput& input, const CPlatform& platform, test::CMemoryRegistry& registry,
-                     bool bWritesFail) {
+void LoadDriveValues(CFuzzInput& input, test::CSimFixture& sim, bool bWritesFail) {
     // One top speed for each of the two drives; one above 100x is not told.
     const std::vector<int> aMax{input.Byte(), input.Byte()};
-    const auto pLoadedAll = FreshList(platform, aMax);
+    sim::CSimMachine machine(test::NtMachine({Cdrom("E:\\", aMax[0]), Cdrom("F:\\", aMax[1])}));
+    const CPlatform platform = sim.WithDrives(machine);
+    CInlinePassThrough transport(machine);
+    const auto pLoadedAll = FreshList(platform, transport);
     pLoadedAll->LoadAll();
     const auto aLoaded = ValuesOf(*pLoadedAll);
 
-    const auto pLoadedEach = FreshList(platform, aMax);
+    const auto pLoadedEach = FreshList(platform, transport);
     for (int nIndex = 0; nIndex < pLoadedEach->GetCount(); ++nIndex)
         LoadDriveSettings(platform, *pLoadedEach->GetAt(nIndex));
     Check(ValuesOf(*pLoadedEach) == aLoaded, "a drive loads the same values alone as in its list");
@@ -140,17 +130,17 @@ void LoadDriveValues(CFuzzInput& input, const CPlatform& platform, test::CMemory
     // second round must give back what it stored; and only with a known top speed, since
     // without one a list's own last entry sets what the next load keeps.
     pLoadedAll->SaveAll();
-    const auto pSaved = FreshList(platform, aMax);
+    const auto pSaved = FreshList(platform, transport);
     pSaved->LoadAll();
     pSaved->SaveAll();
-    const auto pReloaded = FreshList(platform, aMax);
+    const auto pReloaded = FreshList(platform, transport);
     pReloaded->LoadAll();
     const auto aSaved = ValuesOf(*pSaved);
     const auto aReloaded = ValuesOf(*pReloaded);
     for (std::size_t nIndex = 0; nIndex < aMax.size(); ++nIndex)
         Check(bWritesFail || aMax[nIndex] <= 0 || aReloaded[nIndex] == aSaved[nIndex],
               "what a save stores loads back the same");
-    Check(registry.OpenKeyCount() == 0, "every registry key a drive opens is closed again");
+    Check(sim.Registry().OpenKeyCount() == 0, "every registry key a drive opens is closed again");
 }
 
 } // namespace
@@ -186,6 +176,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         app.ToggleRunOnBoot();
     fuzz::Check(registry.OpenKeyCount() == 0, "every registry key the application opens is closed");
 
-    fuzz::LoadDriveValues(input, app.GetPlatform(), registry, bWritesFail);
+    fuzz::LoadDriveValues(input, sim, bWritesFail);
     return 0;
 }

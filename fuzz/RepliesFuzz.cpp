@@ -1,20 +1,17 @@
-// Replies from hostile drives through both transports: a drive service whose pass-through answers
-// and an ASPI manager whose completions come from fuzz bytes (HostileDrives.h, HostileAspi.h). The
-// first byte chooses the transport; the rest answer the calls in the order they are made, all on
-// this thread, so that a run depends on its input alone. The drive list is identified, each usable
-// drive's speeds are detected, a speed is set and kept, and the ASPI requests still held are
-// completed, perhaps only once their devices have gone.
+// Replies from hostile drives through both transports: the simulated machine's drives and ASPI
+// manager with their answers changed by fuzz bytes (HostileDrives.h, HostileAspi.h). The first byte
+// chooses the transport; the rest answer the calls in the order they are made, all on this thread,
+// so that a run depends on its input alone. The drive list is identified, each usable drive's
+// speeds are detected, a speed is set and kept, and the ASPI requests still held are completed,
+// perhaps only once their devices have gone.
 #include "device/AspiTransport.h"
 #include "device/CDRomList.h"
-#include "device/PassThroughTransport.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/HostileAspi.h"
 #include "fuzz/HostileDrives.h"
-#include "tests/support/FakeShell.h"
-#include "tests/support/MemoryRegistry.h"
-#include "tests/support/RecordingEvents.h"
+#include "fuzz/InlinePassThrough.h"
+#include "tests/support/AspiMachine.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -23,45 +20,8 @@
 namespace qv::fuzz {
 namespace {
 
-// The pass-through transport with each request carried on the caller's thread: the device's
-// chains then run from completion to completion inside the call that started them.
-class CInlinePassThrough : public CTransport {
-public:
-    explicit CInlinePassThrough(CDriveService& drives) : m_drives(drives) {}
-    int Kind() const override { return TRANSPORT_IOCTL; }
-    std::unique_ptr<CDriveLink> Connect(const std::string& strDrive, CCommandSink& sink) override {
-        return std::make_unique<CLink>(m_drives, MakeDevicePath(strDrive), sink);
-    }
-    std::vector<bool> FindDrives(const std::vector<std::string>& aDrives) override {
-        return std::vector<bool>(aDrives.size(), true);
-    }
-    bool WaitIdle(std::chrono::milliseconds) override { return true; }
-
-private:
-    class CLink : public CDriveLink {
-    public:
-        CLink(CDriveService& drives, std::string strPath, CCommandSink& sink)
-            : m_drives(drives), m_strPath(std::move(strPath)), m_sink(sink) {}
-        void Locate() override { LocatePassThrough(m_drives, m_strPath, m_sink); }
-        void Send(const SCSI_TARGET& target, const COMMAND& command) override {
-            CarryPassThrough(m_drives, m_strPath, target, command, m_sink);
-        }
-
-    private:
-        CDriveService& m_drives;
-        const std::string m_strPath;
-        CCommandSink& m_sink;
-    };
-    CDriveService& m_drives;
-};
-
-bool Ended(const test::CRecordingEvents& events, const CCDRom* pDevice, int nEvent) {
-    const auto aCodes = events.Codes(pDevice);
-    return std::find(aCodes.begin(), aCodes.end(), nEvent) != aCodes.end();
-}
-
 void Run(CFuzzInput& input, const CPlatform& platform, CTransport& transport, CHostileAspi& aspi,
-         const test::CRecordingEvents& events) {
+         test::CRecordingEvents& events) {
     auto pList = CCDRomList::Build(platform, &transport);
     pList->IdentifyAll();
     aspi.Drain();
@@ -91,7 +51,7 @@ void Run(CFuzzInput& input, const CPlatform& platform, CTransport& transport, CH
     }
     aspi.Drain();
     for (const CCDRom* pDevice : apDetecting) {
-        Check(Ended(events, pDevice, RQ_DETECT_DONE),
+        Check(events.WaitFor(RQ_DETECT_DONE, pDevice, std::chrono::milliseconds(0)),
               "every speed detection ends once every request is answered");
         Check(!pDevice->Snapshot().bBusy, "every chain ends once every request is answered");
         for (const SPEED_ENTRY& entry : pDevice->GetSpeeds())
@@ -109,8 +69,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
 
     fuzz::CFuzzInput input(pData, nSize);
     const bool bPassThrough = !(input.Byte() & 1);
-    fuzz::CHostileDrives drives(input, bPassThrough);
-    fuzz::CHostileAspi aspi(input);
+    // E: and F: answer both ways: through their volumes, and as targets 0 and 1 of the manager.
+    auto config = test::AspiMachine({test::AspiCdrom("E:\\", 0, 0), test::AspiCdrom("F:\\", 0, 1)});
+    config.platform = sim::SimPlatform::Nt;
+    sim::CSimMachine machine(std::move(config));
+    fuzz::CHostileDrives drives(input, machine);
+    fuzz::CHostileAspi aspi(input, machine.Aspi());
     test::CRecordingEvents events;
     test::CMemoryRegistry registry;
     test::CFakeShell shell;
@@ -127,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         CAspiTransport transport(aspi);
         fuzz::Run(input, platform, transport, aspi, events);
     }
-    fuzz::Check(drives.OpenHandleCount() == 0, "every device handle opened is closed again");
+    fuzz::Check(machine.OpenHandleCount() == 0, "every device handle opened is closed again");
     fuzz::Check(CAspiTransport::PendingCount() == 0, "no ASPI request stays pending");
     return 0;
 }

@@ -4,9 +4,9 @@
 // "Last Suc Update". Whatever comes, the check ends with one of its three results, asks over
 // HTTPS only, closes every handle it opened once, shows only signed text that begins with a date
 // not after tomorrow, and stores nothing but such a date.
-#include "platform/SettingsKey.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzInput.h"
+#include "platform/SettingsKey.h"
 #include "tests/support/MemoryRegistry.h"
 #include "tests/support/StandInUpdate.h"
 #include "update/UpdateCheck.h"
@@ -25,11 +25,9 @@ namespace {
 
 constexpr BYTE STEP_COUNT = 10;
 
+// A length, at most nLimit, then as many bytes.
 std::string Text(CFuzzInput& input, std::size_t nLimit) {
-    std::string strText(std::min<std::size_t>(input.Byte(), nLimit), '\0');
-    for (char& c : strText)
-        c = static_cast<char>(input.Byte());
-    return strText;
+    return input.Text(std::min<std::size_t>(input.Byte(), nLimit));
 }
 
 // A day of the two-digit years' century, so that every date the description may carry is near.

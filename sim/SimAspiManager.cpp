@@ -158,15 +158,26 @@ void CSimAspiManager::Run() {
             m_cvWork.wait_until(lock, it->tDue);
             continue;
         }
-        SRB_ExecSCSICmd* pSrb = it->pSrb;
-        m_queue.erase(it);
-        ++m_nRunning;
-        lock.unlock();
-        Complete(*pSrb);
-        lock.lock();
-        --m_nRunning;
-        m_cvDrained.notify_all();
+        CompleteAt(lock, it);
     }
+}
+
+void CSimAspiManager::CompleteWaiting(std::size_t nIndex) {
+    std::unique_lock lock(m_lock);
+    if (nIndex < m_queue.size())
+        CompleteAt(lock, m_queue.begin() + static_cast<std::ptrdiff_t>(nIndex));
+}
+
+void CSimAspiManager::CompleteAt(std::unique_lock<std::mutex>& lock,
+                                 std::deque<Waiting>::iterator it) {
+    SRB_ExecSCSICmd* pSrb = it->pSrb;
+    m_queue.erase(it);
+    ++m_nRunning;
+    lock.unlock();
+    Complete(*pSrb);
+    lock.lock();
+    --m_nRunning;
+    m_cvDrained.notify_all();
 }
 
 // Ends the request, on its drive unless a test chose its status, and posts the block; the block

@@ -2,7 +2,7 @@
 // adapter inquiry, disk information that maps a target to its drive letter, the timeout setting,
 // and SCSI commands answered by the same MMC drives as the pass-through path. Posted requests
 // complete on the manager's own thread, after a delay, in arrival order or newest first; a test
-// may hold them back and release them when it chooses.
+// may hold them back and release them when it chooses, or complete them one by one itself.
 #pragma once
 
 #include "platform/AspiLayout.h"
@@ -52,6 +52,9 @@ public:
     // Completions wait until Release; requests sent meanwhile queue up.
     void Hold();
     void Release();
+    // While held: completes the waiting request nIndex, counted in arrival order, on the caller's
+    // thread, so that a test chooses the order of completions and runs them on its own thread.
+    void CompleteWaiting(std::size_t nIndex);
     // Whether every accepted request has been completed by the deadline.
     bool WaitUntilDrained(std::chrono::milliseconds limit);
     std::size_t WaitingCount() const;
@@ -75,6 +78,8 @@ private:
     BYTE DiskInfo(SRB_GetDiskInfo& srb) const;
     BYTE ExecScsi(SRB_ExecSCSICmd& srb);
     void Run();
+    // Called with the lock held, which it gives up while the request completes.
+    void CompleteAt(std::unique_lock<std::mutex>& lock, std::deque<Waiting>::iterator it);
     void Complete(SRB_ExecSCSICmd& srb);
     void Execute(SRB_ExecSCSICmd& srb);
 

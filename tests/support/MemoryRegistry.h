@@ -1,5 +1,6 @@
 // A registry in memory that answers like the Windows one: keys and value names compared without
 // regard to case, access rights checked on every handle, REGSTATUS_MORE_DATA for a short buffer.
+// Values are read into a buffer the caller gives, as the program reads them.
 // A test can refuse writes under HKEY_LOCAL_MACHINE, as Windows does for a user without
 // administrative rights, make a given value's write fail, plant values of any type and length,
 // read back the exact bytes stored and see the access every key was opened with.
@@ -51,15 +52,23 @@ struct KeyOpening {
 class CMemoryRegistry : public CRegistryService {
 public:
     RegStatus CreateKey(RegKey hParent, const std::string& strSubKey, DWORD dwAccess,
-                        RegKey* phKey) override;
+                        RegKey* phKey) override {
+        return Open(hParent, strSubKey, dwAccess, true, phKey);
+    }
     RegStatus OpenKey(RegKey hParent, const std::string& strSubKey, DWORD dwAccess,
-                      RegKey* phKey) override;
+                      RegKey* phKey) override {
+        return Open(hParent, strSubKey, dwAccess, false, phKey);
+    }
     RegStatus QueryValue(RegKey hKey, const std::string& strName, DWORD* pdwType, BYTE* pData,
                          DWORD* pnData) override;
     RegStatus SetValue(RegKey hKey, const std::string& strName, DWORD dwType, const BYTE* pData,
                        DWORD nData) override;
     RegStatus SetStringValueWide(RegKey hKey, const std::string& strName,
-                                 const std::u16string& strText) override;
+                                 const std::u16string& strText) override {
+        const StoredValue value = StoredWideText(strText);
+        return SetValue(hKey, strName, value.dwType, value.aData.data(),
+                        static_cast<DWORD>(value.aData.size()));
+    }
     // Values in the order of their folded names, each with the spelling it was first stored in.
     RegStatus EnumValue(RegKey hKey, DWORD nIndex, char* pszName, DWORD* pnName, DWORD* pdwType,
                         BYTE* pData, DWORD* pnData) override;
@@ -79,17 +88,31 @@ public:
     void Put(RegKey hRoot, const std::string& strKey, const std::string& strName, DWORD dwType,
              std::vector<BYTE> aData);
     void PutDword(RegKey hRoot, const std::string& strKey, const std::string& strName,
-                  DWORD dwValue);
+                  DWORD dwValue) {
+        Put(hRoot, strKey, strName, REGTYPE_DWORD,
+            {static_cast<BYTE>(dwValue), static_cast<BYTE>(dwValue >> 8),
+             static_cast<BYTE>(dwValue >> 16), static_cast<BYTE>(dwValue >> 24)});
+    }
     // With its terminating zero, as the program stores texts.
     void PutString(RegKey hRoot, const std::string& strKey, const std::string& strName,
-                   const std::string& strText);
+                   const std::string& strText) {
+        Put(hRoot, strKey, strName, REGTYPE_SZ, StoredText(strText).aData);
+    }
 
     std::optional<StoredValue> Get(RegKey hRoot, const std::string& strKey,
                                    const std::string& strName) const;
     // The value as a REG_DWORD of 4 bytes; nullopt when it is absent or anything else.
     std::optional<DWORD> GetDword(RegKey hRoot, const std::string& strKey,
-                                  const std::string& strName) const;
-    bool HasKey(RegKey hRoot, const std::string& strKey) const;
+                                  const std::string& strName) const {
+        const auto value = Get(hRoot, strKey, strName);
+        if (!value || value->dwType != REGTYPE_DWORD || value->aData.size() != 4)
+            return std::nullopt;
+        return DwordFromBytes(value->aData.data());
+    }
+    bool HasKey(RegKey hRoot, const std::string& strKey) const {
+        std::lock_guard lock(m_mutex);
+        return m_setKeys.contains(Join(RootPath(hRoot), strKey));
+    }
     // The name of every value stored through SetValue, in order; read once no other thread
     // writes.
     const std::vector<std::string>& Writes() const { return m_aWrites; }
@@ -102,31 +125,29 @@ public:
     const std::vector<KeyOpening>& Openings() const { return m_aOpenings; }
 
 private:
-    struct OpenedKey {
-        std::string strPath;
-        DWORD dwAccess;
-    };
     using ValueId = std::pair<std::string, std::string>; // folded key path, folded value name
+    struct NamedValue {
+        std::string strName; // as first stored
+        StoredValue value;
+    };
 
     static std::string RootPath(RegKey hRoot);
-    static std::string Fold(const std::string& strText);
     static std::string Join(const std::string& strParent, const std::string& strSubKey);
-    const OpenedKey* Find(RegKey hKey) const;
-    std::optional<std::string> ParentPath(RegKey hParent) const;
-    void AddKey(const std::string& strPath);
     RegStatus Open(RegKey hParent, const std::string& strSubKey, DWORD dwAccess, bool bCreate,
                    RegKey* phKey);
+    // The path of the open key hKey, when it was opened with dwRight; otherwise why not.
+    RegStatus Use(RegKey hKey, DWORD dwRight, std::string& strPath) const;
+    void AddKey(const std::string& strPath);
     void Store(const std::string& strPath, const std::string& strName, StoredValue value);
 
     // Taken by each public member that touches the maps; none that takes it calls one that does.
     mutable std::mutex m_mutex;
     bool m_bRefuseMachineWrites = false;
     std::set<std::string> m_setKeys;
-    std::map<ValueId, StoredValue> m_mapValues;
-    std::map<ValueId, std::string> m_mapSpellings;
+    std::map<ValueId, NamedValue> m_mapValues;
     std::vector<std::string> m_aWrites;
     std::map<ValueId, RegStatus> m_mapFailures;
-    std::map<RegKey, OpenedKey> m_mapOpen;
+    std::map<RegKey, KeyOpening> m_mapOpen;
     std::vector<KeyOpening> m_aOpenings;
     RegKey m_hNext = 0x1000;
 };

@@ -1,5 +1,4 @@
-// Stands in for the main window: keeps every device event posted to it and, when a test asks,
-// a count taken at the moment of each post.
+// Stands in for the main window: keeps every device event posted to it.
 #pragma once
 
 #include "platform/EventService.h"
@@ -7,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -23,9 +21,7 @@ struct PostedEvent {
 class CRecordingEvents : public CEventService {
 public:
     void PostDeviceEvent(std::uintptr_t wParam, std::intptr_t lParam) override {
-        const int nCount = m_fnCount ? m_fnCount() : 0;
         std::lock_guard lock(m_lock);
-        m_aCounts.push_back(nCount);
         m_aEvents.push_back(
             {static_cast<int>(wParam & 0xFFFF), static_cast<int>(wParam >> 16), lParam});
         m_cvPosted.notify_all();
@@ -56,22 +52,12 @@ public:
     void Clear() {
         std::lock_guard lock(m_lock);
         m_aEvents.clear();
-        m_aCounts.clear();
-    }
-    // What fnCount returns at each later post is kept, in the order of the events; set before
-    // anything posts.
-    void CountAtEachPost(std::function<int()> fnCount) { m_fnCount = std::move(fnCount); }
-    std::vector<int> CountsAtPosts() const {
-        std::lock_guard lock(m_lock);
-        return m_aCounts;
     }
 
 private:
     mutable std::mutex m_lock;
     std::condition_variable m_cvPosted;
     std::vector<PostedEvent> m_aEvents;
-    std::function<int()> m_fnCount;
-    std::vector<int> m_aCounts;
 };
 
 } // namespace qv::test

@@ -32,8 +32,8 @@ enum class HttpStep {
     Read,
 };
 
-// The script and what was asked of it, apart from what makes the exchange safe across threads.
-struct ScriptedExchange {
+class CScriptedHttp : public CHttpService {
+public:
     // The script, set before the check starts.
     std::optional<HttpStep> m_failingStep;
     // The first call of this step blocks until the handle it works on is closed, and then fails,
@@ -50,7 +50,7 @@ struct ScriptedExchange {
     // After each read that delivers, as a server that takes its time.
     std::function<void()> m_onRead;
 
-    // What the check asked for, read once it has ended.
+    // What the checks asked for, read once they have ended.
     std::string m_strAgent;
     DWORD m_nTimeoutMs = 0;
     // scheme://host:port/object of each request.
@@ -60,28 +60,14 @@ struct ScriptedExchange {
     std::vector<HttpHandle> m_aIssued;
     std::vector<HttpHandle> m_aClosed;
     std::set<HttpHandle> m_setOpen;
-
-    bool m_bStalled = false;
-    bool m_bStallEnded = false;
-    std::string m_strHost;
-    WORD m_nPort = 0;
     std::map<HttpHandle, HttpHandle> m_mapParents;
-    HttpHandle m_hNext = 0x100;
-    std::size_t m_nDelivered = 0;
-};
 
-class CScriptedHttp : public CHttpService, public ScriptedExchange {
-public:
-    // Another exchange, with a script of its own, for a second check.
-    void StartOver() {
-        std::lock_guard lock(m_mutex);
-        static_cast<ScriptedExchange&>(*this) = ScriptedExchange();
-    }
-
-    // A 200 response whose Content-Length tells the truth.
+    // A 200 response whose Content-Length tells the truth, read from its first byte by the next
+    // check.
     void Serve(const std::string& strBody) {
         m_strBody = strBody;
         m_strContentLength = std::to_string(strBody.size());
+        m_nDelivered = 0;
     }
 
     HttpHandle Open(const std::string& strAgent, DWORD nTimeoutMs) override {
@@ -98,39 +84,36 @@ public:
         std::unique_lock lock(m_mutex);
         m_strHost = strHost;
         m_nPort = nPort;
-        return IsOpen(hInternet) ? Issue(lock, HttpStep::Connect, hInternet) : HTTP_NULL_HANDLE;
+        return Issue(lock, HttpStep::Connect, hInternet);
     }
     HttpHandle OpenRequest(HttpHandle hConnect, const std::string& strObject,
                            bool bSecure) override {
         std::unique_lock lock(m_mutex);
         m_aRequests.push_back(std::string(bSecure ? "https://" : "http://") + m_strHost + ":" +
                               std::to_string(m_nPort) + "/" + strObject);
-        return IsOpen(hConnect) ? Issue(lock, HttpStep::OpenRequest, hConnect) : HTTP_NULL_HANDLE;
+        return Issue(lock, HttpStep::OpenRequest, hConnect);
     }
     bool SendRequest(HttpHandle hRequest) override {
         std::unique_lock lock(m_mutex);
-        return IsOpen(hRequest) && Pass(lock, HttpStep::Send, hRequest);
+        return Pass(lock, HttpStep::Send, hRequest);
     }
     bool QueryStatusCode(HttpHandle hRequest, DWORD* pdwStatus) override {
         std::unique_lock lock(m_mutex);
-        if (!IsOpen(hRequest) || !Pass(lock, HttpStep::StatusCode, hRequest))
+        if (!Pass(lock, HttpStep::StatusCode, hRequest))
             return false;
         *pdwStatus = IsRedirected() ? 302 : m_dwStatus;
         return true;
     }
     bool QueryContentLength(HttpHandle hRequest, std::string* pstrText) override {
         std::unique_lock lock(m_mutex);
-        if (!IsOpen(hRequest) || !Pass(lock, HttpStep::ContentLength, hRequest) ||
-            !m_strContentLength)
+        if (!Pass(lock, HttpStep::ContentLength, hRequest) || !m_strContentLength)
             return false;
         *pstrText = *m_strContentLength;
         return true;
     }
     bool QueryLocation(HttpHandle hRequest, std::string* pstrText) override {
         std::unique_lock lock(m_mutex);
-        if (!IsOpen(hRequest) || !Pass(lock, HttpStep::Location, hRequest))
-            return false;
-        if (!IsRedirected())
+        if (!Pass(lock, HttpStep::Location, hRequest) || !IsRedirected())
             return false;
         *pstrText = m_aRedirects[m_aRequests.size() - 1];
         return true;
@@ -138,7 +121,7 @@ public:
     bool ReadFile(HttpHandle hRequest, BYTE* pBuffer, DWORD nSize, DWORD* pnRead) override {
         std::unique_lock lock(m_mutex);
         ++m_nReads;
-        if (!IsOpen(hRequest) || !Pass(lock, HttpStep::Read, hRequest))
+        if (!Pass(lock, HttpStep::Read, hRequest))
             return false;
         const std::size_t nCount =
             std::min({static_cast<std::size_t>(nSize), static_cast<std::size_t>(m_nChunk),
@@ -193,10 +176,10 @@ private:
             if (hParent == hInternet && IsOpen(hChild))
                 CloseTree(hChild);
     }
-    // Whether the step goes through. A step on no handle (going online) stalls on the Internet
-    // handle, the only one open then.
+    // Whether the step goes through; every step after going online works on an open handle. A
+    // step on no handle (going online) stalls on the Internet handle, the only one open then.
     bool Pass(std::unique_lock<std::mutex>& lock, HttpStep step, HttpHandle hOn) {
-        if (m_failingStep == step)
+        if (m_failingStep == step || (step > HttpStep::GoOnline && !IsOpen(hOn)))
             return false;
         if (m_stallingStep != step || m_setOpen.empty() || m_bStalled)
             return true;
@@ -219,6 +202,12 @@ private:
         return hInternet;
     }
 
+    bool m_bStalled = false;
+    bool m_bStallEnded = false;
+    std::string m_strHost;
+    WORD m_nPort = 0;
+    HttpHandle m_hNext = 0x100;
+    std::size_t m_nDelivered = 0;
     mutable std::mutex m_mutex;
     std::condition_variable m_stepBroken;
 };

@@ -39,14 +39,10 @@ public:
                                                    .dwPlatformId = m_machine.Platform() ==
                                                                            sim::SimPlatform::Win9x
                                                                        ? PLATFORM_WIN32_WINDOWS
-                                                                       : PLATFORM_WIN32_NT} {
-        m_events.CountAtEachPost([this] { return m_machine.OpenHandleCount(); });
-    }
+                                                                       : PLATFORM_WIN32_NT} {}
 
     sim::CSimMachine& Machine() { return m_machine; }
     CRecordingEvents& Events() { return m_events; }
-    // The handles open on the machine at the moment of each event, in the order of the events.
-    std::vector<int> OpenHandlesAtEvents() const { return m_events.CountsAtPosts(); }
     CMemoryRegistry& Registry() { return m_registry; }
     CFakeShell& Shell() { return m_shell; }
     const CPlatform& Platform() const { return m_platform; }

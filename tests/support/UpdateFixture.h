@@ -14,6 +14,11 @@
 
 namespace qv::test {
 
+// The bytes of a REG_SZ exactly as given, terminator and filler included.
+inline StoredValue Bytes(const std::string& strBytes) {
+    return {REGTYPE_SZ, std::vector<BYTE>(strBytes.begin(), strBytes.end())};
+}
+
 class CUpdateFixture : public ::testing::Test {
 protected:
     std::optional<StoredValue> Stored(const char* pszName) const {
@@ -22,10 +27,6 @@ protected:
     void Plant(const char* pszName, const std::string& strBytes) {
         m_registry.Put(REGKEY_CURRENT_USER, SETTINGS_KEY, pszName, REGTYPE_SZ,
                        std::vector<BYTE>(strBytes.begin(), strBytes.end()));
-    }
-    // The bytes of a REG_SZ exactly as given, terminator and filler included.
-    static StoredValue Bytes(const std::string& strBytes) {
-        return {REGTYPE_SZ, std::vector<BYTE>(strBytes.begin(), strBytes.end())};
     }
 
     CMemoryRegistry m_registry;

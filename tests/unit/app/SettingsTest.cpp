@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace qv::test {
@@ -15,15 +16,10 @@ std::vector<BYTE> ExePathBytes(const std::string& strPath) {
     return aData;
 }
 
-TEST_F(SettingsTest, ConstructionKnowsTheExecutableAndTheOperatingSystem) {
-    m_sim.Shell().SetExePath("D:\\Tools\\Quorvex.exe");
+// The OS version record chooses how the drives' trays are reached.
+TEST_F(SettingsTest, ConstructionHandsTheOperatingSystemDown) {
     m_sim.Shell().SetPlatformId(PLATFORM_WIN32_WINDOWS);
-    const CQuorvexApp& app = Construct();
-
-    EXPECT_EQ(app.m_strExePath, "D:\\Tools\\Quorvex.exe");
-    EXPECT_EQ(app.m_osvi.dwOSVersionInfoSize, OS_VERSION_INFO_SIZE);
-    EXPECT_EQ(app.m_osvi.dwPlatformId, PLATFORM_WIN32_WINDOWS);
-    EXPECT_EQ(app.GetPlatform().dwPlatformId, PLATFORM_WIN32_WINDOWS);
+    EXPECT_EQ(Construct().GetPlatform().dwPlatformId, PLATFORM_WIN32_WINDOWS);
 }
 
 std::u16string LongPath(std::size_t nLength) {
@@ -84,7 +80,6 @@ TEST_F(SettingsTest, TheTwoSwitchesRead) {
         {"zero", {REGTYPE_DWORD, {0, 0, 0, 0}}, false, false, false},
         {"one", {REGTYPE_DWORD, {1, 0, 0, 0}}, true, true, false},
         {"two", {REGTYPE_DWORD, {2, 0, 0, 0}}, false, true, false},
-        {"all bits set", {REGTYPE_DWORD, {0xFF, 0xFF, 0xFF, 0xFF}}, false, true, false},
         {"one byte binary zero", {REGTYPE_BINARY, {0}}, false, false, false},
         {"text zero is the number 30h", StoredText("0"), false, true, false},
         {"eight bytes do not fit", {REGTYPE_BINARY, {0, 0, 0, 0, 0, 0, 0, 0}}, true, true, true},
@@ -113,6 +108,33 @@ TEST_F(SettingsTest, AWriteThatFailsLeavesTheDefaultsInForce) {
     EXPECT_FALSE(RunEntry(REGKEY_CURRENT_USER));
     EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "RunOnboot"), 1u);
     EXPECT_TRUE(AppValue(REGKEY_CURRENT_USER, "ExePath"));
+}
+
+// Each click turns what is stored the other way, not what the start read: any number but 0 is
+// on, and a value that cannot be read is off.
+TEST_F(SettingsTest, RunAtBootTurnsTheStoredValueTheOtherWay) {
+    CQuorvexApp& app = Construct();
+    const struct {
+        const char* pszWhat;
+        std::optional<StoredValue> planted; // before the click
+        bool bOnAfter;
+    } aClicks[] = {
+        {"1 from the start", std::nullopt, false},
+        {"0 from the last click", std::nullopt, true},
+        {"5", StoredValue{REGTYPE_DWORD, {5, 0, 0, 0}}, false},
+        {"five bytes", StoredValue{REGTYPE_BINARY, {1, 0, 0, 0, 0}}, true},
+    };
+    for (const auto& click : aClicks) {
+        SCOPED_TRACE(click.pszWhat);
+        if (click.planted)
+            Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", click.planted->dwType,
+                           click.planted->aData);
+        app.ToggleRunOnBoot();
+        EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER).has_value(), click.bOnAfter);
+        EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "RunOnboot"), click.bOnAfter ? 1u : 0u);
+    }
+    EXPECT_TRUE(app.m_bRunOnBoot) << "the start's reading stays";
+    EXPECT_EQ(Registry().OpenKeyCount(), 0);
 }
 
 } // namespace

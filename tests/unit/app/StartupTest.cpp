@@ -58,8 +58,6 @@ TEST_F(StartupTest, TheSaveRunStoresEveryDrivesCurrentSpeedWithoutAWindow) {
     EXPECT_EQ(m_sim.Shell().Libraries(), std::vector<std::string>{});
 }
 
-// What a drive did not answer is not saved over what an earlier save stored for it: a drive
-// without a disc may fail every command.
 // An older machine-wide Run entry goes on starting the program at logon after the user turned run
 // at boot off: such a start ends at once, with nothing shown, touched or written. The user's own
 // value decides, or the machine-wide one that is yet to be carried over to the user.
@@ -104,6 +102,8 @@ protected:
     PartlyAnsweringSaveRunTest() : CAppFixture(Machine()) {}
 };
 
+// What a drive did not answer is not saved over what an earlier save stored for it: a drive
+// without a disc may fail every command.
 TEST_F(PartlyAnsweringSaveRunTest, ADriveWhosePageWasNeverReadKeepsItsStoredValues) {
     Registry().PutString(REGKEY_CURRENT_USER, SETTINGS_KEY, "G: Model", "QRVX;CD-ROM;1.00;");
     Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "G: Speed", 8);
@@ -138,13 +138,13 @@ TEST_F(AspiSaveRunTest, TheSaveRunWaitsForIdentificationOnTheManagersThread) {
 
 // No drive to work with.
 
-class NoDriveTest : public CAppFixture, public ::testing::WithParamInterface<const char*> {
+class NoDriveTest : public CAppFixture {
 protected:
     NoDriveTest() : CAppFixture(NtMachine({Volume("D:\\", DRIVETYPE_REMOVABLE)})) {}
 };
 
-TEST_P(NoDriveTest, TheRunShowsTheMessageExitsWithZeroAndWritesNoDriveValue) {
-    EXPECT_FALSE(Construct({GetParam()}).Startup());
+TEST_F(NoDriveTest, TheSaveRunShowsTheMessageExitsWithZeroAndWritesNoDriveValue) {
+    EXPECT_FALSE(Construct({"/save"}).Startup());
     EXPECT_EQ(m_sim.Shell().Boxes(),
               (std::vector<ShownMessageBox>{
                   {NULL_WINDOW, "Quorvex was failed to find any CD-ROM drives. Work finished.",
@@ -156,8 +156,6 @@ TEST_P(NoDriveTest, TheRunShowsTheMessageExitsWithZeroAndWritesNoDriveValue) {
                                                              "Last Update", "ExePath"}))
         << "only construction's own values, the first day of the update schedule among them";
 }
-
-INSTANTIATE_TEST_SUITE_P(Save, NoDriveTest, ::testing::Values("/save", "-SAVE"));
 
 } // namespace
 } // namespace qv::test

@@ -1,7 +1,7 @@
 // The simulated machine refuses what Windows refuses, so that a mistake in the drive code fails a
 // test: an open the OS would fail, an I/O control beyond its handle's access, a request block the
-// port driver rejects; and its drives keep to the speeds they accept. The rest of how a drive
-// answers is tested through the drive code that reads it.
+// port driver rejects, a DOS call with the wrong registers. How its drives answer is tested through
+// the drive code that reads them.
 #include "sim/SimMachine.h"
 #include "device/PassThrough.h"
 #include "device/Scsi.h"
@@ -18,13 +18,14 @@ namespace {
 
 using test::Cdrom;
 using test::NtMachine;
+using ::testing::ElementsAre;
 
 constexpr DWORD READ_WRITE = ACCESS_GENERIC_READ | ACCESS_GENERIC_WRITE;
 constexpr DWORD SHARE_BOTH = SHARE_READ | SHARE_WRITE;
 
 // C: a hard disk and E: a CD-ROM drive, on either family.
-SimMachineConfig DeskMachine(SimPlatform platform = SimPlatform::Nt, SimCdromConfig cdrom = {}) {
-    auto machine = NtMachine({Cdrom("E:\\", std::move(cdrom))});
+SimMachineConfig DeskMachine(SimPlatform platform = SimPlatform::Nt) {
+    auto machine = NtMachine({Cdrom("E:\\")});
     machine.platform = platform;
     return machine;
 }
@@ -47,7 +48,6 @@ TEST(SimMachine, OpensADevicePathOnlyAsWindowsWould) {
     constexpr auto NT = SimPlatform::Nt;
     constexpr auto W9X = SimPlatform::Win9x;
     constexpr DWORD OPEN = CREATION_OPEN_EXISTING;
-    constexpr DWORD OPEN_ALWAYS = 4;
     constexpr DWORD GENERIC_ALL = 0x10000000;
     constexpr DWORD DELETE_ON_CLOSE = FLAG_DELETE_ON_CLOSE;
     const char* const VWIN32 = VWIN32_DEVICE_PATH;
@@ -61,7 +61,6 @@ TEST(SimMachine, OpensADevicePathOnlyAsWindowsWould) {
         {"writes not shared", NT, "\\\\.\\E:", READ_WRITE, SHARE_READ, OPEN, 0, false},
         {"reads not shared", NT, "\\\\.\\E:", READ_WRITE, SHARE_WRITE, OPEN, 0, false},
         {"creation 0", NT, "\\\\.\\E:", READ_WRITE, SHARE_BOTH, 0, 0, false},
-        {"open always", NT, "\\\\.\\E:", READ_WRITE, SHARE_BOTH, OPEN_ALWAYS, 0, false},
         {"a flag", NT, "\\\\.\\E:", READ_WRITE, SHARE_BOTH, OPEN, DELETE_ON_CLOSE, false},
         {"no such volume", NT, "\\\\.\\Q:", 0, SHARE_BOTH, OPEN, 0, false},
         {"a root path", NT, "E:\\", 0, SHARE_BOTH, OPEN, 0, false},
@@ -131,17 +130,13 @@ TEST(SimMachine, ReportsItsDrivesInLetterOrderAndTheSizeAShortBufferNeeds) {
 
 class SimPassThrough : public ::testing::Test {
 protected:
-    void Make(SimCdromConfig cdrom) {
-        m_pMachine = std::make_unique<CSimMachine>(DeskMachine(SimPlatform::Nt, std::move(cdrom)));
-        m_hDevice = OpenVolume(*m_pMachine, READ_WRITE);
-    }
-    void SetUp() override { Make({}); }
+    SimPassThrough() : m_hDevice(OpenVolume(m_machine, READ_WRITE)) {}
 
     bool Send(CPassThroughRequest& request, DWORD nOutSize) {
         DWORD nReturned = 0;
-        return m_pMachine->DeviceIoControl(m_hDevice, CTL_SCSI_PASS_THROUGH, request.Data(),
-                                           static_cast<DWORD>(PT_HEADER_SIZE), request.Data(),
-                                           nOutSize, &nReturned);
+        return m_machine.DeviceIoControl(m_hDevice, CTL_SCSI_PASS_THROUGH, request.Data(),
+                                         static_cast<DWORD>(PT_HEADER_SIZE), request.Data(),
+                                         nOutSize, &nReturned);
     }
     bool Send(CPassThroughRequest& request) { return Send(request, request.OutputLength()); }
     static CPassThroughRequest Inquiry() { return {COMMAND{2, MakeInquiryCdb(0), 96, false}, {}}; }
@@ -156,14 +151,9 @@ protected:
         std::memcpy(request.Data(), &header, sizeof header);
         return request;
     }
-    int SpeedAfterRequesting(int nSpeed) {
-        auto request = SetSpeed(nSpeed);
-        EXPECT_TRUE(Send(request));
-        return m_pMachine->Drive('E')->CurrentSpeed();
-    }
 
-    std::unique_ptr<CSimMachine> m_pMachine;
-    DeviceHandle m_hDevice = INVALID_DEVICE_HANDLE;
+    CSimMachine m_machine{DeskMachine()};
+    DeviceHandle m_hDevice;
 };
 
 TEST_F(SimPassThrough, MalformedBlocksFailTheIoControl) {
@@ -186,7 +176,7 @@ TEST_F(SimPassThrough, MalformedBlocksFailTheIoControl) {
     }
     auto request = Inquiry();
     EXPECT_FALSE(Send(request, static_cast<DWORD>(PT_HEADER_SIZE + 95))) << "output too short";
-    EXPECT_TRUE(m_pMachine->Drive('E')->Commands().empty());
+    EXPECT_TRUE(m_machine.Drive('E')->Commands().empty());
     // The same block whole is answered.
     ASSERT_TRUE(Send(request));
     EXPECT_EQ(request.Header().ScsiStatus, SCSISTAT_GOOD);
@@ -195,23 +185,99 @@ TEST_F(SimPassThrough, MalformedBlocksFailTheIoControl) {
 
 TEST_F(SimPassThrough, ClosedOrUnknownHandlesFail) {
     auto request = SetSpeed(8);
-    EXPECT_TRUE(m_pMachine->CloseHandle(m_hDevice));
-    EXPECT_FALSE(m_pMachine->CloseHandle(m_hDevice));
+    EXPECT_TRUE(m_machine.CloseHandle(m_hDevice));
+    EXPECT_FALSE(m_machine.CloseHandle(m_hDevice));
     EXPECT_FALSE(Send(request));
     m_hDevice = INVALID_DEVICE_HANDLE;
     EXPECT_FALSE(Send(request));
 }
 
-TEST_F(SimPassThrough, SetSpeedRoundsDownToAnAcceptedSpeedNeverBelowTheLowest) {
-    SimCdromConfig cdrom;
-    cdrom.aSpeeds = {4, 8, 16, 24, 32, 40};
-    cdrom.nCurrent = 24;
-    Make(cdrom);
-    EXPECT_EQ(SpeedAfterRequesting(39), 32);
-    EXPECT_EQ(SpeedAfterRequesting(16), 16);
-    EXPECT_EQ(SpeedAfterRequesting(3), 4);
-    EXPECT_EQ(SpeedAfterRequesting(0), 40);
-    EXPECT_EQ(SpeedAfterRequesting(300), 40);
+// Windows 95/98: a DOS block-device call whose registers are wrong fails as it would under VWIN32,
+// and every call a tray takes is kept with the registers that shape it.
+
+constexpr DWORD DRIVE_E = 5;
+constexpr DWORD DOS_IOCTL = 0x440D;
+
+DIOC_REGISTERS Registers(DWORD dwEcx, DWORD dwEbx = DRIVE_E) {
+    DIOC_REGISTERS regs{};
+    regs.reg_EAX = DOS_IOCTL;
+    regs.reg_EBX = dwEbx;
+    regs.reg_ECX = dwEcx;
+    return regs;
+}
+
+class SimVwin32 : public ::testing::Test {
+protected:
+    std::vector<SimTrayCall> Calls() { return m_machine.Tray('E')->Calls(); }
+
+    CSimMachine m_machine{DeskMachine(SimPlatform::Win9x)};
+    DeviceHandle m_hVwin32 =
+        m_machine.CreateFile(VWIN32_DEVICE_PATH, 0, 0, 0, FLAG_DELETE_ON_CLOSE);
+};
+
+TEST_F(SimVwin32, ACallAddressedWronglyFailsAndReachesNoTray) {
+    // The outcome: not carried out at all, or carried out and failed with a DOS error.
+    struct Case {
+        const char* pszWhat;
+        DWORD dwCode;
+        bool bVwin32Handle;
+        DWORD dwEax;
+        DWORD dwEcx;
+        DWORD dwEbx;
+        bool bBlock;
+        bool bCarried;
+        DWORD dwError;
+    };
+    constexpr DWORD CODE = VWIN32_DIOC_DOS_IOCTL;
+    const Case aCases[] = {
+        {"another control code", 2, true, DOS_IOCTL, 0x0849, DRIVE_E, false, false, 0},
+        {"a handle of no VWIN32 device", CODE, false, DOS_IOCTL, 0x0849, DRIVE_E, false, false, 0},
+        {"another DOS function", CODE, true, 0x4400, 0x0849, DRIVE_E, false, true, 0x01},
+        {"drive number 0", CODE, true, DOS_IOCTL, 0x0849, 0, false, true, 0x0F},
+        {"a drive without a tray", CODE, true, DOS_IOCTL, 0x0849, 3, false, true, 0x0F},
+        {"a drive number past Z", CODE, true, DOS_IOCTL, 0x0849, 27, false, true, 0x0F},
+        {"a media request without its block", CODE, true, DOS_IOCTL, 0x0848, DRIVE_E, false, false,
+         0},
+        {"a media request as FAT32", CODE, true, DOS_IOCTL, 0x4848, DRIVE_E, true, true, 0x01},
+        {"an eject as FAT32", CODE, true, DOS_IOCTL, 0x4849, DRIVE_E, false, true, 0x01},
+        {"a volume lock in no category", CODE, true, DOS_IOCTL, 0x094A, DRIVE_E, false, true, 0x01},
+        {"an unknown request", CODE, true, DOS_IOCTL, 0x0847, DRIVE_E, true, true, 0x01},
+    };
+    for (const Case& c : aCases) {
+        SCOPED_TRACE(c.pszWhat);
+        DIOC_REGISTERS regs = Registers(c.dwEcx, c.dwEbx);
+        regs.reg_EAX = c.dwEax;
+        BYTE aBlock[2] = {2, 0}; // a status request
+        EXPECT_EQ(m_machine.Vwin32DeviceIoControl(c.bVwin32Handle ? m_hVwin32 : m_hVwin32 + 1,
+                                                  c.dwCode, regs, c.bBlock ? aBlock : nullptr),
+                  c.bCarried);
+        if (c.bCarried) {
+            EXPECT_TRUE(regs.reg_Flags & DIOC_CARRY_FLAG);
+            EXPECT_EQ(regs.reg_EAX, c.dwError);
+        }
+    }
+    // Only the requests that reach a tray and fail there in its category are kept.
+    EXPECT_THAT(Calls(), ElementsAre(SimTrayCall{SimTrayOp::EjectRemovable, 0x48},
+                                     SimTrayCall{SimTrayOp::LockVolume, 0x09}));
+    EXPECT_FALSE(m_machine.Tray('E')->IsOpen());
+}
+
+TEST_F(SimVwin32, AVolumeLockIsKeptWithItsLevelAndPermissions) {
+    DIOC_REGISTERS level0 = Registers(0x484A);
+    DIOC_REGISTERS level1 = Registers(0x084A, 0x0100 | DRIVE_E);
+    level1.reg_EDX = 0x1;
+    // The OS side puts the address of a block it is given in EDX, where a lock reads permissions.
+    BYTE aBlock[2] = {};
+    DIOC_REGISTERS withBlock = Registers(0x084A);
+    ASSERT_TRUE(m_machine.Vwin32DeviceIoControl(m_hVwin32, VWIN32_DIOC_DOS_IOCTL, level0, nullptr));
+    ASSERT_TRUE(m_machine.Vwin32DeviceIoControl(m_hVwin32, VWIN32_DIOC_DOS_IOCTL, level1, nullptr));
+    ASSERT_TRUE(
+        m_machine.Vwin32DeviceIoControl(m_hVwin32, VWIN32_DIOC_DOS_IOCTL, withBlock, aBlock));
+    const auto aCalls = Calls();
+    ASSERT_EQ(aCalls.size(), 3u);
+    EXPECT_EQ(aCalls[0], (SimTrayCall{SimTrayOp::LockVolume, 0x48, 0, 0}));
+    EXPECT_EQ(aCalls[1], (SimTrayCall{SimTrayOp::LockVolume, 0x08, 1, 0x1}));
+    EXPECT_NE(aCalls[2].dwPermissions, 0u);
 }
 
 } // namespace
