@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -85,21 +86,27 @@ TEST_F(DriveEntriesTest, AnUnusableFirstDriveLeavesTheSelectionToTheFirstDriveTh
     }
 }
 
+// The drives are held in their identification: nothing a handler does reaches them, then or later.
 TEST_F(DriveEntriesTest, WithNoEntryYetNoHandlerCommandsAnyDrive) {
+    for (const char cLetter : {'E', 'G'})
+        SimDrive(cLetter).Hold();
     Create();
     ASSERT_TRUE(m_pDlg->OnInitDialog());
     ASSERT_TRUE(m_view.m_aEntries.empty());
-    ForgetCommands();
 
     MoveSlider(16);
     for (const int nCommand : {ID_APPLY, ID_LOCK, ID_EJECT, ID_LOAD})
         EXPECT_TRUE(m_pDlg->OnCommand(nCommand));
     m_pDlg->OnTimer(ID_KEEP_TIMER);
-
     EXPECT_EQ(m_pDlg->GetSelectedDrive(), -1);
     EXPECT_EQ(m_view.m_strSel, "");
+
+    for (const char cLetter : {'E', 'G'})
+        SimDrive(cLetter).Release();
+    Settle();
     for (const char cLetter : {'E', 'G'}) {
-        EXPECT_TRUE(SimDrive(cLetter).Commands().empty());
+        const auto aRates = SetSpeedRates(cLetter);
+        EXPECT_EQ(std::count(aRates.begin(), aRates.end(), 16 * 177), 0) << cLetter;
         EXPECT_TRUE(m_sim->Machine().Tray(cLetter)->Calls().empty());
     }
 }
