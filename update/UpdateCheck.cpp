@@ -16,9 +16,6 @@ namespace {
 constexpr DWORD LAST_CHECK_SIZE = 5;
 constexpr DWORD LAST_SUCCESS_BUFFER_SIZE = 10;
 
-bool IsBlank(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }

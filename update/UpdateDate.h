@@ -24,4 +24,9 @@ std::string FormatUpdateDate(const CalendarDate& date);
 // The day after a day of the calendar.
 CalendarDate DayAfter(const CalendarDate& date);
 
+// The blanks the server's texts may carry around a number: space, tab and the line breaks.
+inline bool IsBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
 } // namespace qv

@@ -1,6 +1,7 @@
 #include "update/UpdateFetch.h"
 
 #include "update/UpdateCheck.h"
+#include "update/UpdateDate.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -14,10 +15,6 @@ namespace {
 
 constexpr WORD HTTPS_PORT = 443;
 constexpr WORD HTTP_PORT = 80;
-
-bool IsBlank(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
 
 // Digits only, around them at most blanks; a sign, a fraction or a length beyond the limit is
 // no length a description can have.
