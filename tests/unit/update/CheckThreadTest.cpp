@@ -1,6 +1,7 @@
-// Checks on their worker threads: the progress window's bar and end, a close request that
-// abandons a stalled check and a new check right after it, Escape that lets a check go on, and
-// the automatic check at start.
+// What each kind of check shows for each outcome, and the checks on their worker threads: the
+// progress window's bar and end, a close request that abandons a stalled check and a new check
+// right after it, Escape that lets a check go on, and the automatic check at start.
+#include "app/Texts.h"
 #include "tests/support/AppFixture.h"
 #include "tests/support/AspiMachine.h"
 #include "tests/support/UpdateFixture.h"
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -147,6 +149,51 @@ TEST_F(QuickUpdateTest, AfterEscapeTheCheckGoesOnAndASecondPressIsIgnored) {
     EXPECT_EQ(m_update.view.Shown(), NEWER_SHOWN);
     EXPECT_EQ(m_window.m_nEnded, NOT_ENDED) << "the window had gone";
     EXPECT_EQ(PressCheck(), 1);
+}
+
+class UpdateOutcomeTest : public CUpdateFixture {};
+
+TEST_F(UpdateOutcomeTest, OnDemandEveryOutcomeIsShownAtStartOnlyNews) {
+    const std::string strNewerShown = "new version: " + NEWER;
+    const std::string strNothingShown = std::string("message: ") + UPDATE_NOTHING_NEWER_TEXT;
+    const std::string strFailedShown = std::string("message: ") + UPDATE_FAILED_TEXT;
+    const struct {
+        std::string strText;
+        std::optional<int> nManualResult;
+        std::string strManualShown;
+        bool bShownAtStart;
+    } aCases[] = {
+        {NEWER, UPDATE_SHOW_TEXT, strNewerShown, true},
+        {"11/30/26 Quorvex 4.2\r\n", UPDATE_NOTHING_NEWER, strNothingShown, false},
+        {"<html>", UPDATE_FAILED, strFailedShown, false},
+    };
+    for (const auto& test : aCases) {
+        for (const bool bManual : {true, false}) {
+            SCOPED_TRACE(test.strManualShown + (bManual ? " on demand" : " at start"));
+            Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
+            m_update.ServeSigned(test.strText);
+            CRecordingUpdateView view;
+            if (bManual)
+                EXPECT_EQ(RunManualCheck(m_check, view), test.nManualResult);
+            else
+                RunAutomaticCheck(m_check, view);
+            EXPECT_EQ(view.Shown(), bManual || test.bShownAtStart
+                                        ? std::vector<std::string>{test.strManualShown}
+                                        : std::vector<std::string>{});
+            EXPECT_EQ(m_check.Body(), "") << "released once shown";
+        }
+    }
+}
+
+TEST_F(UpdateOutcomeTest, AnAbandonedCheckShowsAndStoresNothing) {
+    m_update.ServeSigned(NEWER);
+    m_check.Abandon();
+    CRecordingUpdateView& view = m_update.view;
+
+    EXPECT_EQ(RunManualCheck(m_check, view), std::nullopt);
+    EXPECT_EQ(view.Shown(), std::vector<std::string>{});
+    EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), std::nullopt);
+    EXPECT_TRUE(m_http.AllClosed());
 }
 
 class AutomaticCheckTest : public CAppFixture {

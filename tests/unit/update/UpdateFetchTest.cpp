@@ -1,6 +1,8 @@
 // The exchange with the server: every step that can fail, every response that is no description,
-// the redirects that are followed and those that are not, and the deadline of the whole check.
+// the redirects that are followed and those that are not, the deadline of the whole check, and
+// the address a test run may give in place of the maker's server.
 #include "tests/support/UpdateFixture.h"
+#include "update/UpdateConfig.h"
 #include "update/UpdateSignature.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qv::test {
@@ -179,6 +182,40 @@ TEST_F(UpdateFetchTest, ACallThatNeverReturnsDoesNotHoldTheCheckPastTheDeadline)
     EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes("11/30/26"));
     m_http.EndStall();
     EXPECT_TRUE(m_http.WaitForStallEnd());
+}
+
+TEST(UpdateUrlTest, OnlyAWholeHttpsOrHttpAddressNamesAServer) {
+    const std::pair<const char*, std::optional<UpdateServer>> aCases[] = {
+        {"https://localhost:8123/desc/ombrel/update.txt",
+         UpdateServer{"localhost", 8123, "desc/ombrel/update.txt"}},
+        {"HTTPS://updates.velnor.example/ombrel/update.txt",
+         UpdateServer{"updates.velnor.example", 0, "ombrel/update.txt"}},
+        {"http://127.0.0.1:8123/desc/ombrel/update.txt",
+         UpdateServer{"127.0.0.1", 8123, "desc/ombrel/update.txt", false}},
+        {"http://host:65535/a", UpdateServer{"host", 65535, "a", false}},
+        {"httpss://host/a", std::nullopt},
+        {"http://host", std::nullopt},
+        {"http://host/", std::nullopt},
+        {"http:///a", std::nullopt},
+        {"http://host:0/a", std::nullopt},
+        {"http://host:65536/a", std::nullopt},
+        {"http://host:/a", std::nullopt},
+        {"http://host:80x/a", std::nullopt},
+        {"http://ho st/a", std::nullopt},
+        {"http://user@host/a", std::nullopt},
+        {"http://host/a b", std::nullopt},
+        {"http://host/a\r\nX: y", std::nullopt},
+    };
+    for (const auto& [pszUrl, server] : aCases)
+        EXPECT_EQ(ParseUpdateUrl(pszUrl), server) << pszUrl;
+}
+
+// The demo may ask a plain server for tests of the parsing rules, but a redirect never leads to
+// plain HTTP, not even from there.
+TEST(RedirectTargetTest, NeverLeavesHttps) {
+    const UpdateServer plain{"localhost", 8080, "a", false};
+    EXPECT_EQ(ResolveRedirect(plain, "/b"), std::nullopt);
+    EXPECT_EQ(ResolveRedirect(plain, "https://localhost/b"), (UpdateServer{"localhost", 0, "b"}));
 }
 
 } // namespace
