@@ -185,17 +185,6 @@ TEST_F(UpdateOutcomeTest, OnDemandEveryOutcomeIsShownAtStartOnlyNews) {
     }
 }
 
-TEST_F(UpdateOutcomeTest, AnAbandonedCheckShowsAndStoresNothing) {
-    m_update.ServeSigned(NEWER);
-    m_check.Abandon();
-    CRecordingUpdateView& view = m_update.view;
-
-    EXPECT_EQ(RunManualCheck(m_check, view), std::nullopt);
-    EXPECT_EQ(view.Shown(), std::vector<std::string>{});
-    EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), std::nullopt);
-    EXPECT_TRUE(m_http.AllClosed());
-}
-
 class AutomaticCheckTest : public CAppFixture {
 protected:
     void StartOnDay40After(const std::string& strLastCheck) {

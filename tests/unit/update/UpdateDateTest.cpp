@@ -135,14 +135,6 @@ TEST_F(LastUpdateTest, ReadsTheNumberAtTheStartAndStoresTodayWhenThereIsNone) {
     }
 }
 
-// A due check moves the day forward before it runs, so a failing check waits a week too.
-TEST_F(LastUpdateTest, ADueCheckMovesTheDayForwardBeforeItRuns) {
-    EXPECT_FALSE(m_check.PrepareAutomaticCheck(33));
-    EXPECT_EQ(m_registry.Writes(), std::vector<std::string>{});
-    EXPECT_TRUE(m_check.PrepareAutomaticCheck(32));
-    EXPECT_EQ(Stored(UPDATE_VALUE_LAST_CHECK), m_today);
-}
-
 // Five bytes whatever the day, ending in zeros; a clock beyond the calendar cannot push the text
 // past its terminator.
 TEST_F(LastUpdateTest, StoresTheDayInFiveBytes) {
