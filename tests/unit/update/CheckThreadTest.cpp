@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace qv::test {
@@ -154,34 +155,27 @@ TEST_F(QuickUpdateTest, AfterEscapeTheCheckGoesOnAndASecondPressIsIgnored) {
 class UpdateOutcomeTest : public CUpdateFixture {};
 
 TEST_F(UpdateOutcomeTest, OnDemandEveryOutcomeIsShownAtStartOnlyNews) {
-    const std::string strNewerShown = "new version: " + NEWER;
-    const std::string strNothingShown = std::string("message: ") + UPDATE_NOTHING_NEWER_TEXT;
-    const std::string strFailedShown = std::string("message: ") + UPDATE_FAILED_TEXT;
-    const struct {
-        std::string strText;
-        std::optional<int> nManualResult;
-        std::string strManualShown;
-        bool bShownAtStart;
-    } aCases[] = {
-        {NEWER, UPDATE_SHOW_TEXT, strNewerShown, true},
-        {"11/30/26 Quorvex 4.2\r\n", UPDATE_NOTHING_NEWER, strNothingShown, false},
-        {"<html>", UPDATE_FAILED, strFailedShown, false},
+    const std::string strMessage = "message: ";
+    const std::tuple<std::string, int, std::string> aCases[] = {
+        {NEWER, UPDATE_SHOW_TEXT, NEWER_SHOWN[0]},
+        {"11/30/26 Quorvex 4.2\r\n", UPDATE_NOTHING_NEWER, strMessage + UPDATE_NOTHING_NEWER_TEXT},
+        {"<html>", UPDATE_FAILED, strMessage + UPDATE_FAILED_TEXT},
     };
-    for (const auto& test : aCases) {
-        for (const bool bManual : {true, false}) {
-            SCOPED_TRACE(test.strManualShown + (bManual ? " on demand" : " at start"));
-            Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
-            m_update.ServeSigned(test.strText);
-            CRecordingUpdateView view;
-            if (bManual)
-                EXPECT_EQ(RunManualCheck(m_check, view), test.nManualResult);
-            else
-                RunAutomaticCheck(m_check, view);
-            EXPECT_EQ(view.Shown(), bManual || test.bShownAtStart
-                                        ? std::vector<std::string>{test.strManualShown}
-                                        : std::vector<std::string>{});
-            EXPECT_EQ(m_check.Body(), "") << "released once shown";
-        }
+    for (const auto& [strText, nResult, strShown] : aCases) {
+        SCOPED_TRACE(strShown);
+        CRecordingUpdateView onDemand, atStart;
+        Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
+        m_update.ServeSigned(strText);
+        EXPECT_EQ(RunManualCheck(m_check, onDemand), nResult);
+        EXPECT_EQ(m_check.Body(), "") << "released once shown";
+        Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
+        m_update.ServeSigned(strText);
+        RunAutomaticCheck(m_check, atStart);
+
+        EXPECT_EQ(onDemand.Shown(), std::vector{strShown});
+        EXPECT_EQ(atStart.Shown(),
+                  nResult == UPDATE_SHOW_TEXT ? std::vector{strShown} : std::vector<std::string>{});
+        EXPECT_EQ(m_check.Body(), "");
     }
 }
 
