@@ -1,6 +1,8 @@
-// The exchange with the server: every step that can fail, every response that is no description,
-// the redirects that are followed and those that are not, the deadline of the whole check, and
-// the address a test run may give in place of the maker's server.
+// What the check trusts: the exchange with the server, with every step that can fail, every
+// response that is no description, the redirects that are followed and those that are not, and
+// the deadline of the whole check; the signature; the address a test run may give in place of the
+// maker's server, and the build's own address and key.
+#include "app/BuildConfig.h"
 #include "tests/support/UpdateFixture.h"
 #include "update/UpdateConfig.h"
 #include "update/UpdateSignature.h"
@@ -216,6 +218,61 @@ TEST(RedirectTargetTest, NeverLeavesHttps) {
     const UpdateServer plain{"localhost", 8080, "a", false};
     EXPECT_EQ(ResolveRedirect(plain, "/b"), std::nullopt);
     EXPECT_EQ(ResolveRedirect(plain, "https://localhost/b"), (UpdateServer{"localhost", 0, "b"}));
+}
+
+std::string Replaced(std::string strText, const std::string& strFrom, const std::string& strTo) {
+    return strText.replace(strText.find(strFrom), strFrom.size(), strTo);
+}
+
+// Only a description signed with the key the program carries is trusted, and what it shows is
+// exactly the text that was signed.
+TEST_F(UpdateFetchTest, OnlyTheSignedTextOfTheCarriedKeyIsShownOrKept) {
+    const CTestSigningKey otherKey;
+    const std::string strTrailer = NEWER_BODY.substr(NEWER_TEXT.size());
+    const std::pair<std::string, bool> aCases[] = {
+        {NEWER_BODY, true},
+        {NEWER_BODY.substr(0, NEWER_BODY.size() - 2) + "\n", true},
+        {NEWER_BODY.substr(0, NEWER_BODY.size() - 2), true},
+        {NEWER_TEXT, false},
+        {Replaced(NEWER_BODY, "4.3", "6.6"), false},
+        {otherKey.Signed(NEWER_TEXT), false},
+        {NEWER_BODY + "Download it at evil.example\r\n", false},
+        {TestKey().Signed("12/15/26 news"), false},
+        {strTrailer, false},
+        {Replaced(NEWER_BODY, strTrailer, strTrailer.substr(1)), false},
+        {NEWER_BODY.substr(0, NEWER_BODY.size() - 3) + "g\r\n", false},
+    };
+    for (const auto& [strBody, bTrusted] : aCases) {
+        SCOPED_TRACE(strBody);
+        Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
+        m_http.Serve(strBody);
+        EXPECT_EQ(m_check.CheckForUpdate(), bTrusted ? UPDATE_SHOW_TEXT : UPDATE_FAILED);
+        EXPECT_EQ(m_check.Body(), bTrusted ? NEWER_TEXT : "");
+        EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes(bTrusted ? "12/15/26" : "11/30/26"));
+    }
+}
+
+TEST(PublicKeyTest, ReadsAnUncompressedPointOnly) {
+    const std::pair<std::string, bool> aCases[] = {
+        {"04" + std::string(128, 'a'), true},
+        {"04" + std::string(128, 'F'), true},
+        {"02" + std::string(128, 'a'), false},
+        {"04" + std::string(127, 'a'), false},
+        {"04" + std::string(130, 'a'), false},
+        {"04" + std::string(127, 'a') + "x", false},
+        {"", false},
+    };
+    for (const auto& [strHex, bParsed] : aCases)
+        EXPECT_EQ(ParsePublicKey(strHex).has_value(), bParsed) << strHex;
+}
+
+// The build's own address and key are of the forms the check reads.
+TEST(BuiltInUpdateConfigTest, AsksOverHttpsWithAKeyAndTheReleaseDateOfTheBuild) {
+    const UpdateConfig config = BuiltInUpdateConfig();
+    EXPECT_TRUE(config.server.bSecure && !config.server.strHost.empty());
+    EXPECT_EQ(config.publicKey, ParsePublicKey(QV_UPDATE_PUBLIC_KEY));
+    EXPECT_EQ(config.releaseDate,
+              (CalendarDate{QV_RELEASE_YEAR, QV_RELEASE_MONTH, QV_RELEASE_DAY}));
 }
 
 } // namespace
