@@ -227,7 +227,7 @@ std::string Replaced(std::string strText, const std::string& strFrom, const std:
 // Only a description signed with the key the program carries is trusted, and what it shows is
 // exactly the text that was signed.
 TEST_F(UpdateFetchTest, OnlyTheSignedTextOfTheCarriedKeyIsShownOrKept) {
-    const CTestSigningKey otherKey;
+    const CTestSigningKey otherKey(2);
     const std::string strTrailer = NEWER_BODY.substr(NEWER_TEXT.size());
     const std::pair<std::string, bool> aCases[] = {
         {NEWER_BODY, true},
