@@ -53,7 +53,9 @@ public:
     std::vector<std::string> m_aRequests; // scheme://host:port/object
     int m_nReads = 0;
     std::vector<HttpHandle> m_aIssued;
-    std::map<HttpHandle, HttpHandle> m_mapParents;
+    // Closes of a handle not open, or of one with a handle still open under it, as an abandon
+    // closes the Internet handle to break a call.
+    int m_nEarlyCloses = 0;
 
     // A 200 response whose Content-Length tells the truth, read from its start by the next check.
     void Serve(const std::string& strBody) {
@@ -119,6 +121,10 @@ public:
     bool CloseHandle(HttpHandle hInternet) override {
         std::lock_guard lock(m_mutex);
         m_aClosed.push_back(hInternet);
+        const bool bOpenUnder = std::ranges::any_of(m_mapParents, [&](const auto& child) {
+            return child.second == hInternet && m_setOpen.contains(child.first);
+        });
+        m_nEarlyCloses += bOpenUnder || !m_setOpen.contains(hInternet);
         if (!m_setOpen.contains(hInternet))
             return false;
         CloseTree(hInternet);
@@ -185,6 +191,7 @@ private:
 
     std::vector<HttpHandle> m_aClosed;
     std::set<HttpHandle> m_setOpen;
+    std::map<HttpHandle, HttpHandle> m_mapParents;
     bool m_bStalled = false;
     bool m_bStallEnded = false;
     std::string m_strServer; // host:port of the latest connection
