@@ -34,50 +34,44 @@ public:
 // The check's trust rules need a signature that no other text, key or signature byte matches, not
 // the curve: the signature here is a keyed checksum of the text. The P-256 check itself runs where
 // the program makes it, in the Windows tier, over descriptions signed by scripts/sign-update.sh.
+inline EcSignature TestSignature(const EcPublicKey& key, std::string_view strText) {
+    std::uint32_t nSum = 2166136261u;
+    const auto Add = [&nSum](BYTE byte) { nSum = (nSum ^ byte) * 16777619u; };
+    for (const BYTE byte : key)
+        Add(byte);
+    for (const char c : strText)
+        Add(static_cast<BYTE>(c));
+    EcSignature signature{};
+    for (BYTE& byte : signature) {
+        Add(0);
+        byte = static_cast<BYTE>(nSum >> 24);
+    }
+    return signature;
+}
+
 class CTestSignatures : public CSignatureService {
 public:
-    static EcSignature Sign(const EcPublicKey& key, std::string_view strText) {
-        std::uint32_t nSum = 2166136261u;
-        const auto Add = [&nSum](BYTE byte) { nSum = (nSum ^ byte) * 16777619u; };
-        for (const BYTE byte : key)
-            Add(byte);
-        for (const char c : strText)
-            Add(static_cast<BYTE>(c));
-        EcSignature signature{};
-        for (BYTE& byte : signature) {
-            Add(0);
-            byte = static_cast<BYTE>(nSum >> 24);
-        }
-        return signature;
-    }
     bool VerifyP256(const EcPublicKey& key, std::string_view strMessage,
                     const EcSignature& signature) override {
-        return signature == Sign(key, strMessage);
+        return signature == TestSignature(key, strMessage);
     }
 };
 
 // A key of the tests' own; each seed makes another.
-class CTestSigningKey {
-public:
-    explicit CTestSigningKey(BYTE nSeed) { m_publicKey.fill(nSeed); }
-    const EcPublicKey& PublicKey() const { return m_publicKey; }
-    // strText and its signature trailer, as scripts/sign-update.sh writes them.
-    std::string Signed(std::string_view strText) const {
-        std::string strSigned = std::string(strText) + std::string(UPDATE_SIGNATURE_LABEL);
-        for (const BYTE byte : CTestSignatures::Sign(m_publicKey, strText)) {
-            strSigned += "0123456789abcdef"[byte >> 4];
-            strSigned += "0123456789abcdef"[byte & 0xF];
-        }
-        return strSigned + "\r\n";
-    }
-
-private:
-    EcPublicKey m_publicKey{};
-};
-
-inline const CTestSigningKey& TestKey() {
-    static const CTestSigningKey key(1);
+inline EcPublicKey TestKey(BYTE nSeed = 1) {
+    EcPublicKey key{};
+    key.fill(nSeed);
     return key;
+}
+
+// strText and its signature trailer, as scripts/sign-update.sh writes them.
+inline std::string Signed(std::string_view strText, const EcPublicKey& key = TestKey()) {
+    std::string strSigned = std::string(strText) + std::string(UPDATE_SIGNATURE_LABEL);
+    for (const BYTE byte : TestSignature(key, strText)) {
+        strSigned += "0123456789abcdef"[byte >> 4];
+        strSigned += "0123456789abcdef"[byte & 0xF];
+    }
+    return strSigned + "\r\n";
 }
 
 class CRecordingUpdateView : public CUpdateView {
@@ -109,12 +103,12 @@ struct CStandInUpdate {
     // the clock's today is later.
     UpdateServices services{http, clock, signatures,
                             UpdateConfig{.server = {"updates.velnor.example", 8080},
-                                         .publicKey = TestKey().PublicKey(),
+                                         .publicKey = TestKey(),
                                          .releaseDate = {2026, 6, 1}},
                             view};
 
     // strText, signed with the tests' key, as a 200 response that tells its length truly.
-    void ServeSigned(const std::string& strText) { http.Serve(TestKey().Signed(strText)); }
+    void ServeSigned(const std::string& strText) { http.Serve(Signed(strText)); }
 };
 
 } // namespace qv::test

@@ -30,12 +30,9 @@ constexpr int NOT_ENDED = -1;
 
 template <class Predicate> bool WaitFor(Predicate done) {
     const auto deadline = std::chrono::steady_clock::now() + THREAD_WAIT_LIMIT;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
+    while (!done() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return done();
 }
 
 class CFakeProgressView : public CProgressView {
@@ -48,10 +45,6 @@ public:
     }
     void KillTickTimer() override { m_bTimer = false; }
     void EndProgress(int nResult) override { m_nEnded = nResult; }
-    int WaitForEnd() {
-        WaitFor([this] { return m_nEnded != NOT_ENDED; });
-        return m_nEnded;
-    }
 
     int m_nHigh = 0;
     int m_nPeriodMs = 0;
@@ -135,7 +128,7 @@ TEST_F(QuickUpdateTest, ACloseRequestAbandonsAStalledCheckAndThePressStartsANewO
     EXPECT_EQ(PressCheck(), 1);
     CFakeProgressView secondWindow;
     m_dlg.OnInitDialog(secondWindow);
-    EXPECT_EQ(secondWindow.WaitForEnd(), UPDATE_SHOW_TEXT);
+    EXPECT_TRUE(WaitFor([&] { return secondWindow.m_nEnded == UPDATE_SHOW_TEXT; }));
     EXPECT_EQ(m_update.view.Shown(), NEWER_SHOWN);
 
     m_http.EndStall();

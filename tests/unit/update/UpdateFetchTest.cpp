@@ -21,7 +21,7 @@ namespace qv::test {
 namespace {
 
 const std::string NEWER_TEXT = "12/15/26\r\nQuorvex 4.3 reads faster drives.\r\n";
-const std::string NEWER_BODY = TestKey().Signed(NEWER_TEXT);
+const std::string NEWER_BODY = Signed(NEWER_TEXT);
 const std::string NEWER_LENGTH = std::to_string(NEWER_BODY.size());
 const std::string DESCRIPTION_URL = "https://updates.velnor.example:8080/ombrel/update.txt";
 const std::string MOVED = "https://updates.velnor.example:8080/moved.txt";
@@ -29,8 +29,8 @@ const std::vector<std::string> MOVES(5, "/moved.txt"), MOVES_SIX(6, "/moved.txt"
 // 64 KiB with its trailer, and one byte more.
 const std::string LARGEST_TEXT =
     "12/15/26" + std::string(64 * 1024 - 9 - (NEWER_BODY.size() - NEWER_TEXT.size()), 'x') + "\n";
-const std::string LARGEST_BODY = TestKey().Signed(LARGEST_TEXT);
-const std::string TOO_LARGE_BODY = TestKey().Signed(LARGEST_TEXT + "x");
+const std::string LARGEST_BODY = Signed(LARGEST_TEXT);
+const std::string TOO_LARGE_BODY = Signed(LARGEST_TEXT + "x");
 
 class UpdateFetchTest : public CUpdateFixture {
 protected:
@@ -208,7 +208,6 @@ std::string Replaced(std::string strText, const std::string& strFrom, const std:
 // Only a description signed with the key the program carries is trusted, and what it shows is
 // exactly the text that was signed.
 TEST_F(UpdateFetchTest, OnlyTheSignedTextOfTheCarriedKeyIsShownOrKept) {
-    const CTestSigningKey otherKey(2);
     const std::string strTrailer = NEWER_BODY.substr(NEWER_TEXT.size());
     const std::pair<std::string, bool> aCases[] = {
         {NEWER_BODY, true},
@@ -216,9 +215,9 @@ TEST_F(UpdateFetchTest, OnlyTheSignedTextOfTheCarriedKeyIsShownOrKept) {
         {NEWER_BODY.substr(0, NEWER_BODY.size() - 2), true},
         {NEWER_TEXT, false},
         {Replaced(NEWER_BODY, "4.3", "6.6"), false},
-        {otherKey.Signed(NEWER_TEXT), false},
+        {Signed(NEWER_TEXT, TestKey(2)), false},
         {NEWER_BODY + "Download it at evil.example\r\n", false},
-        {TestKey().Signed("12/15/26 news"), false},
+        {Signed("12/15/26 news"), false},
         {strTrailer, false},
         {Replaced(NEWER_BODY, strTrailer, strTrailer.substr(1)), false},
         {NEWER_BODY.substr(0, NEWER_BODY.size() - 3) + "g\r\n", false},
