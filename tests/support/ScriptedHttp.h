@@ -51,7 +51,6 @@ public:
     std::string m_strAgent;
     DWORD m_nTimeoutMs = 0;
     std::vector<std::string> m_aRequests; // scheme://host:port/object
-    int m_nReads = 0;
     std::vector<HttpHandle> m_aIssued;
     // Closes of a handle not open, or of one with a handle still open under it, as an abandon
     // closes the Internet handle to break a call.
@@ -106,7 +105,6 @@ public:
     }
     bool ReadFile(HttpHandle hRequest, BYTE* pBuffer, DWORD nSize, DWORD* pnRead) override {
         std::unique_lock lock(m_mutex);
-        ++m_nReads;
         if (!Pass(lock, HttpStep::Read, hRequest))
             return false;
         const std::size_t nCount =
