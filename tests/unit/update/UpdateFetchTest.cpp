@@ -26,11 +26,13 @@ const std::string NEWER_LENGTH = std::to_string(NEWER_BODY.size());
 const std::string DESCRIPTION_URL = "https://updates.velnor.example:8080/ombrel/update.txt";
 const std::string MOVED = "https://updates.velnor.example:8080/moved.txt";
 const std::vector<std::string> MOVES(5, "/moved.txt"), MOVES_SIX(6, "/moved.txt");
-// 64 KiB with its trailer, and one byte more.
-const std::string LARGEST_TEXT =
-    "12/15/26" + std::string(64 * 1024 - 9 - (NEWER_BODY.size() - NEWER_TEXT.size()), 'x') + "\n";
-const std::string LARGEST_BODY = Signed(LARGEST_TEXT);
-const std::string TOO_LARGE_BODY = Signed(LARGEST_TEXT + "x");
+// A description of nSize bytes with its trailer.
+std::string SignedOfSize(std::size_t nSize) {
+    const std::size_t nTrailer = NEWER_BODY.size() - NEWER_TEXT.size();
+    return Signed("12/15/26" + std::string(nSize - nTrailer - 9, 'x') + "\n");
+}
+const std::string LARGEST_BODY = SignedOfSize(64 * 1024);
+const std::string TOO_LARGE_BODY = SignedOfSize(64 * 1024 + 1);
 
 class UpdateFetchTest : public CUpdateFixture {
 protected:
