@@ -68,9 +68,6 @@ protected:
         Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
         m_update.ServeSigned(NEWER);
     }
-    bool CheckEnds() {
-        return WaitFor([this] { return !m_dlg.IsChecking(); });
-    }
     // How many progress windows the About box's check button has opened.
     int PressCheck() {
         m_about.OnCommand(m_aboutView, IDC_ABOUT_CHECK_UPDATE);
@@ -105,7 +102,7 @@ TEST_F(QuickUpdateTest, TheBarFillsOverAMinuteAndAfterEscapeTheCheckGoesOn) {
     m_dlg.OnWindowClosed();
     EXPECT_EQ(PressCheck(), 0);
     m_http.EndStall();
-    ASSERT_TRUE(CheckEnds());
+    ASSERT_TRUE(WaitFor([this] { return !m_dlg.IsChecking(); }));
     EXPECT_EQ(m_update.view.Shown(), NEWER_SHOWN);
     EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes("12/15/26"));
     EXPECT_EQ(m_window.m_nEnded, NOT_ENDED) << "the window had gone";
