@@ -40,7 +40,7 @@ std::string Body(CFuzzInput& input, const std::string& strText) {
     const BYTE nForm = input.Byte() % 3;
     if (nForm == 0)
         return strText;
-    std::string strBody = test::TestKey().Signed(strText);
+    std::string strBody = test::Signed(strText);
     if (nForm == 2)
         input.Patch(reinterpret_cast<BYTE*>(strBody.data()), strBody.size());
     return strBody;
@@ -104,8 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         const auto signedText = SplitSignedText(http.m_strBody);
         fuzz::Check(http.m_dwStatus >= 200 && http.m_dwStatus <= 299, "only a 2xx is shown");
         fuzz::Check(signedText && signedText->strText == check.Body() &&
-                        update.signatures.VerifyP256(test::TestKey().PublicKey(),
-                                                     signedText->strText, signedText->signature),
+                        update.signatures.VerifyP256(test::TestKey(), signedText->strText,
+                                                     signedText->signature),
                     "the text shown is the text the key signed");
         fuzz::Check(fuzz::IsTrustedDate(check.Body(), update.clock.m_today),
                     "the text shown begins with a date not after tomorrow");

@@ -1,8 +1,7 @@
 // An HTTP exchange that answers as the test scripts it: any one step fails or stalls, redirects
-// before the answer, any status, any Content-Length text or none, a body delivered a few bytes
-// per read or ending early. It hands out distinct handles and records every close; closing a
-// handle closes those opened under it, as the Internet calls do, and breaks a step that stalls
-// on one of them. Safe to use from a worker thread while a test abandons the check from another.
+// come before the answer, any status and Content-Length text, a body a few bytes per read. Closing
+// a handle closes those opened under it, as the Internet calls do, and breaks a step stalled on
+// one of them. Safe to use from a worker thread while a test abandons the check from another.
 #pragma once
 
 #include "platform/HttpService.h"
@@ -36,9 +35,8 @@ class CScriptedHttp : public CHttpService {
 public:
     // The script, set before the check starts.
     std::optional<HttpStep> m_failingStep;
-    // The first call of this step blocks until the handle it works on is closed, and then fails,
-    // or until EndStall; with m_bStallOutlivesClose, as a call that no close breaks, until
-    // EndStall only.
+    // The first call of this step blocks until its handle is closed, and then fails, or until
+    // EndStall; with m_bStallOutlivesClose, as a call that no close breaks, until EndStall only.
     std::optional<HttpStep> m_stallingStep;
     bool m_bStallOutlivesClose = false;
     // The first requests are answered 302 with these Location headers, one each.
@@ -46,24 +44,19 @@ public:
     DWORD m_dwStatus = 200;
     std::optional<std::string> m_strContentLength; // nullopt: the response has no such header
     std::string m_strBody;
-    DWORD m_nChunk = 0xFFFFFFFF; // the most one read delivers
-    // After each read that delivers, as a server that takes its time.
-    std::function<void()> m_onRead;
+    DWORD m_nChunk = 0xFFFFFFFF;    // the most one read delivers
+    std::function<void()> m_onRead; // after each read that delivers
 
     // What the checks asked for, read once they have ended.
     std::string m_strAgent;
     DWORD m_nTimeoutMs = 0;
-    // scheme://host:port/object of each request.
-    std::vector<std::string> m_aRequests;
-    int m_nReads = 0;
-    // Handles in the order they were issued and explicitly closed; those still open.
+    std::vector<std::string> m_aRequests; // scheme://host:port/object
     std::vector<HttpHandle> m_aIssued;
-    std::vector<HttpHandle> m_aClosed;
-    std::set<HttpHandle> m_setOpen;
-    std::map<HttpHandle, HttpHandle> m_mapParents;
+    // Closes of a handle not open, or of one with a handle still open under it, as an abandon
+    // closes the Internet handle to break a call.
+    int m_nEarlyCloses = 0;
 
-    // A 200 response whose Content-Length tells the truth, read from its first byte by the next
-    // check.
+    // A 200 response whose Content-Length tells the truth, read from its start by the next check.
     void Serve(const std::string& strBody) {
         m_strBody = strBody;
         m_strContentLength = std::to_string(strBody.size());
@@ -82,15 +75,13 @@ public:
     }
     HttpHandle Connect(HttpHandle hInternet, const std::string& strHost, WORD nPort) override {
         std::unique_lock lock(m_mutex);
-        m_strHost = strHost;
-        m_nPort = nPort;
+        m_strServer = strHost + ":" + std::to_string(nPort);
         return Issue(lock, HttpStep::Connect, hInternet);
     }
     HttpHandle OpenRequest(HttpHandle hConnect, const std::string& strObject,
                            bool bSecure) override {
         std::unique_lock lock(m_mutex);
-        m_aRequests.push_back(std::string(bSecure ? "https://" : "http://") + m_strHost + ":" +
-                              std::to_string(m_nPort) + "/" + strObject);
+        m_aRequests.push_back((bSecure ? "https://" : "http://") + m_strServer + "/" + strObject);
         return Issue(lock, HttpStep::OpenRequest, hConnect);
     }
     bool SendRequest(HttpHandle hRequest) override {
@@ -99,33 +90,25 @@ public:
     }
     bool QueryStatusCode(HttpHandle hRequest, DWORD* pdwStatus) override {
         std::unique_lock lock(m_mutex);
-        if (!Pass(lock, HttpStep::StatusCode, hRequest))
-            return false;
         *pdwStatus = IsRedirected() ? 302 : m_dwStatus;
-        return true;
+        return Pass(lock, HttpStep::StatusCode, hRequest);
     }
     bool QueryContentLength(HttpHandle hRequest, std::string* pstrText) override {
         std::unique_lock lock(m_mutex);
-        if (!Pass(lock, HttpStep::ContentLength, hRequest) || !m_strContentLength)
-            return false;
-        *pstrText = *m_strContentLength;
-        return true;
+        *pstrText = m_strContentLength.value_or("");
+        return Pass(lock, HttpStep::ContentLength, hRequest) && m_strContentLength;
     }
     bool QueryLocation(HttpHandle hRequest, std::string* pstrText) override {
         std::unique_lock lock(m_mutex);
-        if (!Pass(lock, HttpStep::Location, hRequest) || !IsRedirected())
-            return false;
-        *pstrText = m_aRedirects[m_aRequests.size() - 1];
-        return true;
+        *pstrText = IsRedirected() ? m_aRedirects[m_aRequests.size() - 1] : "";
+        return Pass(lock, HttpStep::Location, hRequest) && IsRedirected();
     }
     bool ReadFile(HttpHandle hRequest, BYTE* pBuffer, DWORD nSize, DWORD* pnRead) override {
         std::unique_lock lock(m_mutex);
-        ++m_nReads;
         if (!Pass(lock, HttpStep::Read, hRequest))
             return false;
         const std::size_t nCount =
-            std::min({static_cast<std::size_t>(nSize), static_cast<std::size_t>(m_nChunk),
-                      m_strBody.size() - m_nDelivered});
+            std::min({std::size_t{nSize}, std::size_t{m_nChunk}, m_strBody.size() - m_nDelivered});
         std::copy_n(m_strBody.begin() + static_cast<std::ptrdiff_t>(m_nDelivered), nCount, pBuffer);
         m_nDelivered += nCount;
         *pnRead = static_cast<DWORD>(nCount);
@@ -136,10 +119,14 @@ public:
     bool CloseHandle(HttpHandle hInternet) override {
         std::lock_guard lock(m_mutex);
         m_aClosed.push_back(hInternet);
-        if (!IsOpen(hInternet))
+        const bool bOpenUnder = std::ranges::any_of(m_mapParents, [&](const auto& child) {
+            return child.second == hInternet && m_setOpen.contains(child.first);
+        });
+        m_nEarlyCloses += bOpenUnder || !m_setOpen.contains(hInternet);
+        if (!m_setOpen.contains(hInternet))
             return false;
         CloseTree(hInternet);
-        m_stepBroken.notify_all();
+        m_changed.notify_all();
         return true;
     }
 
@@ -147,12 +134,13 @@ public:
     void EndStall() {
         std::lock_guard lock(m_mutex);
         m_stallingStep.reset();
-        m_stepBroken.notify_all();
+        m_changed.notify_all();
     }
     // Wait, a while at most, until the stalling step has been reached, or until the stalled call
     // has returned: past that, a download left alone in it touches the exchange no more.
     bool WaitForStall() { return WaitUntil(m_bStalled); }
     bool WaitForStallEnd() { return WaitUntil(m_bStallEnded); }
+    // The handles explicitly closed, in order.
     std::vector<HttpHandle> Closed() const {
         std::lock_guard lock(m_mutex);
         return m_aClosed;
@@ -165,51 +153,50 @@ public:
 private:
     bool WaitUntil(const bool& bFlag) {
         std::unique_lock lock(m_mutex);
-        return m_stepBroken.wait_for(lock, std::chrono::seconds(30), [&bFlag] { return bFlag; });
+        return m_changed.wait_for(lock, std::chrono::seconds(30), [&bFlag] { return bFlag; });
     }
-    bool IsOpen(HttpHandle hInternet) const { return m_setOpen.count(hInternet) == 1; }
     // The latest request is one that the script redirects.
     bool IsRedirected() const { return m_aRequests.size() <= m_aRedirects.size(); }
     void CloseTree(HttpHandle hInternet) {
         m_setOpen.erase(hInternet);
         for (const auto& [hChild, hParent] : m_mapParents)
-            if (hParent == hInternet && IsOpen(hChild))
+            if (hParent == hInternet && m_setOpen.contains(hChild))
                 CloseTree(hChild);
     }
-    // Whether the step goes through; every step after going online works on an open handle. A
-    // step on no handle (going online) stalls on the Internet handle, the only one open then.
+    // Whether the step goes through; every step after going online works on an open handle.
     bool Pass(std::unique_lock<std::mutex>& lock, HttpStep step, HttpHandle hOn) {
-        if (m_failingStep == step || (step > HttpStep::GoOnline && !IsOpen(hOn)))
+        if (m_failingStep == step || (step > HttpStep::GoOnline && !m_setOpen.contains(hOn)))
             return false;
-        if (m_stallingStep != step || m_setOpen.empty() || m_bStalled)
+        if (m_stallingStep != step || m_bStalled)
             return true;
-        const HttpHandle hWaited = hOn != HTTP_NULL_HANDLE ? hOn : *m_setOpen.begin();
         m_bStalled = true;
-        m_stepBroken.notify_all();
-        m_stepBroken.wait(
-            lock, [&] { return (!m_bStallOutlivesClose && !IsOpen(hWaited)) || !m_stallingStep; });
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] {
+            return (!m_bStallOutlivesClose && !m_setOpen.contains(hOn)) || !m_stallingStep;
+        });
         m_bStallEnded = true;
-        m_stepBroken.notify_all();
-        return IsOpen(hWaited);
+        m_changed.notify_all();
+        return m_setOpen.contains(hOn);
     }
     HttpHandle Issue(std::unique_lock<std::mutex>& lock, HttpStep step, HttpHandle hParent) {
         if (!Pass(lock, step, hParent))
             return HTTP_NULL_HANDLE;
-        const HttpHandle hInternet = m_hNext++;
-        m_aIssued.push_back(hInternet);
-        m_setOpen.insert(hInternet);
-        m_mapParents[hInternet] = hParent;
-        return hInternet;
+        m_aIssued.push_back(m_hNext);
+        m_setOpen.insert(m_hNext);
+        m_mapParents[m_hNext] = hParent;
+        return m_hNext++;
     }
 
+    std::vector<HttpHandle> m_aClosed;
+    std::set<HttpHandle> m_setOpen;
+    std::map<HttpHandle, HttpHandle> m_mapParents;
     bool m_bStalled = false;
     bool m_bStallEnded = false;
-    std::string m_strHost;
-    WORD m_nPort = 0;
+    std::string m_strServer; // host:port of the latest connection
     HttpHandle m_hNext = 0x100;
     std::size_t m_nDelivered = 0;
     mutable std::mutex m_mutex;
-    std::condition_variable m_stepBroken;
+    std::condition_variable m_changed;
 };
 
 } // namespace qv::test

@@ -1,18 +1,19 @@
 // The update check's services for tests: a scripted server, a clock that says what the test sets,
-// OpenSSL in place of the system's cryptography with the tests' own key, and a view that records
-// what a check shows
-// instead of showing it, safe to use from a worker thread.
+// a stand-in for the system's cryptography with keys of the tests' own, and a view that records
+// what a check shows instead of showing it, safe to use from a worker thread.
 #pragma once
 
 #include "platform/Clock.h"
-#include "tests/support/OpenSslSignatures.h"
+#include "platform/SignatureService.h"
 #include "tests/support/ScriptedHttp.h"
+#include "update/UpdateSignature.h"
 #include "update/UpdateWorker.h"
 
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qv::test {
@@ -29,6 +30,49 @@ public:
     CalendarDate m_today{2027, 3, 1};
     std::atomic<std::uint64_t> m_nTickMs{0};
 };
+
+// The check's trust rules need a signature that no other text, key or signature byte matches, not
+// the curve: the signature here is a keyed checksum of the text. The P-256 check itself runs where
+// the program makes it, in the Windows tier, over descriptions signed by scripts/sign-update.sh.
+inline EcSignature TestSignature(const EcPublicKey& key, std::string_view strText) {
+    std::uint32_t nSum = 2166136261u;
+    const auto Add = [&nSum](BYTE byte) { nSum = (nSum ^ byte) * 16777619u; };
+    for (const BYTE byte : key)
+        Add(byte);
+    for (const char c : strText)
+        Add(static_cast<BYTE>(c));
+    EcSignature signature{};
+    for (BYTE& byte : signature) {
+        Add(0);
+        byte = static_cast<BYTE>(nSum >> 24);
+    }
+    return signature;
+}
+
+class CTestSignatures : public CSignatureService {
+public:
+    bool VerifyP256(const EcPublicKey& key, std::string_view strMessage,
+                    const EcSignature& signature) override {
+        return signature == TestSignature(key, strMessage);
+    }
+};
+
+// A key of the tests' own; each seed makes another.
+inline EcPublicKey TestKey(BYTE nSeed = 1) {
+    EcPublicKey key{};
+    key.fill(nSeed);
+    return key;
+}
+
+// strText and its signature trailer, as scripts/sign-update.sh writes them.
+inline std::string Signed(std::string_view strText, const EcPublicKey& key = TestKey()) {
+    std::string strSigned = std::string(strText) + std::string(UPDATE_SIGNATURE_LABEL);
+    for (const BYTE byte : TestSignature(key, strText)) {
+        strSigned += "0123456789abcdef"[byte >> 4];
+        strSigned += "0123456789abcdef"[byte & 0xF];
+    }
+    return strSigned + "\r\n";
+}
 
 class CRecordingUpdateView : public CUpdateView {
 public:
@@ -53,18 +97,18 @@ private:
 struct CStandInUpdate {
     CScriptedHttp http;
     CFakeClock clock;
-    COpenSslSignatures signatures;
+    CTestSignatures signatures;
     CRecordingUpdateView view;
     // Released on 1 June 2026, asking updates.velnor.example:8080 and trusting the tests' key;
     // the clock's today is later.
     UpdateServices services{http, clock, signatures,
                             UpdateConfig{.server = {"updates.velnor.example", 8080},
-                                         .publicKey = TestKey().PublicKey(),
+                                         .publicKey = TestKey(),
                                          .releaseDate = {2026, 6, 1}},
                             view};
 
     // strText, signed with the tests' key, as a 200 response that tells its length truly.
-    void ServeSigned(const std::string& strText) { http.Serve(TestKey().Signed(strText)); }
+    void ServeSigned(const std::string& strText) { http.Serve(Signed(strText)); }
 };
 
 } // namespace qv::test

@@ -1,6 +1,7 @@
-// Checks on their worker threads: the progress window's bar and end, a close request that
-// abandons a stalled check, a new check right after it, Escape that lets a check go on, and the
-// automatic check at start.
+// What each kind of check shows for each outcome, and the checks on their worker threads: the
+// progress window's bar and end, a close request that abandons a stalled check and a new check
+// right after it, Escape that lets a check go on, and the automatic check at start.
+#include "app/Texts.h"
 #include "tests/support/AppFixture.h"
 #include "tests/support/AspiMachine.h"
 #include "tests/support/UpdateFixture.h"
@@ -13,25 +14,25 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace qv::test {
 namespace {
 
 const std::string NEWER = "12/15/26 Quorvex 4.3\r\n";
+const std::vector<std::string> NEWER_SHOWN{"new version: " + NEWER};
 // What a window that has not been ended shows.
 constexpr int NOT_ENDED = -1;
 
 template <class Predicate> bool WaitFor(Predicate done) {
     const auto deadline = std::chrono::steady_clock::now() + THREAD_WAIT_LIMIT;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
+    while (!done() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return done();
 }
 
 class CFakeProgressView : public CProgressView {
@@ -44,10 +45,6 @@ public:
     }
     void KillTickTimer() override { m_bTimer = false; }
     void EndProgress(int nResult) override { m_nEnded = nResult; }
-    int WaitForEnd() {
-        WaitFor([this] { return m_nEnded != NOT_ENDED; });
-        return m_nEnded;
-    }
 
     int m_nHigh = 0;
     int m_nPeriodMs = 0;
@@ -71,17 +68,22 @@ protected:
         Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
         m_update.ServeSigned(NEWER);
     }
-    bool CheckEnds() {
-        return WaitFor([this] { return !m_dlg.IsChecking(); });
+    // How many progress windows the About box's check button has opened.
+    int PressCheck() {
+        m_about.OnCommand(m_aboutView, IDC_ABOUT_CHECK_UPDATE);
+        return m_aboutView.m_nProgressWindows;
     }
 
     CFakeProgressView m_window;
     CQuickUpdateDlg m_dlg{m_registry, REGKEY_CURRENT_USER, m_update.services};
+    CAboutDlg m_about{m_dlg};
+    CFakeAboutView m_aboutView;
 };
 
-// The bar measures time, not the download: it fills over a minute and then stands full.
-TEST_F(QuickUpdateTest, TheBarFillsOverAMinuteAndThenTheTimerStops) {
-    m_http.m_failingStep = HttpStep::Connect;
+// The bar measures time, not the download: it fills over a minute and then stands full. Escape
+// lets the check go on, and a second press waits until it has ended.
+TEST_F(QuickUpdateTest, TheBarFillsOverAMinuteAndAfterEscapeTheCheckGoesOn) {
+    m_http.m_stallingStep = HttpStep::Read;
     m_dlg.OnInitDialog(m_window);
     ASSERT_GT(m_window.m_nPeriodMs, 0);
     const int nTicks = 60000 / m_window.m_nPeriodMs;
@@ -95,50 +97,36 @@ TEST_F(QuickUpdateTest, TheBarFillsOverAMinuteAndThenTheTimerStops) {
     EXPECT_GT(aPositions.front(), 0);
     EXPECT_LT(aPositions.end()[-2], m_window.m_nHigh);
     EXPECT_EQ(aPositions.back(), m_window.m_nHigh);
-    EXPECT_TRUE(CheckEnds());
-}
 
-TEST_F(QuickUpdateTest, TheWorkerShowsTheOutcomeAndThenEndsTheWindow) {
-    m_dlg.OnInitDialog(m_window);
-    EXPECT_EQ(m_window.WaitForEnd(), UPDATE_SHOW_TEXT);
-    EXPECT_EQ(m_update.view.Shown(), std::vector<std::string>{"new version: " + NEWER});
-    EXPECT_TRUE(CheckEnds());
-    EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes("12/15/26"));
-}
-
-TEST_F(QuickUpdateTest, ACloseRequestAbandonsAStalledCheckForGood) {
-    m_http.m_stallingStep = HttpStep::Read;
-    m_dlg.OnInitDialog(m_window);
     ASSERT_TRUE(m_http.WaitForStall());
-
-    m_dlg.OnCloseRequest();
     m_dlg.OnWindowClosed();
-    ASSERT_TRUE(m_http.WaitForStallEnd());
-    EXPECT_EQ(m_update.view.Shown(), std::vector<std::string>{});
-    EXPECT_EQ(m_window.m_nEnded, NOT_ENDED);
-    EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes("11/30/26"));
-    EXPECT_TRUE(m_http.AllClosed());
-    EXPECT_EQ(m_http.Closed().size(), 1u) << "the Internet handle took the others along";
+    EXPECT_EQ(PressCheck(), 0);
+    m_http.EndStall();
+    ASSERT_TRUE(WaitFor([this] { return !m_dlg.IsChecking(); }));
+    EXPECT_EQ(m_update.view.Shown(), NEWER_SHOWN);
+    EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes("12/15/26"));
+    EXPECT_EQ(m_window.m_nEnded, NOT_ENDED) << "the window had gone";
+    EXPECT_EQ(PressCheck(), 1);
 }
 
-// The abandoned check's call goes on blocking, as one that closing its handle does not break;
-// the next press starts a check of its own at once, which neither waits for it nor meets it.
-TEST_F(QuickUpdateTest, AfterAnAbandonThePressStartsANewCheckAtOnce) {
+// A close request closes the check's Internet handle, and the others with it. The abandoned
+// check's call goes on blocking, as one that closing its handle does not break; the next press
+// starts a check of its own at once, which neither waits for it nor meets it.
+TEST_F(QuickUpdateTest, ACloseRequestAbandonsAStalledCheckAndThePressStartsANewOne) {
     m_http.m_stallingStep = HttpStep::Read;
     m_http.m_bStallOutlivesClose = true;
     m_dlg.OnInitDialog(m_window);
     ASSERT_TRUE(m_http.WaitForStall());
     m_dlg.OnCloseRequest();
     m_dlg.OnWindowClosed();
+    EXPECT_TRUE(m_http.AllClosed());
+    EXPECT_EQ(m_http.Closed().size(), 1u);
 
-    CAboutDlg about(m_dlg);
-    CFakeAboutView aboutView;
-    about.OnCommand(aboutView, IDC_ABOUT_CHECK_UPDATE);
-    EXPECT_EQ(aboutView.m_nProgressWindows, 1);
+    EXPECT_EQ(PressCheck(), 1);
     CFakeProgressView secondWindow;
     m_dlg.OnInitDialog(secondWindow);
-    EXPECT_EQ(secondWindow.WaitForEnd(), UPDATE_SHOW_TEXT);
-    EXPECT_EQ(m_update.view.Shown(), std::vector<std::string>{"new version: " + NEWER});
+    EXPECT_TRUE(WaitFor([&] { return secondWindow.m_nEnded == UPDATE_SHOW_TEXT; }));
+    EXPECT_EQ(m_update.view.Shown(), NEWER_SHOWN);
 
     m_http.EndStall();
     ASSERT_TRUE(m_http.WaitForStallEnd());
@@ -146,53 +134,63 @@ TEST_F(QuickUpdateTest, AfterAnAbandonThePressStartsANewCheckAtOnce) {
     EXPECT_EQ(m_update.view.Shown().size(), 1u);
 }
 
-TEST_F(QuickUpdateTest, AfterEscapeTheCheckGoesOnAndASecondPressIsIgnored) {
-    m_http.m_stallingStep = HttpStep::Read;
-    m_dlg.OnInitDialog(m_window);
-    ASSERT_TRUE(m_http.WaitForStall());
-    m_dlg.OnWindowClosed();
+class UpdateOutcomeTest : public CUpdateFixture {};
 
-    CAboutDlg about(m_dlg);
-    CFakeAboutView aboutView;
-    about.OnCommand(aboutView, IDC_ABOUT_CHECK_UPDATE);
-    EXPECT_EQ(aboutView.m_nProgressWindows, 0);
+TEST_F(UpdateOutcomeTest, OnDemandEveryOutcomeIsShownAtStartOnlyNews) {
+    const std::string strMessage = "message: ";
+    const std::tuple<std::string, int, std::string> aCases[] = {
+        {NEWER, UPDATE_SHOW_TEXT, NEWER_SHOWN[0]},
+        {"11/30/26 Quorvex 4.2\r\n", UPDATE_NOTHING_NEWER, strMessage + UPDATE_NOTHING_NEWER_TEXT},
+        {"<html>", UPDATE_FAILED, strMessage + UPDATE_FAILED_TEXT},
+    };
+    for (const auto& [strText, nResult, strShown] : aCases) {
+        SCOPED_TRACE(strShown);
+        CRecordingUpdateView onDemand, atStart;
+        Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
+        m_update.ServeSigned(strText);
+        EXPECT_EQ(RunManualCheck(m_check, onDemand), nResult);
+        EXPECT_EQ(m_check.Body(), "") << "released once shown";
+        Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
+        m_update.ServeSigned(strText);
+        RunAutomaticCheck(m_check, atStart);
 
-    m_http.EndStall();
-    ASSERT_TRUE(CheckEnds());
-    EXPECT_EQ(m_update.view.Shown(), std::vector<std::string>{"new version: " + NEWER});
-    EXPECT_EQ(m_window.m_nEnded, NOT_ENDED) << "the window had gone";
-    about.OnCommand(aboutView, IDC_ABOUT_CHECK_UPDATE);
-    EXPECT_EQ(aboutView.m_nProgressWindows, 1);
+        EXPECT_EQ(onDemand.Shown(), std::vector{strShown});
+        EXPECT_EQ(atStart.Shown(),
+                  nResult == UPDATE_SHOW_TEXT ? std::vector{strShown} : std::vector<std::string>{});
+        EXPECT_EQ(m_check.Body(), "");
+    }
 }
 
 class AutomaticCheckTest : public CAppFixture {
 protected:
-    void PlantLastCheck(const std::string& strDay) {
+    void StartOnDay40After(const std::string& strLastCheck) {
         Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_CHECK, REGTYPE_SZ,
-                       std::vector<BYTE>(strDay.begin(), strDay.end()));
+                       std::vector<BYTE>(strLastCheck.begin(), strLastCheck.end()));
+        m_update.clock.m_nUtcDay = 40;
+        m_update.ServeSigned(NEWER);
+        Construct().Startup();
     }
 };
 
-TEST_F(AutomaticCheckTest, ADueCheckRunsAtConstructionAndShowsNews) {
-    PlantLastCheck("32");
-    m_update.clock.m_nUtcDay = 40;
-    m_update.ServeSigned(NEWER);
-    Construct().Startup();
+// A week after the last check, not before, the start asks the server and shows the news.
+TEST_F(AutomaticCheckTest, OnlyADueCheckRunsAtStartAndShowsNews) {
+    StartOnDay40After("33");
+    m_pApp.reset();
+    EXPECT_EQ(m_update.http.m_aIssued.size(), 0u);
+    EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, UPDATE_VALUE_LAST_CHECK), Bytes("33"));
 
+    StartOnDay40After("32");
     EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, UPDATE_VALUE_LAST_CHECK),
               Bytes(std::string("40\0\0\0", 5)));
     EXPECT_TRUE(WaitFor([this] { return !m_update.view.Shown().empty(); }));
-    EXPECT_EQ(m_update.view.Shown(), std::vector<std::string>{"new version: " + NEWER});
+    EXPECT_EQ(m_update.view.Shown(), NEWER_SHOWN);
 }
 
 // The application and the services the check uses go at the end of the entry point: a check still
 // waiting on the network is abandoned then, and ends before they do.
 TEST_F(AutomaticCheckTest, ACheckStillWaitingAtTheEndIsAbandonedAndEndsFirst) {
-    PlantLastCheck("32");
-    m_update.clock.m_nUtcDay = 40;
-    m_update.ServeSigned(NEWER);
     m_update.http.m_stallingStep = HttpStep::Read;
-    Construct().Startup();
+    StartOnDay40After("32");
     ASSERT_TRUE(m_update.http.WaitForStall());
     m_pApp.reset();
 
@@ -200,16 +198,6 @@ TEST_F(AutomaticCheckTest, ACheckStillWaitingAtTheEndIsAbandonedAndEndsFirst) {
     EXPECT_TRUE(m_update.view.Shown().empty());
     EXPECT_FALSE(AppValue(REGKEY_CURRENT_USER, UPDATE_VALUE_LAST_SUCCESS));
     EXPECT_EQ(m_sim.Shell().ExitCode(), std::nullopt);
-}
-
-TEST_F(AutomaticCheckTest, ACheckNotYetDueAsksNoServer) {
-    PlantLastCheck("33");
-    m_update.clock.m_nUtcDay = 40;
-    Construct().Startup();
-    m_pApp.reset();
-
-    EXPECT_EQ(m_update.http.m_aIssued.size(), 0u);
-    EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, UPDATE_VALUE_LAST_CHECK), Bytes("33"));
 }
 
 } // namespace

@@ -1,12 +1,17 @@
+// The dates of the update check: the MM/DD/YY release dates, what a trusted description is worth
+// against the newest release this user knows of ("Last Suc Update"), and the weekly automatic
+// check with the "Last Update" day that drives it.
 #include "update/UpdateDate.h"
+#include "tests/support/UpdateFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
-namespace qv {
+namespace qv::test {
 namespace {
 
 TEST(ParseUpdateDateTest, ReadsTwoDigitsEachAtTheStartWithTheYearAsPosixReadsIt) {
@@ -15,51 +20,125 @@ TEST(ParseUpdateDateTest, ReadsTwoDigitsEachAtTheStartWithTheYearAsPosixReadsIt)
         {"00/00/05", CalendarDate{2005, 0, 0}},
         {"12/31/68", CalendarDate{2068, 12, 31}},
         {"01/01/69", CalendarDate{1969, 1, 1}},
-        {"13/01/02", std::nullopt},
-        {"12/32/02", std::nullopt},
-        {"12/01/00", std::nullopt},
-        {"12-01-02", std::nullopt},
-        {"1/1/02 x", std::nullopt},
-        {"12/1a/02", std::nullopt},
-        {"12/15/0", std::nullopt},
-        {"", std::nullopt},
-        {" 12/15/02", std::nullopt},
     };
     for (const auto& [strText, date] : aCases)
         EXPECT_EQ(ParseUpdateDate(strText), date) << '"' << strText << '"';
+    for (const char* pszText :
+         {"13/01/02", "12/32/02", "12/01/00", "1/1/02 x", "12/1a/02", "12/15/0"})
+        EXPECT_EQ(ParseUpdateDate(pszText), std::nullopt) << '"' << pszText << '"';
 }
 
-// Year first, then month, then day; as texts January would come before the December it follows.
-TEST(UpdateDateOrderTest, OrdersAsDates) {
-    const struct {
-        const char* pszPublished;
-        const char* pszReported;
-        bool bNewer;
-    } aCases[] = {
-        {"01/10/03", "12/15/02", true}, {"12/01/02", "11/30/02", true},
-        {"12/16/02", "12/15/02", true}, {"12/15/02", "12/15/02", false},
-        {"01/01/01", "12/31/99", true}, {"01/01/69", "12/31/68", false},
-    };
-    for (const auto& c : aCases) {
-        const auto published = ParseUpdateDate(c.pszPublished);
-        const auto reported = ParseUpdateDate(c.pszReported);
-        ASSERT_TRUE(published && reported);
-        EXPECT_EQ(*published > *reported, c.bNewer) << c.pszPublished << " after " << c.pszReported;
-    }
-}
-
-// The day of slack for time zones ends at the ends of months and years, and on leap days.
-TEST(DayAfterTest, CrossesMonthsYearsAndLeapDays) {
+// The day of slack for time zones ends at the ends of years, and on leap days.
+TEST(DayAfterTest, CrossesYearsAndLeapDays) {
     EXPECT_EQ(DayAfter({2026, 12, 31}), (CalendarDate{2027, 1, 1}));
     EXPECT_EQ(DayAfter({2028, 2, 28}), (CalendarDate{2028, 2, 29}));
     EXPECT_EQ(DayAfter({2027, 2, 28}), (CalendarDate{2027, 3, 1}));
-    EXPECT_EQ(DayAfter({2027, 4, 30}), (CalendarDate{2027, 5, 1}));
 }
 
-TEST(FormatUpdateDateTest, WritesTwoDigitsForEachPart) {
-    EXPECT_EQ(FormatUpdateDate({2003, 3, 7}), "03/07/03");
-    EXPECT_EQ(FormatUpdateDate({1999, 12, 31}), "12/31/99");
+// Released on 06/01/26; today is 03/01/27, tomorrow 03/02/27. The newest release known is the
+// build's at first, then the newest one reported.
+TEST(LastSuccessTest, ShowsAndKeepsOnlyANewerReleaseNotAfterTomorrow) {
+    const struct {
+        std::optional<std::string> strStored; // nullopt: no value yet
+        std::string strPublished;
+        int nResult;
+        std::optional<std::string> strStoredAfter;
+    } aCases[] = {
+        {"11/30/26", "12/15/26", UPDATE_SHOW_TEXT, "12/15/26"},
+        {"01/10/27", "12/20/26", UPDATE_NOTHING_NEWER, "01/10/27"},
+        {"12/15/26", "12/15/26", UPDATE_NOTHING_NEWER, "12/15/26"},
+        {std::string("11/30/26\0", 9), "12/15/26", UPDATE_SHOW_TEXT, "12/15/26"},
+        {"garbage", "12/15/26", UPDATE_SHOW_TEXT, "12/15/26"},
+        {"garbage", "05/20/26", UPDATE_NOTHING_NEWER, "garbage"},
+        {"01/10/26", "03/01/26", UPDATE_NOTHING_NEWER, "01/10/26"},
+        {std::nullopt, "12/15/26", UPDATE_SHOW_TEXT, "12/15/26"},
+        {std::nullopt, "06/01/26", UPDATE_NOTHING_NEWER, std::nullopt},
+        {"12/20/26 and more", "12/15/26", UPDATE_SHOW_TEXT, "12/15/26"},
+        {"11/30/26", "03/02/27", UPDATE_SHOW_TEXT, "03/02/27"},
+        {"11/30/26", "03/03/27", UPDATE_FAILED, "11/30/26"},
+        {"12/31/68", "12/15/26", UPDATE_SHOW_TEXT, "12/15/26"},
+        {std::nullopt, "13/01/26", UPDATE_FAILED, std::nullopt},
+    };
+    CStandInUpdate update;
+    for (const auto& test : aCases) {
+        SCOPED_TRACE(test.strStored.value_or("(none)") + " then " + test.strPublished);
+        CMemoryRegistry registry;
+        if (test.strStored)
+            registry.Put(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_SUCCESS, REGTYPE_SZ,
+                         {test.strStored->begin(), test.strStored->end()});
+        CUpdateCheck check(registry, REGKEY_CURRENT_USER, update.services);
+        const std::string strText = test.strPublished + " Quorvex news\r\n";
+        update.ServeSigned(strText);
+
+        EXPECT_EQ(check.CheckForUpdate(), test.nResult);
+        EXPECT_EQ(registry.Get(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_SUCCESS),
+                  test.strStoredAfter ? std::optional(Bytes(*test.strStoredAfter)) : std::nullopt);
+        EXPECT_EQ(check.Body(), test.nResult == UPDATE_SHOW_TEXT ? strText : "");
+    }
+}
+
+// Without the key every valid published date after the build's is newer, and nothing is kept.
+TEST(LastSuccessWithoutKeyTest, TheCheckGoesOnWithNothingReported) {
+    CMemoryRegistry registry;
+    registry.RefuseMachineWrites();
+    CStandInUpdate update;
+    CUpdateCheck check(registry, REGKEY_LOCAL_MACHINE, update.services);
+    update.ServeSigned("06/02/26 news\r\n");
+
+    EXPECT_EQ(check.CheckForUpdate(), UPDATE_SHOW_TEXT);
+    EXPECT_FALSE(registry.HasKey(REGKEY_LOCAL_MACHINE, SETTINGS_KEY));
+}
+
+TEST(ScheduleTest, ACheckIsDueAfterAWeekOrAtTheTurnOfTheYear) {
+    EXPECT_FALSE(IsAutomaticCheckDue(40, 40));
+    EXPECT_TRUE(IsAutomaticCheckDue(3, 360));
+}
+
+class LastUpdateTest : public CUpdateFixture {
+protected:
+    LastUpdateTest() { m_clock.m_nUtcDay = 40; }
+    const StoredValue m_today = Bytes(std::string("40\0\0\0", 5));
+};
+
+// Read as older versions read it: the number at the start, 0 when there is none. A value that is
+// missing or does not fit its five bytes is today's from then on, and no check is due.
+TEST_F(LastUpdateTest, ReadsTheNumberAtTheStartAndStoresTodayWhenThereIsNone) {
+    const std::pair<std::optional<std::string>, std::optional<int>> aCases[] = {
+        {std::nullopt, std::nullopt},
+        {" +12", 12},
+        {"-3", -3},
+        {"7x", 7},
+        {"abc", 0},
+        {"12345", 12345},
+        {"123456", std::nullopt},
+    };
+    for (const auto& [strStored, nExpected] : aCases) {
+        SCOPED_TRACE(strStored.value_or("(none)"));
+        if (strStored)
+            Plant(UPDATE_VALUE_LAST_CHECK, *strStored);
+        const std::size_t nWrites = m_registry.Writes().size();
+        const std::optional<int> nDay = m_check.LoadLastUpdate();
+        EXPECT_EQ(nDay, nExpected);
+        if (nExpected) {
+            EXPECT_EQ(m_registry.Writes().size(), nWrites);
+        } else {
+            EXPECT_EQ(Stored(UPDATE_VALUE_LAST_CHECK), m_today);
+            EXPECT_FALSE(m_check.PrepareAutomaticCheck(nDay));
+        }
+    }
+}
+
+// Five bytes whatever the day, ending in zeros; a clock beyond the calendar cannot push the text
+// past its terminator.
+TEST_F(LastUpdateTest, StoresTheDayInFiveBytes) {
+    for (const auto& [nUtcDay, strBytes] :
+         {std::pair{0, std::string("0\0\0\0\0", 5)}, std::pair{365, std::string("365\0\0", 5)},
+          std::pair{123456, std::string("1234\0", 5)}}) {
+        m_clock.m_nUtcDay = nUtcDay;
+        EXPECT_TRUE(m_check.StampLastUpdate());
+        EXPECT_EQ(Stored(UPDATE_VALUE_LAST_CHECK), Bytes(strBytes)) << nUtcDay;
+    }
 }
 
 } // namespace
-} // namespace qv
+} // namespace qv::test

@@ -1,6 +1,10 @@
-// The exchange with the server: every step that can fail, every response that is no description,
-// the redirects that are followed and those that are not, and the deadline of the whole check.
+// What the check trusts: the exchange with the server, with every step that can fail, every
+// response that is no description, the redirects that are followed and those that are not, and
+// the deadline of the whole check; the signature; the address a test run may give in place of the
+// maker's server, and the build's own address and key.
+#include "app/BuildConfig.h"
 #include "tests/support/UpdateFixture.h"
+#include "update/UpdateConfig.h"
 #include "update/UpdateSignature.h"
 
 #include <gtest/gtest.h>
@@ -10,55 +14,42 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qv::test {
 namespace {
 
 const std::string NEWER_TEXT = "12/15/26\r\nQuorvex 4.3 reads faster drives.\r\n";
-const std::string NEWER_BODY = TestKey().Signed(NEWER_TEXT);
+const std::string NEWER_BODY = Signed(NEWER_TEXT);
 const std::string NEWER_LENGTH = std::to_string(NEWER_BODY.size());
 const std::string DESCRIPTION_URL = "https://updates.velnor.example:8080/ombrel/update.txt";
+const std::string MOVED = "https://updates.velnor.example:8080/moved.txt";
+const std::vector<std::string> MOVES(5, "/moved.txt"), MOVES_SIX(6, "/moved.txt");
+// A description of nSize bytes with its trailer.
+std::string SignedOfSize(std::size_t nSize) {
+    const std::size_t nTrailer = NEWER_BODY.size() - NEWER_TEXT.size();
+    return Signed("12/15/26" + std::string(nSize - nTrailer - 9, 'x') + "\n");
+}
+const std::string LARGEST_BODY = SignedOfSize(64 * 1024);
+const std::string TOO_LARGE_BODY = SignedOfSize(64 * 1024 + 1);
 
 class UpdateFetchTest : public CUpdateFixture {
 protected:
     void SetUp() override { Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26"); }
 
-    // Every handle issued was closed once, each before the one it was opened under: a request
-    // before its connection, every connection before the Internet handle.
+    // Every handle issued was closed once, each after those opened under it.
     void ExpectEveryHandleClosedInReverse() const {
-        const std::vector<HttpHandle>& aClosed = m_http.m_aClosed;
-        EXPECT_TRUE(m_http.m_setOpen.empty());
-        EXPECT_TRUE(std::is_permutation(aClosed.begin(), aClosed.end(), m_http.m_aIssued.begin(),
-                                        m_http.m_aIssued.end()));
-        const auto Position = [&](HttpHandle hInternet) {
-            return std::find(aClosed.begin(), aClosed.end(), hInternet) - aClosed.begin();
-        };
-        for (const auto& [hChild, hParent] : m_http.m_mapParents) {
-            if (hParent != HTTP_NULL_HANDLE) {
-                EXPECT_LT(Position(hChild), Position(hParent));
-            }
-        }
+        EXPECT_TRUE(m_http.AllClosed());
+        EXPECT_EQ(m_http.m_nEarlyCloses, 0);
     }
     void ExpectFailedWithNothingKept() {
         EXPECT_EQ(m_check.CheckForUpdate(), UPDATE_FAILED);
         EXPECT_EQ(m_check.Body(), "");
         EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes("11/30/26"));
-        EXPECT_TRUE(m_http.AllClosed());
+        ExpectEveryHandleClosedInReverse();
     }
 };
-
-TEST_F(UpdateFetchTest, AsksTheConfiguredServerOverHttpsWithBoundedCalls) {
-    m_http.Serve(NEWER_BODY);
-
-    EXPECT_EQ(m_check.CheckForUpdate(), UPDATE_SHOW_TEXT);
-    EXPECT_EQ(m_http.m_strAgent, "Quorvex Update");
-    EXPECT_EQ(m_http.m_nTimeoutMs, UPDATE_CALL_TIMEOUT_MS);
-    EXPECT_EQ(m_http.m_aRequests, std::vector<std::string>{DESCRIPTION_URL});
-    EXPECT_EQ(m_check.Body(), NEWER_TEXT) << "the signed text, without its trailer";
-    EXPECT_EQ(m_http.m_aIssued.size(), 3u);
-    ExpectEveryHandleClosedInReverse();
-}
 
 class FailingStepTest : public UpdateFetchTest, public ::testing::WithParamInterface<HttpStep> {};
 
@@ -67,7 +58,6 @@ TEST_P(FailingStepTest, EndsTheCheckAndClosesWhatWasOpened) {
     m_http.m_aRedirects = {"/moved/update.txt"};
     m_http.m_failingStep = GetParam();
     ExpectFailedWithNothingKept();
-    ExpectEveryHandleClosedInReverse();
 }
 
 INSTANTIATE_TEST_SUITE_P(EachStep, FailingStepTest,
@@ -76,133 +66,89 @@ INSTANTIATE_TEST_SUITE_P(EachStep, FailingStepTest,
                                            HttpStep::StatusCode, HttpStep::Location,
                                            HttpStep::ContentLength, HttpStep::Read));
 
-struct ResponseCase {
-    const char* pszName;
-    DWORD dwStatus;
-    std::optional<std::string> strContentLength;
-    std::string strBody;
-    int nResult;
-    friend void PrintTo(const ResponseCase& test, std::ostream* pOut) { *pOut << test.pszName; }
+struct Exchange {
+    std::vector<std::string> aLocations = {};
+    DWORD dwStatus = 200;
+    std::optional<std::string> strLength = NEWER_LENGTH;
+    std::string strBody = NEWER_BODY;
+    std::vector<std::string> aMoreRequests = {}; // after the first, to DESCRIPTION_URL
+    int nResult = UPDATE_FAILED;
 };
 
-class ResponseTest : public UpdateFetchTest, public ::testing::WithParamInterface<ResponseCase> {};
+struct ExchangeCase {
+    const char* pszName;
+    Exchange exchange;
+    friend void PrintTo(const ExchangeCase& test, std::ostream* pOut) { *pOut << test.pszName; }
+};
 
-TEST_P(ResponseTest, OnlyAWholeDescriptionIsRead) {
-    const ResponseCase& test = GetParam();
+class ExchangeTest : public UpdateFetchTest, public ::testing::WithParamInterface<ExchangeCase> {};
+
+TEST_P(ExchangeTest, OnlyAWholeDescriptionOverHttpsIsRead) {
+    const Exchange& test = GetParam().exchange;
+    m_http.m_aRedirects = test.aLocations;
     m_http.m_dwStatus = test.dwStatus;
-    m_http.m_strContentLength = test.strContentLength;
+    m_http.m_strContentLength = test.strLength;
     m_http.m_strBody = test.strBody;
 
-    if (test.nResult == UPDATE_FAILED) {
-        ExpectFailedWithNothingKept();
-    } else {
-        EXPECT_EQ(m_check.CheckForUpdate(), test.nResult);
-        EXPECT_EQ(m_check.Body(), SplitSignedText(test.strBody)->strText);
-    }
+    EXPECT_EQ(m_check.CheckForUpdate(), test.nResult);
+    const bool bRead = test.nResult == UPDATE_SHOW_TEXT;
+    EXPECT_EQ(m_check.Body(), bRead ? SplitSignedText(test.strBody)->strText : "");
+    EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes(bRead ? "12/15/26" : "11/30/26"));
     ExpectEveryHandleClosedInReverse();
+    std::vector<std::string> aRequested{DESCRIPTION_URL};
+    aRequested.insert(aRequested.end(), test.aMoreRequests.begin(), test.aMoreRequests.end());
+    EXPECT_EQ(m_http.m_aRequests, aRequested);
+    EXPECT_EQ(m_http.m_strAgent, "Quorvex Update");
+    EXPECT_EQ(m_http.m_nTimeoutMs, UPDATE_CALL_TIMEOUT_MS);
 }
 
-// 64 KiB with its trailer.
-const std::string LARGEST_BODY = TestKey().Signed(
-    "12/15/26" + std::string(64 * 1024 - 9 - (NEWER_BODY.size() - NEWER_TEXT.size()), 'x') + "\n");
+const ExchangeCase EXCHANGES[] = {
+    {"Ok", {.nResult = UPDATE_SHOW_TEXT}},
+    {"AnyTwoHundred", {.dwStatus = 299, .nResult = UPDATE_SHOW_TEXT}},
+    {"Informational", {.dwStatus = 199}},
+    {"MultipleChoices", {.dwStatus = 300}},
+    {"RedirectWithoutLocation", {.dwStatus = 302}},
+    {"BlanksAroundLength", {.strLength = " " + NEWER_LENGTH + " ", .nResult = UPDATE_SHOW_TEXT}},
+    {"LargestBody", {.strLength = "65536", .strBody = LARGEST_BODY, .nResult = UPDATE_SHOW_TEXT}},
+    {"OverLimitLength", {.strLength = "65537", .strBody = TOO_LARGE_BODY}},
+    {"HugeLength", {.strLength = "99999999999999999999999"}},
+    {"NoLength", {.strLength = std::nullopt}},
+    {"EmptyLength", {.strLength = ""}},
+    {"ZeroLength", {.strLength = "0", .strBody = ""}},
+    {"SignedLength", {.strLength = "+" + NEWER_LENGTH}},
+    {"TrailingJunkLength", {.strLength = NEWER_LENGTH + "x"}},
+    {"BodyEndsEarly", {.strLength = "400"}},
+    {"LengthCutsTheSignature", {.strLength = "8"}},
+    {"MovedOnTheServer",
+     {.aLocations = {"/moved.txt"}, .aMoreRequests = {MOVED}, .nResult = UPDATE_SHOW_TEXT}},
+    {"MovedToAnotherServer",
+     {.aLocations = {"https://mirror.velnor.example/q/update.txt"},
+      .aMoreRequests = {"https://mirror.velnor.example:443/q/update.txt"},
+      .nResult = UPDATE_SHOW_TEXT}},
+    {"MovedFiveTimes",
+     {.aLocations = MOVES, .aMoreRequests = std::vector(5, MOVED), .nResult = UPDATE_SHOW_TEXT}},
+    {"MovedSixTimes", {.aLocations = MOVES_SIX, .aMoreRequests = std::vector(5, MOVED)}},
+    {"MovedToPlainHttp", {.aLocations = {"http://updates.velnor.example/update.txt"}}},
+    {"MovedSchemeRelative", {.aLocations = {"//evil.example/update.txt"}}},
+    {"MovedToNoPath", {.aLocations = {"/"}}},
+};
 
-INSTANTIATE_TEST_SUITE_P(
-    Responses, ResponseTest,
-    ::testing::Values(
-        ResponseCase{"Ok", 200, NEWER_LENGTH, NEWER_BODY, UPDATE_SHOW_TEXT},
-        ResponseCase{"AnyTwoHundred", 299, NEWER_LENGTH, NEWER_BODY, UPDATE_SHOW_TEXT},
-        ResponseCase{"BlanksAroundLength", 200, " " + NEWER_LENGTH + " ", NEWER_BODY,
-                     UPDATE_SHOW_TEXT},
-        ResponseCase{"LargestBody", 200, "65536", LARGEST_BODY, UPDATE_SHOW_TEXT},
-        ResponseCase{"RedirectWithoutLocation", 302, NEWER_LENGTH, NEWER_BODY, UPDATE_FAILED},
-        ResponseCase{"Informational", 199, NEWER_LENGTH, NEWER_BODY, UPDATE_FAILED},
-        ResponseCase{"MultipleChoices", 300, NEWER_LENGTH, NEWER_BODY, UPDATE_FAILED},
-        ResponseCase{"NoLength", 200, std::nullopt, NEWER_BODY, UPDATE_FAILED},
-        ResponseCase{"EmptyLength", 200, "", NEWER_BODY, UPDATE_FAILED},
-        ResponseCase{"ZeroLength", 200, "0", "", UPDATE_FAILED},
-        ResponseCase{"SignedLength", 200, "+" + NEWER_LENGTH, NEWER_BODY, UPDATE_FAILED},
-        ResponseCase{"TrailingJunkLength", 200, NEWER_LENGTH + "x", NEWER_BODY, UPDATE_FAILED},
-        ResponseCase{"OverLimitLength", 200, "65537", NEWER_BODY, UPDATE_FAILED},
-        ResponseCase{"HugeLength", 200, "99999999999999999999999", NEWER_BODY, UPDATE_FAILED},
-        ResponseCase{"BodyEndsEarly", 200, "400", NEWER_BODY, UPDATE_FAILED},
-        ResponseCase{"LengthCutsTheSignature", 200, "8", NEWER_BODY, UPDATE_FAILED},
-        ResponseCase{"ErrorPageAsOk", 200, "22", "<html>Not found</html>", UPDATE_FAILED}));
+INSTANTIATE_TEST_SUITE_P(Responses, ExchangeTest, ::testing::ValuesIn(EXCHANGES));
 
-TEST_F(UpdateFetchTest, AFailedCheckReleasesTheTextOfTheOneBefore) {
+// Each read takes a second of the fake clock: eight bytes a second bring the description, some
+// 200 bytes, within the deadline; one byte a second does not, and the text before goes too.
+TEST_F(UpdateFetchTest, ATrickleIsReadUntilTheDeadline) {
+    m_http.m_onRead = [this] { m_clock.m_nTickMs += 1000; };
     m_http.Serve(NEWER_BODY);
+    m_http.m_nChunk = 8;
     ASSERT_EQ(m_check.CheckForUpdate(), UPDATE_SHOW_TEXT);
 
-    m_http.m_failingStep = HttpStep::Open;
-    EXPECT_EQ(m_check.CheckForUpdate(), UPDATE_FAILED);
-    EXPECT_EQ(m_check.Body(), "");
-}
-
-struct RedirectCase {
-    const char* pszName;
-    std::vector<std::string> aLocations;
-    std::vector<std::string> aRequested; // after the first request, to DESCRIPTION_URL
-    int nResult;
-    friend void PrintTo(const RedirectCase& test, std::ostream* pOut) { *pOut << test.pszName; }
-};
-
-class RedirectTest : public UpdateFetchTest, public ::testing::WithParamInterface<RedirectCase> {};
-
-TEST_P(RedirectTest, AMovedDescriptionIsFollowedOverHttpsOnly) {
+    Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
     m_http.Serve(NEWER_BODY);
-    m_http.m_aRedirects = GetParam().aLocations;
-
-    if (GetParam().nResult == UPDATE_FAILED)
-        ExpectFailedWithNothingKept();
-    else
-        EXPECT_EQ(m_check.CheckForUpdate(), GetParam().nResult);
-    std::vector<std::string> aRequested{DESCRIPTION_URL};
-    aRequested.insert(aRequested.end(), GetParam().aRequested.begin(), GetParam().aRequested.end());
-    EXPECT_EQ(m_http.m_aRequests, aRequested);
-    ExpectEveryHandleClosedInReverse();
-}
-
-const std::string MOVED = "https://updates.velnor.example:8080/moved.txt";
-
-INSTANTIATE_TEST_SUITE_P(
-    Locations, RedirectTest,
-    ::testing::Values(
-        RedirectCase{"SameServer", {"/moved.txt"}, {MOVED}, UPDATE_SHOW_TEXT},
-        RedirectCase{"AnotherServer",
-                     {"https://mirror.velnor.example/q/update.txt"},
-                     {"https://mirror.velnor.example:443/q/update.txt"},
-                     UPDATE_SHOW_TEXT},
-        RedirectCase{"FiveTimes", std::vector<std::string>(5, "/moved.txt"),
-                     std::vector<std::string>(5, MOVED), UPDATE_SHOW_TEXT},
-        RedirectCase{"SixTimes", std::vector<std::string>(6, "/moved.txt"),
-                     std::vector<std::string>(5, MOVED), UPDATE_FAILED},
-        RedirectCase{
-            "ToPlainHttp", {"http://updates.velnor.example/update.txt"}, {}, UPDATE_FAILED},
-        RedirectCase{
-            "ToAnotherScheme", {"ftp://updates.velnor.example/update.txt"}, {}, UPDATE_FAILED},
-        RedirectCase{"SchemeRelative", {"//evil.example/update.txt"}, {}, UPDATE_FAILED},
-        RedirectCase{"NoPath", {"/"}, {}, UPDATE_FAILED}));
-
-class TrickleTest : public UpdateFetchTest {
-protected:
-    // Each read takes a second of the fake clock; the whole description, some 200 bytes, takes
-    // many.
-    void ServeAt(DWORD nBytesPerSecond) {
-        m_http.Serve(NEWER_BODY);
-        m_http.m_nChunk = nBytesPerSecond;
-        m_http.m_onRead = [this] { m_clock.m_nTickMs += 1000; };
-    }
-};
-
-TEST_F(TrickleTest, AServerThatTricklesPastTheDeadlineFails) {
-    ServeAt(1);
+    m_http.m_nChunk = 1;
+    const std::uint64_t nStartMs = m_clock.m_nTickMs;
     ExpectFailedWithNothingKept();
-    EXPECT_LE(m_http.m_nReads, 60);
-    ExpectEveryHandleClosedInReverse();
-}
-
-TEST_F(TrickleTest, ASlowServerWithinTheDeadlineIsRead) {
-    ServeAt(8);
-    EXPECT_EQ(m_check.CheckForUpdate(), UPDATE_SHOW_TEXT);
+    EXPECT_LE(m_clock.m_nTickMs - nStartMs, std::uint64_t{UPDATE_DEADLINE_MS}) << "read no more";
 }
 
 // A call that blocks for good, one that not even closing its handle breaks, does not hold the
@@ -221,6 +167,82 @@ TEST_F(UpdateFetchTest, ACallThatNeverReturnsDoesNotHoldTheCheckPastTheDeadline)
     EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes("11/30/26"));
     m_http.EndStall();
     EXPECT_TRUE(m_http.WaitForStallEnd());
+}
+
+TEST(UpdateUrlTest, OnlyAWholeHttpsOrHttpAddressNamesAServer) {
+    const std::pair<const char*, UpdateServer> aServers[] = {
+        {"https://localhost:8123/desc/ombrel/update.txt",
+         {"localhost", 8123, "desc/ombrel/update.txt"}},
+        {"HTTPS://updates.velnor.example/ombrel/update.txt",
+         {"updates.velnor.example", 0, "ombrel/update.txt"}},
+        {"http://127.0.0.1:8123/desc/ombrel/update.txt",
+         {"127.0.0.1", 8123, "desc/ombrel/update.txt", false}},
+        {"http://host:65535/a", {"host", 65535, "a", false}},
+    };
+    for (const auto& [pszUrl, server] : aServers)
+        EXPECT_EQ(ParseUpdateUrl(pszUrl), server) << pszUrl;
+    for (const char* pszUrl :
+         {"httpss://host/a", "http://host", "http://host/", "http:///a", "http://host:0/a",
+          "http://host:65536/a", "http://host:/a", "http://host:80x/a", "http://ho st/a",
+          "http://user@host/a", "http://host/a b", "http://host/a\r\nX: y"})
+        EXPECT_EQ(ParseUpdateUrl(pszUrl), std::nullopt) << pszUrl;
+}
+
+// The demo may ask a plain server for tests of the parsing rules, but a redirect never leads to
+// plain HTTP, not even from there.
+TEST(RedirectTargetTest, NeverLeavesHttps) {
+    const UpdateServer plain{"localhost", 8080, "a", false};
+    EXPECT_EQ(ResolveRedirect(plain, "/b"), std::nullopt);
+    EXPECT_EQ(ResolveRedirect(plain, "https://localhost/b"), (UpdateServer{"localhost", 0, "b"}));
+}
+
+std::string Replaced(std::string strText, const std::string& strFrom, const std::string& strTo) {
+    return strText.replace(strText.find(strFrom), strFrom.size(), strTo);
+}
+
+// Only a description signed with the key the program carries is trusted, and what it shows is
+// exactly the text that was signed.
+TEST_F(UpdateFetchTest, OnlyTheSignedTextOfTheCarriedKeyIsShownOrKept) {
+    const std::string strTrailer = NEWER_BODY.substr(NEWER_TEXT.size());
+    const std::pair<std::string, bool> aCases[] = {
+        {NEWER_BODY, true},
+        {NEWER_BODY.substr(0, NEWER_BODY.size() - 2) + "\n", true},
+        {NEWER_BODY.substr(0, NEWER_BODY.size() - 2), true},
+        {NEWER_TEXT, false},
+        {Replaced(NEWER_BODY, "4.3", "6.6"), false},
+        {Signed(NEWER_TEXT, TestKey(2)), false},
+        {NEWER_BODY + "Download it at evil.example\r\n", false},
+        {Signed("12/15/26 news"), false},
+        {strTrailer, false},
+        {Replaced(NEWER_BODY, strTrailer, strTrailer.substr(1)), false},
+        {NEWER_BODY.substr(0, NEWER_BODY.size() - 3) + "g\r\n", false},
+    };
+    for (const auto& [strBody, bTrusted] : aCases) {
+        SCOPED_TRACE(strBody);
+        Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
+        m_http.Serve(strBody);
+        EXPECT_EQ(m_check.CheckForUpdate(), bTrusted ? UPDATE_SHOW_TEXT : UPDATE_FAILED);
+        EXPECT_EQ(m_check.Body(), bTrusted ? NEWER_TEXT : "");
+        EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes(bTrusted ? "12/15/26" : "11/30/26"));
+    }
+}
+
+TEST(PublicKeyTest, ReadsAnUncompressedPointOnly) {
+    EXPECT_TRUE(ParsePublicKey("04" + std::string(128, 'a')).has_value());
+    EXPECT_TRUE(ParsePublicKey("04" + std::string(128, 'F')).has_value());
+    for (const std::string& strHex :
+         {"02" + std::string(128, 'a'), "04" + std::string(127, 'a'), "04" + std::string(130, 'a'),
+          "04" + std::string(127, 'a') + "x", std::string()})
+        EXPECT_EQ(ParsePublicKey(strHex), std::nullopt) << strHex;
+}
+
+// The build's own address and key are of the forms the check reads.
+TEST(BuiltInUpdateConfigTest, AsksOverHttpsWithAKeyAndTheReleaseDateOfTheBuild) {
+    const UpdateConfig config = BuiltInUpdateConfig();
+    EXPECT_TRUE(config.server.bSecure && !config.server.strHost.empty());
+    EXPECT_EQ(config.publicKey, ParsePublicKey(QV_UPDATE_PUBLIC_KEY));
+    EXPECT_EQ(config.releaseDate,
+              (CalendarDate{QV_RELEASE_YEAR, QV_RELEASE_MONTH, QV_RELEASE_DAY}));
 }
 
 } // namespace
