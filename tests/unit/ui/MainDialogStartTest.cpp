@@ -13,26 +13,51 @@ using Calls = std::vector<std::string>;
 
 class MainDialogStartTest : public CDialogFixture {};
 
+// Both transports fill the same entries, in drive order however late or in whatever order the
+// drives answer. Windows 95/98 has no call that loads a tray; the keep-speed marks follow the
+// stored value.
 TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetectedSpeeds) {
-    Start();
+    for (const auto platform : {sim::SimPlatform::Nt, sim::SimPlatform::Win9x}) {
+        const bool bWin9x = platform == sim::SimPlatform::Win9x;
+        SCOPED_TRACE(bWin9x ? "Windows 9x, keep speed off" : "NT, keep speed on, answers reversed");
+        sim::SimMachineConfig machine = sim::DefaultMachine();
+        machine.platform = platform;
+        Use(machine);
+        m_sim->Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "Keep_Speed", !bWin9x);
+        Create();
+        ASSERT_TRUE(m_pDlg->OnInitDialog());
+        if (bWin9x)
+            Settle();
+        else
+            SettleInReverse();
 
-    EXPECT_EQ(m_view.m_aEntries,
-              (Texts{" E:  40x  QRVX CD-ROM 40X", " G:  48x  ZANTRIX CDR-4812"}));
-    EXPECT_EQ(m_view.m_nSelectedEntry, 0);
-    EXPECT_EQ(m_pDlg->GetSelectedDrive(), 0);
-    EXPECT_EQ(m_view.m_strMax, "40x");
-    EXPECT_EQ(m_view.m_strCur, "40x");
-    EXPECT_EQ(m_view.m_strSel, "40x  (7040 Kb/s)");
-    EXPECT_EQ(m_view.m_range, std::make_pair(1, 40));
-    EXPECT_EQ(m_view.m_nSliderPos, 40);
-    EXPECT_TRUE(m_view.m_bSliderEnabled);
-    EXPECT_EQ(m_view.m_aTicks, (std::vector<int>{40, 32, 24, 16, 8, 4}));
-    EXPECT_EQ(m_view.Button(ID_LOCK), (BUTTON_STATE{true, false}));
-    EXPECT_TRUE(m_view.m_bRunOnBootChecked);
-    EXPECT_TRUE(m_pDlg->IsReady());
-    // The icon comes before the single-instance rule, which comes before any drive is touched.
-    EXPECT_EQ(m_view.m_aCalls, (Calls{"AddTrayIcon", "StartKeepTimer", "ClaimSingleInstance"}));
-    EXPECT_TRUE(SetSpeedRates('G').empty()) << "only the selected drive's speeds are detected";
+        EXPECT_EQ(m_view.m_aEntries,
+                  (Texts{" E:  40x  QRVX CD-ROM 40X", " G:  48x  ZANTRIX CDR-4812"}));
+        EXPECT_EQ(m_view.m_nSelectedEntry, 0);
+        EXPECT_EQ(m_pDlg->GetSelectedDrive(), 0);
+        EXPECT_EQ(m_view.m_strMax, "40x");
+        EXPECT_EQ(m_view.m_strCur, "40x");
+        EXPECT_EQ(m_view.m_strSel, "40x  (7040 Kb/s)");
+        EXPECT_EQ(m_view.m_range, std::make_pair(1, 40));
+        EXPECT_EQ(m_view.m_nSliderPos, 40);
+        EXPECT_TRUE(m_view.m_bSliderEnabled);
+        EXPECT_EQ(m_view.m_aTicks, (std::vector<int>{40, 32, 24, 16, 8, 4}));
+        EXPECT_EQ(m_view.Button(ID_LOCK), (BUTTON_STATE{true, false}));
+        EXPECT_TRUE(m_view.m_bRunOnBootChecked);
+        EXPECT_TRUE(m_pDlg->IsReady());
+        EXPECT_TRUE(SetSpeedRates('G').empty()) << "only the selected drive's speeds are detected";
+        for (const int nCommand : {ID_POPUP_LOAD, ID_MENU_LOAD})
+            EXPECT_EQ(m_view.MenuItem(nCommand), (MENU_ITEM_STATE{false, bWin9x}));
+        EXPECT_EQ(m_view.Button(ID_LOAD).bEnabled, !bWin9x);
+        for (const int nCommand : {ID_POPUP_KEEP_SPEED, ID_MENU_KEEP_SPEED})
+            EXPECT_EQ(m_view.MenuItem(nCommand), (MENU_ITEM_STATE{!bWin9x, false}));
+        EXPECT_EQ(m_view.m_bTimerRunning, !bWin9x);
+
+        Choose(1);
+        EXPECT_EQ(m_pDlg->GetSelectedDrive(), 1);
+        EXPECT_EQ(m_view.m_strMax, "48x");
+        EXPECT_EQ(m_view.m_strCur, "32x");
+    }
 }
 
 // A held drive answers nothing until it is released: every call the window makes returns
@@ -61,6 +86,7 @@ TEST_F(MainDialogStartTest, EveryCallReturnsWhileTheDrivesTakeTheirTime) {
     EXPECT_EQ(m_sim->Events().Codes(&Drive(0)), aCodes);
 }
 
+// The icon comes before the single-instance rule, which comes before any drive is touched.
 TEST_F(MainDialogStartTest, ASecondInstanceEndsBeforeTouchingADriveAndTakesItsIconAway) {
     m_view.m_bOnlyInstance = false;
     Create();
@@ -111,28 +137,6 @@ TEST_F(MainDialogStartTest, WithoutAUsableDriveSaysSoAndEndsTheProcessWithCodeZe
         EXPECT_EQ(m_view.m_aCalls.back(), "ShowNoDriveMessage");
         EXPECT_FALSE(m_view.m_bTrayIcon) << "no icon is left behind by the process";
         EXPECT_EQ(m_sim->Shell().ExitCode(), 0u);
-    }
-}
-
-// Windows 95/98 has no call that loads a tray; the keep-speed marks follow the stored value.
-TEST_F(MainDialogStartTest, MarksKeepSpeedAsStoredAndGreysLoadOnlyOnWindows9x) {
-    for (const auto platform : {sim::SimPlatform::Nt, sim::SimPlatform::Win9x}) {
-        const bool bWin9x = platform == sim::SimPlatform::Win9x;
-        const bool bKeep = !bWin9x;
-        SCOPED_TRACE(bWin9x ? "Windows 9x, keep speed off" : "NT, keep speed on");
-        sim::SimMachineConfig machine = sim::DefaultMachine();
-        machine.platform = platform;
-        Use(machine);
-        m_sim->Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "Keep_Speed", bKeep);
-        Start();
-
-        EXPECT_EQ(m_view.m_aEntries.size(), 2u) << "both transports fill the combo";
-        for (const int nCommand : {ID_POPUP_LOAD, ID_MENU_LOAD})
-            EXPECT_EQ(m_view.MenuItem(nCommand), (MENU_ITEM_STATE{false, bWin9x}));
-        EXPECT_EQ(m_view.Button(ID_LOAD).bEnabled, !bWin9x);
-        for (const int nCommand : {ID_POPUP_KEEP_SPEED, ID_MENU_KEEP_SPEED})
-            EXPECT_EQ(m_view.MenuItem(nCommand), (MENU_ITEM_STATE{bKeep, false}));
-        EXPECT_EQ(m_view.m_bTimerRunning, bKeep);
     }
 }
 
