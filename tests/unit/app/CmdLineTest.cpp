@@ -30,25 +30,17 @@ TEST(CmdLineTest, OnlySaveRestoreOrBootWholeAfterOneSlashOrDashCountInAnyCase) {
     };
     for (const Case& c : aCases) {
         SCOPED_TRACE(::testing::PrintToString(c.aArgs));
-        std::vector<const char*> aArgv{"Quorvex.exe"};
+        // A program name that would count, were it taken for an argument.
+        std::vector<const char*> aArgv{"/save"};
         aArgv.insert(aArgv.end(), c.aArgs.begin(), c.aArgs.end());
         CQuorvexCmdLine cmdLine;
         cmdLine.Parse(static_cast<int>(aArgv.size()), aArgv.data());
         EXPECT_EQ(cmdLine.m_bSave, c.bSave);
         EXPECT_EQ(cmdLine.m_bRestore, c.bRestore);
     }
-}
-
-TEST(CmdLineTest, TheProgramNameIsNeverAnArgument) {
-    const char* aArgs[] = {"/save"};
-    CQuorvexCmdLine cmdLine;
-    cmdLine.Parse(1, aArgs);
-    EXPECT_FALSE(cmdLine.m_bSave);
-
     CQuorvexCmdLine empty;
     empty.Parse(0, nullptr);
-    EXPECT_FALSE(empty.m_bSave);
-    EXPECT_FALSE(empty.m_bRestore);
+    EXPECT_FALSE(empty.m_bSave || empty.m_bRestore);
 }
 
 } // namespace

@@ -14,14 +14,9 @@ namespace {
 // An elevated run may write the machine-wide Run key; any other may only read it.
 enum class Rights { Elevated, Unelevated };
 
-struct NamedValue {
-    std::string strName;
-    StoredValue value;
-};
-
 // What an older version, run by an administrator, left in the machine's key.
-const std::vector<NamedValue>& OlderMachineValues() {
-    static const std::vector<NamedValue> aValues{
+const std::vector<std::pair<std::string, StoredValue>>& OlderMachineValues() {
+    static const std::vector<std::pair<std::string, StoredValue>> aValues{
         {"Keep_Speed", {REGTYPE_DWORD, {0, 0, 0, 0}}},
         {"RunOnboot", {REGTYPE_DWORD, {1, 0, 0, 0}}},
         {"E: Model", StoredText("QRVX;CD-ROM;1.00;")},

@@ -10,51 +10,38 @@ namespace {
 
 class SettingsTest : public CAppFixture {};
 
-std::vector<BYTE> ExePathBytes(const std::string& strPath) {
-    std::vector<BYTE> aData(strPath.begin(), strPath.end());
-    aData.resize(260, 0);
-    return aData;
-}
-
 // The OS version record chooses how the drives' trays are reached.
 TEST_F(SettingsTest, ConstructionHandsTheOperatingSystemDown) {
     m_sim.Shell().SetPlatformId(PLATFORM_WIN32_WINDOWS);
     EXPECT_EQ(Construct().GetPlatform().dwPlatformId, PLATFORM_WIN32_WINDOWS);
 }
 
-std::u16string LongPath(std::size_t nLength) {
-    return u"C:\\" + std::u16string(nLength - 3, u'd');
-}
-
 // The Run entry names the executable by its wide path, read whole however long it is, and is
 // rewritten at every start, so it follows a moved executable. "ExePath" keeps the ANSI form, cut
 // to its 260-byte value: 259 characters and room for the zero.
 TEST_F(SettingsTest, TheRunEntryNamesTheWholeWidePathAndExePathItsAnsiForm) {
+    const std::u16string strLongest = u"C:\\" + std::u16string(LONGEST_PATH - 3, u'd');
     const std::string strAnsiCut = "C:\\" + std::string(256, 'd');
     const struct {
-        const char* pszWhat;
         std::u16string strPath;
         std::string strAnsiStored;
         bool bRunEntry; // false: a path that cannot be read whole names no file
     } aPaths[] = {
-        {"filling the longest buffer", LongPath(LONGEST_PATH), strAnsiCut, false},
-        {"outside the ANSI code page", u"C:\\Диск\\Quorvex.exe", "C:\\????\\Quorvex.exe", true},
-        {"the longest that fits", LongPath(LONGEST_PATH - 1), strAnsiCut, true},
+        {strLongest, strAnsiCut, false},
+        {u"C:\\Диск\\Quorvex.exe", "C:\\????\\Quorvex.exe", true},
+        {strLongest.substr(0, LONGEST_PATH - 1), strAnsiCut, true},
     };
     for (const auto& path : aPaths) {
-        SCOPED_TRACE(path.pszWhat);
+        SCOPED_TRACE(path.strPath.size());
         m_sim.Shell().SetExePath(path.strPath);
         Construct();
-        if (path.bRunEntry)
-            EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER), RunCommandFor(path.strPath));
-        else
-            EXPECT_FALSE(RunEntry(REGKEY_CURRENT_USER));
-        EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "ExePath"),
-                  (StoredValue{REGTYPE_SZ, ExePathBytes(path.strAnsiStored)}));
+        EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER),
+                  path.bRunEntry ? std::optional(RunCommandFor(path.strPath)) : std::nullopt);
+        std::vector<BYTE> aExePath(path.strAnsiStored.begin(), path.strAnsiStored.end());
+        aExePath.resize(260, 0);
+        EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "ExePath"), (StoredValue{REGTYPE_SZ, aExePath}));
     }
 }
-
-// Later starts read what is stored.
 
 TEST_F(SettingsTest, RunOnbootOffWritesNoRunEntryAndLeavesAnOldOneAlone) {
     Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", 0);
@@ -114,24 +101,19 @@ TEST_F(SettingsTest, AWriteThatFailsLeavesTheDefaultsInForce) {
 // on, and a value that cannot be read is off.
 TEST_F(SettingsTest, RunAtBootTurnsTheStoredValueTheOtherWay) {
     CQuorvexApp& app = Construct();
-    const struct {
-        const char* pszWhat;
-        std::optional<StoredValue> planted; // before the click
-        bool bOnAfter;
-    } aClicks[] = {
-        {"1 from the start", std::nullopt, false},
-        {"0 from the last click", std::nullopt, true},
-        {"5", StoredValue{REGTYPE_DWORD, {5, 0, 0, 0}}, false},
-        {"five bytes", StoredValue{REGTYPE_BINARY, {1, 0, 0, 0, 0}}, true},
+    const std::pair<std::optional<StoredValue>, bool> aClicks[] = {
+        {std::nullopt, false}, // 1 from the start
+        {std::nullopt, true},  // 0 from the last click
+        {StoredValue{REGTYPE_DWORD, {5, 0, 0, 0}}, false},
+        {StoredValue{REGTYPE_BINARY, {1, 0, 0, 0, 0}}, true},
     };
-    for (const auto& click : aClicks) {
-        SCOPED_TRACE(click.pszWhat);
-        if (click.planted)
-            Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", click.planted->dwType,
-                           click.planted->aData);
+    for (const auto& [planted, bOnAfter] : aClicks) {
+        if (planted)
+            Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", planted->dwType,
+                           planted->aData);
         app.ToggleRunOnBoot();
-        EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER).has_value(), click.bOnAfter);
-        EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "RunOnboot"), click.bOnAfter ? 1u : 0u);
+        EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER).has_value(), bOnAfter);
+        EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "RunOnboot"), bOnAfter ? 1u : 0u);
     }
     EXPECT_TRUE(app.m_bRunOnBoot) << "the start's reading stays";
     EXPECT_EQ(Registry().OpenKeyCount(), 0);
