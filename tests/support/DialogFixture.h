@@ -65,7 +65,9 @@ protected:
     // handlers cause in turn, until the drives are idle.
     void Settle() {
         for (;;) {
-            ASSERT_TRUE(WaitForDrives());
+            CTransport* pTransport = m_pApp ? m_pApp->GetTransport() : nullptr;
+            ASSERT_TRUE(m_sim->Machine().Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
+            ASSERT_TRUE(!pTransport || pTransport->WaitIdle(THREAD_WAIT_LIMIT));
             const auto aEvents = m_sim->Events().Events();
             if (m_nDelivered == aEvents.size())
                 return;
@@ -80,12 +82,6 @@ protected:
                       [this](const PostedEvent& event) { Deliver(event); });
         m_nDelivered = aEvents.size();
         Settle();
-    }
-    // Whether every command sent has been answered and its completion handled.
-    bool WaitForDrives() {
-        CTransport* pTransport = m_pApp ? m_pApp->GetTransport() : nullptr;
-        return m_sim->Machine().Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT) &&
-               (!pTransport || pTransport->WaitIdle(THREAD_WAIT_LIMIT));
     }
     void Deliver(const PostedEvent& event) {
         m_pDlg->OnDeviceEvent(static_cast<std::uintptr_t>(event.nStatus) << 16 |
@@ -127,12 +123,6 @@ protected:
             if (aCdb[0] == SCSIOP_SET_CD_SPEED)
                 aRates.push_back(ReadBigEndian16(&aCdb[2]));
         return aRates;
-    }
-    std::vector<BYTE> Opcodes(char cLetter) {
-        std::vector<BYTE> aOpcodes;
-        for (const auto& aCdb : SimDrive(cLetter).Commands())
-            aOpcodes.push_back(aCdb[0]);
-        return aOpcodes;
     }
     std::optional<DWORD> AppDword(const char* pszName) {
         return m_sim->Registry().GetDword(REGKEY_CURRENT_USER, SETTINGS_KEY, pszName);

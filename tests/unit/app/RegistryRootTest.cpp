@@ -56,7 +56,7 @@ protected:
 };
 
 TEST_P(RegistryRootTest, TheFirstStartLeavesOneSetOfSettingsAndOneRunEntryUnderTheUser) {
-    m_sim.Shell().SetExePath("C:\\Q.exe");
+    m_sim.Shell().SetExePath(u"C:\\Q.exe");
     const CQuorvexApp& app = Construct();
 
     EXPECT_TRUE(app.m_bKeepSpeed);

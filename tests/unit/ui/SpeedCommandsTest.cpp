@@ -25,6 +25,12 @@ protected:
         SimDrive(cLetter).Execute(cdb.bytes.data(), cdb.nLength, nullptr, 0);
         ForgetCommands();
     }
+    OpcodeList Opcodes(char cLetter) {
+        OpcodeList aOpcodes;
+        for (const auto& aCdb : SimDrive(cLetter).Commands())
+            aOpcodes.push_back(aCdb[0]);
+        return aOpcodes;
+    }
     void StartInBootMode() {
         Create();
         m_pApp->m_bBootMode = true;
