@@ -40,9 +40,11 @@ protected:
 };
 
 // The slider only selects a speed and shows the rate the drive reported at it; Apply sends it
-// and keeps it; Save stores every drive's selected speed.
-TEST_F(SpeedCommandsTest, TheSliderSelectsApplySetsAndSaveStores) {
+// and keeps it; Save stores every drive's selected speed; Restore sets only the selected drive to
+// its saved speed.
+TEST_F(SpeedCommandsTest, TheSliderSelectsApplySetsSaveStoresAndRestoreSets) {
     Start();
+    const CCDRomList* pList = m_pApp->GetDriveList();
     ForgetCommands();
     MoveSlider(24);
     EXPECT_EQ(m_view.m_strSel, "24x  (4234 Kb/s)");
@@ -57,16 +59,11 @@ TEST_F(SpeedCommandsTest, TheSliderSelectsApplySetsAndSaveStores) {
     Command(ID_SAVE);
     EXPECT_EQ(AppDword("E: Speed"), 24u);
     EXPECT_EQ(AppDword("G: Speed"), 32u);
-}
 
-TEST_F(SpeedCommandsTest, RestoreSetsOnlyTheSelectedDriveToItsSavedSpeed) {
-    Start();
-    const CCDRomList* pList = m_pApp->GetDriveList();
     PutSavedSpeed("E:", 16);
     PutSavedSpeed("G:", 24);
     ForgetCommands();
     Command(ID_RESTORE);
-
     EXPECT_EQ(SetSpeedRates('E'), Rates{16 * 177});
     EXPECT_EQ(m_view.m_strCur, "16x");
     EXPECT_TRUE(SetSpeedRates('G').empty());
@@ -75,13 +72,15 @@ TEST_F(SpeedCommandsTest, RestoreSetsOnlyTheSelectedDriveToItsSavedSpeed) {
     EXPECT_EQ(m_sim->Registry().OpenKeyCount(), 0);
 }
 
-// E: tells no usable maximum (0) and is never commanded. A Restore on it leaves no speed behind
-// for the next Apply, even one that reaches G: through the slider alone, which reads the combo.
+// Drives whose page tells no usable maximum. E: tells 0 and is never commanded; a Restore on it
+// leaves no speed behind for the next Apply, even one that reaches G: through the slider alone,
+// which reads the combo. G: claims 100x, which is no maximum either: its slider ends at its speed.
 TEST_F(SpeedCommandsTest, ADriveWithoutAMaximumIsNeverSetAndLeavesNoSpeedBehind) {
-    Use(NtMachine(
-        {CdromWith("E:\\", [](sim::SimCdromConfig& c) { c.nMaxRate = 0; }), Cdrom("G:\\")}));
+    Use(NtMachine({CdromWith("E:\\", [](sim::SimCdromConfig& c) { c.nMaxRate = 0; }),
+                   CdromWith("G:\\", [](sim::SimCdromConfig& c) { c.nMaxRate = 100 * 176; })}));
     Start();
-    EXPECT_EQ(m_view.m_aEntries[0], " E:  ===  QRVX CD-ROM");
+    EXPECT_EQ(m_view.m_aEntries,
+              (std::vector<std::string>{" E:  ===  QRVX CD-ROM", " G:  100x  QRVX CD-ROM"}));
     EXPECT_EQ(m_view.m_strMax, "???");
     EXPECT_EQ(m_view.m_range, std::make_pair(1, 1));
     EXPECT_FALSE(m_view.m_bSliderEnabled);
@@ -96,19 +95,9 @@ TEST_F(SpeedCommandsTest, ADriveWithoutAMaximumIsNeverSetAndLeavesNoSpeedBehind)
     MoveSlider(16);
     Command(ID_APPLY);
     EXPECT_EQ(SetSpeedRates('G'), Rates{16 * 177});
-}
-
-// A drive that claims 100x or more has not told its maximum: the slider ends at its speed.
-TEST_F(SpeedCommandsTest, AMaximumOf100xOrMoreEndsTheSliderAtTheDrivesSpeed) {
-    Use(NtMachine({CdromWith("E:\\", [](sim::SimCdromConfig& c) { c.nMaxRate = 100 * 176; })}));
-    Start();
-    EXPECT_EQ(m_view.m_aEntries, std::vector<std::string>{" E:  100x  QRVX CD-ROM"});
-    EXPECT_EQ(m_view.m_strMax, "40x");
-    EXPECT_EQ(m_view.m_range, std::make_pair(1, 40));
-    ForgetCommands();
-    MoveSlider(16);
-    Command(ID_APPLY);
-    EXPECT_EQ(SetSpeedRates('E'), Rates{16 * 177});
+    Choose(1);
+    EXPECT_EQ(m_view.m_strMax, "16x");
+    EXPECT_EQ(m_view.m_range, std::make_pair(1, 16));
 }
 
 // A start at logon sets each drive with a saved speed to it once identified, as Apply does, on
