@@ -112,7 +112,7 @@ protected:
     CCDRom& Drive(int nDrive) { return *m_pApp->GetDriveList()->GetAt(nDrive); }
     sim::CSimMmcDrive& SimDrive(char cLetter) { return *m_sim->Machine().Drive(cLetter); }
     void ForgetCommands() {
-        for (const char cLetter : {'D', 'E', 'G'})
+        for (const char cLetter : {'D', 'E', 'G', 'H'})
             if (auto* pDrive = m_sim->Machine().Drive(cLetter))
                 pDrive->ClearCommands();
     }

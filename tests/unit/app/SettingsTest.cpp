@@ -43,16 +43,6 @@ TEST_F(SettingsTest, TheRunEntryNamesTheWholeWidePathAndExePathItsAnsiForm) {
     }
 }
 
-TEST_F(SettingsTest, RunOnbootOffWritesNoRunEntryAndLeavesAnOldOneAlone) {
-    Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", 0);
-    EXPECT_FALSE(Construct().m_bRunOnBoot);
-    EXPECT_FALSE(RunEntry(REGKEY_CURRENT_USER));
-
-    Registry().PutString(REGKEY_CURRENT_USER, APP_RUN_KEY, APP_NAME, "\"C:\\Old.exe\" /boot");
-    Construct();
-    EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER), StoredText("\"C:\\Old.exe\" /boot"));
-}
-
 // A switch is any four bytes, whatever their type; "RunOnboot" is on unless they are all zero,
 // "Keep_Speed" only when they read 1. A stored switch is never rewritten at start. A value that
 // does not fit counts as missing: on, and stored as 1.

@@ -54,7 +54,8 @@ TEST_F(StartupTest, TheSaveRunStoresEveryDrivesCurrentSpeedWithoutAWindow) {
 
 // An older machine-wide Run entry goes on starting the program at logon after the user turned run
 // at boot off: such a start ends at once, with nothing shown or written. The user's own value
-// decides, or the machine-wide one that is yet to be carried over to the user.
+// decides, or the machine-wide one that is yet to be carried over to the user. While it is off no
+// start writes the user's Run entry, nor removes an old one.
 TEST_F(StartupTest, ALogonStartTheUserTurnedOffEndsAtOnceTouchingNothing) {
     const struct {
         const char* pszWhat;
@@ -69,6 +70,9 @@ TEST_F(StartupTest, ALogonStartTheUserTurnedOffEndsAtOnceTouchingNothing) {
         {"off, started by the user", REGKEY_CURRENT_USER, 0, "/x", false},
         {"on", REGKEY_CURRENT_USER, 2, "/boot", false},
     };
+    const StoredValue oldRunEntry = StoredText("\"C:\\Old.exe\" /boot");
+    Registry().Put(REGKEY_CURRENT_USER, APP_RUN_KEY, APP_NAME, oldRunEntry.dwType,
+                   oldRunEntry.aData);
     for (const auto& start : aStarts) {
         SCOPED_TRACE(start.pszWhat);
         Registry().PutDword(start.hRoot, SETTINGS_KEY, "RunOnboot", start.dwRunOnBoot);
@@ -78,6 +82,9 @@ TEST_F(StartupTest, ALogonStartTheUserTurnedOffEndsAtOnceTouchingNothing) {
         EXPECT_EQ(m_dialog.m_nRuns - nRuns, start.bEnds ? 0 : 1);
         EXPECT_EQ(Registry().Writes().size() == nWrites, start.bEnds);
         EXPECT_TRUE(m_sim.Shell().Boxes().empty());
+        EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER),
+                  start.dwRunOnBoot ? RunCommandFor(u"C:\\Program Files\\Quorvex\\Quorvex.exe")
+                                    : oldRunEntry);
     }
 }
 

@@ -76,15 +76,5 @@ TEST_F(DriveEntriesTest, WithNoEntryYetNoHandlerCommandsAnyDrive) {
     }
 }
 
-TEST_F(DriveEntriesTest, AChoiceOutsideTheEntriesSelectsTheFirstEntrysDrive) {
-    Start();
-    for (const int nEntry : {7, -1}) {
-        Choose(1);
-        Choose(nEntry);
-        EXPECT_EQ(m_pDlg->GetSelectedDrive(), 0) << nEntry;
-        EXPECT_EQ(m_view.m_nSelectedEntry, 0) << nEntry;
-    }
-}
-
 } // namespace
 } // namespace qv::test

@@ -14,8 +14,8 @@ using Calls = std::vector<std::string>;
 class MainDialogStartTest : public CDialogFixture {};
 
 // Both transports fill the same entries, in drive order however late or in whatever order the
-// drives answer. Windows 95/98 has no call that loads a tray; the keep-speed marks follow the
-// stored value.
+// drives answer; a choice outside the entries takes the first. Windows 95/98 has no call that loads
+// a tray; the keep-speed marks follow the stored value.
 TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetectedSpeeds) {
     for (const auto platform : {sim::SimPlatform::Nt, sim::SimPlatform::Win9x}) {
         const bool bWin9x = platform == sim::SimPlatform::Win9x;
@@ -57,6 +57,12 @@ TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetected
         EXPECT_EQ(m_pDlg->GetSelectedDrive(), 1);
         EXPECT_EQ(m_view.m_strMax, "48x");
         EXPECT_EQ(m_view.m_strCur, "32x");
+        for (const int nEntry : {7, -1}) {
+            Choose(1);
+            Choose(nEntry);
+            EXPECT_EQ(m_pDlg->GetSelectedDrive(), 0) << "the first entry's, for entry " << nEntry;
+            EXPECT_EQ(m_view.m_nSelectedEntry, 0) << nEntry;
+        }
     }
 }
 
@@ -92,6 +98,7 @@ TEST_F(MainDialogStartTest, ASecondInstanceEndsBeforeTouchingADriveAndTakesItsIc
     Create();
     EXPECT_FALSE(m_pDlg->OnInitDialog());
     m_pDlg->OnDestroy();
+    EXPECT_FALSE(m_pDlg->IsReady());
 
     EXPECT_EQ(m_view.m_aCalls, (Calls{"AddTrayIcon", "StartKeepTimer", "ClaimSingleInstance",
                                       "EndDialog 0", "RemoveTrayIcon", "StopKeepTimer"}));

@@ -101,8 +101,9 @@ TEST_F(SpeedCommandsTest, ADriveWithoutAMaximumIsNeverSetAndLeavesNoSpeedBehind)
 }
 
 // A start at logon sets each drive with a saved speed to it once identified, as Apply does, on
-// either transport; the selected drive's is the speed the tick keeps.
-TEST_F(SpeedCommandsTest, BootModeSetsEveryDriveWithASavedSpeedToIt) {
+// either transport; the selected drive's is the speed the tick keeps. A Restore then builds the
+// list again, once, and sets only the selected drive; the list it replaced is no longer heard.
+TEST_F(SpeedCommandsTest, BootModeSetsEveryDriveWithASavedSpeedAndRestoreRebuildsTheList) {
     for (const auto platform : {sim::SimPlatform::Nt, sim::SimPlatform::Win9x}) {
         SCOPED_TRACE(platform == sim::SimPlatform::Nt ? "pass-through" : "ASPI");
         sim::SimMachineConfig machine = sim::DefaultMachine();
@@ -122,34 +123,27 @@ TEST_F(SpeedCommandsTest, BootModeSetsEveryDriveWithASavedSpeedToIt) {
         Drift('E', 40);
         Tick();
         EXPECT_EQ(SetSpeedRates('E'), Rates{16 * 177});
+
+        const CCDRomList* pStartList = m_pApp->GetDriveList();
+        CCDRom* pFormerE = &Drive(0);
+        Drift('E', 40);
+        Command(ID_RESTORE);
+        const CCDRomList* pRestoreList = m_pApp->GetDriveList();
+        EXPECT_NE(pRestoreList, pStartList);
+        EXPECT_FALSE(m_pApp->m_bBootMode);
+        EXPECT_EQ(SimDrive('E').CurrentSpeed(), 16);
+        EXPECT_TRUE(SetSpeedRates('H').empty());
+        EXPECT_EQ(m_view.m_aEntries.size(), 3u);
+        EXPECT_EQ(m_view.m_strCur, "16x");
+
+        const int nFills = m_view.m_nEntryFills;
+        for (const int nEvent : {RQ_IDENTIFIED, RQ_REFRESH_CAPS, RQ_DETECT_DONE})
+            Deliver({nEvent, CMD_OK, reinterpret_cast<std::intptr_t>(pFormerE)});
+        EXPECT_EQ(m_view.m_nEntryFills, nFills);
+
+        Command(ID_RESTORE);
+        EXPECT_EQ(m_pApp->GetDriveList(), pRestoreList);
     }
-}
-
-TEST_F(SpeedCommandsTest, RestoreInBootModeRebuildsTheListOnceAndSetsTheSelectedDrive) {
-    PutSavedSpeed("E:", 16);
-    PutSavedSpeed("G:", 24);
-    StartInBootMode();
-    const CCDRomList* pStartList = m_pApp->GetDriveList();
-    CCDRom* pFormerE = &Drive(0);
-    ForgetCommands();
-
-    Command(ID_RESTORE);
-    const CCDRomList* pRestoreList = m_pApp->GetDriveList();
-    EXPECT_NE(pRestoreList, pStartList);
-    EXPECT_FALSE(m_pApp->m_bBootMode);
-    EXPECT_EQ(SimDrive('E').CurrentSpeed(), 16);
-    EXPECT_TRUE(SetSpeedRates('G').empty());
-    EXPECT_EQ(m_view.m_aEntries.size(), 2u);
-    EXPECT_EQ(m_view.m_strCur, "16x");
-
-    // A device of the list it replaced is no drive of the dialog's.
-    const int nFills = m_view.m_nEntryFills;
-    for (const int nEvent : {RQ_IDENTIFIED, RQ_REFRESH_CAPS, RQ_DETECT_DONE})
-        Deliver({nEvent, CMD_OK, reinterpret_cast<std::intptr_t>(pFormerE)});
-    EXPECT_EQ(m_view.m_nEntryFills, nFills);
-
-    Command(ID_RESTORE);
-    EXPECT_EQ(m_pApp->GetDriveList(), pRestoreList);
 }
 
 // Before the first Apply the tick only reads; after it, it sets the applied speed again only

@@ -81,7 +81,8 @@ TEST_F(WindowCommandsTest, KeepSpeedAndRunAtBootSwitchWhatIsStored) {
     EXPECT_EQ(m_sim->Registry().OpenKeyCount(), 0);
 }
 
-// Only a button press on the program's own icon restores the window.
+// Only a button press on the program's own icon restores the window; a left press ends boot
+// mode, in which the window hides whenever it paints.
 TEST_F(WindowCommandsTest, TheNotificationIconAnswersOnlyButtonPresses) {
     constexpr std::intptr_t MOUSE_MOVE = 0x0200;
     struct Case {
@@ -101,8 +102,12 @@ TEST_F(WindowCommandsTest, TheNotificationIconAnswersOnlyButtonPresses) {
         m_view.m_aCalls.clear();
         m_pDlg->OnTrayNotify(c.nIcon, c.nMouse);
         EXPECT_EQ(m_view.m_aCalls, c.aCalls);
-        EXPECT_EQ(m_pApp->m_bBootMode, !c.bEndsBootMode);
+        m_view.m_bVisible = true;
+        m_pDlg->OnPaint();
+        EXPECT_EQ(m_view.m_bVisible, c.bEndsBootMode);
     }
+    m_pDlg->OnClose();
+    EXPECT_FALSE(m_view.m_bVisible);
 }
 
 // Every item of the notification icon's menu reaches a handler; Enter and Escape (IDOK,
@@ -130,19 +135,6 @@ TEST_F(WindowCommandsTest, CommandsThatReachTheWindowOrTheShell) {
         EXPECT_TRUE(item.nCommand == 0 || m_pDlg->OnCommand(item.nCommand)) << item.pszText;
     for (const int nCommand : {1, 2})
         EXPECT_FALSE(m_pDlg->OnCommand(nCommand));
-}
-
-TEST_F(WindowCommandsTest, CloseHidesThePaintHidesOnlyInBootModeAndDestroyCleansUp) {
-    Start();
-    m_pDlg->OnPaint();
-    EXPECT_TRUE(m_view.m_bVisible);
-    m_pDlg->OnClose();
-    EXPECT_FALSE(m_view.m_bVisible);
-
-    m_pDlg->OnDestroy();
-    EXPECT_FALSE(m_view.m_bTrayIcon);
-    EXPECT_FALSE(m_view.m_bTimerRunning);
-    EXPECT_FALSE(m_pDlg->IsReady());
 }
 
 } // namespace
