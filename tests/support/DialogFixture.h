@@ -47,13 +47,11 @@ protected:
             m_sim->Shell().SetPlatformId(PLATFORM_WIN32_WINDOWS);
     }
 
-    // The application object reads the registry as the test left it.
     CQuorvexDlg& Create() {
         m_pApp = std::make_unique<CQuorvexApp>(m_sim->Platform(), m_runner, m_update.services);
         m_pDlg = std::make_unique<CQuorvexDlg>(*m_pApp, m_view);
         return *m_pDlg;
     }
-    // Initialised, with every event delivered.
     CQuorvexDlg& Start() {
         Create();
         EXPECT_TRUE(m_pDlg->OnInitDialog());
@@ -89,7 +87,6 @@ protected:
                               event.lDevice);
     }
 
-    // The user picks a combo entry, drags the slider, gives a command.
     void Choose(int nEntry) {
         m_view.m_nSelectedEntry = nEntry;
         m_pDlg->OnDriveChange();
@@ -144,7 +141,6 @@ protected:
     std::size_t m_nDelivered = 0;
 };
 
-// A drive of the simulated machine as a test varies it.
 inline sim::SimDriveConfig CdromWith(const char* pszRoot, void (*vary)(sim::SimCdromConfig&)) {
     sim::SimCdromConfig cdrom;
     vary(cdrom);

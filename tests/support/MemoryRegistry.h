@@ -87,7 +87,6 @@ public:
             {static_cast<BYTE>(dwValue), static_cast<BYTE>(dwValue >> 8),
              static_cast<BYTE>(dwValue >> 16), static_cast<BYTE>(dwValue >> 24)});
     }
-    // With its terminating zero, as the program stores texts.
     void PutString(RegKey hRoot, const std::string& strKey, const std::string& strName,
                    const std::string& strText) {
         Put(hRoot, strKey, strName, REGTYPE_SZ, StoredText(strText).aData);

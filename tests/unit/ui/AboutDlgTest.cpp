@@ -1,4 +1,3 @@
-// The About dialog's commands and tool tips.
 #include "ui/AboutDlg.h"
 #include "app/BuildConfig.h"
 #include "tests/support/MemoryRegistry.h"
