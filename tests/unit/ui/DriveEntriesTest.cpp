@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -48,31 +47,6 @@ TEST_F(DriveEntriesTest, AnUnusableDriveHasNoEntryAndTheEntriesAfterItCommandThe
         Command(ID_APPLY);
         EXPECT_EQ(SetSpeedRates('G'), std::vector<int>{16 * 177});
         EXPECT_TRUE(SimDrive('E').Commands().empty());
-    }
-}
-
-// The drives are held in their identification: nothing a handler does reaches them, then or later.
-TEST_F(DriveEntriesTest, WithNoEntryYetNoHandlerCommandsAnyDrive) {
-    for (const char cLetter : {'E', 'G'})
-        SimDrive(cLetter).Hold();
-    Create();
-    ASSERT_TRUE(m_pDlg->OnInitDialog());
-    ASSERT_TRUE(m_view.m_aEntries.empty());
-
-    MoveSlider(16);
-    for (const int nCommand : {ID_APPLY, ID_LOCK, ID_EJECT, ID_LOAD})
-        EXPECT_TRUE(m_pDlg->OnCommand(nCommand));
-    m_pDlg->OnTimer(ID_KEEP_TIMER);
-    EXPECT_EQ(m_pDlg->GetSelectedDrive(), -1);
-    EXPECT_EQ(m_view.m_strSel, "");
-
-    for (const char cLetter : {'E', 'G'})
-        SimDrive(cLetter).Release();
-    Settle();
-    for (const char cLetter : {'E', 'G'}) {
-        const auto aRates = SetSpeedRates(cLetter);
-        EXPECT_EQ(std::count(aRates.begin(), aRates.end(), 16 * 177), 0) << cLetter;
-        EXPECT_TRUE(m_sim->Machine().Tray(cLetter)->Calls().empty());
     }
 }
 

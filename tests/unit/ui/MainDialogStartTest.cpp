@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -65,7 +66,8 @@ TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetected
 }
 
 // A held drive answers nothing until it is released: every call the window makes returns
-// meanwhile, and what the answers then bring is what an instant drive's answers bring.
+// meanwhile, no handler commands a drive that has no entry yet, then or later, and what the
+// answers then bring is what an instant drive's answers bring.
 TEST_F(MainDialogStartTest, EveryCallReturnsWhileTheDrivesTakeTheirTime) {
     Start();
     const auto aEntries = m_view.m_aEntries;
@@ -77,17 +79,26 @@ TEST_F(MainDialogStartTest, EveryCallReturnsWhileTheDrivesTakeTheirTime) {
     SimDrive('G').Hold();
     Create();
     EXPECT_TRUE(m_pDlg->OnInitDialog());
+    MoveSlider(16);
+    for (const int nCommand : {ID_APPLY, ID_LOCK, ID_EJECT, ID_LOAD, ID_SAVE})
+        EXPECT_TRUE(m_pDlg->OnCommand(nCommand));
     m_pDlg->OnTimer(ID_KEEP_TIMER);
     m_pDlg->OnDriveChange();
-    EXPECT_TRUE(m_pDlg->OnCommand(ID_SAVE));
     m_pDlg->OnPaint();
     EXPECT_TRUE(m_view.m_aEntries.empty());
+    EXPECT_EQ(m_pDlg->GetSelectedDrive(), -1);
+    EXPECT_EQ(m_view.m_strSel, "");
     SimDrive('E').Release();
     SimDrive('G').Release();
     Settle();
     EXPECT_EQ(m_view.m_aEntries, aEntries);
     EXPECT_EQ(m_view.m_aTicks, aTicks);
     EXPECT_EQ(m_sim->Events().Codes(&Drive(0)), aCodes);
+    for (const char cLetter : {'E', 'G'}) {
+        const auto aRates = SetSpeedRates(cLetter);
+        EXPECT_EQ(std::count(aRates.begin(), aRates.end(), 16 * 177), 0) << cLetter;
+        EXPECT_TRUE(m_sim->Machine().Tray(cLetter)->Calls().empty());
+    }
 }
 
 // The icon comes before the single-instance rule, which comes before any drive is touched.
