@@ -221,13 +221,9 @@ TEST_F(SpeedCommandsTest, AnArrivingDiscGetsTheSpeedItsDriveWasSetTo) {
         EXPECT_TRUE(SimDrive('G').Commands().empty()) << "G was never set";
     }
     EXPECT_EQ(SimDrive('E').CurrentSpeed(), 16);
-}
 
-// An arrival that meets the tick's read sends one set-speed, not two; one that meets a detection
-// waits for its end, which would undo the speed.
-TEST_F(SpeedCommandsTest, AnArrivalJoinsTheTickAndWaitsForADetection) {
-    Start();
-    ApplySpeed(0, 16);
+    // An arrival that meets the tick's read sends one set-speed, not two; one that meets a
+    // detection waits for its end, which would undo the speed.
     for (const bool bDuringDetection : {false, true}) {
         SimDrive('E').ChangeDisc();
         ForgetCommands();
