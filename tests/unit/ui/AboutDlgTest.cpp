@@ -42,15 +42,14 @@ protected:
     CRecordingAboutView m_view;
 };
 
-TEST_F(AboutDlgTest, EachControlDoesItsOneThing) {
+TEST_F(AboutDlgTest, EachControlDoesItsOneThingAndTheActiveOnesHaveToolTips) {
     EXPECT_EQ(After(IDC_ABOUT_WEB_LINK), Calls{"browse " QV_HOME_PAGE});
     EXPECT_EQ(After(IDC_ABOUT_SUPPORT_LINK), Calls{"shell mailto:" QV_SUPPORT_ADDRESS});
     EXPECT_EQ(After(IDC_ABOUT_CHECK_UPDATE), Calls{"progress"});
     EXPECT_EQ(After(IDC_ABOUT_CLOSE), Calls{"end 0"});
     EXPECT_EQ(After(IDC_ABOUT_TITLE), Calls{});
-}
 
-TEST_F(AboutDlgTest, TheLinksAndTheCheckButtonHaveToolTips) {
+    // The links and the check button have tool tips.
     EXPECT_EQ(m_dlg.ToolTipText(IDC_ABOUT_WEB_LINK), "Visit  Velnor Inc. home site");
     EXPECT_EQ(m_dlg.ToolTipText(IDC_ABOUT_SUPPORT_LINK), "Contact Quorvex support team");
     EXPECT_EQ(m_dlg.ToolTipText(IDC_ABOUT_CHECK_UPDATE),

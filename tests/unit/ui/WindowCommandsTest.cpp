@@ -61,22 +61,6 @@ TEST_F(WindowCommandsTest, LockEjectAndLoadReachTheSelectedDrivesTray) {
     EXPECT_TRUE(TrayOf('E').empty()) << "no lock on a drive without a removable medium";
 }
 
-TEST_F(WindowCommandsTest, KeepSpeedAndRunAtBootSwitchWhatIsStored) {
-    Start();
-    ASSERT_TRUE(m_view.m_bTimerRunning);
-    for (const int nCommand : {ID_MENU_KEEP_SPEED, ID_POPUP_KEEP_SPEED, ID_POPUP_KEEP_SPEED}) {
-        const bool bOn = !m_view.m_bTimerRunning;
-        Command(nCommand);
-        EXPECT_EQ(m_view.m_bTimerRunning, bOn);
-        EXPECT_EQ(AppDword("Keep_Speed"), bOn ? 1u : 0u);
-        EXPECT_EQ(m_view.MenuItem(ID_POPUP_KEEP_SPEED), (MENU_ITEM_STATE{bOn, false}));
-        EXPECT_EQ(m_view.MenuItem(ID_MENU_KEEP_SPEED), (MENU_ITEM_STATE{bOn, false}));
-    }
-    Command(IDC_RUN_ON_BOOT);
-    EXPECT_FALSE(m_sim->Registry().Get(REGKEY_CURRENT_USER, APP_RUN_KEY, APP_NAME));
-    EXPECT_EQ(m_sim->Registry().OpenKeyCount(), 0);
-}
-
 // Only a button press on the program's own icon restores the window; a left press ends boot
 // mode, in which the window hides whenever it paints.
 TEST_F(WindowCommandsTest, TheNotificationIconAnswersOnlyButtonPresses) {
@@ -108,7 +92,7 @@ TEST_F(WindowCommandsTest, TheNotificationIconAnswersOnlyButtonPresses) {
 
 // Every item of the notification icon's menu reaches a handler; Enter and Escape (IDOK,
 // IDCANCEL) are left to the standard handling, which ends the dialog.
-TEST_F(WindowCommandsTest, CommandsThatReachTheWindowOrTheShell) {
+TEST_F(WindowCommandsTest, CommandsThatReachTheWindowTheShellOrTheSwitches) {
     const std::pair<int, std::string> aCommands[] = {
         {ID_POPUP_ABOUT, "RunAbout"},
         {ID_MENU_ABOUT, "RunAbout"},
@@ -122,6 +106,21 @@ TEST_F(WindowCommandsTest, CommandsThatReachTheWindowOrTheShell) {
         {ID_MENU_EXIT, "EndDialog 0"},
         {ID_HIDE, "HideWindow"}};
     Start();
+
+    // The two switches turn what is stored.
+    ASSERT_TRUE(m_view.m_bTimerRunning);
+    for (const int nCommand : {ID_MENU_KEEP_SPEED, ID_POPUP_KEEP_SPEED, ID_POPUP_KEEP_SPEED}) {
+        const bool bOn = !m_view.m_bTimerRunning;
+        Command(nCommand);
+        EXPECT_EQ(m_view.m_bTimerRunning, bOn);
+        EXPECT_EQ(AppDword("Keep_Speed"), bOn ? 1u : 0u);
+        EXPECT_EQ(m_view.MenuItem(ID_POPUP_KEEP_SPEED), (MENU_ITEM_STATE{bOn, false}));
+        EXPECT_EQ(m_view.MenuItem(ID_MENU_KEEP_SPEED), (MENU_ITEM_STATE{bOn, false}));
+    }
+    Command(IDC_RUN_ON_BOOT);
+    EXPECT_FALSE(m_sim->Registry().Get(REGKEY_CURRENT_USER, APP_RUN_KEY, APP_NAME));
+    EXPECT_EQ(m_sim->Registry().OpenKeyCount(), 0);
+
     for (const auto& [nCommand, strCall] : aCommands) {
         m_view.m_aCalls.clear();
         Command(nCommand);
