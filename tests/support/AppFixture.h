@@ -37,7 +37,6 @@ protected:
     explicit CAppFixture(sim::SimMachineConfig machine = NtMachine({}))
         : m_sim(std::move(machine)) {}
 
-    // Started with the arguments after the program's name.
     CQuorvexApp& Construct(std::vector<const char*> aArgs = {}) {
         aArgs.insert(aArgs.begin(), "Quorvex.exe");
         m_pApp.reset();

@@ -47,13 +47,11 @@ protected:
             m_sim->Shell().SetPlatformId(PLATFORM_WIN32_WINDOWS);
     }
 
-    // The application object reads the registry as the test left it.
     CQuorvexDlg& Create() {
         m_pApp = std::make_unique<CQuorvexApp>(m_sim->Platform(), m_runner, m_update.services);
         m_pDlg = std::make_unique<CQuorvexDlg>(*m_pApp, m_view);
         return *m_pDlg;
     }
-    // Initialised, with every event delivered.
     CQuorvexDlg& Start() {
         Create();
         EXPECT_TRUE(m_pDlg->OnInitDialog());
@@ -65,7 +63,9 @@ protected:
     // handlers cause in turn, until the drives are idle.
     void Settle() {
         for (;;) {
-            ASSERT_TRUE(WaitForDrives());
+            CTransport* pTransport = m_pApp ? m_pApp->GetTransport() : nullptr;
+            ASSERT_TRUE(m_sim->Machine().Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
+            ASSERT_TRUE(!pTransport || pTransport->WaitIdle(THREAD_WAIT_LIMIT));
             const auto aEvents = m_sim->Events().Events();
             if (m_nDelivered == aEvents.size())
                 return;
@@ -81,19 +81,12 @@ protected:
         m_nDelivered = aEvents.size();
         Settle();
     }
-    // Whether every command sent has been answered and its completion handled.
-    bool WaitForDrives() {
-        CTransport* pTransport = m_pApp ? m_pApp->GetTransport() : nullptr;
-        return m_sim->Machine().Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT) &&
-               (!pTransport || pTransport->WaitIdle(THREAD_WAIT_LIMIT));
-    }
     void Deliver(const PostedEvent& event) {
         m_pDlg->OnDeviceEvent(static_cast<std::uintptr_t>(event.nStatus) << 16 |
                                   static_cast<std::uintptr_t>(event.nEvent),
                               event.lDevice);
     }
 
-    // The user picks a combo entry, drags the slider, gives a command.
     void Choose(int nEntry) {
         m_view.m_nSelectedEntry = nEntry;
         m_pDlg->OnDriveChange();
@@ -116,7 +109,7 @@ protected:
     CCDRom& Drive(int nDrive) { return *m_pApp->GetDriveList()->GetAt(nDrive); }
     sim::CSimMmcDrive& SimDrive(char cLetter) { return *m_sim->Machine().Drive(cLetter); }
     void ForgetCommands() {
-        for (const char cLetter : {'D', 'E', 'G'})
+        for (const char cLetter : {'D', 'E', 'G', 'H'})
             if (auto* pDrive = m_sim->Machine().Drive(cLetter))
                 pDrive->ClearCommands();
     }
@@ -127,12 +120,6 @@ protected:
             if (aCdb[0] == SCSIOP_SET_CD_SPEED)
                 aRates.push_back(ReadBigEndian16(&aCdb[2]));
         return aRates;
-    }
-    std::vector<BYTE> Opcodes(char cLetter) {
-        std::vector<BYTE> aOpcodes;
-        for (const auto& aCdb : SimDrive(cLetter).Commands())
-            aOpcodes.push_back(aCdb[0]);
-        return aOpcodes;
     }
     std::optional<DWORD> AppDword(const char* pszName) {
         return m_sim->Registry().GetDword(REGKEY_CURRENT_USER, SETTINGS_KEY, pszName);
@@ -154,7 +141,6 @@ protected:
     std::size_t m_nDelivered = 0;
 };
 
-// A drive of the simulated machine as a test varies it.
 inline sim::SimDriveConfig CdromWith(const char* pszRoot, void (*vary)(sim::SimCdromConfig&)) {
     sim::SimCdromConfig cdrom;
     vary(cdrom);

@@ -17,7 +17,6 @@ struct BUTTON_STATE {
     bool bPressed = false;
     bool operator==(const BUTTON_STATE&) const = default;
 };
-
 struct MENU_ITEM_STATE {
     bool bChecked = false;
     bool bGrayed = false;
@@ -80,14 +79,9 @@ public:
     void ShowNoDriveMessage() override { Record("ShowNoDriveMessage"); }
     void EndDialog(int nResult) override { Record("EndDialog " + std::to_string(nResult)); }
 
-    BUTTON_STATE Button(int nCommand) const {
-        const auto it = m_mapButtons.find(nCommand);
-        return it == m_mapButtons.end() ? BUTTON_STATE{} : it->second;
-    }
-    MENU_ITEM_STATE MenuItem(int nCommand) const {
-        const auto it = m_mapMenuItems.find(nCommand);
-        return it == m_mapMenuItems.end() ? MENU_ITEM_STATE{} : it->second;
-    }
+    // A control the dialog never set keeps the default state.
+    BUTTON_STATE Button(int nCommand) { return m_mapButtons[nCommand]; }
+    MENU_ITEM_STATE MenuItem(int nCommand) { return m_mapMenuItems[nCommand]; }
 
     std::vector<std::string> m_aEntries;
     int m_nSelectedEntry = -1;

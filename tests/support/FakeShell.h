@@ -55,9 +55,6 @@ public:
     }
     void ExitProcess(unsigned nExitCode) override { m_nExitCode = nExitCode; }
 
-    void SetExePath(const std::string& strAsciiPath) {
-        m_strExePath.assign(strAsciiPath.begin(), strAsciiPath.end());
-    }
     void SetExePath(std::u16string strPath) { m_strExePath = std::move(strPath); }
     void SetPlatformId(DWORD dwPlatformId) { m_dwPlatformId = dwPlatformId; }
     const std::vector<ShownMessageBox>& Boxes() const { return m_aBoxes; }

@@ -84,8 +84,8 @@ RegStatus CMemoryRegistry::SetValue(RegKey hKey, const std::string& strName, DWO
     std::string strPath;
     if (const RegStatus nStatus = Use(hKey, REGACCESS_SET_VALUE, strPath))
         return nStatus;
-    if (const auto it = m_mapFailures.find({strPath, Fold(strName)}); it != m_mapFailures.end())
-        return it->second;
+    if (m_setFailures.contains({strPath, Fold(strName)}))
+        return REGSTATUS_ACCESS_DENIED;
     Store(strPath, strName, {dwType, std::vector<BYTE>(pData, pData + nData)});
     m_aWrites.push_back(strName);
     return REGSTATUS_SUCCESS;
@@ -130,9 +130,9 @@ RegStatus CMemoryRegistry::CloseKey(RegKey hKey) {
 }
 
 void CMemoryRegistry::FailSetValue(RegKey hRoot, const std::string& strKey,
-                                   const std::string& strName, RegStatus nStatus) {
+                                   const std::string& strName) {
     std::lock_guard lock(m_mutex);
-    m_mapFailures[{Join(RootPath(hRoot), strKey), Fold(strName)}] = nStatus;
+    m_setFailures.insert({Join(RootPath(hRoot), strKey), Fold(strName)});
 }
 
 void CMemoryRegistry::Put(RegKey hRoot, const std::string& strKey, const std::string& strName,

@@ -1,11 +1,6 @@
-// A registry in memory that answers like the Windows one: keys and value names compared without
-// regard to case, access rights checked on every handle, REGSTATUS_MORE_DATA for a short buffer.
-// Values are read into a buffer the caller gives, as the program reads them.
-// A test can refuse writes under HKEY_LOCAL_MACHINE, as Windows does for a user without
-// administrative rights, make a given value's write fail, plant values of any type and length,
-// read back the exact bytes stored and see the access every key was opened with.
-// Like the Windows one it may be used from several threads at once: the update check stores its
-// dates while the main dialog stores settings.
+// A registry in memory that answers like the Windows one: names compared without regard to
+// case, access rights checked on every handle, REGSTATUS_MORE_DATA for a short buffer, safe to
+// use from several threads (the update check stores its dates while the dialog stores settings).
 #pragma once
 
 #include "platform/Registry.h"
@@ -81,9 +76,8 @@ public:
         std::lock_guard lock(m_mutex);
         m_bRefuseMachineWrites = true;
     }
-    // Every later SetValue of that value answers nStatus and stores nothing.
-    void FailSetValue(RegKey hRoot, const std::string& strKey, const std::string& strName,
-                      RegStatus nStatus = REGSTATUS_ACCESS_DENIED);
+    // Every later SetValue of that value is denied and stores nothing.
+    void FailSetValue(RegKey hRoot, const std::string& strKey, const std::string& strName);
 
     void Put(RegKey hRoot, const std::string& strKey, const std::string& strName, DWORD dwType,
              std::vector<BYTE> aData);
@@ -93,7 +87,6 @@ public:
             {static_cast<BYTE>(dwValue), static_cast<BYTE>(dwValue >> 8),
              static_cast<BYTE>(dwValue >> 16), static_cast<BYTE>(dwValue >> 24)});
     }
-    // With its terminating zero, as the program stores texts.
     void PutString(RegKey hRoot, const std::string& strKey, const std::string& strName,
                    const std::string& strText) {
         Put(hRoot, strKey, strName, REGTYPE_SZ, StoredText(strText).aData);
@@ -146,7 +139,7 @@ private:
     std::set<std::string> m_setKeys;
     std::map<ValueId, NamedValue> m_mapValues;
     std::vector<std::string> m_aWrites;
-    std::map<ValueId, RegStatus> m_mapFailures;
+    std::set<ValueId> m_setFailures;
     std::map<RegKey, KeyOpening> m_mapOpen;
     std::vector<KeyOpening> m_aOpenings;
     RegKey m_hNext = 0x1000;

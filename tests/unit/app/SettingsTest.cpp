@@ -1,20 +1,19 @@
+// What a start reads and writes, and where: every run keeps the settings and the Run entry under
+// HKEY_CURRENT_USER, whether or not it may write HKEY_LOCAL_MACHINE, and takes over once what an
+// older version left machine-wide.
 #include "tests/support/AppFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace qv::test {
 namespace {
 
 class SettingsTest : public CAppFixture {};
-
-std::vector<BYTE> ExePathBytes(const std::string& strPath) {
-    std::vector<BYTE> aData(strPath.begin(), strPath.end());
-    aData.resize(260, 0);
-    return aData;
-}
 
 // The OS version record chooses how the drives' trays are reached.
 TEST_F(SettingsTest, ConstructionHandsTheOperatingSystemDown) {
@@ -22,48 +21,31 @@ TEST_F(SettingsTest, ConstructionHandsTheOperatingSystemDown) {
     EXPECT_EQ(Construct().GetPlatform().dwPlatformId, PLATFORM_WIN32_WINDOWS);
 }
 
-std::u16string LongPath(std::size_t nLength) {
-    return u"C:\\" + std::u16string(nLength - 3, u'd');
-}
-
 // The Run entry names the executable by its wide path, read whole however long it is, and is
 // rewritten at every start, so it follows a moved executable. "ExePath" keeps the ANSI form, cut
 // to its 260-byte value: 259 characters and room for the zero.
 TEST_F(SettingsTest, TheRunEntryNamesTheWholeWidePathAndExePathItsAnsiForm) {
+    const std::u16string strLongest = u"C:\\" + std::u16string(LONGEST_PATH - 3, u'd');
     const std::string strAnsiCut = "C:\\" + std::string(256, 'd');
     const struct {
-        const char* pszWhat;
         std::u16string strPath;
         std::string strAnsiStored;
         bool bRunEntry; // false: a path that cannot be read whole names no file
     } aPaths[] = {
-        {"filling the longest buffer", LongPath(LONGEST_PATH), strAnsiCut, false},
-        {"outside the ANSI code page", u"C:\\Диск\\Quorvex.exe", "C:\\????\\Quorvex.exe", true},
-        {"the longest that fits", LongPath(LONGEST_PATH - 1), strAnsiCut, true},
+        {strLongest, strAnsiCut, false},
+        {u"C:\\Диск\\Quorvex.exe", "C:\\????\\Quorvex.exe", true},
+        {strLongest.substr(0, LONGEST_PATH - 1), strAnsiCut, true},
     };
     for (const auto& path : aPaths) {
-        SCOPED_TRACE(path.pszWhat);
+        SCOPED_TRACE(path.strPath.size());
         m_sim.Shell().SetExePath(path.strPath);
         Construct();
-        if (path.bRunEntry)
-            EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER), RunCommandFor(path.strPath));
-        else
-            EXPECT_FALSE(RunEntry(REGKEY_CURRENT_USER));
-        EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "ExePath"),
-                  (StoredValue{REGTYPE_SZ, ExePathBytes(path.strAnsiStored)}));
+        EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER),
+                  path.bRunEntry ? std::optional(RunCommandFor(path.strPath)) : std::nullopt);
+        std::vector<BYTE> aExePath(path.strAnsiStored.begin(), path.strAnsiStored.end());
+        aExePath.resize(260, 0);
+        EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "ExePath"), (StoredValue{REGTYPE_SZ, aExePath}));
     }
-}
-
-// Later starts read what is stored.
-
-TEST_F(SettingsTest, RunOnbootOffWritesNoRunEntryAndLeavesAnOldOneAlone) {
-    Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", 0);
-    EXPECT_FALSE(Construct().m_bRunOnBoot);
-    EXPECT_FALSE(RunEntry(REGKEY_CURRENT_USER));
-
-    Registry().PutString(REGKEY_CURRENT_USER, APP_RUN_KEY, APP_NAME, "\"C:\\Old.exe\" /boot");
-    Construct();
-    EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER), StoredText("\"C:\\Old.exe\" /boot"));
 }
 
 // A switch is any four bytes, whatever their type; "RunOnboot" is on unless they are all zero,
@@ -114,28 +96,121 @@ TEST_F(SettingsTest, AWriteThatFailsLeavesTheDefaultsInForce) {
 // on, and a value that cannot be read is off.
 TEST_F(SettingsTest, RunAtBootTurnsTheStoredValueTheOtherWay) {
     CQuorvexApp& app = Construct();
-    const struct {
-        const char* pszWhat;
-        std::optional<StoredValue> planted; // before the click
-        bool bOnAfter;
-    } aClicks[] = {
-        {"1 from the start", std::nullopt, false},
-        {"0 from the last click", std::nullopt, true},
-        {"5", StoredValue{REGTYPE_DWORD, {5, 0, 0, 0}}, false},
-        {"five bytes", StoredValue{REGTYPE_BINARY, {1, 0, 0, 0, 0}}, true},
+    const std::pair<std::optional<StoredValue>, bool> aClicks[] = {
+        {std::nullopt, false}, // 1 from the start
+        {std::nullopt, true},  // 0 from the last click
+        {StoredValue{REGTYPE_DWORD, {5, 0, 0, 0}}, false},
+        {StoredValue{REGTYPE_BINARY, {1, 0, 0, 0, 0}}, true},
     };
-    for (const auto& click : aClicks) {
-        SCOPED_TRACE(click.pszWhat);
-        if (click.planted)
-            Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", click.planted->dwType,
-                           click.planted->aData);
+    for (const auto& [planted, bOnAfter] : aClicks) {
+        if (planted)
+            Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", planted->dwType,
+                           planted->aData);
         app.ToggleRunOnBoot();
-        EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER).has_value(), click.bOnAfter);
-        EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "RunOnboot"), click.bOnAfter ? 1u : 0u);
+        EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER).has_value(), bOnAfter);
+        EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "RunOnboot"), bOnAfter ? 1u : 0u);
     }
     EXPECT_TRUE(app.m_bRunOnBoot) << "the start's reading stays";
     EXPECT_EQ(Registry().OpenKeyCount(), 0);
 }
+
+// An elevated run may write the machine-wide Run key; any other may only read it.
+enum class Rights { Elevated, Unelevated };
+
+// What an older version, run by an administrator, left in the machine's key.
+const std::vector<std::pair<std::string, StoredValue>>& OlderMachineValues() {
+    static const std::vector<std::pair<std::string, StoredValue>> aValues{
+        {"Keep_Speed", {REGTYPE_DWORD, {0, 0, 0, 0}}},
+        {"RunOnboot", {REGTYPE_DWORD, {1, 0, 0, 0}}},
+        {"E: Model", StoredText("QRVX;CD-ROM;1.00;")},
+        {"E: Speed", {REGTYPE_DWORD, {8, 0, 0, 0}}},
+        {"E: Detected", {REGTYPE_BINARY, {8, 0, 0x5A, 0x05, 16, 0, 0xB4, 0x0A}}},
+    };
+    return aValues;
+}
+
+class RegistryRootTest : public CAppFixture, public ::testing::WithParamInterface<Rights> {
+protected:
+    void SetUp() override {
+        if (GetParam() == Rights::Unelevated)
+            Registry().RefuseMachineWrites();
+    }
+    void PlantOlderInstallation() {
+        for (const auto& [strName, value] : OlderMachineValues())
+            Registry().Put(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, strName, value.dwType, value.aData);
+        // Too large for the copy: a name longer than any the program writes, and data longer
+        // than any it reads.
+        Registry().PutDword(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, std::string(300, 'n'), 1);
+        Registry().Put(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, "H: Detected", REGTYPE_BINARY,
+                       std::vector<BYTE>(4096, 1));
+        Registry().PutString(REGKEY_LOCAL_MACHINE, APP_RUN_KEY, APP_NAME, "\"C:\\Old.exe\" /boot");
+    }
+    // A 32-bit build would otherwise read and write a machine-wide key of its own.
+    void ExpectEveryMachineAccessInThe64BitView() {
+        int nMachineAccesses = 0;
+        for (const KeyOpening& opening : Registry().Openings()) {
+            if (!opening.strPath.starts_with("hklm"))
+                continue;
+            ++nMachineAccesses;
+            EXPECT_NE(opening.dwAccess & REGACCESS_WOW64_64KEY, 0u) << opening.strPath;
+        }
+        EXPECT_GT(nMachineAccesses, 0);
+    }
+};
+
+TEST_P(RegistryRootTest, TheFirstStartLeavesOneSetOfSettingsAndOneRunEntryUnderTheUser) {
+    m_sim.Shell().SetExePath(u"C:\\Q.exe");
+    const CQuorvexApp& app = Construct();
+
+    EXPECT_TRUE(app.m_bKeepSpeed);
+    EXPECT_TRUE(app.m_bRunOnBoot);
+    EXPECT_EQ(app.GetPlatform().registryRoot, REGKEY_CURRENT_USER);
+    EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "Keep_Speed"), 1u);
+    EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "RunOnboot"), 1u);
+    EXPECT_TRUE(AppValue(REGKEY_CURRENT_USER, "ExePath"));
+    EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER), RunCommandFor(u"C:\\Q.exe"));
+    EXPECT_FALSE(Registry().HasKey(REGKEY_LOCAL_MACHINE, SETTINGS_KEY));
+    EXPECT_FALSE(RunEntry(REGKEY_LOCAL_MACHINE));
+    EXPECT_EQ(Registry().OpenKeyCount(), 0);
+    ExpectEveryMachineAccessInThe64BitView();
+}
+
+TEST_P(RegistryRootTest, RunAtBootOffRemovesEveryRunEntryTheProcessMayRemove) {
+    PlantOlderInstallation();
+    CQuorvexApp& app = Construct();
+    ASSERT_TRUE(RunEntry(REGKEY_CURRENT_USER));
+
+    app.ToggleRunOnBoot();
+    EXPECT_FALSE(RunEntry(REGKEY_CURRENT_USER));
+    EXPECT_EQ(RunEntry(REGKEY_LOCAL_MACHINE).has_value(), GetParam() == Rights::Unelevated);
+    EXPECT_EQ(Registry().OpenKeyCount(), 0);
+    ExpectEveryMachineAccessInThe64BitView();
+}
+
+TEST_P(RegistryRootTest, AnOlderVersionsMachineWideValuesAreCopiedOnce) {
+    PlantOlderInstallation();
+    EXPECT_FALSE(Construct().m_bKeepSpeed) << "the copied value is read";
+    for (const auto& [strName, value] : OlderMachineValues()) {
+        EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, strName.c_str()), value) << strName;
+        EXPECT_EQ(AppValue(REGKEY_LOCAL_MACHINE, strName.c_str()), value) << "kept: " << strName;
+    }
+    EXPECT_FALSE(AppValue(REGKEY_CURRENT_USER, std::string(300, 'n').c_str()));
+    EXPECT_FALSE(AppValue(REGKEY_CURRENT_USER, "H: Detected"));
+    ExpectEveryMachineAccessInThe64BitView();
+
+    // The user's key exists now: later changes to the machine's are not taken over.
+    Registry().PutDword(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, "Keep_Speed", 1);
+    Registry().PutDword(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, "F: Speed", 4);
+    EXPECT_FALSE(Construct().m_bKeepSpeed);
+    EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "Keep_Speed"), 0u);
+    EXPECT_FALSE(AppValue(REGKEY_CURRENT_USER, "F: Speed"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rights, RegistryRootTest,
+                         ::testing::Values(Rights::Elevated, Rights::Unelevated),
+                         [](const auto& test) {
+                             return test.param == Rights::Elevated ? "Elevated" : "Unelevated";
+                         });
 
 } // namespace
 } // namespace qv::test

@@ -1,4 +1,3 @@
-// The About dialog's commands and tool tips.
 #include "ui/AboutDlg.h"
 #include "app/BuildConfig.h"
 #include "tests/support/MemoryRegistry.h"
@@ -13,6 +12,8 @@
 namespace qv::test {
 namespace {
 
+using Calls = std::vector<std::string>;
+
 class CRecordingAboutView : public CAboutView {
 public:
     void OpenUrlInBrowser(const std::string& strUrl) override {
@@ -23,12 +24,12 @@ public:
     }
     void RunProgressWindow() override { m_aCalls.push_back("progress"); }
     void EndDialog(int nResult) override { m_aCalls.push_back("end " + std::to_string(nResult)); }
-    std::vector<std::string> m_aCalls;
+    Calls m_aCalls;
 };
 
 class AboutDlgTest : public ::testing::Test {
 protected:
-    std::vector<std::string> After(int nControl) {
+    Calls After(int nControl) {
         m_view.m_aCalls.clear();
         m_dlg.OnCommand(m_view, nControl);
         return m_view.m_aCalls;
@@ -41,16 +42,14 @@ protected:
     CRecordingAboutView m_view;
 };
 
-TEST_F(AboutDlgTest, EachControlDoesItsOneThing) {
-    EXPECT_EQ(After(IDC_ABOUT_WEB_LINK), std::vector<std::string>{"browse " QV_HOME_PAGE});
-    EXPECT_EQ(After(IDC_ABOUT_SUPPORT_LINK),
-              std::vector<std::string>{"shell mailto:" QV_SUPPORT_ADDRESS});
-    EXPECT_EQ(After(IDC_ABOUT_CHECK_UPDATE), std::vector<std::string>{"progress"});
-    EXPECT_EQ(After(IDC_ABOUT_CLOSE), std::vector<std::string>{"end 0"});
-    EXPECT_EQ(After(IDC_ABOUT_TITLE), std::vector<std::string>{});
-}
+TEST_F(AboutDlgTest, EachControlDoesItsOneThingAndTheActiveOnesHaveToolTips) {
+    EXPECT_EQ(After(IDC_ABOUT_WEB_LINK), Calls{"browse " QV_HOME_PAGE});
+    EXPECT_EQ(After(IDC_ABOUT_SUPPORT_LINK), Calls{"shell mailto:" QV_SUPPORT_ADDRESS});
+    EXPECT_EQ(After(IDC_ABOUT_CHECK_UPDATE), Calls{"progress"});
+    EXPECT_EQ(After(IDC_ABOUT_CLOSE), Calls{"end 0"});
+    EXPECT_EQ(After(IDC_ABOUT_TITLE), Calls{});
 
-TEST_F(AboutDlgTest, TheLinksAndTheCheckButtonHaveToolTips) {
+    // The links and the check button have tool tips.
     EXPECT_EQ(m_dlg.ToolTipText(IDC_ABOUT_WEB_LINK), "Visit  Velnor Inc. home site");
     EXPECT_EQ(m_dlg.ToolTipText(IDC_ABOUT_SUPPORT_LINK), "Contact Quorvex support team");
     EXPECT_EQ(m_dlg.ToolTipText(IDC_ABOUT_CHECK_UPDATE),

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -13,30 +14,97 @@ using Calls = std::vector<std::string>;
 
 class MainDialogStartTest : public CDialogFixture {};
 
-TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetectedSpeeds) {
-    Start();
+TEST(DriveEntryTextTest, ShowsLetterMaximumVendorAndProduct) {
+    DRIVE_STATE drive;
+    drive.strDrive = "E:";
+    drive.nMaxSpeed = 8;
+    drive.strProduct = "CD-ROM";
+    EXPECT_EQ(DriveEntryText(drive), " E:   8x  CD-ROM");
+    drive.strVendor = "QRVX";
+    drive.nMaxSpeed = 0;
+    EXPECT_EQ(DriveEntryText(drive), " E:  ===  QRVX CD-ROM");
+}
 
-    EXPECT_EQ(m_view.m_aEntries,
-              (Texts{" E:  40x  QRVX CD-ROM 40X", " G:  48x  ZANTRIX CDR-4812"}));
-    EXPECT_EQ(m_view.m_nSelectedEntry, 0);
-    EXPECT_EQ(m_pDlg->GetSelectedDrive(), 0);
-    EXPECT_EQ(m_view.m_strMax, "40x");
-    EXPECT_EQ(m_view.m_strCur, "40x");
-    EXPECT_EQ(m_view.m_strSel, "40x  (7040 Kb/s)");
-    EXPECT_EQ(m_view.m_range, std::make_pair(1, 40));
-    EXPECT_EQ(m_view.m_nSliderPos, 40);
-    EXPECT_TRUE(m_view.m_bSliderEnabled);
-    EXPECT_EQ(m_view.m_aTicks, (std::vector<int>{40, 32, 24, 16, 8, 4}));
-    EXPECT_EQ(m_view.Button(ID_LOCK), (BUTTON_STATE{true, false}));
-    EXPECT_TRUE(m_view.m_bRunOnBootChecked);
-    EXPECT_TRUE(m_pDlg->IsReady());
-    // The icon comes before the single-instance rule, which comes before any drive is touched.
-    EXPECT_EQ(m_view.m_aCalls, (Calls{"AddTrayIcon", "StartKeepTimer", "ClaimSingleInstance"}));
-    EXPECT_TRUE(SetSpeedRates('G').empty()) << "only the selected drive's speeds are detected";
+// The first drive fails in either of two ways: its INQUIRY reply is short (it is identified as
+// unusable), or no command reaches it at all (its identification ends in failure). The entry of
+// the drive after it commands that drive.
+TEST_F(MainDialogStartTest, AnUnusableDriveHasNoEntryAndTheEntriesAfterItCommandTheirOwnDrives) {
+    sim::SimDriveConfig unreachable = Cdrom("E:\\");
+    unreachable.bPassThrough = false;
+    const sim::SimDriveConfig shortInquiry =
+        CdromWith("E:\\", [](sim::SimCdromConfig& c) { c.nAdditionalLength = 10; });
+    for (const auto& first : {shortInquiry, unreachable}) {
+        SCOPED_TRACE(first.bPassThrough ? "short INQUIRY" : "unreachable");
+        Use(NtMachine({first, Cdrom("G:\\")}));
+        Start();
+        EXPECT_EQ(m_view.m_aEntries, (Texts{" G:  40x  QRVX CD-ROM"}));
+        EXPECT_EQ(m_view.m_nSelectedEntry, 0);
+        EXPECT_EQ(m_pDlg->GetSelectedDrive(), 1);
+        EXPECT_EQ(m_view.m_strCur, "40x");
+        EXPECT_TRUE(m_view.m_bSliderEnabled);
+
+        MoveSlider(16);
+        ForgetCommands();
+        Command(ID_APPLY);
+        EXPECT_EQ(SetSpeedRates('G'), std::vector<int>{16 * 177});
+        EXPECT_TRUE(SimDrive('E').Commands().empty());
+    }
+}
+
+// Both transports fill the same entries, in drive order however late or in whatever order the
+// drives answer; a choice outside the entries takes the first. Windows 95/98 has no call that loads
+// a tray; the keep-speed marks follow the stored value.
+TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetectedSpeeds) {
+    for (const auto platform : {sim::SimPlatform::Nt, sim::SimPlatform::Win9x}) {
+        const bool bWin9x = platform == sim::SimPlatform::Win9x;
+        SCOPED_TRACE(bWin9x ? "Windows 9x, keep speed off" : "NT, keep speed on, answers reversed");
+        sim::SimMachineConfig machine = sim::DefaultMachine();
+        machine.platform = platform;
+        Use(machine);
+        m_sim->Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "Keep_Speed", !bWin9x);
+        Create();
+        ASSERT_TRUE(m_pDlg->OnInitDialog());
+        if (bWin9x)
+            Settle();
+        else
+            SettleInReverse();
+
+        EXPECT_EQ(m_view.m_aEntries,
+                  (Texts{" E:  40x  QRVX CD-ROM 40X", " G:  48x  ZANTRIX CDR-4812"}));
+        EXPECT_EQ(m_view.m_nSelectedEntry, 0);
+        EXPECT_EQ(m_pDlg->GetSelectedDrive(), 0);
+        EXPECT_EQ(m_view.m_strMax, "40x");
+        EXPECT_EQ(m_view.m_strCur, "40x");
+        EXPECT_EQ(m_view.m_strSel, "40x  (7040 Kb/s)");
+        EXPECT_EQ(m_view.m_range, std::make_pair(1, 40));
+        EXPECT_EQ(m_view.m_nSliderPos, 40);
+        EXPECT_TRUE(m_view.m_bSliderEnabled);
+        EXPECT_EQ(m_view.m_aTicks, (std::vector<int>{40, 32, 24, 16, 8, 4}));
+        EXPECT_TRUE(m_view.m_bRunOnBootChecked);
+        EXPECT_TRUE(SetSpeedRates('G').empty()) << "only the selected drive's speeds are detected";
+        for (const int nCommand : {ID_POPUP_LOAD, ID_MENU_LOAD})
+            EXPECT_EQ(m_view.MenuItem(nCommand), (MENU_ITEM_STATE{false, bWin9x}));
+        EXPECT_EQ(m_view.Button(ID_LOAD).bEnabled, !bWin9x);
+        for (const int nCommand : {ID_POPUP_KEEP_SPEED, ID_MENU_KEEP_SPEED})
+            EXPECT_EQ(m_view.MenuItem(nCommand), (MENU_ITEM_STATE{!bWin9x, false}));
+        EXPECT_EQ(m_view.m_bTimerRunning, !bWin9x);
+
+        Choose(1);
+        EXPECT_EQ(m_pDlg->GetSelectedDrive(), 1);
+        EXPECT_EQ(m_view.m_strMax, "48x");
+        EXPECT_EQ(m_view.m_strCur, "32x");
+        for (const int nEntry : {7, -1}) {
+            Choose(1);
+            Choose(nEntry);
+            EXPECT_EQ(m_pDlg->GetSelectedDrive(), 0) << "the first entry's, for entry " << nEntry;
+            EXPECT_EQ(m_view.m_nSelectedEntry, 0) << nEntry;
+        }
+    }
 }
 
 // A held drive answers nothing until it is released: every call the window makes returns
-// meanwhile, and what the answers then bring is what an instant drive's answers bring.
+// meanwhile, no handler commands a drive that has no entry yet, then or later, and what the
+// answers then bring is what an instant drive's answers bring.
 TEST_F(MainDialogStartTest, EveryCallReturnsWhileTheDrivesTakeTheirTime) {
     Start();
     const auto aEntries = m_view.m_aEntries;
@@ -48,24 +116,35 @@ TEST_F(MainDialogStartTest, EveryCallReturnsWhileTheDrivesTakeTheirTime) {
     SimDrive('G').Hold();
     Create();
     EXPECT_TRUE(m_pDlg->OnInitDialog());
+    MoveSlider(16);
+    for (const int nCommand : {ID_APPLY, ID_LOCK, ID_EJECT, ID_LOAD, ID_SAVE})
+        EXPECT_TRUE(m_pDlg->OnCommand(nCommand));
     m_pDlg->OnTimer(ID_KEEP_TIMER);
     m_pDlg->OnDriveChange();
-    EXPECT_TRUE(m_pDlg->OnCommand(ID_SAVE));
     m_pDlg->OnPaint();
     EXPECT_TRUE(m_view.m_aEntries.empty());
+    EXPECT_EQ(m_pDlg->GetSelectedDrive(), -1);
+    EXPECT_EQ(m_view.m_strSel, "");
     SimDrive('E').Release();
     SimDrive('G').Release();
     Settle();
     EXPECT_EQ(m_view.m_aEntries, aEntries);
     EXPECT_EQ(m_view.m_aTicks, aTicks);
     EXPECT_EQ(m_sim->Events().Codes(&Drive(0)), aCodes);
+    for (const char cLetter : {'E', 'G'}) {
+        const auto aRates = SetSpeedRates(cLetter);
+        EXPECT_EQ(std::count(aRates.begin(), aRates.end(), 16 * 177), 0) << cLetter;
+        EXPECT_TRUE(m_sim->Machine().Tray(cLetter)->Calls().empty());
+    }
 }
 
+// The icon comes before the single-instance rule, which comes before any drive is touched.
 TEST_F(MainDialogStartTest, ASecondInstanceEndsBeforeTouchingADriveAndTakesItsIconAway) {
     m_view.m_bOnlyInstance = false;
     Create();
     EXPECT_FALSE(m_pDlg->OnInitDialog());
     m_pDlg->OnDestroy();
+    EXPECT_FALSE(m_pDlg->IsReady());
 
     EXPECT_EQ(m_view.m_aCalls, (Calls{"AddTrayIcon", "StartKeepTimer", "ClaimSingleInstance",
                                       "EndDialog 0", "RemoveTrayIcon", "StopKeepTimer"}));
@@ -111,28 +190,6 @@ TEST_F(MainDialogStartTest, WithoutAUsableDriveSaysSoAndEndsTheProcessWithCodeZe
         EXPECT_EQ(m_view.m_aCalls.back(), "ShowNoDriveMessage");
         EXPECT_FALSE(m_view.m_bTrayIcon) << "no icon is left behind by the process";
         EXPECT_EQ(m_sim->Shell().ExitCode(), 0u);
-    }
-}
-
-// Windows 95/98 has no call that loads a tray; the keep-speed marks follow the stored value.
-TEST_F(MainDialogStartTest, MarksKeepSpeedAsStoredAndGreysLoadOnlyOnWindows9x) {
-    for (const auto platform : {sim::SimPlatform::Nt, sim::SimPlatform::Win9x}) {
-        const bool bWin9x = platform == sim::SimPlatform::Win9x;
-        const bool bKeep = !bWin9x;
-        SCOPED_TRACE(bWin9x ? "Windows 9x, keep speed off" : "NT, keep speed on");
-        sim::SimMachineConfig machine = sim::DefaultMachine();
-        machine.platform = platform;
-        Use(machine);
-        m_sim->Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "Keep_Speed", bKeep);
-        Start();
-
-        EXPECT_EQ(m_view.m_aEntries.size(), 2u) << "both transports fill the combo";
-        for (const int nCommand : {ID_POPUP_LOAD, ID_MENU_LOAD})
-            EXPECT_EQ(m_view.MenuItem(nCommand), (MENU_ITEM_STATE{false, bWin9x}));
-        EXPECT_EQ(m_view.Button(ID_LOAD).bEnabled, !bWin9x);
-        for (const int nCommand : {ID_POPUP_KEEP_SPEED, ID_MENU_KEEP_SPEED})
-            EXPECT_EQ(m_view.MenuItem(nCommand), (MENU_ITEM_STATE{bKeep, false}));
-        EXPECT_EQ(m_view.m_bTimerRunning, bKeep);
     }
 }
 

@@ -25,42 +25,45 @@ protected:
         SimDrive(cLetter).Execute(cdb.bytes.data(), cdb.nLength, nullptr, 0);
         ForgetCommands();
     }
+    OpcodeList Opcodes(char cLetter) {
+        OpcodeList aOpcodes;
+        for (const auto& aCdb : SimDrive(cLetter).Commands())
+            aOpcodes.push_back(aCdb[0]);
+        return aOpcodes;
+    }
+    void StartInBootMode() {
+        Create();
+        m_pApp->m_bBootMode = true;
+        ASSERT_TRUE(m_pDlg->OnInitDialog());
+        Settle();
+    }
 };
 
 // The slider only selects a speed and shows the rate the drive reported at it; Apply sends it
-// and keeps it.
-TEST_F(SpeedCommandsTest, TheSliderSelectsASpeedAndApplySetsTheSelectedDriveToIt) {
+// and keeps it; Save stores every drive's selected speed; Restore sets only the selected drive to
+// its saved speed.
+TEST_F(SpeedCommandsTest, TheSliderSelectsApplySetsSaveStoresAndRestoreSets) {
     Start();
+    const CCDRomList* pList = m_pApp->GetDriveList();
     ForgetCommands();
     MoveSlider(24);
     EXPECT_EQ(m_view.m_strSel, "24x  (4234 Kb/s)");
-    EXPECT_EQ(Drive(0).Snapshot().nSelSpeed, 24);
     EXPECT_TRUE(SimDrive('E').Commands().empty());
 
     Command(ID_APPLY);
     EXPECT_EQ(SetSpeedRates('E'), Rates{24 * 177});
     EXPECT_TRUE(SimDrive('G').Commands().empty());
     EXPECT_EQ(m_view.m_strCur, "24x");
-    EXPECT_EQ(m_view.m_strSel, "24x  (4234 Kb/s)");
     EXPECT_EQ(Drive(0).Snapshot().nSelSpeed, 24) << "filled again from the drive's report";
-}
 
-TEST_F(SpeedCommandsTest, SaveStoresEveryDrivesSelectedSpeed) {
-    Start();
-    ApplySpeed(0, 16);
     Command(ID_SAVE);
-    EXPECT_EQ(AppDword("E: Speed"), 16u);
+    EXPECT_EQ(AppDword("E: Speed"), 24u);
     EXPECT_EQ(AppDword("G: Speed"), 32u);
-}
 
-TEST_F(SpeedCommandsTest, RestoreSetsOnlyTheSelectedDriveToItsSavedSpeed) {
-    Start();
-    const CCDRomList* pList = m_pApp->GetDriveList();
     PutSavedSpeed("E:", 16);
     PutSavedSpeed("G:", 24);
     ForgetCommands();
     Command(ID_RESTORE);
-
     EXPECT_EQ(SetSpeedRates('E'), Rates{16 * 177});
     EXPECT_EQ(m_view.m_strCur, "16x");
     EXPECT_TRUE(SetSpeedRates('G').empty());
@@ -69,22 +72,38 @@ TEST_F(SpeedCommandsTest, RestoreSetsOnlyTheSelectedDriveToItsSavedSpeed) {
     EXPECT_EQ(m_sim->Registry().OpenKeyCount(), 0);
 }
 
-// A Restore whose drive cannot be set leaves no speed behind for another drive's Apply.
-TEST_F(SpeedCommandsTest, ApplySendsTheSliderSpeedAfterARestoreThatSetNothing) {
-    Use(NtMachine(
-        {CdromWith("E:\\", [](sim::SimCdromConfig& c) { c.nMaxRate = 0; }), Cdrom("G:\\")}));
+// Drives whose page tells no usable maximum. E: tells 0 and is never commanded; a Restore on it
+// leaves no speed behind for the next Apply, even one that reaches G: through the slider alone,
+// which reads the combo. G: claims 100x, which is no maximum either: its slider ends at its speed.
+TEST_F(SpeedCommandsTest, ADriveWithoutAMaximumIsNeverSetAndLeavesNoSpeedBehind) {
+    Use(NtMachine({CdromWith("E:\\", [](sim::SimCdromConfig& c) { c.nMaxRate = 0; }),
+                   CdromWith("G:\\", [](sim::SimCdromConfig& c) { c.nMaxRate = 100 * 176; })}));
     Start();
-    Command(ID_RESTORE);
-    Choose(1);
+    EXPECT_EQ(m_view.m_aEntries,
+              (std::vector<std::string>{" E:  ===  QRVX CD-ROM", " G:  100x  QRVX CD-ROM"}));
+    EXPECT_EQ(m_view.m_strMax, "???");
+    EXPECT_EQ(m_view.m_range, std::make_pair(1, 1));
+    EXPECT_FALSE(m_view.m_bSliderEnabled);
     ForgetCommands();
     MoveSlider(16);
     Command(ID_APPLY);
+    Command(ID_RESTORE);
+    m_pDlg->OnTimer(ID_KEEP_TIMER);
+    EXPECT_TRUE(SimDrive('E').Commands().empty());
+
+    m_view.m_nSelectedEntry = 1;
+    MoveSlider(16);
+    Command(ID_APPLY);
     EXPECT_EQ(SetSpeedRates('G'), Rates{16 * 177});
+    Choose(1);
+    EXPECT_EQ(m_view.m_strMax, "16x");
+    EXPECT_EQ(m_view.m_range, std::make_pair(1, 16));
 }
 
 // A start at logon sets each drive with a saved speed to it once identified, as Apply does, on
-// either transport; the selected drive's is the speed the tick keeps.
-TEST_F(SpeedCommandsTest, BootModeSetsEveryDriveWithASavedSpeedToIt) {
+// either transport; the selected drive's is the speed the tick keeps. A Restore then builds the
+// list again, once, and sets only the selected drive; the list it replaced is no longer heard.
+TEST_F(SpeedCommandsTest, BootModeSetsEveryDriveWithASavedSpeedAndRestoreRebuildsTheList) {
     for (const auto platform : {sim::SimPlatform::Nt, sim::SimPlatform::Win9x}) {
         SCOPED_TRACE(platform == sim::SimPlatform::Nt ? "pass-through" : "ASPI");
         sim::SimMachineConfig machine = sim::DefaultMachine();
@@ -93,10 +112,7 @@ TEST_F(SpeedCommandsTest, BootModeSetsEveryDriveWithASavedSpeedToIt) {
         Use(machine);
         PutSavedSpeed("E:", 16);
         PutSavedSpeed("H:", 24);
-        Create();
-        m_pApp->m_bBootMode = true;
-        ASSERT_TRUE(m_pDlg->OnInitDialog());
-        Settle();
+        StartInBootMode();
 
         const Rates aRatesE = SetSpeedRates('E');
         EXPECT_EQ(std::count(aRatesE.begin(), aRatesE.end(), 16 * 177), 1);
@@ -107,43 +123,37 @@ TEST_F(SpeedCommandsTest, BootModeSetsEveryDriveWithASavedSpeedToIt) {
         Drift('E', 40);
         Tick();
         EXPECT_EQ(SetSpeedRates('E'), Rates{16 * 177});
+
+        const CCDRomList* pStartList = m_pApp->GetDriveList();
+        CCDRom* pFormerE = &Drive(0);
+        Drift('E', 40);
+        Command(ID_RESTORE);
+        const CCDRomList* pRestoreList = m_pApp->GetDriveList();
+        EXPECT_NE(pRestoreList, pStartList);
+        EXPECT_FALSE(m_pApp->m_bBootMode);
+        EXPECT_EQ(SimDrive('E').CurrentSpeed(), 16);
+        EXPECT_TRUE(SetSpeedRates('H').empty());
+        EXPECT_EQ(m_view.m_aEntries.size(), 3u);
+        EXPECT_EQ(m_view.m_strCur, "16x");
+
+        const int nFills = m_view.m_nEntryFills;
+        for (const int nEvent : {RQ_IDENTIFIED, RQ_REFRESH_CAPS, RQ_DETECT_DONE})
+            Deliver({nEvent, CMD_OK, reinterpret_cast<std::intptr_t>(pFormerE)});
+        EXPECT_EQ(m_view.m_nEntryFills, nFills);
+
+        Command(ID_RESTORE);
+        EXPECT_EQ(m_pApp->GetDriveList(), pRestoreList);
     }
 }
 
-TEST_F(SpeedCommandsTest, RestoreInBootModeRebuildsTheListOnceAndSetsTheSelectedDrive) {
-    PutSavedSpeed("E:", 16);
-    PutSavedSpeed("G:", 24);
-    Create();
-    m_pApp->m_bBootMode = true;
-    ASSERT_TRUE(m_pDlg->OnInitDialog());
-    Settle();
-    const CCDRomList* pStartList = m_pApp->GetDriveList();
-    CCDRom* pFormerE = &Drive(0);
-    ForgetCommands();
-
-    Command(ID_RESTORE);
-    const CCDRomList* pRestoreList = m_pApp->GetDriveList();
-    EXPECT_NE(pRestoreList, pStartList);
-    EXPECT_FALSE(m_pApp->m_bBootMode);
-    EXPECT_EQ(SimDrive('E').CurrentSpeed(), 16);
-    EXPECT_TRUE(SetSpeedRates('G').empty());
-    EXPECT_EQ(m_view.m_aEntries.size(), 2u);
-    EXPECT_EQ(m_pDlg->GetSelectedDrive(), 0);
-    EXPECT_EQ(m_view.m_strCur, "16x");
-
-    // A device of the list it replaced is no drive of the dialog's.
-    const int nFills = m_view.m_nEntryFills;
-    for (const int nEvent : {RQ_IDENTIFIED, RQ_REFRESH_CAPS, RQ_DETECT_DONE})
-        Deliver({nEvent, CMD_OK, reinterpret_cast<std::intptr_t>(pFormerE)});
-    EXPECT_EQ(m_view.m_nEntryFills, nFills);
-    EXPECT_EQ(m_view.m_strCur, "16x");
-
-    Command(ID_RESTORE);
-    EXPECT_EQ(m_pApp->GetDriveList(), pRestoreList);
-}
-
+// Before the first Apply the tick only reads; after it, it sets the applied speed again only
+// when the drive reports another, and only while the keep timer runs.
 TEST_F(SpeedCommandsTest, TheTickReappliesTheAppliedSpeedOnlyWhenTheDriveReportsAnother) {
     Start();
+    Drift('E', 24);
+    Tick();
+    EXPECT_EQ(Opcodes('E'), OpcodeList{SCSIOP_MODE_SENSE6});
+
     ApplySpeed(0, 16);
     ForgetCommands();
     const int nFills = m_view.m_nEntryFills;
@@ -157,8 +167,13 @@ TEST_F(SpeedCommandsTest, TheTickReappliesTheAppliedSpeedOnlyWhenTheDriveReports
               (OpcodeList{SCSIOP_MODE_SENSE6, SCSIOP_SET_CD_SPEED, SCSIOP_MODE_SENSE6}));
     EXPECT_EQ(SetSpeedRates('E'), Rates{16 * 177});
     EXPECT_TRUE(SimDrive('G').Commands().empty()) << "only the selected drive is kept";
-    EXPECT_EQ(m_view.m_strCur, "16x");
     EXPECT_EQ(m_view.m_nEntryFills, nFills) << "an open drop-down list stays open";
+
+    Drift('E', 40);
+    m_pDlg->OnTimer(ID_SPLASH_TIMER);
+    Command(ID_MENU_KEEP_SPEED);
+    m_pDlg->OnTimer(ID_KEEP_TIMER);
+    EXPECT_TRUE(SimDrive('E').Commands().empty());
 }
 
 // With completions that come later (ASPI), a tick may fall into a detection or find its last read
@@ -206,13 +221,9 @@ TEST_F(SpeedCommandsTest, AnArrivingDiscGetsTheSpeedItsDriveWasSetTo) {
         EXPECT_TRUE(SimDrive('G').Commands().empty()) << "G was never set";
     }
     EXPECT_EQ(SimDrive('E').CurrentSpeed(), 16);
-}
 
-// An arrival that meets the tick's read sends one set-speed, not two; one that meets a detection
-// waits for its end, which would undo the speed.
-TEST_F(SpeedCommandsTest, AnArrivalJoinsTheTickAndWaitsForADetection) {
-    Start();
-    ApplySpeed(0, 16);
+    // An arrival that meets the tick's read sends one set-speed, not two; one that meets a
+    // detection waits for its end, which would undo the speed.
     for (const bool bDuringDetection : {false, true}) {
         SimDrive('E').ChangeDisc();
         ForgetCommands();
@@ -229,56 +240,6 @@ TEST_F(SpeedCommandsTest, AnArrivalJoinsTheTickAndWaitsForADetection) {
         EXPECT_EQ(aRates.back(), 16 * 177);
         EXPECT_EQ(bDuringDetection ? aRates.size() > 1 : aRates.size() == 1, true);
         EXPECT_EQ(SimDrive('E').CurrentSpeed(), 16);
-    }
-}
-
-TEST_F(SpeedCommandsTest, TheTickOnlyReadsBeforeTheFirstApply) {
-    Start();
-    Drift('E', 24);
-    Tick();
-    EXPECT_EQ(Opcodes('E'), OpcodeList{SCSIOP_MODE_SENSE6});
-}
-
-TEST_F(SpeedCommandsTest, OnlyTheRunningKeepTimerTicks) {
-    Start();
-    ApplySpeed(0, 16);
-    Drift('E', 40);
-    m_pDlg->OnTimer(ID_SPLASH_TIMER);
-    EXPECT_TRUE(SimDrive('E').Commands().empty());
-
-    Command(ID_MENU_KEEP_SPEED);
-    ASSERT_FALSE(m_view.m_bTimerRunning);
-    m_pDlg->OnTimer(ID_KEEP_TIMER);
-    EXPECT_TRUE(SimDrive('E').Commands().empty());
-}
-
-// Drives whose page tells no usable maximum: 0, or 100x and more.
-TEST_F(SpeedCommandsTest, ShowsWhatIsKnownOfAnUnknownMaximumAndCommandsOnlyADriveWithOne) {
-    struct Case {
-        int nMaxRate;
-        const char* pszEntry;
-        const char* pszMax;
-        int nRangeMax;
-        bool bSpeedCapable;
-    };
-    for (const Case& c : {Case{0, " E:  ===  QRVX CD-ROM", "???", 1, false},
-                          Case{100 * 176, " E:  100x  QRVX CD-ROM", "40x", 40, true}}) {
-        SCOPED_TRACE(c.pszMax);
-        sim::SimCdromConfig cdrom;
-        cdrom.nMaxRate = c.nMaxRate;
-        Use(NtMachine({Cdrom("E:\\", cdrom)}));
-        Start();
-        EXPECT_EQ(m_view.m_aEntries, std::vector<std::string>{c.pszEntry});
-        EXPECT_EQ(m_view.m_strMax, c.pszMax);
-        EXPECT_EQ(m_view.m_range, std::make_pair(1, c.nRangeMax));
-        EXPECT_EQ(m_view.m_bSliderEnabled, c.bSpeedCapable);
-
-        MoveSlider(16);
-        ForgetCommands();
-        Command(ID_APPLY);
-        m_pDlg->OnTimer(ID_KEEP_TIMER);
-        EXPECT_EQ(SetSpeedRates('E').empty(), !c.bSpeedCapable);
-        EXPECT_EQ(SimDrive('E').Commands().empty(), !c.bSpeedCapable);
     }
 }
 

@@ -25,7 +25,7 @@ protected:
     }
 };
 
-TEST_F(WindowCommandsTest, LockTogglesARemovableDrivesLockAndEveryMarkFollowsIt) {
+TEST_F(WindowCommandsTest, LockEjectAndLoadReachTheSelectedDrivesTray) {
     Start();
     Command(ID_LOCK);
     ExpectLockShown(true, true);
@@ -37,24 +37,11 @@ TEST_F(WindowCommandsTest, LockTogglesARemovableDrivesLockAndEveryMarkFollowsIt)
                                       {sim::SimTrayOp::AllowRemoval},
                                       {sim::SimTrayOp::PreventRemoval}}));
 
-    // Another drive shows its own lock on the button; the menus wait for the next Lock.
+    // Another drive shows its own lock on the button; the menus wait for the next Lock. Eject
+    // and Load move the selected drive's tray.
     Choose(1);
     EXPECT_EQ(m_view.Button(ID_LOCK), (BUTTON_STATE{true, false}));
     EXPECT_TRUE(m_view.MenuItem(ID_POPUP_LOCK).bChecked);
-}
-
-TEST_F(WindowCommandsTest, LockChangesNothingOnADriveWithoutARemovableMedium) {
-    Use(NtMachine({CdromWith("E:\\", [](sim::SimCdromConfig& c) { c.bRemovable = false; })}));
-    Start();
-    EXPECT_EQ(m_view.Button(ID_LOCK), (BUTTON_STATE{false, false}));
-    Command(ID_LOCK);
-    ExpectLockShown(false, false);
-    EXPECT_TRUE(TrayOf('E').empty());
-}
-
-TEST_F(WindowCommandsTest, EjectAndLoadMoveTheSelectedDrivesTray) {
-    Start();
-    Choose(1);
     const std::pair<int, sim::SimTrayOp> aCommands[] = {
         {ID_EJECT, sim::SimTrayOp::EjectMedia},      {ID_POPUP_EJECT, sim::SimTrayOp::EjectMedia},
         {ID_MENU_EJECT, sim::SimTrayOp::EjectMedia}, {ID_LOAD, sim::SimTrayOp::LoadMedia},
@@ -65,31 +52,17 @@ TEST_F(WindowCommandsTest, EjectAndLoadMoveTheSelectedDrivesTray) {
         ASSERT_TRUE(Drive(1).Tray().WaitForTrayThreads(THREAD_WAIT_LIMIT));
         EXPECT_EQ(TrayOf('G').back(), sim::SimTrayCall{op});
     }
-    EXPECT_TRUE(TrayOf('E').empty());
-}
+    EXPECT_EQ(TrayOf('E').size(), 3u);
 
-TEST_F(WindowCommandsTest, KeepSpeedSwitchesTheTimerBothMarksAndTheStoredValue) {
+    Use(NtMachine({CdromWith("E:\\", [](sim::SimCdromConfig& c) { c.bRemovable = false; })}));
     Start();
-    ASSERT_TRUE(m_view.m_bTimerRunning);
-    for (const int nCommand : {ID_MENU_KEEP_SPEED, ID_POPUP_KEEP_SPEED, ID_POPUP_KEEP_SPEED}) {
-        const bool bOn = !m_view.m_bTimerRunning;
-        Command(nCommand);
-        EXPECT_EQ(m_view.m_bTimerRunning, bOn);
-        EXPECT_EQ(m_pApp->m_bKeepSpeed, bOn);
-        EXPECT_EQ(AppDword("Keep_Speed"), bOn ? 1u : 0u);
-        EXPECT_EQ(m_view.MenuItem(ID_POPUP_KEEP_SPEED), (MENU_ITEM_STATE{bOn, false}));
-        EXPECT_EQ(m_view.MenuItem(ID_MENU_KEEP_SPEED), (MENU_ITEM_STATE{bOn, false}));
-    }
-    EXPECT_EQ(m_sim->Registry().OpenKeyCount(), 0);
+    Command(ID_LOCK);
+    ExpectLockShown(false, false);
+    EXPECT_TRUE(TrayOf('E').empty()) << "no lock on a drive without a removable medium";
 }
 
-TEST_F(WindowCommandsTest, RunAtBootSwitchesTheRunEntry) {
-    Start();
-    Command(IDC_RUN_ON_BOOT);
-    EXPECT_FALSE(m_sim->Registry().Get(REGKEY_CURRENT_USER, APP_RUN_KEY, APP_NAME));
-}
-
-// Only a button press on the program's own icon restores the window.
+// Only a button press on the program's own icon restores the window; a left press ends boot
+// mode, in which the window hides whenever it paints.
 TEST_F(WindowCommandsTest, TheNotificationIconAnswersOnlyButtonPresses) {
     constexpr std::intptr_t MOUSE_MOVE = 0x0200;
     struct Case {
@@ -109,11 +82,17 @@ TEST_F(WindowCommandsTest, TheNotificationIconAnswersOnlyButtonPresses) {
         m_view.m_aCalls.clear();
         m_pDlg->OnTrayNotify(c.nIcon, c.nMouse);
         EXPECT_EQ(m_view.m_aCalls, c.aCalls);
-        EXPECT_EQ(m_pApp->m_bBootMode, !c.bEndsBootMode);
+        m_view.m_bVisible = true;
+        m_pDlg->OnPaint();
+        EXPECT_EQ(m_view.m_bVisible, c.bEndsBootMode);
     }
+    m_pDlg->OnClose();
+    EXPECT_FALSE(m_view.m_bVisible);
 }
 
-TEST_F(WindowCommandsTest, CommandsThatReachTheWindowOrTheShell) {
+// Every item of the notification icon's menu reaches a handler; Enter and Escape (IDOK,
+// IDCANCEL) are left to the standard handling, which ends the dialog.
+TEST_F(WindowCommandsTest, CommandsThatReachTheWindowTheShellOrTheSwitches) {
     const std::pair<int, std::string> aCommands[] = {
         {ID_POPUP_ABOUT, "RunAbout"},
         {ID_MENU_ABOUT, "RunAbout"},
@@ -127,36 +106,30 @@ TEST_F(WindowCommandsTest, CommandsThatReachTheWindowOrTheShell) {
         {ID_MENU_EXIT, "EndDialog 0"},
         {ID_HIDE, "HideWindow"}};
     Start();
+
+    // The two switches turn what is stored.
+    ASSERT_TRUE(m_view.m_bTimerRunning);
+    for (const int nCommand : {ID_MENU_KEEP_SPEED, ID_POPUP_KEEP_SPEED, ID_POPUP_KEEP_SPEED}) {
+        const bool bOn = !m_view.m_bTimerRunning;
+        Command(nCommand);
+        EXPECT_EQ(m_view.m_bTimerRunning, bOn);
+        EXPECT_EQ(AppDword("Keep_Speed"), bOn ? 1u : 0u);
+        EXPECT_EQ(m_view.MenuItem(ID_POPUP_KEEP_SPEED), (MENU_ITEM_STATE{bOn, false}));
+        EXPECT_EQ(m_view.MenuItem(ID_MENU_KEEP_SPEED), (MENU_ITEM_STATE{bOn, false}));
+    }
+    Command(IDC_RUN_ON_BOOT);
+    EXPECT_FALSE(m_sim->Registry().Get(REGKEY_CURRENT_USER, APP_RUN_KEY, APP_NAME));
+    EXPECT_EQ(m_sim->Registry().OpenKeyCount(), 0);
+
     for (const auto& [nCommand, strCall] : aCommands) {
         m_view.m_aCalls.clear();
         Command(nCommand);
         EXPECT_EQ(m_view.m_aCalls, Calls{strCall}) << nCommand;
     }
-}
-
-// Enter and Escape (IDOK, IDCANCEL) are left to the standard handling, which ends the dialog.
-TEST_F(WindowCommandsTest, EveryPopupItemReachesAHandlerWhileEnterAndEscapeAreNotTaken) {
-    Start();
-    for (const TRAY_MENU_ITEM& item : TrayMenuItems()) {
-        if (item.nCommand != 0) {
-            EXPECT_TRUE(m_pDlg->OnCommand(item.nCommand)) << item.pszText;
-        }
-    }
+    for (const TRAY_MENU_ITEM& item : TrayMenuItems())
+        EXPECT_TRUE(item.nCommand == 0 || m_pDlg->OnCommand(item.nCommand)) << item.pszText;
     for (const int nCommand : {1, 2})
         EXPECT_FALSE(m_pDlg->OnCommand(nCommand));
-}
-
-TEST_F(WindowCommandsTest, CloseHidesThePaintHidesOnlyInBootModeAndDestroyCleansUp) {
-    Start();
-    m_pDlg->OnPaint();
-    EXPECT_TRUE(m_view.m_bVisible);
-    m_pDlg->OnClose();
-    EXPECT_FALSE(m_view.m_bVisible);
-
-    m_pDlg->OnDestroy();
-    EXPECT_FALSE(m_view.m_bTrayIcon);
-    EXPECT_FALSE(m_view.m_bTimerRunning);
-    EXPECT_FALSE(m_pDlg->IsReady());
 }
 
 } // namespace
