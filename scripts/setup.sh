@@ -8,7 +8,7 @@ packages=(
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
     wine64 xvfb xauth fonts-wine imagemagick python3 nsis
-    openssl libssl-dev
+    openssl
 )
 
 missing=()
