@@ -8,8 +8,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
 #include <set>
 
 namespace qv::test {
@@ -26,41 +24,25 @@ struct COMPLETED {
     std::vector<BYTE> aReply;
 };
 
-// Stands in for a device: keeps what its link reports.
-class CRecordingSink : public CCommandSink {
-public:
+// Stands in for a device: keeps what its link reports. The transport's idle wait orders what the
+// link's thread wrote before what the test reads.
+struct CRecordingSink : CCommandSink {
     void OnCommandComplete(int nRequest, int nStatus, ReplyBytes sense, ReplyBytes reply) override {
-        std::lock_guard lock(m_lock);
-        m_aCompleted.push_back(
+        aCompleted.push_back(
             {nRequest, nStatus, {sense.begin(), sense.end()}, {reply.begin(), reply.end()}});
-        m_cvChanged.notify_all();
     }
-    void OnLocated(SCSI_TARGET target) override {
-        std::lock_guard lock(m_lock);
-        m_aLocated.push_back(target);
-        m_cvChanged.notify_all();
-    }
-    std::vector<COMPLETED> WaitFor(std::size_t nCount) {
-        std::unique_lock lock(m_lock);
-        m_cvChanged.wait_for(lock, THREAD_WAIT_LIMIT,
-                             [&] { return m_aCompleted.size() + m_aLocated.size() >= nCount; });
-        return m_aCompleted;
-    }
-    std::vector<SCSI_TARGET> m_aLocated;
-
-private:
-    std::mutex m_lock;
-    std::condition_variable m_cvChanged;
-    std::vector<COMPLETED> m_aCompleted;
+    void OnLocated(SCSI_TARGET target) override { aLocated.push_back(target); }
+    std::vector<COMPLETED> aCompleted;
+    std::vector<SCSI_TARGET> aLocated;
 };
 
 class PassThroughRequests : public ::testing::Test {
 protected:
     COMPLETED Send(const COMMAND& command) {
-        const std::size_t nBefore = m_sink.WaitFor(0).size();
+        m_sink.aCompleted.clear();
         m_pLink->Send({3, 5, 1}, command);
-        const auto aCompleted = m_sink.WaitFor(nBefore + 1);
-        return aCompleted.size() > nBefore ? aCompleted.back() : COMPLETED{-1, -1, {}, {}};
+        EXPECT_TRUE(m_transport.WaitIdle(THREAD_WAIT_LIMIT));
+        return m_sink.aCompleted.empty() ? COMPLETED{-1, -1, {}, {}} : m_sink.aCompleted.back();
     }
     PASS_THROUGH_HEADER SentHeader() const {
         PASS_THROUGH_HEADER header;
@@ -159,12 +141,12 @@ TEST_F(PassThroughRequests, TheAddressComesFromTheQueryOrIsZeroWhenItIsRefused) 
             return bAnswers;
         };
         m_pLink->Locate();
-        m_sink.WaitFor(bAnswers ? 1 : 2);
+        EXPECT_TRUE(m_transport.WaitIdle(THREAD_WAIT_LIMIT));
     }
-    ASSERT_EQ(m_sink.m_aLocated.size(), 2u);
-    EXPECT_EQ(m_sink.m_aLocated[0].nTarget, 5);
-    EXPECT_EQ(m_sink.m_aLocated[0].nLun, 1);
-    EXPECT_EQ(m_sink.m_aLocated[1].nTarget, 0);
+    ASSERT_EQ(m_sink.aLocated.size(), 2u);
+    EXPECT_EQ(m_sink.aLocated[0].nTarget, 5);
+    EXPECT_EQ(m_sink.aLocated[0].nLun, 1);
+    EXPECT_EQ(m_sink.aLocated[1].nTarget, 0);
     EXPECT_EQ(m_drives.aCalls.at(0).nOutSize, 8u);
 }
 

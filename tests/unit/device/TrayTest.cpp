@@ -63,6 +63,7 @@ protected:
     std::unique_ptr<CTrayControl> m_pDrive;
 };
 
+// Two tray threads of one drive may run at once, and a lock taken meanwhile stays.
 TEST_F(Tray, NtEjectOfALockedDriveLiftsTheLockForTheEjectOnly) {
     Start(NtMachine({TrayDrive("E:\\")}));
     m_pDrive->SetMediaLock(true);
@@ -74,32 +75,33 @@ TEST_F(Tray, NtEjectOfALockedDriveLiftsTheLockForTheEjectOnly) {
     EXPECT_TRUE(SimTray().IsRemovalPrevented());
     EXPECT_TRUE(Locked());
     EXPECT_EQ(OpenHandles(), 0);
-}
 
-TEST_F(Tray, NtLockFollowsTheControlOnlyWhenItSucceeds) {
-    sim::SimTrayConfig refusing;
-    refusing.bMediaRemovalFails = true;
-    Start(NtMachine({TrayDrive("E:\\", refusing)}));
-    m_pDrive->SetMediaLock(true);
-    EXPECT_FALSE(Locked());
-    EXPECT_THAT(Calls(), ElementsAre(Call{Op::PreventRemoval}));
-
-    Start(NtMachine({TrayDrive("E:\\")}));
-    m_pDrive->SetMediaLock(true);
-    m_pDrive->SetMediaLock(false);
-    EXPECT_FALSE(Locked());
-    EXPECT_FALSE(SimTray().IsRemovalPrevented());
-}
-
-TEST_F(Tray, NtTrayThreadsOfOneDriveMayRunTogether) {
-    Start(NtMachine({TrayDrive("E:\\")}));
-    m_pDrive->SetMediaLock(true);
     ASSERT_TRUE(m_pDrive->StartTrayThread(true));
     ASSERT_TRUE(m_pDrive->StartTrayThread(true));
     m_pDrive->SetMediaLock(true);
     ASSERT_TRUE(m_pDrive->WaitForTrayThreads(THREAD_WAIT_LIMIT));
     EXPECT_TRUE(Locked());
     EXPECT_EQ(OpenHandles(), 0);
+}
+
+// On either family a lock the OS refuses is no lock, and holds no handle.
+TEST_F(Tray, TheLockFollowsTheControlOnlyWhenItSucceeds) {
+    sim::SimTrayConfig refusing;
+    refusing.bMediaRemovalFails = true;
+    refusing.bVolumeLockFails = true;
+    for (const auto platform : {sim::SimPlatform::Nt, sim::SimPlatform::Win9x}) {
+        auto machine = NtMachine({TrayDrive("E:\\", refusing)});
+        machine.platform = platform;
+        Start(std::move(machine));
+        m_pDrive->SetMediaLock(true);
+        EXPECT_FALSE(Locked());
+        EXPECT_EQ(OpenHandles(), 0);
+    }
+    Start(NtMachine({TrayDrive("E:\\")}));
+    m_pDrive->SetMediaLock(true);
+    m_pDrive->SetMediaLock(false);
+    EXPECT_FALSE(Locked());
+    EXPECT_FALSE(SimTray().IsRemovalPrevented());
 }
 
 // The eject locks the volume, FAT32-aware first, releases every media lock pending on the drive
@@ -151,15 +153,6 @@ TEST_F(Tray, Win9xEjectsBetweenVolumeLockAndUnlockOnceNoMediaLockIsLeft) {
         EXPECT_EQ(SimTray().IsOpen(), c.bOpen);
         EXPECT_EQ(OpenHandles(), 0);
     }
-}
-
-TEST_F(Tray, Win9xRefusedVolumeLockIsNoLock) {
-    sim::SimTrayConfig refusing;
-    refusing.bVolumeLockFails = true;
-    Start(Win9xMachine({TrayDrive("E:\\", refusing)}));
-    m_pDrive->SetMediaLock(true);
-    EXPECT_FALSE(Locked());
-    EXPECT_EQ(OpenHandles(), 0);
 }
 
 TEST_F(Tray, Win9xLockKeepsItsHandleUntilTheUnlock) {
