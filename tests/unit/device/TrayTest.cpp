@@ -86,9 +86,7 @@ TEST_F(Tray, NtEjectOfALockedDriveLiftsTheLockForTheEjectOnly) {
 
 // On either family a lock the OS refuses is no lock, and holds no handle.
 TEST_F(Tray, TheLockFollowsTheControlOnlyWhenItSucceeds) {
-    sim::SimTrayConfig refusing;
-    refusing.bMediaRemovalFails = true;
-    refusing.bVolumeLockFails = true;
+    const sim::SimTrayConfig refusing{.bVolumeLockFails = true, .bMediaRemovalFails = true};
     for (const auto platform : {sim::SimPlatform::Nt, sim::SimPlatform::Win9x}) {
         auto machine = NtMachine({TrayDrive("E:\\", refusing)});
         machine.platform = platform;
@@ -109,43 +107,32 @@ TEST_F(Tray, TheLockFollowsTheControlOnlyWhenItSucceeds) {
 TEST_F(Tray, Win9xEjectsBetweenVolumeLockAndUnlockOnceNoMediaLockIsLeft) {
     struct Case {
         const char* pszWhat;
-        void (*vary)(sim::SimTrayConfig&);
+        sim::SimTrayConfig tray;
         std::vector<Call> aCalls; // empty: not checked
         bool bOpen;
     };
     const Case aCases[] = {
-        {"no lock", [](sim::SimTrayConfig&) {}, {LOCK32, STATUS, EJECT, UNLOCK32}, true},
+        {"no lock", {}, {LOCK32, STATUS, EJECT, UNLOCK32}, true},
         {"FAT only",
-         [](sim::SimTrayConfig& t) { t.aVolumeCategories = {FAT}; },
+         {.aVolumeCategories = {FAT}},
          {LOCK32, LOCK, STATUS, EJECT, UNLOCK32, UNLOCK},
          true},
-        {"volume not locked", [](sim::SimTrayConfig& t) { t.nLockStatusError = 0xB0; }, {}, true},
-        {"invalid function", [](sim::SimTrayConfig& t) { t.nLockStatusError = 0x01; }, {}, true},
-        {"status fails",
-         [](sim::SimTrayConfig& t) { t.nLockStatusError = 0x1F; },
-         {LOCK32, STATUS, UNLOCK32},
-         false},
+        {"volume not locked", {.nLockStatusError = 0xB0}, {}, true},
+        {"invalid function", {.nLockStatusError = 0x01}, {}, true},
+        {"status fails", {.nLockStatusError = 0x1F}, {LOCK32, STATUS, UNLOCK32}, false},
         {"three locks",
-         [](sim::SimTrayConfig& t) { t.nPendingLocks = 3; },
+         {.nPendingLocks = 3},
          {LOCK32, STATUS, UNLOCK_MEDIA, UNLOCK_MEDIA, UNLOCK_MEDIA, EJECT, UNLOCK32},
          true},
         {"three locks that stay",
-         [](sim::SimTrayConfig& t) {
-             t.nPendingLocks = 3;
-             t.bUnlockMediaFails = true;
-         },
+         {.nPendingLocks = 3, .bUnlockMediaFails = true},
          {LOCK32, STATUS, UNLOCK_MEDIA, UNLOCK32},
          false},
-        {"volume lock refused",
-         [](sim::SimTrayConfig& t) { t.bVolumeLockFails = true; },
-         {LOCK32, LOCK},
-         false},
+        {"volume lock refused", {.bVolumeLockFails = true}, {LOCK32, LOCK}, false},
     };
     for (const Case& c : aCases) {
         SCOPED_TRACE(c.pszWhat);
-        sim::SimTrayConfig tray;
-        c.vary(tray);
-        Start(Win9xMachine({TrayDrive("E:\\", tray)}));
+        Start(Win9xMachine({TrayDrive("E:\\", c.tray)}));
         RunTrayThread(false); // a load request ejects too: these versions cannot load a tray
         if (!c.aCalls.empty()) {
             EXPECT_EQ(Calls(), c.aCalls);
