@@ -193,19 +193,27 @@ TEST(PassThroughProbe, OpensCThenDAndStopsAtTheFirstThatOpens) {
     }
 }
 
-// A system volume on a RAID or virtual disk need not answer the address query; on the NT family
-// a CD-ROM drive whose own volume answers still gets pass-through.
+// Only the address query is asked of the system volume, opened for no data. One on a RAID or
+// virtual disk need not answer it; on the NT family a CD-ROM drive whose own volume answers
+// still gets pass-through.
 TEST(PassThroughProbe, FallsBackToTheCdromVolumesOnTheNtFamilyOnly) {
-    for (const bool bNt : {true, false}) {
-        SCOPED_TRACE(bNt ? "NT" : "95/98");
+    const struct {
+        bool bSystemAnswers;
+        sim::SimPlatform platform;
+        bool bAvailable;
+        std::vector<std::string> aOpened;
+    } aCases[] = {
+        {true, sim::SimPlatform::Nt, true, {"\\\\.\\C:"}},
+        {false, sim::SimPlatform::Nt, true, {"\\\\.\\C:", "\\\\.\\E:"}},
+        {false, sim::SimPlatform::Win9x, false, {"\\\\.\\C:", "\\\\.\\D:"}},
+    };
+    for (const auto& c : aCases) {
         sim::SimMachineConfig machine = NtMachine({Cdrom("E:\\")});
-        machine.aDrives[0].bAnswersAddress = false;
-        if (!bNt)
-            machine.platform = sim::SimPlatform::Win9x;
+        machine.aDrives[0].bAnswersAddress = c.bSystemAnswers;
+        machine.platform = c.platform;
         CSimFixture fixture(machine);
-        EXPECT_EQ(CPassThroughTransport::Probe(fixture.Platform()), bNt);
-        EXPECT_EQ(fixture.Machine().OpenedPaths().back() == "\\\\.\\E:", bNt)
-            << "only the NT family tries the drive's own volume";
+        EXPECT_EQ(CPassThroughTransport::Probe(fixture.Platform()), c.bAvailable);
+        EXPECT_EQ(fixture.Machine().OpenedPaths(), c.aOpened);
     }
     EXPECT_EQ(MakeDevicePath("E:\\"), "\\\\.\\E:");
     EXPECT_EQ(MakeDevicePath("CDROM0"), "\\\\.\\CDROM0");
