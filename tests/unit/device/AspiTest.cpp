@@ -121,12 +121,13 @@ TEST_F(AspiScan, AnAdapterWhoseInquiryFailsIsPassedOver) {
     }
 }
 
-// Only the drives the scan finds are identified, each at its own address.
+// Only the drives the scan finds are identified, each at its own address, from the first drive
+// to the last.
 TEST_F(AspiScan, TheListIdentifiesTheDrivesTheManagerReportsAtTheirAddresses) {
     sim::SimCdromConfig cdrom;
     cdrom.strProduct = "CD-ROM 32X";
-    m_pSim = std::make_unique<CSimFixture>(
-        AspiMachine({Cdrom("D:\\"), AspiCdrom("E:\\", 1, 4, cdrom)}, {0, 0}));
+    m_pSim = std::make_unique<CSimFixture>(AspiMachine(
+        {Cdrom("D:\\"), AspiCdrom("E:\\", 1, 4, cdrom), AspiCdrom("G:\\", 0, 1)}, {0, 0}));
     const auto pTransport = SelectTransport(m_pSim->Platform());
     const auto pList = CCDRomList::Build(m_pSim->Platform(), pTransport.get());
     pList->IdentifyAll();
@@ -136,6 +137,8 @@ TEST_F(AspiScan, TheListIdentifiesTheDrivesTheManagerReportsAtTheirAddresses) {
     EXPECT_EQ(e.target.nHaId, 1);
     EXPECT_EQ(e.target.nTarget, 4);
     EXPECT_EQ(e.strProduct, "CD-ROM 32X");
+    EXPECT_TRUE(pList->GetAt(2)->IsUsable());
+    EXPECT_EQ(Aspi().ExecBlocks().front().SRB_HaId, 1) << "E: first";
     EXPECT_FALSE(pList->GetAt(0)->IsUsable());
     EXPECT_THAT(m_pSim->Machine().Drive('D')->Commands(), IsEmpty());
 }

@@ -158,6 +158,17 @@ TEST_F(ChainTest, OperationsAskedForDuringAChainWaitTheirTurn) {
     EXPECT_EQ(m_drive.Snapshot().nSelSpeed, 16) << "what the drive reports after the Apply";
 }
 
+// A detection whose first read fails ends at once, with that read's status.
+TEST_F(ChainTest, ADetectionEndsWithTheStatusOfItsLastRead) {
+    Identify();
+    m_drive.DetectSpeeds();
+    m_transport.Complete(CMD_OK);
+    m_transport.Complete(CMD_FAILED);
+    ASSERT_FALSE(m_sim.Events().Events().empty());
+    EXPECT_EQ(m_sim.Events().Events().front().nEvent, RQ_DETECT_DONE);
+    EXPECT_EQ(m_sim.Events().Events().front().nStatus, CMD_FAILED);
+}
+
 // The keep-speed tick: one read, and one set only when the drive reports another speed.
 TEST_F(ChainTest, KeepingASpeedReadsThePageAndSetsTheSpeedOnlyWhenTheDriveDrifted) {
     Identify(16);
