@@ -82,6 +82,8 @@ public:
         Complete(CMD_OK, aInquiry, {}, strDrive);
         Complete(nPageStatus, aPage, {}, strDrive);
     }
+    // Every request throws instead of going out.
+    bool bThrows = false;
     // The request code of the oldest request waiting, 0 for the address query, -1 for none.
     int Next(const std::string& strDrive = "E:") {
         const auto& waiting = Waiting(strDrive);
@@ -102,8 +104,14 @@ private:
             m_transport.m_mapSinks.erase(m_strDrive);
             m_transport.m_mapWaiting.erase(m_strDrive);
         }
-        void Locate() override { m_transport.Waiting(m_strDrive).push_back({true, {}, {}}); }
+        void Locate() override {
+            if (m_transport.bThrows)
+                throw std::runtime_error("no address query");
+            m_transport.Waiting(m_strDrive).push_back({true, {}, {}});
+        }
         void Send(const SCSI_TARGET& target, const COMMAND& command) override {
+            if (m_transport.bThrows)
+                throw std::runtime_error("no request");
             m_transport.Waiting(m_strDrive).push_back({false, target, command});
             m_transport.m_mapSent[m_strDrive].push_back(command.cdb);
         }

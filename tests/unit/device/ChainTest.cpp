@@ -169,6 +169,15 @@ TEST_F(ChainTest, ADetectionEndsWithTheStatusOfItsLastRead) {
     EXPECT_EQ(m_sim.Events().Events().front().nStatus, CMD_FAILED);
 }
 
+// A request that cannot even be handed over ends as one the drive refused, so its chain ends.
+TEST_F(ChainTest, AChainWhoseSendThrowsHasEnded) {
+    m_transport.bThrows = true;
+    m_drive.Identify();
+    EXPECT_TRUE(m_drive.WaitIdentified(std::chrono::steady_clock::now()));
+    EXPECT_FALSE(m_drive.Snapshot().bBusy);
+    EXPECT_EQ(Events(), std::vector<int>{RQ_IDENTIFY_CAPS});
+}
+
 // The keep-speed tick: one read, and one set only when the drive reports another speed.
 TEST_F(ChainTest, KeepingASpeedReadsThePageAndSetsTheSpeedOnlyWhenTheDriveDrifted) {
     Identify(16);
