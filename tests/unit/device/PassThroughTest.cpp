@@ -167,53 +167,31 @@ TEST(PassThroughThreads, ALinkThatGoesWhileItsDriveHoldsACommandDoesNotWaitForIt
     EXPECT_TRUE(drive.m_sim.Events().Events().empty());
 }
 
-TEST(PassThroughProbe, OpensCThenDAndStopsAtTheFirstThatOpens) {
-    struct Case {
-        const char* pszWhat;
-        std::set<std::string> openable;
-        bool bAnswers;
-        bool bAvailable;
-        std::vector<std::string> aOpened;
-    };
-    const Case aCases[] = {
-        {"C: answers", {"\\\\.\\C:"}, true, true, {"\\\\.\\C:"}},
-        {"C: opens but refuses the query", {"\\\\.\\C:", "\\\\.\\D:"}, false, false, {"\\\\.\\C:"}},
-        {"C: does not open", {"\\\\.\\D:"}, true, true, {"\\\\.\\C:", "\\\\.\\D:"}},
-        {"neither opens", {}, true, false, {"\\\\.\\C:", "\\\\.\\D:"}},
-    };
-    for (const Case& c : aCases) {
-        SCOPED_TRACE(c.pszWhat);
-        CScriptedDrives drives;
-        drives.openablePaths = c.openable;
-        drives.answer = [&](DWORD, BYTE*, DWORD) { return c.bAnswers; };
-        CSimFixture fixture({});
-        EXPECT_EQ(CPassThroughTransport::Probe(fixture.WithDrives(drives)), c.bAvailable);
-        EXPECT_EQ(drives.aOpened, c.aOpened);
-        EXPECT_EQ(drives.nOpenHandles, 0);
-    }
-}
-
-// Only the address query is asked of the system volume, opened for no data. One on a RAID or
-// virtual disk need not answer it; on the NT family a CD-ROM drive whose own volume answers
-// still gets pass-through.
-TEST(PassThroughProbe, FallsBackToTheCdromVolumesOnTheNtFamilyOnly) {
+// The probe asks C:, then D: when C: does not open, for its address, on a handle for no data.
+// A system volume on a RAID or virtual disk need not answer; on the NT family a CD-ROM drive whose
+// own volume answers still gets pass-through.
+TEST(PassThroughProbe, AsksTheSystemVolumeThenFallsBackToTheCdromVolumesOnTheNtFamilyOnly) {
     const struct {
+        bool bSystemOpens;
         bool bSystemAnswers;
         sim::SimPlatform platform;
         bool bAvailable;
         std::vector<std::string> aOpened;
     } aCases[] = {
-        {true, sim::SimPlatform::Nt, true, {"\\\\.\\C:"}},
-        {false, sim::SimPlatform::Nt, true, {"\\\\.\\C:", "\\\\.\\E:"}},
-        {false, sim::SimPlatform::Win9x, false, {"\\\\.\\C:", "\\\\.\\D:"}},
+        {true, true, sim::SimPlatform::Nt, true, {"\\\\.\\C:"}},
+        {true, false, sim::SimPlatform::Nt, true, {"\\\\.\\C:", "\\\\.\\E:"}},
+        {false, true, sim::SimPlatform::Nt, true, {"\\\\.\\C:", "\\\\.\\D:", "\\\\.\\E:"}},
+        {true, true, sim::SimPlatform::Win9x, false, {"\\\\.\\C:", "\\\\.\\D:"}},
     };
     for (const auto& c : aCases) {
         sim::SimMachineConfig machine = NtMachine({Cdrom("E:\\")});
+        machine.aDrives[0].bOpens = c.bSystemOpens;
         machine.aDrives[0].bAnswersAddress = c.bSystemAnswers;
         machine.platform = c.platform;
         CSimFixture fixture(machine);
         EXPECT_EQ(CPassThroughTransport::Probe(fixture.Platform()), c.bAvailable);
         EXPECT_EQ(fixture.Machine().OpenedPaths(), c.aOpened);
+        EXPECT_EQ(fixture.Machine().OpenHandleCount(), 0);
     }
     EXPECT_EQ(MakeDevicePath("E:\\"), "\\\\.\\E:");
     EXPECT_EQ(MakeDevicePath("CDROM0"), "\\\\.\\CDROM0");
