@@ -101,12 +101,10 @@ TEST_F(DriveSettingsTest, ADriveThatToldLittleOrNothingKeepsWhatWasStoredBefore)
 TEST_F(DriveSettingsTest, AFailedWriteStopsTheSaveOfThatDriveAndTheListGoesOn) {
     CSimFixture sim(NtMachine({Cdrom("E:\\"), Cdrom("F:\\"), Cdrom("G:\\")}));
     sim.Registry().FailSetValue(REGKEY_CURRENT_USER, SETTINGS_KEY, "F: Model");
-    CScriptedTransport transport;
-    const auto pList = CCDRomList::Build(sim.Platform(), &transport);
+    const auto pList = CCDRomList::Build(sim.Platform(), &m_transport);
     pList->IdentifyAll();
     for (const char* pszDrive : {"E:", "F:", "G:"})
-        transport.AnswerIdentification(Bytes(INQUIRY_REPLY_SIZE, 0), CMD_OK, PageReply(0, 0),
-                                       pszDrive);
+        m_transport.AnswerIdentification({}, CMD_OK, PageReply(0, 0), pszDrive);
     pList->SaveAll();
     EXPECT_EQ(sim.Registry().Writes(),
               (std::vector<std::string>{"G: Model", "G: Speed", "E: Model", "E: Speed"}));
