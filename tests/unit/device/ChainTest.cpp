@@ -258,19 +258,6 @@ TEST_F(ChainTest, RandomRepliesKeepEveryMemberInItsRangeAndEveryChainEnds) {
     }
 }
 
-// A drive may go while a command of its chain is with the OS: the answer never reaches it.
-TEST(DriveLifetime, ADriveThatGoesWithACommandInFlightEndsCleanly) {
-    CSimFixture sim{NtMachine({})};
-    CScriptedTransport transport;
-    {
-        CCDRom drive(sim.Platform(), "E:\\", &transport);
-        drive.DetectSpeeds();
-        ASSERT_EQ(transport.Next(), RQ_DETECT_SET_SPEED);
-    }
-    EXPECT_EQ(transport.Next(), -1);
-    EXPECT_TRUE(sim.Events().Events().empty());
-}
-
 TEST(DriveLifetime, WithoutATransportEveryOperationIsIgnored) {
     CSimFixture sim{NtMachine({})};
     CCDRom drive(sim.Platform(), "E:\\", nullptr);
