@@ -7,9 +7,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace qv::fuzz {
+
+// A property an input broke ends the run the way a crash does, so that libFuzzer keeps the input
+// that broke it.
+inline void Check(bool bHolds, const char* pszProperty) {
+    if (bHolds)
+        return;
+    std::fprintf(stderr, "fuzz: property broken: %s\n", pszProperty);
+    std::abort();
+}
 
 class CFuzzInput {
 public:

@@ -2,7 +2,7 @@
 // that names a field; a machine it accepts must run the way the demo program runs it: its drives
 // identified, their speeds detected and their settings saved and loaded again.
 #include "device/CDRomList.h"
-#include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzInput.h"
 #include "sim/MachineFile.h"
 #include "tests/support/SimFixture.h"
 

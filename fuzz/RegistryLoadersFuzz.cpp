@@ -6,7 +6,6 @@
 #include "app/Quorvex.h"
 #include "device/CDRomList.h"
 #include "device/DriveSettings.h"
-#include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzInput.h"
 #include "fuzz/InlinePassThrough.h"
 #include "tests/support/SimFixture.h"

@@ -6,7 +6,7 @@
 // perhaps only once their devices have gone.
 #include "device/AspiTransport.h"
 #include "device/CDRomList.h"
-#include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzInput.h"
 #include "fuzz/HostileAspi.h"
 #include "fuzz/HostileDrives.h"
 #include "fuzz/InlinePassThrough.h"

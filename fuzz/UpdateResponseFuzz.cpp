@@ -4,7 +4,6 @@
 // "Last Suc Update". Whatever comes, the check ends with one of its three results, asks over
 // HTTPS only, closes every handle it opened once, shows only signed text that begins with a date
 // not after tomorrow, and stores nothing but such a date.
-#include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzInput.h"
 #include "platform/SettingsKey.h"
 #include "tests/support/MemoryRegistry.h"

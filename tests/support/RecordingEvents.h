@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -24,6 +25,8 @@ public:
         std::lock_guard lock(m_lock);
         m_aEvents.push_back(
             {static_cast<int>(wParam & 0xFFFF), static_cast<int>(wParam >> 16), lParam});
+        if (onPost)
+            onPost();
         m_cvPosted.notify_all();
     }
     // Whether the device has been sent the event by the end of the limit, for events posted on
@@ -53,6 +56,9 @@ public:
         std::lock_guard lock(m_lock);
         m_aEvents.clear();
     }
+
+    // Called as each event goes out, on the thread that posts it; set before any is posted.
+    std::function<void()> onPost;
 
 private:
     mutable std::mutex m_lock;

@@ -2,8 +2,10 @@
 // when the test says how, on the test's own thread.
 #pragma once
 
+#include "device/CDRom.h"
 #include "device/Transport.h"
 
+#include <cstring>
 #include <deque>
 #include <map>
 #include <stdexcept>
@@ -11,6 +13,35 @@
 #include <vector>
 
 namespace qv::test {
+
+using Bytes = std::vector<BYTE>;
+
+inline Bytes InquiryReply(const char* pszVendor, const char* pszProduct, const char* pszInfo,
+                          BYTE nAdditionalLength = 91) {
+    Bytes aReply(INQUIRY_REPLY_SIZE, 0);
+    aReply[1] = 0x80;
+    aReply[4] = nAdditionalLength;
+    std::memcpy(&aReply[8], pszVendor, std::strlen(pszVendor));
+    std::memcpy(&aReply[16], pszProduct, std::strlen(pszProduct));
+    std::memcpy(&aReply[32], "1.02", 4);
+    std::memcpy(&aReply[36], pszInfo, std::strlen(pszInfo));
+    return aReply;
+}
+
+// A MODE SENSE(6) reply, or (10), with nDescriptors bytes before page 2Ah.
+inline Bytes PageReply(int nMaxRate, int nCurRate, bool bModeSense10 = false,
+                       int nDescriptors = 0) {
+    Bytes aReply(MODE_SENSE_REPLY_SIZE, 0);
+    const std::size_t nPage = (bModeSense10 ? 8 : 4) + static_cast<std::size_t>(nDescriptors);
+    if (bModeSense10)
+        WriteBigEndian16(&aReply[6], static_cast<unsigned>(nDescriptors));
+    else
+        aReply[3] = static_cast<BYTE>(nDescriptors);
+    aReply[nPage] = MODE_PAGE_CAPABILITIES;
+    WriteBigEndian16(&aReply[nPage + 8], static_cast<unsigned>(nMaxRate));
+    WriteBigEndian16(&aReply[nPage + 14], static_cast<unsigned>(nCurRate));
+    return aReply;
+}
 
 struct SENT {
     bool bLocate; // the address query, else command
@@ -44,6 +75,15 @@ public:
         const SENT sent = Take(strDrive, false);
         m_mapSinks.at(strDrive)->OnCommandComplete(sent.command.nRequest, nStatus, sense, reply);
     }
+    // Answers a drive's identification: the address query, the INQUIRY and the page read.
+    void AnswerIdentification(const Bytes& aInquiry, int nPageStatus, const Bytes& aPage,
+                              const std::string& strDrive = "E:") {
+        Locate({}, strDrive);
+        Complete(CMD_OK, aInquiry, {}, strDrive);
+        Complete(nPageStatus, aPage, {}, strDrive);
+    }
+    // Every request throws instead of going out.
+    bool bThrows = false;
     // The request code of the oldest request waiting, 0 for the address query, -1 for none.
     int Next(const std::string& strDrive = "E:") {
         const auto& waiting = Waiting(strDrive);
@@ -64,8 +104,14 @@ private:
             m_transport.m_mapSinks.erase(m_strDrive);
             m_transport.m_mapWaiting.erase(m_strDrive);
         }
-        void Locate() override { m_transport.Waiting(m_strDrive).push_back({true, {}, {}}); }
+        void Locate() override {
+            if (m_transport.bThrows)
+                throw std::runtime_error("no address query");
+            m_transport.Waiting(m_strDrive).push_back({true, {}, {}});
+        }
         void Send(const SCSI_TARGET& target, const COMMAND& command) override {
+            if (m_transport.bThrows)
+                throw std::runtime_error("no request");
             m_transport.Waiting(m_strDrive).push_back({false, target, command});
             m_transport.m_mapSent[m_strDrive].push_back(command.cdb);
         }

@@ -9,18 +9,27 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 
 namespace qv::test {
 
+// On ASPI the drive is target 3 of the second adapter, and the manager refuses the commands
+// mapRefusals names with the return code given.
 class CSimDrive {
 public:
-    explicit CSimDrive(sim::SimCdromConfig cdrom, bool bAspi = false)
-        : m_sim(bAspi ? AspiMachine({AspiCdrom("E:\\", 0, 0, std::move(cdrom))})
-                      : NtMachine({Cdrom("E:\\", std::move(cdrom))})) {
+    explicit CSimDrive(sim::SimCdromConfig cdrom, bool bAspi = false,
+                       std::map<int, int> mapRefusals = {})
+        : m_sim([&] {
+              if (!bAspi)
+                  return NtMachine({Cdrom("E:\\", std::move(cdrom))});
+              auto machine = AspiMachine({AspiCdrom("E:\\", 1, 3, std::move(cdrom))}, {0, 0});
+              machine.aspi.mapRefusals = std::move(mapRefusals);
+              return machine;
+          }()) {
         if (bAspi) {
-            EXPECT_TRUE(CAspiTransport::LoadAspi(m_sim.Machine().Aspi()));
-            m_pTransport = std::make_unique<CAspiTransport>(m_sim.Machine().Aspi());
+            EXPECT_TRUE(CAspiTransport::LoadAspi(Aspi()));
+            m_pTransport = std::make_unique<CAspiTransport>(Aspi());
             m_pTransport->FindDrives({"E:"});
         } else {
             m_pTransport = std::make_unique<CPassThroughTransport>(m_sim.Machine());
@@ -29,14 +38,15 @@ public:
     }
     ~CSimDrive() {
         m_pDrive.reset();
-        EXPECT_TRUE(m_sim.Machine().Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
+        EXPECT_TRUE(Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
     }
 
+    sim::CSimAspiManager& Aspi() { return m_sim.Machine().Aspi(); }
     // Until every command sent has been answered and its completion handled.
     void Settle() {
-        ASSERT_TRUE(m_sim.Machine().Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
+        ASSERT_TRUE(Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
         ASSERT_TRUE(m_pTransport->WaitIdle(THREAD_WAIT_LIMIT));
-        ASSERT_TRUE(m_sim.Machine().Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
+        ASSERT_TRUE(Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
     }
     // Identified, with the commands and events of it forgotten.
     CCDRom& Identified() {

@@ -112,12 +112,22 @@ TEST_F(AspiScan, EndsAsSoonAsEveryDriveIsFound) {
     EXPECT_EQ(Aspi().LastTimeout(), 20u);
 }
 
-// Only the drives the scan finds are identified, each at its own address.
+// An adapter whose inquiry fails, whatever its status, is passed over, and the next is scanned.
+TEST_F(AspiScan, AnAdapterWhoseInquiryFailsIsPassedOver) {
+    for (const int nStatus : {SS_PENDING, SS_ERR}) {
+        auto machine = AspiMachine({AspiCdrom("E:\\", 0, 0), AspiCdrom("G:\\", 1, 0)}, {0, 0});
+        machine.aspi.mapAdapterFailures[0] = nStatus;
+        EXPECT_THAT(Scan(std::move(machine), {"E:", "G:"}), ElementsAre(false, true)) << nStatus;
+    }
+}
+
+// Only the drives the scan finds are identified, each at its own address, from the first drive
+// to the last.
 TEST_F(AspiScan, TheListIdentifiesTheDrivesTheManagerReportsAtTheirAddresses) {
     sim::SimCdromConfig cdrom;
     cdrom.strProduct = "CD-ROM 32X";
-    m_pSim = std::make_unique<CSimFixture>(
-        AspiMachine({Cdrom("D:\\"), AspiCdrom("E:\\", 1, 4, cdrom)}, {0, 0}));
+    m_pSim = std::make_unique<CSimFixture>(AspiMachine(
+        {Cdrom("D:\\"), AspiCdrom("E:\\", 1, 4, cdrom), AspiCdrom("G:\\", 0, 1)}, {0, 0}));
     const auto pTransport = SelectTransport(m_pSim->Platform());
     const auto pList = CCDRomList::Build(m_pSim->Platform(), pTransport.get());
     pList->IdentifyAll();
@@ -127,41 +137,11 @@ TEST_F(AspiScan, TheListIdentifiesTheDrivesTheManagerReportsAtTheirAddresses) {
     EXPECT_EQ(e.target.nHaId, 1);
     EXPECT_EQ(e.target.nTarget, 4);
     EXPECT_EQ(e.strProduct, "CD-ROM 32X");
+    EXPECT_TRUE(pList->GetAt(2)->IsUsable());
+    EXPECT_EQ(Aspi().ExecBlocks().front().SRB_HaId, 1) << "E: first";
     EXPECT_FALSE(pList->GetAt(0)->IsUsable());
     EXPECT_THAT(m_pSim->Machine().Drive('D')->Commands(), IsEmpty());
 }
-
-// A drive at adapter 1, target 3, of a manager that may refuse some commands.
-class CAspiDrive {
-public:
-    explicit CAspiDrive(std::map<int, int> mapRefusals = {})
-        : m_pSim(std::make_unique<CSimFixture>(Machine(std::move(mapRefusals)))),
-          m_transport(Aspi()) {
-        EXPECT_TRUE(CAspiTransport::LoadAspi(Aspi()));
-        m_transport.FindDrives({"E:"});
-        m_pDrive = std::make_unique<CCDRom>(m_pSim->Platform(), "E:\\", &m_transport);
-    }
-    ~CAspiDrive() {
-        m_pDrive.reset();
-        EXPECT_TRUE(Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
-        CAspiTransport::SetRetireWait(m_retireWait);
-    }
-    sim::CSimAspiManager& Aspi() { return m_pSim->Machine().Aspi(); }
-    std::vector<PostedEvent> Events() { return m_pSim->Events().Events(); }
-
-    std::unique_ptr<CSimFixture> m_pSim;
-    CAspiTransport m_transport;
-    std::unique_ptr<CCDRom> m_pDrive;
-    // How long a going link waits for its requests, as a test may change it.
-    const std::chrono::milliseconds m_retireWait = CAspiTransport::SetRetireWait(THREAD_WAIT_LIMIT);
-
-private:
-    static sim::SimMachineConfig Machine(std::map<int, int> mapRefusals) {
-        auto machine = AspiMachine({AspiCdrom("E:\\", 1, 3)}, {0, 0});
-        machine.aspi.mapRefusals = std::move(mapRefusals);
-        return machine;
-    }
-};
 
 // Every field of a SCSI command block on this platform's layout; the unnamed ones are 0.
 void ExpectBlock(const SRB_ExecSCSICmd& srb, BYTE nFlags, DWORD nBufLen, std::vector<BYTE> aCdb) {
@@ -188,14 +168,11 @@ void ExpectBlock(const SRB_ExecSCSICmd& srb, BYTE nFlags, DWORD nBufLen, std::ve
 }
 
 TEST(AspiRequest, BlocksCarryTheCommandsAsTheInterfaceDefinesThem) {
-    CAspiDrive drive;
-    auto& m_pDrive = drive.m_pDrive;
-    auto& m_pSim = drive.m_pSim;
+    CSimDrive drive({}, true);
     sim::CSimAspiManager& aspi = drive.Aspi();
-    m_pDrive->Identify();
-    ASSERT_TRUE(m_pSim->Events().WaitFor(RQ_IDENTIFIED, m_pDrive.get(), THREAD_WAIT_LIMIT));
+    drive.Identified();
     aspi.Hold(); // the buffers stay as they were handed over
-    m_pDrive->SetSpeed(8);
+    drive.m_pDrive->SetSpeed(8);
     while (aspi.WaitingCount() == 0)
         std::this_thread::yield();
     const auto aBlocks = aspi.ExecBlocks();
@@ -209,31 +186,30 @@ TEST(AspiRequest, BlocksCarryTheCommandsAsTheInterfaceDefinesThem) {
 
 // A block the manager refuses is never posted: it completes at once with the manager's answer,
 // and the chain goes on as after any completion.
-TEST(AspiRefusal, ARefusedBlockCompletesWithTheManagersAnswer) {
+TEST(AspiRequest, ARefusedBlockCompletesWithTheManagersAnswer) {
     for (const auto& [nReturn, nStatus] :
          {std::pair{SS_ERR, CMD_ERROR}, {SS_NO_DEVICE, CMD_FAILED}, {SS_COMP, CMD_OK}}) {
-        CAspiDrive test({{SCSIOP_SET_CD_SPEED, static_cast<int>(nReturn)}});
-        test.m_pDrive->SetSpeed(16);
-        ASSERT_TRUE(
-            test.m_pSim->Events().WaitFor(RQ_REFRESH_CAPS, test.m_pDrive.get(), THREAD_WAIT_LIMIT));
-        EXPECT_EQ(test.Events().front().nEvent, RQ_SET_SPEED);
-        EXPECT_EQ(test.Events().front().nStatus, nStatus) << nReturn;
+        CSimDrive drive({}, true, {{SCSIOP_SET_CD_SPEED, static_cast<int>(nReturn)}});
+        drive.m_pDrive->SetSpeed(16);
+        drive.Settle();
+        const auto aEvents = drive.m_sim.Events().Events();
+        ASSERT_EQ(aEvents.size(), 2u);
+        EXPECT_EQ(aEvents[0], (PostedEvent{RQ_SET_SPEED, nStatus,
+                                           reinterpret_cast<std::intptr_t>(drive.m_pDrive.get())}))
+            << nReturn;
     }
 }
 
+// A completion that comes after its drive has gone is dropped, and a block the manager never had
+// is ignored.
 TEST(AspiRequest, ARequestCompletedAfterItsDriveHasGoneIsDropped) {
-    CAspiDrive drive;
+    CSimDrive drive({}, true);
     sim::CSimAspiManager& aspi = drive.Aspi();
-    drive.m_pDrive->Identify();
-    ASSERT_TRUE(
-        drive.m_pDrive->WaitIdentified(std::chrono::steady_clock::now() + THREAD_WAIT_LIMIT));
-    ASSERT_TRUE(aspi.WaitUntilDrained(THREAD_WAIT_LIMIT));
-    drive.m_pSim->Events().Clear();
+    drive.Identified();
     const std::size_t nBefore = aspi.ExecBlocks().size();
-    CAspiTransport::SetRetireWait(std::chrono::milliseconds(1));
+    const auto retireWait = CAspiTransport::SetRetireWait(std::chrono::milliseconds(1));
     aspi.Hold();
     drive.m_pDrive->RefreshCapabilities();
-    // A block the manager never had is ignored too.
     SRB_ExecSCSICmd stray{};
     stray.SRB_Status = SS_COMP;
     while (aspi.WaitingCount() == 0)
@@ -241,12 +217,13 @@ TEST(AspiRequest, ARequestCompletedAfterItsDriveHasGoneIsDropped) {
     const ASPI_POST_PROC pPostProc = aspi.ExecBlocks().back().SRB_PostProc;
     pPostProc(&stray);
     drive.m_pDrive.reset(); // the manager still holds the read
+    CAspiTransport::SetRetireWait(retireWait);
     EXPECT_EQ(CAspiTransport::PendingCount(), 1u);
 
     aspi.Release();
     ASSERT_TRUE(aspi.WaitUntilDrained(THREAD_WAIT_LIMIT));
     EXPECT_EQ(CAspiTransport::PendingCount(), 0u);
-    EXPECT_THAT(drive.Events(), IsEmpty());
+    EXPECT_THAT(drive.m_sim.Events().Events(), IsEmpty());
     EXPECT_EQ(aspi.ExecBlocks().size(), nBefore + 1) << "the dropped completion sent nothing more";
 }
 

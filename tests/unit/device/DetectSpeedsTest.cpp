@@ -26,8 +26,14 @@ TEST(DetectSpeeds, StepsDownThroughEveryAcceptedSpeedAndReturnsToTheFormerOne) {
         sim::SimCdromConfig config = Accepting({4, 8, 16, 24, 32, 40}, 24);
         config.mapRates = {{24, 4234}};
         CSimDrive drive(config, bAspi);
+        // The window may act on an event at once: no device handle is open as one goes out.
+        int nOpenAtEvents = 0;
+        drive.m_sim.Events().onPost = [&] {
+            nOpenAtEvents += drive.m_sim.Machine().OpenHandleCount();
+        };
         drive.Identified().DetectSpeeds();
         drive.Settle();
+        EXPECT_EQ(nOpenAtEvents, 0);
 
         EXPECT_THAT(drive.m_pDrive->GetSpeeds(),
                     ElementsAre(SPEED_ENTRY{4, 704}, SPEED_ENTRY{8, 1408}, SPEED_ENTRY{16, 2816},

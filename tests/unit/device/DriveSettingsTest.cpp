@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,7 +14,6 @@
 namespace qv::test {
 namespace {
 
-using Bytes = std::vector<BYTE>;
 using Speeds = std::vector<SPEED_ENTRY>;
 
 // Four bytes per entry, speed then rate (speed x 176), each little-endian.
@@ -40,24 +38,20 @@ class DriveSettingsTest : public ::testing::Test {
 protected:
     // Identified from a reply of these texts, with a page that tells nMaxSpeed (0: a rate below
     // 1x, which tells none), running at 24x; or never answering at all.
-    CCDRom& Drive(int nMaxSpeed = 40,
-                  const char* pszInquiry = "QRVX    CD-ROM 40X      1.20Special",
-                  bool bAnswers = true, const std::string& strRoot = "E:\\") {
+    CCDRom& Drive(int nMaxSpeed = 40, const char* pszVendor = "QRVX", bool bAnswers = true,
+                  const std::string& strRoot = "E:\\") {
         m_apDrives.push_back(std::make_unique<CCDRom>(m_sim.Platform(), strRoot, &m_transport));
         CCDRom& drive = *m_apDrives.back();
-        const std::string strDrive = drive.Drive();
         drive.Identify();
-        m_transport.Locate({}, strDrive);
-        Bytes aInquiry(INQUIRY_REPLY_SIZE, 0);
+        // No vendor: a reply of nothing but its length.
+        Bytes aInquiry = InquiryReply(pszVendor, "CD-ROM 40X", "Special");
+        if (!*pszVendor)
+            aInquiry.assign(INQUIRY_REPLY_SIZE, 0);
         aInquiry[4] = 91;
-        std::memcpy(&aInquiry[8], pszInquiry, std::strlen(pszInquiry));
-        m_transport.Complete(CMD_OK, aInquiry, {}, strDrive);
-        Bytes aPage(MODE_SENSE_REPLY_SIZE, 0);
-        aPage[4] = MODE_PAGE_CAPABILITIES;
-        WriteBigEndian16(&aPage[4 + 8], static_cast<unsigned>(nMaxSpeed ? nMaxSpeed * 176 : 100));
-        WriteBigEndian16(&aPage[4 + 14], 24 * 176);
-        m_transport.Complete(bAnswers ? CMD_OK : CMD_FAILED, bAnswers ? aPage : Bytes{}, {},
-                             strDrive);
+        m_transport.AnswerIdentification(
+            aInquiry, bAnswers ? CMD_OK : CMD_FAILED,
+            bAnswers ? PageReply(nMaxSpeed ? nMaxSpeed * 176 : 100, 24 * 176) : Bytes{},
+            drive.Drive());
         drive.SelectCurrentSpeed();
         return drive;
     }
@@ -84,7 +78,7 @@ TEST_F(DriveSettingsTest, SaveStoresModelSpeedAndDetectedWithTheirExactBytes) {
     // The last entry keeps only the low 16 bits of its rate.
     drive.TakeSavedValues(std::nullopt, {{4, 706}, {8, 1412}, {24, 4234}, {40, 70000}});
     Save(drive);
-    EXPECT_EQ(Stored("E: Model"), StoredText("QRVX;CD-ROM 40X;1.20;Special"));
+    EXPECT_EQ(Stored("E: Model"), StoredText("QRVX;CD-ROM 40X;1.02;Special"));
     EXPECT_EQ(Stored("E: Speed"), (StoredValue{REGTYPE_DWORD, {24, 0, 0, 0}}));
     EXPECT_EQ(Stored("E: Detected"), (StoredValue{REGTYPE_BINARY,
                                                   {4, 0, 0xC2, 0x02, 8, 0, 0x84, 0x05, 24, 0, 0x8A,
@@ -107,16 +101,10 @@ TEST_F(DriveSettingsTest, ADriveThatToldLittleOrNothingKeepsWhatWasStoredBefore)
 TEST_F(DriveSettingsTest, AFailedWriteStopsTheSaveOfThatDriveAndTheListGoesOn) {
     CSimFixture sim(NtMachine({Cdrom("E:\\"), Cdrom("F:\\"), Cdrom("G:\\")}));
     sim.Registry().FailSetValue(REGKEY_CURRENT_USER, SETTINGS_KEY, "F: Model");
-    CScriptedTransport transport;
-    const auto pList = CCDRomList::Build(sim.Platform(), &transport);
+    const auto pList = CCDRomList::Build(sim.Platform(), &m_transport);
     pList->IdentifyAll();
-    for (const char* pszDrive : {"E:", "F:", "G:"}) {
-        transport.Locate({}, pszDrive);
-        transport.Complete(CMD_OK, Bytes(INQUIRY_REPLY_SIZE, 0), {}, pszDrive);
-        Bytes aPage(MODE_SENSE_REPLY_SIZE, 0);
-        aPage[4] = MODE_PAGE_CAPABILITIES;
-        transport.Complete(CMD_OK, aPage, {}, pszDrive);
-    }
+    for (const char* pszDrive : {"E:", "F:", "G:"})
+        m_transport.AnswerIdentification({}, CMD_OK, PageReply(0, 0), pszDrive);
     pList->SaveAll();
     EXPECT_EQ(sim.Registry().Writes(),
               (std::vector<std::string>{"G: Model", "G: Speed", "E: Model", "E: Speed"}));

@@ -8,8 +8,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
 #include <set>
 
 namespace qv::test {
@@ -26,41 +24,25 @@ struct COMPLETED {
     std::vector<BYTE> aReply;
 };
 
-// Stands in for a device: keeps what its link reports.
-class CRecordingSink : public CCommandSink {
-public:
+// Stands in for a device: keeps what its link reports. The transport's idle wait orders what the
+// link's thread wrote before what the test reads.
+struct CRecordingSink : CCommandSink {
     void OnCommandComplete(int nRequest, int nStatus, ReplyBytes sense, ReplyBytes reply) override {
-        std::lock_guard lock(m_lock);
-        m_aCompleted.push_back(
+        aCompleted.push_back(
             {nRequest, nStatus, {sense.begin(), sense.end()}, {reply.begin(), reply.end()}});
-        m_cvChanged.notify_all();
     }
-    void OnLocated(SCSI_TARGET target) override {
-        std::lock_guard lock(m_lock);
-        m_aLocated.push_back(target);
-        m_cvChanged.notify_all();
-    }
-    std::vector<COMPLETED> WaitFor(std::size_t nCount) {
-        std::unique_lock lock(m_lock);
-        m_cvChanged.wait_for(lock, THREAD_WAIT_LIMIT,
-                             [&] { return m_aCompleted.size() + m_aLocated.size() >= nCount; });
-        return m_aCompleted;
-    }
-    std::vector<SCSI_TARGET> m_aLocated;
-
-private:
-    std::mutex m_lock;
-    std::condition_variable m_cvChanged;
-    std::vector<COMPLETED> m_aCompleted;
+    void OnLocated(SCSI_TARGET target) override { aLocated.push_back(target); }
+    std::vector<COMPLETED> aCompleted;
+    std::vector<SCSI_TARGET> aLocated;
 };
 
 class PassThroughRequests : public ::testing::Test {
 protected:
     COMPLETED Send(const COMMAND& command) {
-        const std::size_t nBefore = m_sink.WaitFor(0).size();
+        m_sink.aCompleted.clear();
         m_pLink->Send({3, 5, 1}, command);
-        const auto aCompleted = m_sink.WaitFor(nBefore + 1);
-        return aCompleted.size() > nBefore ? aCompleted.back() : COMPLETED{-1, -1, {}, {}};
+        EXPECT_TRUE(m_transport.WaitIdle(THREAD_WAIT_LIMIT));
+        return m_sink.aCompleted.empty() ? COMPLETED{-1, -1, {}, {}} : m_sink.aCompleted.back();
     }
     PASS_THROUGH_HEADER SentHeader() const {
         PASS_THROUGH_HEADER header;
@@ -159,12 +141,12 @@ TEST_F(PassThroughRequests, TheAddressComesFromTheQueryOrIsZeroWhenItIsRefused) 
             return bAnswers;
         };
         m_pLink->Locate();
-        m_sink.WaitFor(bAnswers ? 1 : 2);
+        EXPECT_TRUE(m_transport.WaitIdle(THREAD_WAIT_LIMIT));
     }
-    ASSERT_EQ(m_sink.m_aLocated.size(), 2u);
-    EXPECT_EQ(m_sink.m_aLocated[0].nTarget, 5);
-    EXPECT_EQ(m_sink.m_aLocated[0].nLun, 1);
-    EXPECT_EQ(m_sink.m_aLocated[1].nTarget, 0);
+    ASSERT_EQ(m_sink.aLocated.size(), 2u);
+    EXPECT_EQ(m_sink.aLocated[0].nTarget, 5);
+    EXPECT_EQ(m_sink.aLocated[0].nLun, 1);
+    EXPECT_EQ(m_sink.aLocated[1].nTarget, 0);
     EXPECT_EQ(m_drives.aCalls.at(0).nOutSize, 8u);
 }
 
@@ -185,45 +167,31 @@ TEST(PassThroughThreads, ALinkThatGoesWhileItsDriveHoldsACommandDoesNotWaitForIt
     EXPECT_TRUE(drive.m_sim.Events().Events().empty());
 }
 
-TEST(PassThroughProbe, OpensCThenDAndStopsAtTheFirstThatOpens) {
-    struct Case {
-        const char* pszWhat;
-        std::set<std::string> openable;
-        bool bAnswers;
+// The probe asks C:, then D: when C: does not open, for its address, on a handle for no data.
+// A system volume on a RAID or virtual disk need not answer; on the NT family a CD-ROM drive whose
+// own volume answers still gets pass-through.
+TEST(PassThroughProbe, AsksTheSystemVolumeThenFallsBackToTheCdromVolumesOnTheNtFamilyOnly) {
+    const struct {
+        bool bSystemOpens;
+        bool bSystemAnswers;
+        sim::SimPlatform platform;
         bool bAvailable;
         std::vector<std::string> aOpened;
+    } aCases[] = {
+        {true, true, sim::SimPlatform::Nt, true, {"\\\\.\\C:"}},
+        {true, false, sim::SimPlatform::Nt, true, {"\\\\.\\C:", "\\\\.\\E:"}},
+        {false, true, sim::SimPlatform::Nt, true, {"\\\\.\\C:", "\\\\.\\D:", "\\\\.\\E:"}},
+        {true, true, sim::SimPlatform::Win9x, false, {"\\\\.\\C:", "\\\\.\\D:"}},
     };
-    const Case aCases[] = {
-        {"C: answers", {"\\\\.\\C:"}, true, true, {"\\\\.\\C:"}},
-        {"C: opens but refuses the query", {"\\\\.\\C:", "\\\\.\\D:"}, false, false, {"\\\\.\\C:"}},
-        {"C: does not open", {"\\\\.\\D:"}, true, true, {"\\\\.\\C:", "\\\\.\\D:"}},
-        {"neither opens", {}, true, false, {"\\\\.\\C:", "\\\\.\\D:"}},
-    };
-    for (const Case& c : aCases) {
-        SCOPED_TRACE(c.pszWhat);
-        CScriptedDrives drives;
-        drives.openablePaths = c.openable;
-        drives.answer = [&](DWORD, BYTE*, DWORD) { return c.bAnswers; };
-        CSimFixture fixture({});
-        EXPECT_EQ(CPassThroughTransport::Probe(fixture.WithDrives(drives)), c.bAvailable);
-        EXPECT_EQ(drives.aOpened, c.aOpened);
-        EXPECT_EQ(drives.nOpenHandles, 0);
-    }
-}
-
-// A system volume on a RAID or virtual disk need not answer the address query; on the NT family
-// a CD-ROM drive whose own volume answers still gets pass-through.
-TEST(PassThroughProbe, FallsBackToTheCdromVolumesOnTheNtFamilyOnly) {
-    for (const bool bNt : {true, false}) {
-        SCOPED_TRACE(bNt ? "NT" : "95/98");
+    for (const auto& c : aCases) {
         sim::SimMachineConfig machine = NtMachine({Cdrom("E:\\")});
-        machine.aDrives[0].bAnswersAddress = false;
-        if (!bNt)
-            machine.platform = sim::SimPlatform::Win9x;
+        machine.aDrives[0].bOpens = c.bSystemOpens;
+        machine.aDrives[0].bAnswersAddress = c.bSystemAnswers;
+        machine.platform = c.platform;
         CSimFixture fixture(machine);
-        EXPECT_EQ(CPassThroughTransport::Probe(fixture.Platform()), bNt);
-        EXPECT_EQ(fixture.Machine().OpenedPaths().back() == "\\\\.\\E:", bNt)
-            << "only the NT family tries the drive's own volume";
+        EXPECT_EQ(CPassThroughTransport::Probe(fixture.Platform()), c.bAvailable);
+        EXPECT_EQ(fixture.Machine().OpenedPaths(), c.aOpened);
+        EXPECT_EQ(fixture.Machine().OpenHandleCount(), 0);
     }
     EXPECT_EQ(MakeDevicePath("E:\\"), "\\\\.\\E:");
     EXPECT_EQ(MakeDevicePath("CDROM0"), "\\\\.\\CDROM0");

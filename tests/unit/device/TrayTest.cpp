@@ -63,6 +63,7 @@ protected:
     std::unique_ptr<CTrayControl> m_pDrive;
 };
 
+// Two tray threads of one drive may run at once, and a lock taken meanwhile stays.
 TEST_F(Tray, NtEjectOfALockedDriveLiftsTheLockForTheEjectOnly) {
     Start(NtMachine({TrayDrive("E:\\")}));
     m_pDrive->SetMediaLock(true);
@@ -74,26 +75,7 @@ TEST_F(Tray, NtEjectOfALockedDriveLiftsTheLockForTheEjectOnly) {
     EXPECT_TRUE(SimTray().IsRemovalPrevented());
     EXPECT_TRUE(Locked());
     EXPECT_EQ(OpenHandles(), 0);
-}
 
-TEST_F(Tray, NtLockFollowsTheControlOnlyWhenItSucceeds) {
-    sim::SimTrayConfig refusing;
-    refusing.bMediaRemovalFails = true;
-    Start(NtMachine({TrayDrive("E:\\", refusing)}));
-    m_pDrive->SetMediaLock(true);
-    EXPECT_FALSE(Locked());
-    EXPECT_THAT(Calls(), ElementsAre(Call{Op::PreventRemoval}));
-
-    Start(NtMachine({TrayDrive("E:\\")}));
-    m_pDrive->SetMediaLock(true);
-    m_pDrive->SetMediaLock(false);
-    EXPECT_FALSE(Locked());
-    EXPECT_FALSE(SimTray().IsRemovalPrevented());
-}
-
-TEST_F(Tray, NtTrayThreadsOfOneDriveMayRunTogether) {
-    Start(NtMachine({TrayDrive("E:\\")}));
-    m_pDrive->SetMediaLock(true);
     ASSERT_TRUE(m_pDrive->StartTrayThread(true));
     ASSERT_TRUE(m_pDrive->StartTrayThread(true));
     m_pDrive->SetMediaLock(true);
@@ -102,48 +84,55 @@ TEST_F(Tray, NtTrayThreadsOfOneDriveMayRunTogether) {
     EXPECT_EQ(OpenHandles(), 0);
 }
 
+// On either family a lock the OS refuses is no lock, and holds no handle.
+TEST_F(Tray, TheLockFollowsTheControlOnlyWhenItSucceeds) {
+    const sim::SimTrayConfig refusing{.bVolumeLockFails = true, .bMediaRemovalFails = true};
+    for (const auto platform : {sim::SimPlatform::Nt, sim::SimPlatform::Win9x}) {
+        auto machine = NtMachine({TrayDrive("E:\\", refusing)});
+        machine.platform = platform;
+        Start(std::move(machine));
+        m_pDrive->SetMediaLock(true);
+        EXPECT_FALSE(Locked());
+        EXPECT_EQ(OpenHandles(), 0);
+    }
+    Start(NtMachine({TrayDrive("E:\\")}));
+    m_pDrive->SetMediaLock(true);
+    m_pDrive->SetMediaLock(false);
+    EXPECT_FALSE(Locked());
+    EXPECT_FALSE(SimTray().IsRemovalPrevented());
+}
+
 // The eject locks the volume, FAT32-aware first, releases every media lock pending on the drive
 // and ejects only when that succeeded; a status error that means no lock lets it go on.
 TEST_F(Tray, Win9xEjectsBetweenVolumeLockAndUnlockOnceNoMediaLockIsLeft) {
     struct Case {
         const char* pszWhat;
-        void (*vary)(sim::SimTrayConfig&);
+        sim::SimTrayConfig tray;
         std::vector<Call> aCalls; // empty: not checked
         bool bOpen;
     };
     const Case aCases[] = {
-        {"no lock", [](sim::SimTrayConfig&) {}, {LOCK32, STATUS, EJECT, UNLOCK32}, true},
+        {"no lock", {}, {LOCK32, STATUS, EJECT, UNLOCK32}, true},
         {"FAT only",
-         [](sim::SimTrayConfig& t) { t.aVolumeCategories = {FAT}; },
+         {.aVolumeCategories = {FAT}},
          {LOCK32, LOCK, STATUS, EJECT, UNLOCK32, UNLOCK},
          true},
-        {"volume not locked", [](sim::SimTrayConfig& t) { t.nLockStatusError = 0xB0; }, {}, true},
-        {"invalid function", [](sim::SimTrayConfig& t) { t.nLockStatusError = 0x01; }, {}, true},
-        {"status fails",
-         [](sim::SimTrayConfig& t) { t.nLockStatusError = 0x1F; },
-         {LOCK32, STATUS, UNLOCK32},
-         false},
+        {"volume not locked", {.nLockStatusError = 0xB0}, {}, true},
+        {"invalid function", {.nLockStatusError = 0x01}, {}, true},
+        {"status fails", {.nLockStatusError = 0x1F}, {LOCK32, STATUS, UNLOCK32}, false},
         {"three locks",
-         [](sim::SimTrayConfig& t) { t.nPendingLocks = 3; },
+         {.nPendingLocks = 3},
          {LOCK32, STATUS, UNLOCK_MEDIA, UNLOCK_MEDIA, UNLOCK_MEDIA, EJECT, UNLOCK32},
          true},
         {"three locks that stay",
-         [](sim::SimTrayConfig& t) {
-             t.nPendingLocks = 3;
-             t.bUnlockMediaFails = true;
-         },
+         {.nPendingLocks = 3, .bUnlockMediaFails = true},
          {LOCK32, STATUS, UNLOCK_MEDIA, UNLOCK32},
          false},
-        {"volume lock refused",
-         [](sim::SimTrayConfig& t) { t.bVolumeLockFails = true; },
-         {LOCK32, LOCK},
-         false},
+        {"volume lock refused", {.bVolumeLockFails = true}, {LOCK32, LOCK}, false},
     };
     for (const Case& c : aCases) {
         SCOPED_TRACE(c.pszWhat);
-        sim::SimTrayConfig tray;
-        c.vary(tray);
-        Start(Win9xMachine({TrayDrive("E:\\", tray)}));
+        Start(Win9xMachine({TrayDrive("E:\\", c.tray)}));
         RunTrayThread(false); // a load request ejects too: these versions cannot load a tray
         if (!c.aCalls.empty()) {
             EXPECT_EQ(Calls(), c.aCalls);
@@ -151,15 +140,6 @@ TEST_F(Tray, Win9xEjectsBetweenVolumeLockAndUnlockOnceNoMediaLockIsLeft) {
         EXPECT_EQ(SimTray().IsOpen(), c.bOpen);
         EXPECT_EQ(OpenHandles(), 0);
     }
-}
-
-TEST_F(Tray, Win9xRefusedVolumeLockIsNoLock) {
-    sim::SimTrayConfig refusing;
-    refusing.bVolumeLockFails = true;
-    Start(Win9xMachine({TrayDrive("E:\\", refusing)}));
-    m_pDrive->SetMediaLock(true);
-    EXPECT_FALSE(Locked());
-    EXPECT_EQ(OpenHandles(), 0);
 }
 
 TEST_F(Tray, Win9xLockKeepsItsHandleUntilTheUnlock) {

@@ -48,22 +48,17 @@ TEST(SimMachine, OpensADevicePathOnlyAsWindowsWould) {
     constexpr auto NT = SimPlatform::Nt;
     constexpr auto W9X = SimPlatform::Win9x;
     constexpr DWORD OPEN = CREATION_OPEN_EXISTING;
-    constexpr DWORD GENERIC_ALL = 0x10000000;
     constexpr DWORD DELETE_ON_CLOSE = FLAG_DELETE_ON_CLOSE;
     const char* const VWIN32 = VWIN32_DEVICE_PATH;
     const Case aCases[] = {
         {"a CD-ROM volume for its data", NT, "\\\\.\\E:", READ_WRITE, SHARE_BOTH, OPEN, 0, true},
-        {"a lower-case letter", NT, "\\\\.\\e:", READ_WRITE, SHARE_BOTH, OPEN, 0, true},
         {"the system volume for a query", NT, "\\\\.\\C:", 0, SHARE_BOTH, OPEN, 0, true},
         {"the system volume for its data", NT, "\\\\.\\C:", ACCESS_GENERIC_READ, SHARE_BOTH, OPEN,
          0, false},
-        {"a right beyond the data", NT, "\\\\.\\E:", GENERIC_ALL, SHARE_BOTH, OPEN, 0, false},
         {"writes not shared", NT, "\\\\.\\E:", READ_WRITE, SHARE_READ, OPEN, 0, false},
         {"reads not shared", NT, "\\\\.\\E:", READ_WRITE, SHARE_WRITE, OPEN, 0, false},
         {"creation 0", NT, "\\\\.\\E:", READ_WRITE, SHARE_BOTH, 0, 0, false},
         {"a flag", NT, "\\\\.\\E:", READ_WRITE, SHARE_BOTH, OPEN, DELETE_ON_CLOSE, false},
-        {"no such volume", NT, "\\\\.\\Q:", 0, SHARE_BOTH, OPEN, 0, false},
-        {"a root path", NT, "E:\\", 0, SHARE_BOTH, OPEN, 0, false},
         {"a volume on Windows 95/98", W9X, "\\\\.\\E:", READ_WRITE, SHARE_BOTH, OPEN, 0, false},
         {"VWIN32 as its documentation opens it", W9X, VWIN32, 0, 0, 0, DELETE_ON_CLOSE, true},
         {"VWIN32 on the NT family", NT, VWIN32, 0, 0, 0, DELETE_ON_CLOSE, false},
@@ -115,48 +110,16 @@ TEST(SimMachine, AnIoControlNeedsTheAccessItsCodeAsksFor) {
     }
 }
 
-TEST(SimMachine, ReportsItsDrivesInLetterOrderAndTheSizeAShortBufferNeeds) {
-    SimMachineConfig config;
-    config.aDrives = {test::Volume("F:\\", DRIVETYPE_REMOTE), Cdrom("e:\\"),
-                      test::Volume("C:\\", DRIVETYPE_FIXED)};
-    CSimMachine machine(config);
-    char szRoots[64] = {};
-    const DWORD nLength = machine.GetLogicalDriveStrings(sizeof szRoots, szRoots);
-    EXPECT_EQ(std::string(szRoots, nLength), std::string("C:\\\0e:\\\0F:\\\0", 12));
-    EXPECT_EQ(machine.GetLogicalDriveStrings(12, szRoots), 13u);
-    EXPECT_EQ(machine.GetDriveType("E:\\"), DRIVETYPE_CDROM);
-    EXPECT_EQ(machine.GetDriveType("Q:\\"), DRIVETYPE_NO_ROOT_DIR);
-}
-
-class SimPassThrough : public ::testing::Test {
-protected:
-    SimPassThrough() : m_hDevice(OpenVolume(m_machine, READ_WRITE)) {}
-
-    bool Send(CPassThroughRequest& request, DWORD nOutSize) {
+// Every request block here is an INQUIRY as the transport builds it, then broken.
+TEST(SimMachine, MalformedPassThroughBlocksFailTheIoControl) {
+    CSimMachine machine(DeskMachine());
+    const DeviceHandle hDevice = OpenVolume(machine, READ_WRITE);
+    const auto send = [&](CPassThroughRequest& request, std::size_t nOutSize) {
         DWORD nReturned = 0;
-        return m_machine.DeviceIoControl(m_hDevice, CTL_SCSI_PASS_THROUGH, request.Data(),
-                                         static_cast<DWORD>(PT_HEADER_SIZE), request.Data(),
-                                         nOutSize, &nReturned);
-    }
-    bool Send(CPassThroughRequest& request) { return Send(request, request.OutputLength()); }
-    static CPassThroughRequest Inquiry() { return {COMMAND{2, MakeInquiryCdb(0), 96, false}, {}}; }
-    static CPassThroughRequest SetSpeed(int nSpeed) {
-        return {COMMAND{5, MakeSetSpeedCdb(nSpeed), 0, false}, {}};
-    }
-    // The request as the transport builds it, then changed.
-    static CPassThroughRequest Changed(CPassThroughRequest request,
-                                       const std::function<void(PASS_THROUGH_HEADER&)>& change) {
-        auto header = request.Header();
-        change(header);
-        std::memcpy(request.Data(), &header, sizeof header);
-        return request;
-    }
-
-    CSimMachine m_machine{DeskMachine()};
-    DeviceHandle m_hDevice;
-};
-
-TEST_F(SimPassThrough, MalformedBlocksFailTheIoControl) {
+        return machine.DeviceIoControl(hDevice, CTL_SCSI_PASS_THROUGH, request.Data(),
+                                       static_cast<DWORD>(PT_HEADER_SIZE), request.Data(),
+                                       static_cast<DWORD>(nOutSize), &nReturned);
+    };
     const std::vector<std::function<void(PASS_THROUGH_HEADER&)>> aBreakages{
         [](auto& h) { h.Length = 44 + 56; },
         [](auto& h) { h.CdbLength = 0; },
@@ -170,52 +133,35 @@ TEST_F(SimPassThrough, MalformedBlocksFailTheIoControl) {
             h.SenseInfoOffset = static_cast<DWORD>(PT_HEADER_SIZE + 80);
         },
     };
+    const COMMAND inquiry{2, MakeInquiryCdb(0), 96, false};
     for (std::size_t i = 0; i < aBreakages.size(); ++i) {
-        auto request = Changed(Inquiry(), aBreakages[i]);
-        EXPECT_FALSE(Send(request, static_cast<DWORD>(request.Size()))) << "breakage " << i;
+        CPassThroughRequest request(inquiry, {});
+        auto header = request.Header();
+        aBreakages[i](header);
+        std::memcpy(request.Data(), &header, sizeof header);
+        EXPECT_FALSE(send(request, request.Size())) << "breakage " << i;
     }
-    auto request = Inquiry();
-    EXPECT_FALSE(Send(request, static_cast<DWORD>(PT_HEADER_SIZE + 95))) << "output too short";
-    EXPECT_TRUE(m_machine.Drive('E')->Commands().empty());
+    CPassThroughRequest request(inquiry, {});
+    EXPECT_FALSE(send(request, PT_HEADER_SIZE + 95)) << "output too short";
+    EXPECT_TRUE(machine.Drive('E')->Commands().empty());
     // The same block whole is answered.
-    ASSERT_TRUE(Send(request));
+    ASSERT_TRUE(send(request, request.OutputLength()));
     EXPECT_EQ(request.Header().ScsiStatus, SCSISTAT_GOOD);
     EXPECT_EQ(request.Header().DataTransferLength, 96u);
-}
-
-TEST_F(SimPassThrough, ClosedOrUnknownHandlesFail) {
-    auto request = SetSpeed(8);
-    EXPECT_TRUE(m_machine.CloseHandle(m_hDevice));
-    EXPECT_FALSE(m_machine.CloseHandle(m_hDevice));
-    EXPECT_FALSE(Send(request));
-    m_hDevice = INVALID_DEVICE_HANDLE;
-    EXPECT_FALSE(Send(request));
+    // A handle closed once is closed: the second close and a request through it fail.
+    EXPECT_TRUE(machine.CloseHandle(hDevice));
+    EXPECT_FALSE(machine.CloseHandle(hDevice));
+    EXPECT_FALSE(send(request, request.OutputLength()));
 }
 
 // Windows 95/98: a DOS block-device call whose registers are wrong fails as it would under VWIN32,
-// and every call a tray takes is kept with the registers that shape it.
-
-constexpr DWORD DRIVE_E = 5;
-constexpr DWORD DOS_IOCTL = 0x440D;
-
-DIOC_REGISTERS Registers(DWORD dwEcx, DWORD dwEbx = DRIVE_E) {
-    DIOC_REGISTERS regs{};
-    regs.reg_EAX = DOS_IOCTL;
-    regs.reg_EBX = dwEbx;
-    regs.reg_ECX = dwEcx;
-    return regs;
-}
-
-class SimVwin32 : public ::testing::Test {
-protected:
-    std::vector<SimTrayCall> Calls() { return m_machine.Tray('E')->Calls(); }
-
-    CSimMachine m_machine{DeskMachine(SimPlatform::Win9x)};
-    DeviceHandle m_hVwin32 =
-        m_machine.CreateFile(VWIN32_DEVICE_PATH, 0, 0, 0, FLAG_DELETE_ON_CLOSE);
-};
-
-TEST_F(SimVwin32, ACallAddressedWronglyFailsAndReachesNoTray) {
+// and only a call that reaches a tray is kept.
+TEST(SimMachine, AVwin32CallAddressedWronglyFailsAndReachesNoTray) {
+    constexpr DWORD DRIVE_E = 5;
+    constexpr DWORD DOS_IOCTL = 0x440D;
+    CSimMachine machine(DeskMachine(SimPlatform::Win9x));
+    const DeviceHandle hVwin32 =
+        machine.CreateFile(VWIN32_DEVICE_PATH, 0, 0, 0, FLAG_DELETE_ON_CLOSE);
     // The outcome: not carried out at all, or carried out and failed with a DOS error.
     struct Case {
         const char* pszWhat;
@@ -245,11 +191,13 @@ TEST_F(SimVwin32, ACallAddressedWronglyFailsAndReachesNoTray) {
     };
     for (const Case& c : aCases) {
         SCOPED_TRACE(c.pszWhat);
-        DIOC_REGISTERS regs = Registers(c.dwEcx, c.dwEbx);
+        DIOC_REGISTERS regs{};
         regs.reg_EAX = c.dwEax;
+        regs.reg_EBX = c.dwEbx;
+        regs.reg_ECX = c.dwEcx;
         BYTE aBlock[2] = {2, 0}; // a status request
-        EXPECT_EQ(m_machine.Vwin32DeviceIoControl(c.bVwin32Handle ? m_hVwin32 : m_hVwin32 + 1,
-                                                  c.dwCode, regs, c.bBlock ? aBlock : nullptr),
+        EXPECT_EQ(machine.Vwin32DeviceIoControl(c.bVwin32Handle ? hVwin32 : hVwin32 + 1, c.dwCode,
+                                                regs, c.bBlock ? aBlock : nullptr),
                   c.bCarried);
         if (c.bCarried) {
             EXPECT_TRUE(regs.reg_Flags & DIOC_CARRY_FLAG);
@@ -257,27 +205,10 @@ TEST_F(SimVwin32, ACallAddressedWronglyFailsAndReachesNoTray) {
         }
     }
     // Only the requests that reach a tray and fail there in its category are kept.
-    EXPECT_THAT(Calls(), ElementsAre(SimTrayCall{SimTrayOp::EjectRemovable, 0x48},
-                                     SimTrayCall{SimTrayOp::LockVolume, 0x09}));
-    EXPECT_FALSE(m_machine.Tray('E')->IsOpen());
-}
-
-TEST_F(SimVwin32, AVolumeLockIsKeptWithItsLevelAndPermissions) {
-    DIOC_REGISTERS level0 = Registers(0x484A);
-    DIOC_REGISTERS level1 = Registers(0x084A, 0x0100 | DRIVE_E);
-    level1.reg_EDX = 0x1;
-    // The OS side puts the address of a block it is given in EDX, where a lock reads permissions.
-    BYTE aBlock[2] = {};
-    DIOC_REGISTERS withBlock = Registers(0x084A);
-    ASSERT_TRUE(m_machine.Vwin32DeviceIoControl(m_hVwin32, VWIN32_DIOC_DOS_IOCTL, level0, nullptr));
-    ASSERT_TRUE(m_machine.Vwin32DeviceIoControl(m_hVwin32, VWIN32_DIOC_DOS_IOCTL, level1, nullptr));
-    ASSERT_TRUE(
-        m_machine.Vwin32DeviceIoControl(m_hVwin32, VWIN32_DIOC_DOS_IOCTL, withBlock, aBlock));
-    const auto aCalls = Calls();
-    ASSERT_EQ(aCalls.size(), 3u);
-    EXPECT_EQ(aCalls[0], (SimTrayCall{SimTrayOp::LockVolume, 0x48, 0, 0}));
-    EXPECT_EQ(aCalls[1], (SimTrayCall{SimTrayOp::LockVolume, 0x08, 1, 0x1}));
-    EXPECT_NE(aCalls[2].dwPermissions, 0u);
+    EXPECT_THAT(machine.Tray('E')->Calls(),
+                ElementsAre(SimTrayCall{SimTrayOp::EjectRemovable, 0x48},
+                            SimTrayCall{SimTrayOp::LockVolume, 0x09}));
+    EXPECT_FALSE(machine.Tray('E')->IsOpen());
 }
 
 } // namespace
