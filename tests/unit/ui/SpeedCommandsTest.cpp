@@ -186,12 +186,14 @@ TEST_F(SpeedCommandsTest, TheTickLeavesABusyDriveAlone) {
     ApplySpeed(0, 16);
     sim::CSimAspiManager& manager = m_sim->Machine().Aspi();
 
+    const std::size_t nBlocks = manager.ExecBlocks().size();
     manager.Hold();
     m_pDlg->OnTimer(ID_KEEP_TIMER);
     m_pDlg->OnTimer(ID_KEEP_TIMER);
     EXPECT_EQ(manager.WaitingCount(), 1u) << "one read, however long the drive takes";
     manager.Release();
     Settle();
+    EXPECT_EQ(manager.ExecBlocks().size(), nBlocks + 1) << "the second tick is dropped, not queued";
 
     manager.Hold();
     m_pDlg->OnDriveChange();
