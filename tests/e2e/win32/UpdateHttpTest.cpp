@@ -57,9 +57,8 @@ protected:
 
     // The text up to a zero: the check writes 8 bytes with none, but Wine also stores the zero
     // that follows them in the writer's memory.
-    static std::optional<std::string> LastSuccess() {
-        const auto value = ReadValue(HKEY_CURRENT_USER, APP_KEY, UPDATE_VALUE_LAST_SUCCESS);
-        return value ? std::optional(std::string(value->AsBytesText().c_str())) : std::nullopt;
+    static std::string LastSuccess() {
+        return ReadText(HKEY_CURRENT_USER, APP_KEY, UPDATE_VALUE_LAST_SUCCESS);
     }
 
     win32::CWin32Registry m_registry;
