@@ -175,14 +175,10 @@ protected:
     }
 };
 
-// The setup closes the running program first. Every user's Run value starts the installed
-// program: only administrators may change its folder. The uninstaller takes the Run values
-// wherever they lie.
+// Every user's Run value starts the installed program: only administrators may change its folder.
+// The uninstaller takes the Run values wherever they lie.
 TEST_F(InstallerTest, ASilentSetupInstallsForEveryUserAndItsUninstallerKeepsOnlyTheSettings) {
-    CProcess running(Demo(), "", OnMachine(""));
-    ASSERT_TRUE(WaitForMainWindow(running.Id(), 30s));
     ASSERT_EQ(RunToEnd(SetupExe(), "/S"), 0u);
-    EXPECT_EQ(running.WaitForExit(30s), 0u);
 
     const fs::path folder = DefaultInstallFolder();
     const std::string strIcacls = Quoted(SystemIcacls()) + " " + Quoted(folder);
@@ -231,7 +227,8 @@ TEST_F(InstallerTest, ASilentSetupInstallsForEveryUserAndItsUninstallerKeepsOnly
     EXPECT_TRUE(HasPlantedSetting());
 }
 
-// The second setup finds the first one's folder through its uninstall entry.
+// The second setup finds the first one's folder through its uninstall entry, and closes the
+// running program first.
 TEST_F(InstallerTest, InstallingOverAnInstallationKeepsItsFolderTheSettingsAndOneEntry) {
     const fs::path elsewhere = fs::temp_directory_path() / "Quorvex elsewhere";
     const struct {
@@ -248,8 +245,11 @@ TEST_F(InstallerTest, InstallingOverAnInstallationKeepsItsFolderTheSettingsAndOn
             installation.folder.empty() ? "" : " /D=" + installation.folder.string();
         ASSERT_EQ(RunToEnd(installation.strFirstSetup, "/S" + strFolderArgument), 0u);
         WriteValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING, Dword(7));
+        CProcess running(Demo(), "", OnMachine(""));
+        ASSERT_TRUE(WaitForMainWindow(running.Id(), 30s));
 
         ASSERT_EQ(RunToEnd(SetupExe(), "/S"), 0u);
+        EXPECT_EQ(running.WaitForExit(30s), 0u) << "the setup closes the running program first";
         EXPECT_EQ(CountEntries(), 1);
         EXPECT_EQ(EntryText("DisplayVersion"), QV_VERSION_FULL);
         EXPECT_EQ(fs::path(EntryText("InstallLocation")), folder);
