@@ -26,6 +26,18 @@ bool IsShown(HWND hWnd) {
     return IsWindowVisible(hWnd) && !IsIconic(hWnd);
 }
 
+// Whether the notification area holds the window's icon: the shell lets only an existing icon be
+// modified. Its tip is written again unchanged.
+bool HasTrayIcon(HWND hWnd) {
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = hWnd;
+    icon.uID = ID_TRAY_ICON;
+    icon.uFlags = NIF_TIP;
+    lstrcpynA(icon.szTip, "Quorvex", sizeof icon.szTip);
+    return Shell_NotifyIconA(NIM_MODIFY, &icon) != FALSE;
+}
+
 void CloseBox(HWND hWnd) {
     PostMessageA(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
