@@ -99,10 +99,11 @@ protected:
     std::string m_strUpdaterLog = FreshFile(".updater.log");
 };
 
+// The description lies behind a redirect, which the check follows itself.
 TEST_F(UpdateDialogTest, ADueCheckAtStartShowsSignedNewsAndYesStartsTheUpdaterBesideTheProgram) {
     PlantDueCheck();
     const std::string strExe = LoneDemo(true);
-    const auto process = StartAsking(UpdateUrl(Dated("desc")), strExe);
+    const auto process = StartAsking(UpdateUrl(Dated("redirect")), strExe);
 
     const HWND hDialog = WaitForNews(*process);
     ASSERT_TRUE(hDialog);
