@@ -58,10 +58,6 @@ def signed(date):
                           check=True, capture_output=True).stdout
 
 
-def tampered(date):
-    return signed(date).replace(b"home page", b"evil.example")
-
-
 def head(status, headers):
     lines = [f"HTTP/1.0 {status}", "Content-Type: text/plain"]
     lines += [f"{name}: {value}" for name, value in headers]
@@ -72,10 +68,6 @@ def honest(status, body, headers=()):
     return head(status, [*headers, ("Content-Length", len(body))]) + body
 
 
-def with_length(length, body):
-    return head("200 OK", [("Content-Length", length)]) + body
-
-
 def moved(location):
     return honest("302 Found", b"", [("Location", location)])
 
@@ -84,7 +76,7 @@ def moved(location):
 # stalls. A trickled answer is sent one byte a second.
 DATED = {
     "desc": lambda date: honest("200 OK", signed(date)),
-    "tampered": lambda date: honest("200 OK", tampered(date)),
+    "tampered": lambda date: honest("200 OK", signed(date).replace(b"home page", b"evil.example")),
     "redirect": lambda date: moved(f"/desc-{date.replace('/', '-')}/{OBJECT}"),
     "plainredirect": lambda date: moved(
         f"http://localhost:{ports['plain']}/desc-{date.replace('/', '-')}/{OBJECT}"),
@@ -94,7 +86,7 @@ HOSTILE_BODY = description("12/01/26")
 SCENARIOS = {
     "status404": lambda: honest("404 Not Found", HOSTILE_BODY),
     "nolength": lambda: head("200 OK", []) + HOSTILE_BODY,
-    "lyinglength": lambda: with_length(500, HOSTILE_BODY[:40]),
+    "lyinglength": lambda: head("200 OK", [("Content-Length", 500)]) + HOSTILE_BODY[:40],
     "stall": lambda: None,
 }
 

@@ -26,10 +26,12 @@ namespace fs = std::filesystem;
 
 constexpr const char* UNINSTALL_ROOT = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const std::string UNINSTALL_KEY = std::string(UNINSTALL_ROOT) + "\\Quorvex";
-constexpr const char* INSTANCE_MUTEX = "Local\\Quorvex (Velnor) instance";
 // A value of the user's settings, which no setup or silent uninstall may take away.
 constexpr const char* PLANTED_SETTING = "PlantedByTheTest";
 constexpr const char* INSTALLED_FILES[] = {"quorvex.exe", "UpdateQuorvex.exe", "quorvex-help.html"};
+// Wine's icacls changes nothing and reports success. Told so, Wine starts the stand-in put in its
+// place instead, which records each command in the log and fails when it cannot write there.
+constexpr const char* WINE_OVERRIDES_KEY = "Software\\Wine\\DllOverrides";
 
 // A run without the release's files is a broken run, not one with nothing to test.
 std::string FromEnvironment(const char* pszName) {
@@ -39,16 +41,8 @@ std::string FromEnvironment(const char* pszName) {
                                  " is not set; run scripts/installer-test.sh");
     return szValue;
 }
-
 std::string SetupExe() {
     return FromEnvironment("QV_SETUP_EXE");
-}
-std::string OlderSetupExe() {
-    return FromEnvironment("QV_OLD_SETUP_EXE");
-}
-// The top folder of the extracted portable zip.
-fs::path PortableFolder() {
-    return fs::path(FromEnvironment("QV_PORTABLE_ZIP_DIR")) / ("Quorvex-" QV_VERSION_FULL);
 }
 
 fs::path KnownFolder(int nCsidl) {
@@ -63,10 +57,15 @@ fs::path DefaultInstallFolder() {
 fs::path Shortcut() {
     return KnownFolder(CSIDL_COMMON_PROGRAMS) / "Quorvex.lnk";
 }
+fs::path SystemIcacls() {
+    return KnownFolder(CSIDL_SYSTEM) / "icacls.exe";
+}
+fs::path IcaclsLog() {
+    return fs::temp_directory_path() / "icacls.log";
+}
 
 std::string EntryText(const char* pszName) {
-    const auto value = ReadValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, pszName);
-    return value ? value->AsBytesText().c_str() : "";
+    return ReadText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, pszName);
 }
 
 // Every place a Run value named Quorvex may lie: the user's and both views of the machine's.
@@ -78,9 +77,6 @@ struct RUN_PLACE {
 const RUN_PLACE RUN_PLACES[] = {{"HKCU", HKEY_CURRENT_USER, 0},
                                 {"HKLM 64-bit", HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY},
                                 {"HKLM 32-bit", HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY}};
-bool HasRunValue(const RUN_PLACE& place) {
-    return ReadValue(place.hRoot, RUN_KEY, "Quorvex", place.nView).has_value();
-}
 
 // The uninstall entries that show Quorvex, in both registry views.
 int CountEntries() {
@@ -94,12 +90,9 @@ int CountEntries() {
         for (DWORD nIndex = 0, nLength = sizeof szName;
              RegEnumKeyExA(hKey, nIndex, szName, &nLength, nullptr, nullptr, nullptr, nullptr) ==
              ERROR_SUCCESS;
-             ++nIndex, nLength = sizeof szName) {
-            const auto name =
-                ReadValue(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "\\" + szName,
-                          "DisplayName", nView);
-            nEntries += name && name->AsBytesText().c_str() == std::string("Quorvex");
-        }
+             ++nIndex, nLength = sizeof szName)
+            nEntries += ReadText(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "\\" + szName,
+                                 "DisplayName", nView) == "Quorvex";
         RegCloseKey(hKey);
     }
     return nEntries;
@@ -119,19 +112,7 @@ std::string Quoted(const fs::path& path) {
 
 // The exit code of a setup or uninstaller that ended within the limit.
 std::optional<DWORD> RunToEnd(const std::string& strExe, const std::string& strArgs) {
-    CProcess process(strExe, strArgs);
-    return process.WaitForExit(120s);
-}
-
-fs::path SystemIcacls() {
-    return KnownFolder(CSIDL_SYSTEM) / "icacls.exe";
-}
-fs::path IcaclsLog() {
-    return fs::temp_directory_path() / "icacls.log";
-}
-std::string TextOfFile(const fs::path& file) {
-    std::ifstream stream(file);
-    return {std::istreambuf_iterator<char>(stream), {}};
+    return CProcess(strExe, strArgs).WaitForExit(120s);
 }
 
 // A folder's entries with their sizes, folders as size 0.
@@ -167,10 +148,6 @@ void RemoveFolder(const fs::path& folder) {
         << folder.string() << ": " << error.message();
 }
 
-// Wine's icacls changes nothing and reports success. Told so, Wine starts the stand-in put in its
-// place instead, which records each command in the log and fails when it cannot write there.
-constexpr const char* WINE_OVERRIDES_KEY = "Software\\Wine\\DllOverrides";
-
 class InstallerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -191,7 +168,7 @@ protected:
         std::error_code error;
         fs::remove(Shortcut(), error);
         fs::remove(IcaclsLog(), error);
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY.c_str());
         for (const auto& place : RUN_PLACES)
             DeleteValue(place.hRoot, RUN_KEY, "Quorvex", place.nView);
         ForgetProgramValues();
@@ -199,14 +176,16 @@ protected:
 };
 
 // Every user's Run value starts the installed program: only administrators may change its folder.
-TEST_F(InstallerTest, ASilentSetupInstallsTheProgramForEveryUserAndWritesNoUserValues) {
+// The uninstaller takes the Run values wherever they lie.
+TEST_F(InstallerTest, ASilentSetupInstallsForEveryUserAndItsUninstallerKeepsOnlyTheSettings) {
     ASSERT_EQ(RunToEnd(SetupExe(), "/S"), 0u);
 
     const fs::path folder = DefaultInstallFolder();
     const std::string strIcacls = Quoted(SystemIcacls()) + " " + Quoted(folder);
-    EXPECT_EQ(TextOfFile(IcaclsLog()), strIcacls + " /setowner *S-1-5-32-544\n" + strIcacls +
-                                           " /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F "
-                                           "*S-1-5-18:(OI)(CI)F *S-1-5-32-545:(OI)(CI)RX\n");
+    EXPECT_EQ(FileText(IcaclsLog().string()),
+              strIcacls + " /setowner *S-1-5-32-544\n" + strIcacls +
+                  " /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F "
+                  "*S-1-5-18:(OI)(CI)F *S-1-5-32-545:(OI)(CI)RX\n");
     for (const char* pszFile : INSTALLED_FILES)
         EXPECT_TRUE(fs::is_regular_file(folder / pszFile)) << pszFile;
     EXPECT_TRUE(fs::is_regular_file(Shortcut()));
@@ -219,22 +198,16 @@ TEST_F(InstallerTest, ASilentSetupInstallsTheProgramForEveryUserAndWritesNoUserV
     EXPECT_EQ(EntryText("UninstallString"), Quoted(folder / "uninstall.exe"));
     EXPECT_EQ(EntryText("QuietUninstallString"), Quoted(folder / "uninstall.exe") + " /S");
     for (const auto& place : RUN_PLACES)
-        EXPECT_FALSE(HasRunValue(place)) << place.pszName;
+        EXPECT_FALSE(ReadValue(place.hRoot, RUN_KEY, "Quorvex", place.nView)) << place.pszName;
     EXPECT_THAT(ValueNames(HKEY_CURRENT_USER, APP_KEY), IsEmpty());
-
     ExpectTheNoDriveMessageAndEnd(folder / "quorvex.exe");
-}
 
-TEST_F(InstallerTest, ASilentUninstallRemovesTheProgramAndItsRunValuesButKeepsTheSettings) {
-    ASSERT_EQ(RunToEnd(SetupExe(), "/S"), 0u);
     WriteValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING, Dword(7));
     for (const auto& place : RUN_PLACES)
         WriteValue(place.hRoot, RUN_KEY, "Quorvex",
                    Text("\"C:\\Program Files\\Quorvex\\quorvex.exe\" /boot"), place.nView);
-
     // With _?= the uninstaller runs where it lies, so its end can be awaited; it then leaves
     // itself and its folder, which the test removes afterwards.
-    const fs::path folder = DefaultInstallFolder();
     const std::string strUninstall = (folder / "uninstall.exe").string();
     // A copy in another user's session gets no close request and keeps its file, as the driver
     // does here: the uninstaller stops and keeps its entry for a later run.
@@ -245,13 +218,12 @@ TEST_F(InstallerTest, ASilentUninstallRemovesTheProgramAndItsRunValuesButKeepsTh
     EXPECT_EQ(CountEntries(), 1);
 
     EXPECT_EQ(RunToEnd(strUninstall, "/S _?=" + folder.string()), 0u);
-
     for (const char* pszFile : INSTALLED_FILES)
         EXPECT_FALSE(fs::exists(folder / pszFile)) << pszFile;
     EXPECT_FALSE(fs::exists(Shortcut()));
     EXPECT_EQ(CountEntries(), 0);
     for (const auto& place : RUN_PLACES)
-        EXPECT_FALSE(HasRunValue(place)) << place.pszName;
+        EXPECT_FALSE(ReadValue(place.hRoot, RUN_KEY, "Quorvex", place.nView)) << place.pszName;
     EXPECT_TRUE(HasPlantedSetting());
 }
 
@@ -261,7 +233,7 @@ TEST_F(InstallerTest, InstallingOverAnInstallationKeepsItsFolderTheSettingsAndOn
     const struct {
         std::string strFirstSetup;
         fs::path folder; // empty for the default
-    } cases[] = {{OlderSetupExe(), {}}, {SetupExe(), elsewhere}};
+    } cases[] = {{FromEnvironment("QV_OLD_SETUP_EXE"), {}}, {SetupExe(), elsewhere}};
     for (const auto& installation : cases) {
         const fs::path folder =
             installation.folder.empty() ? DefaultInstallFolder() : installation.folder;
@@ -272,7 +244,6 @@ TEST_F(InstallerTest, InstallingOverAnInstallationKeepsItsFolderTheSettingsAndOn
             installation.folder.empty() ? "" : " /D=" + installation.folder.string();
         ASSERT_EQ(RunToEnd(installation.strFirstSetup, "/S" + strFolderArgument), 0u);
         WriteValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING, Dword(7));
-
         ASSERT_EQ(RunToEnd(SetupExe(), "/S"), 0u);
         EXPECT_EQ(CountEntries(), 1);
         EXPECT_EQ(EntryText("DisplayVersion"), QV_VERSION_FULL);
@@ -285,7 +256,6 @@ TEST_F(InstallerTest, InstallingOverAnInstallationKeepsItsFolderTheSettingsAndOn
 TEST_F(InstallerTest, ASilentSetupClosesTheRunningProgramFirst) {
     CProcess program(Demo(), "", OnMachine(""));
     ASSERT_TRUE(WaitForMainWindow(program.Id(), 30s));
-
     EXPECT_EQ(RunToEnd(SetupExe(), "/S"), 0u);
     EXPECT_EQ(program.WaitForExit(30s), 0u);
     EXPECT_TRUE(fs::is_regular_file(DefaultInstallFolder() / "quorvex.exe"));
@@ -300,8 +270,9 @@ TEST_F(InstallerTest, ASetupThatCannotCloseTheProgramOrSecureItsFolderFailsAndIn
         SCOPED_TRACE(strCase);
         fs::create_directories(occupied);
         std::ofstream(occupied / "notes.txt") << "kept";
-        const HANDLE hMutex =
-            strCase == "running" ? CreateMutexA(nullptr, FALSE, INSTANCE_MUTEX) : nullptr;
+        const HANDLE hMutex = strCase == "running"
+                                  ? CreateMutexA(nullptr, FALSE, "Local\\Quorvex (Velnor) instance")
+                                  : nullptr;
         if (strCase == "icacls fails")
             SetEnvironmentVariableA("QV_STANDIN_LOG",
                                     (IcaclsLog() / "unwritable").string().c_str());
@@ -322,7 +293,8 @@ TEST_F(InstallerTest, ASetupThatCannotCloseTheProgramOrSecureItsFolderFailsAndIn
 // Each build beside its updater and help page; the program runs from any folder and writes
 // nothing beside itself.
 TEST_F(InstallerTest, ThePortableZipHoldsBothBuildsAndItsProgramRunsFromAnyFolder) {
-    const fs::path top = PortableFolder();
+    const fs::path top =
+        fs::path(FromEnvironment("QV_PORTABLE_ZIP_DIR")) / ("Quorvex-" QV_VERSION_FULL);
     EXPECT_THAT(Listing(top), ElementsAre(Key("32-bit"), Key("64-bit"), Key("README.txt")));
     for (const char* pszBuild : {"32-bit", "64-bit"})
         EXPECT_THAT(

@@ -3,7 +3,6 @@
 #include "tests/e2e/win32/ProgramUnderTest.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <fstream>
@@ -22,17 +21,6 @@ bool IsDialog(HWND hWnd) {
 
 LRESULT Send(HWND hDialog, int nId, UINT nMessage, WPARAM wParam = 0, LPARAM lParam = 0) {
     return SendMessageA(GetDlgItem(hDialog, nId), nMessage, wParam, lParam);
-}
-
-std::string ShownToolTip(DWORD dwProcessId) {
-    const HWND hTip = FindWindowOf(dwProcessId, [](HWND hWnd) {
-        return ClassOf(hWnd) == TOOLTIPS_CLASSA && IsWindowVisible(hWnd);
-    });
-    // GetWindowText does not ask a window of another process for its text.
-    wchar_t szText[256] = {};
-    if (hTip)
-        SendMessageW(hTip, WM_GETTEXT, std::size(szText), reinterpret_cast<LPARAM>(szText));
-    return std::string(szText, szText + wcslen(szText));
 }
 
 } // namespace
@@ -152,60 +140,6 @@ SLIDER_STATE Slider(HWND hDialog) {
             static_cast<int>(Send(hDialog, IDC_SPEED_SLIDER, TBM_GETTIC, nTick)));
     std::sort(slider.aTicks.begin(), slider.aTicks.end());
     return slider;
-}
-
-// The message's buffer must lie in the window's own process: Wine does not carry it across.
-RECT RemoteRect(HWND hControl, UINT nMessage, WPARAM wParam, DWORD dwProcessId) {
-    RECT rect{};
-    const HANDLE hProcess =
-        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, dwProcessId);
-    if (!hProcess)
-        return rect;
-    if (void* pRemote = VirtualAllocEx(hProcess, nullptr, sizeof rect, MEM_COMMIT | MEM_RESERVE,
-                                       PAGE_READWRITE)) {
-        SendMessageA(hControl, nMessage, wParam, reinterpret_cast<LPARAM>(pRemote));
-        ReadProcessMemory(hProcess, pRemote, &rect, sizeof rect, nullptr);
-        VirtualFreeEx(hProcess, pRemote, 0, MEM_RELEASE);
-    }
-    CloseHandle(hProcess);
-    return rect;
-}
-
-bool IsToolBarButtonEnabled(HWND hDialog, int nCommand) {
-    return Send(hDialog, IDC_TOOLBAR, TB_ISBUTTONENABLED, nCommand) != 0;
-}
-
-// A tooltip starts from a move over its tool, and a move of the mouse to where it already rests
-// is none; the mouse comes in from a corner, again until the tooltip shows.
-std::string HoverForToolTip(HWND hWnd, const RECT& client, DWORD dwProcessId,
-                            const std::string& strExpected, std::chrono::milliseconds limit) {
-    POINT middle{(client.left + client.right) / 2, (client.top + client.bottom) / 2};
-    ClientToScreen(hWnd, &middle);
-    std::string strShown;
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (strShown != strExpected && std::chrono::steady_clock::now() < deadline) {
-        SetCursorPos(0, 0);
-        SetCursorPos(middle.x, middle.y);
-        WaitUntil([&] { return (strShown = ShownToolTip(dwProcessId)) == strExpected; }, 2s);
-    }
-    return strShown;
-}
-
-bool HasTrayIcon(HWND hDialog) {
-    NOTIFYICONDATAA data{};
-    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    data.hWnd = hDialog;
-    data.uID = ID_TRAY_ICON;
-    data.uFlags = NIF_TIP;
-    lstrcpynA(data.szTip, "Quorvex", sizeof data.szTip);
-    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
-}
-
-void ChooseDrive(HWND hDialog, int nEntry) {
-    const HWND hCombo = GetDlgItem(hDialog, IDC_DRIVE_COMBO);
-    SendMessageA(hCombo, CB_SETCURSEL, nEntry, 0);
-    PostMessageA(hDialog, WM_COMMAND, MAKEWPARAM(IDC_DRIVE_COMBO, CBN_SELENDOK),
-                 reinterpret_cast<LPARAM>(hCombo));
 }
 
 void MoveSliderTo(HWND hDialog, int nPos) {

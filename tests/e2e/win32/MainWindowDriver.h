@@ -50,21 +50,9 @@ struct SLIDER_STATE {
     std::vector<int> aTicks; // in ascending order, without the two end marks
 };
 SLIDER_STATE Slider(HWND hDialog);
-// A rectangle a control writes to the buffer its message names, read across the process
-// boundary: the slider's channel (TBM_GETCHANNELRECT), a toolbar button (TB_GETITEMRECT).
-RECT RemoteRect(HWND hControl, UINT nMessage, WPARAM wParam, DWORD dwProcessId);
-bool IsToolBarButtonEnabled(HWND hDialog, int nCommand);
-// Puts the mouse on the middle of a rectangle of hWnd's client area until the process shows a
-// tooltip with the expected text; the text of the tooltip shown last, empty for none.
-std::string HoverForToolTip(HWND hWnd, const RECT& client, DWORD dwProcessId,
-                            const std::string& strExpected, std::chrono::milliseconds limit);
-// Whether the notification area holds the window's icon: the shell lets only an existing icon be
-// modified. Its tip is written again unchanged.
-bool HasTrayIcon(HWND hDialog);
 
-// What a user does: pick a combo entry, move the slider by keyboard-free means, press a button
-// or choose a menu command.
-void ChooseDrive(HWND hDialog, int nEntry);
+// What a user does: move the slider by keyboard-free means, press a button or choose a menu
+// command.
 void MoveSliderTo(HWND hDialog, int nPos);
 void Command(HWND hDialog, int nCommand);
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "tests/e2e/win32/MainWindowDriver.h"
-#include "tests/e2e/win32/Process.h"
+#include "tests/e2e/win32/ProgramUnderTest.h"
 
 #include <gtest/gtest.h>
 
@@ -15,21 +15,44 @@ namespace qv::e2e {
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        ForgetProgramValues();
+        // Where no window lies: no tooltip or hot button of an earlier test shows in a picture.
+        SetCursorPos(0, 0);
+    }
+    void TearDown() override { ForgetProgramValues(); }
 
     // A fresh file named after the test, holding the given text; returns its path.
-    static std::string FreshFile(const std::string& strSuffix, const std::string& strText = "");
+    static std::string FreshFile(const std::string& strSuffix, const std::string& strText = "") {
+        const auto* pTest = ::testing::UnitTest::GetInstance()->current_test_info();
+        return WriteTempFile(
+            std::string(pTest->test_suite_name()) + "." + pTest->name() + strSuffix, strText);
+    }
     // strMachine is the text of a machine file, empty for the default machine; the environment
     // adds to the demo's own, the command log included.
     std::unique_ptr<CProcess> StartDemo(const std::string& strArgs = "",
                                         const std::string& strMachine = "",
-                                        const std::map<std::string, std::string>& environment = {});
+                                        std::map<std::string, std::string> environment = {}) {
+        environment.try_emplace("QUORVEX_SIM_LOG", m_strLog);
+        environment.try_emplace("QUORVEX_MACHINE",
+                                strMachine.empty() ? "" : FreshFile(".json", strMachine));
+        return std::make_unique<CProcess>(Demo(), strArgs, environment);
+    }
     // The window once it shows nEntries drives and the selected one's detected speeds; null
     // when it does not within the limit.
-    static HWND WaitUntilReady(const CProcess& process, std::size_t nEntries = 2);
+    static HWND WaitUntilReady(const CProcess& process, std::size_t nEntries = 2) {
+        const HWND hWnd = WaitForMainWindow(process.Id(), std::chrono::seconds(30));
+        const bool bReady = hWnd && WaitUntil(
+                                        [&] {
+                                            return IsWindowVisible(hWnd) &&
+                                                   ComboEntries(hWnd).size() == nEntries &&
+                                                   !Slider(hWnd).aTicks.empty();
+                                        },
+                                        std::chrono::seconds(30));
+        return bReady ? hWnd : nullptr;
+    }
 
-    std::string m_strLog;
+    std::string m_strLog = FreshFile(".log");
 };
 
 } // namespace qv::e2e

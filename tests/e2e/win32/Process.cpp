@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace qv::e2e {
@@ -86,6 +87,11 @@ std::string WriteTempFile(const std::string& strName, const std::string& strText
     const std::string strPath = std::string(szTemp) + strName;
     std::ofstream(strPath, std::ios::binary) << strText;
     return strPath;
+}
+
+std::string FileText(const std::string& strPath) {
+    std::ifstream file(strPath, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
 }
 
 } // namespace qv::e2e

@@ -39,5 +39,7 @@ std::wstring Widen(const std::string& strText);
 std::string ExeDir();
 // A file in the driver's temporary folder holding the given text; returns its Windows path.
 std::string WriteTempFile(const std::string& strName, const std::string& strText);
+// A file's bytes; empty when it cannot be read.
+std::string FileText(const std::string& strPath);
 
 } // namespace qv::e2e

@@ -27,7 +27,7 @@ std::string SetSpeedCdbPrefix(int nSpeed) {
 
 void ForgetProgramValues() {
     for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-        DeleteKeyTree(hRoot, "Software\\Velnor");
+        RegDeleteTreeA(hRoot, "Software\\Velnor");
         DeleteValue(hRoot, RUN_KEY, "Quorvex");
     }
 }

@@ -15,10 +15,6 @@ struct RegistryValue {
     std::vector<BYTE> aData;
 
     DWORD AsDword() const;
-    // The bytes as text, the terminating zero included when it was stored.
-    std::string AsBytesText() const { return {aData.begin(), aData.end()}; }
-    // The bytes of a value read with ReadValueWide as UTF-16 text, its zero included likewise.
-    std::wstring AsWideText() const;
 };
 RegistryValue Dword(DWORD dwValue);
 // A REG_SZ with its terminating zero.
@@ -27,15 +23,15 @@ RegistryValue Text(const std::string& strText);
 // nView chooses the 64-bit or the 32-bit view of the machine's keys (KEY_WOW64_64KEY or _32KEY).
 std::optional<RegistryValue> ReadValue(HKEY hRoot, const std::string& strKey,
                                        const std::string& strName, REGSAM nView = 0);
-// Through RegQueryValueExW: a REG_SZ comes back in UTF-16, as stored.
-std::optional<RegistryValue> ReadValueWide(HKEY hRoot, const std::string& strKey,
-                                           const std::string& strName);
+// A value's bytes as text up to the first zero, empty when it is missing: the exact bytes are the
+// native tests' concern.
+std::string ReadText(HKEY hRoot, const std::string& strKey, const std::string& strName,
+                     REGSAM nView = 0);
 // The names of every value under a key; empty when the key does not exist.
 std::vector<std::string> ValueNames(HKEY hRoot, const std::string& strKey);
 // Creates the key when it is missing.
 void WriteValue(HKEY hRoot, const std::string& strKey, const std::string& strName,
                 const RegistryValue& value, REGSAM nView = 0);
-void DeleteKeyTree(HKEY hRoot, const std::string& strKey);
 void DeleteValue(HKEY hRoot, const std::string& strKey, const std::string& strName,
                  REGSAM nView = 0);
 

@@ -3,7 +3,6 @@
 // machine-wide carried over, and a Run entry that names the exe exactly from a folder whose name
 // the ANSI code page cannot spell. The rules behind each value are the native tests'.
 #include "tests/e2e/win32/MainWindowDriver.h"
-#include "tests/e2e/win32/Process.h"
 #include "tests/e2e/win32/ProgramUnderTest.h"
 #include "tests/e2e/win32/RegistryReader.h"
 
@@ -19,13 +18,8 @@ using namespace std::chrono_literals;
 
 class SaveRun : public ::testing::Test {
 protected:
-    // Every test starts from a registry the program has never written.
     void SetUp() override {
         ForgetProgramValues();
-        wchar_t szTemp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, szTemp);
-        m_strFolder = std::wstring(szTemp) + L"\u0414\u0438\u0441\u043a";
-        m_strExe = m_strFolder + L"\\quorvex-demo.exe";
         CreateDirectoryW(m_strFolder.c_str(), nullptr);
         ASSERT_TRUE(CopyFileW(Widen(Demo()).c_str(), m_strExe.c_str(), FALSE));
     }
@@ -34,8 +28,12 @@ protected:
         RemoveDirectoryW(m_strFolder.c_str());
         ForgetProgramValues();
     }
-    std::wstring m_strFolder;
-    std::wstring m_strExe;
+    std::wstring m_strFolder = [] {
+        wchar_t szTemp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, szTemp);
+        return std::wstring(szTemp) + L"\u0414\u0438\u0441\u043a";
+    }();
+    std::wstring m_strExe = m_strFolder + L"\\quorvex-demo.exe";
 };
 
 // GetModuleFileNameA would give question marks for the folder, and a Run entry made from them
@@ -75,10 +73,16 @@ TEST_F(SaveRun, StoresEachDrivesSpeedUnderTheUserAndARunEntryNamingTheExeExactly
     EXPECT_EQ(path->dwType, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(path->aData.size(), 260u);
     // Read back in UTF-16, as the program wrote it, with its terminating zero.
-    const auto run = ReadValueWide(HKEY_CURRENT_USER, RUN_KEY, "Quorvex");
-    ASSERT_TRUE(run);
-    EXPECT_EQ(run->dwType, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(run->AsWideText(), L"\"" + m_strExe + L"\" /boot" + L'\0');
+    HKEY hRun = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, RUN_KEY, 0, KEY_READ, &hRun), ERROR_SUCCESS);
+    wchar_t szRun[1024] = {};
+    DWORD dwType = 0, nSize = sizeof szRun;
+    const LONG nStatus = RegQueryValueExW(hRun, L"Quorvex", nullptr, &dwType,
+                                          reinterpret_cast<BYTE*>(szRun), &nSize);
+    RegCloseKey(hRun);
+    ASSERT_EQ(nStatus, ERROR_SUCCESS);
+    EXPECT_EQ(dwType, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(std::wstring(szRun, nSize / sizeof(wchar_t)), L"\"" + m_strExe + L"\" /boot" + L'\0');
     EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, APP_KEY).size(), aOlder.size());
     EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, RUN_KEY, "Quorvex"));
 }

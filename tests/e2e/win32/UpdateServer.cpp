@@ -1,12 +1,12 @@
 #include "tests/e2e/win32/UpdateServer.h"
 
+#include "tests/e2e/win32/Process.h"
+
 #include <windows.h>
 
 #include <wincrypt.h>
 
 #include <ctime>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace qv::e2e {
@@ -18,11 +18,6 @@ std::string Variable(const char* pszName) {
     if (nLength == 0 || nLength >= sizeof szValue)
         throw std::runtime_error(std::string(pszName) + " is not set by scripts/e2e.sh");
     return szValue;
-}
-
-std::string FileText(const std::string& strPath) {
-    std::ifstream file(strPath, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-// How the main window comes and goes: the close box and the notification area, Escape, the
-// requests to end, a boot-mode start behind its splash, a drive that takes its time, second
-// starts, a restarted shell, F1 without the help page, and no drive at all.
+// How the main window comes and goes: the close box, the notification area and a restarted shell,
+// second starts, Escape, the request to end, a boot-mode start behind its splash, a drive that
+// takes its time, F1 without the help page, and no drive at all.
 #include "app/BuildConfig.h"
 #include "tests/e2e/win32/MainWindowFixture.h"
 #include "tests/e2e/win32/ProgramUnderTest.h"
@@ -26,26 +26,49 @@ bool IsShown(HWND hWnd) {
     return IsWindowVisible(hWnd) && !IsIconic(hWnd);
 }
 
+// Whether the notification area holds the window's icon: the shell lets only an existing icon be
+// modified. Its tip is written again unchanged.
+bool HasTrayIcon(HWND hWnd) {
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = hWnd;
+    icon.uID = ID_TRAY_ICON;
+    icon.uFlags = NIF_TIP;
+    lstrcpynA(icon.szTip, "Quorvex", sizeof icon.szTip);
+    return Shell_NotifyIconA(NIM_MODIFY, &icon) != FALSE;
+}
+
 void CloseBox(HWND hWnd) {
     PostMessageA(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
-void TrayClick(HWND hWnd, UINT nMouseMessage) {
-    PostMessageA(hWnd, WM_TRAY_NOTIFY, ID_TRAY_ICON, nMouseMessage);
-}
-
+// scripts/screenshots.sh takes the notification-area menu's picture through this test's name.
 TEST_F(MainWindowTest, TheCloseBoxHidesTheWindowAndEscapeEndsTheProgram) {
     const auto process = StartDemo();
     const HWND hWnd = WaitUntilReady(*process);
     ASSERT_TRUE(hWnd);
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = hWnd;
+    icon.uID = ID_TRAY_ICON;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
+    SendMessageA(hWnd, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(HasTrayIcon(hWnd)) << "a restarted shell gets the icon back";
+
+    // A second start brings the hidden window back and ends without a word to the drives.
+    CloseBox(hWnd);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
+    const std::string strSecondLog = FreshFile(".second.log");
+    const auto second = StartDemo("", "", {{"QUORVEX_SIM_LOG", strSecondLog}});
+    EXPECT_EQ(second->WaitForExit(30s), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return IsShown(hWnd); }, 10s));
+    EXPECT_THAT(ReadCommandLog(strSecondLog), IsEmpty());
 
     CloseBox(hWnd);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
     EXPECT_FALSE(process->WaitForExit(500ms));
-    EXPECT_TRUE(HasTrayIcon(hWnd));
-
     // The popup menu's "Restore", the item above the last, brings it back.
-    TrayClick(hWnd, WM_RBUTTONDOWN);
+    PostMessageA(hWnd, WM_TRAY_NOTIFY, ID_TRAY_ICON, WM_RBUTTONDOWN);
     const HWND hMenu = WaitForWindowOf(
         process->Id(), [](HWND hFound) { return ClassOf(hFound) == "#32768"; }, 10s);
     ASSERT_TRUE(hMenu);
@@ -55,21 +78,6 @@ TEST_F(MainWindowTest, TheCloseBoxHidesTheWindowAndEscapeEndsTheProgram) {
     EXPECT_TRUE(WaitUntil([&] { return IsShown(hWnd); }, 10s));
 
     PostMessageA(hWnd, WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_EQ(process->WaitForExit(30s), 0u);
-}
-
-// What a setup broadcasts before it replaces the program's files: a hidden copy ends, its About
-// dialog first, as it does for the updater.
-TEST_F(MainWindowTest, TheExitRequestEndsAHiddenProgramFromUnderItsAboutDialog) {
-    const auto process = StartDemo();
-    const HWND hWnd = WaitUntilReady(*process);
-    ASSERT_TRUE(hWnd);
-    CloseBox(hWnd);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
-    Command(hWnd, ID_POPUP_ABOUT);
-    ASSERT_TRUE(WaitForDialog(process->Id(), "About Quorvex"));
-
-    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(EXIT_REQUEST), 0, 0);
     EXPECT_EQ(process->WaitForExit(30s), 0u);
 }
 
@@ -99,7 +107,7 @@ TEST_F(MainWindowTest, ABootStartShowsTheSplashSetsTheSavedSpeedsAndWaitsInTheNo
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
     EXPECT_TRUE(HasTrayIcon(hWnd));
 
-    TrayClick(hWnd, WM_LBUTTONDOWN);
+    PostMessageA(hWnd, WM_TRAY_NOTIFY, ID_TRAY_ICON, WM_LBUTTONDOWN);
     EXPECT_TRUE(WaitUntil([&] { return IsShown(hWnd); }, 10s));
     // Out of boot mode, painting no longer hides it.
     RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
@@ -108,7 +116,7 @@ TEST_F(MainWindowTest, ABootStartShowsTheSplashSetsTheSavedSpeedsAndWaitsInTheNo
 
 // A drive that takes a second for every command: the window answers at once throughout its
 // identification and detection, a second start returns at once, and the setup's request to close
-// ends the program without waiting for the drive.
+// ends the hidden program from under its About dialog without waiting for the drive.
 TEST_F(MainWindowTest, ASlowDriveHoldsNeitherTheWindowNorASecondStartNorTheEnd) {
     constexpr const char* SLOW_MACHINE = R"({ "drives": [
         { "root": "E:\\", "type": "cdrom", "speeds": [4, 8, 16, 24, 32, 40], "latencyMs": 1000 } ] })";
@@ -125,23 +133,12 @@ TEST_F(MainWindowTest, ASlowDriveHoldsNeitherTheWindowNorASecondStartNorTheEnd) 
 
     const auto second = StartDemo("", SLOW_MACHINE);
     EXPECT_TRUE(second->WaitForExit(2s));
-    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(EXIT_REQUEST), 0, 0);
-    EXPECT_EQ(process->WaitForExit(2s), 0u);
-}
-
-TEST_F(MainWindowTest, ASecondStartBringsTheHiddenFirstWindowBackAndEnds) {
-    const auto first = StartDemo();
-    const HWND hWnd = WaitUntilReady(*first);
-    ASSERT_TRUE(hWnd);
     CloseBox(hWnd);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
-
-    const std::string strSecondLog = FreshFile(".second.log");
-    const auto second = StartDemo("", "", {{"QUORVEX_SIM_LOG", strSecondLog}});
-    EXPECT_EQ(second->WaitForExit(30s), 0u);
-    EXPECT_TRUE(WaitUntil([&] { return IsShown(hWnd); }, 10s));
-    EXPECT_THAT(ReadCommandLog(strSecondLog), IsEmpty());
-    EXPECT_FALSE(first->WaitForExit(500ms));
+    Command(hWnd, ID_POPUP_ABOUT);
+    ASSERT_TRUE(WaitForDialog(process->Id(), "About Quorvex"));
+    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(EXIT_REQUEST), 0, 0);
+    EXPECT_EQ(process->WaitForExit(2s), 0u);
 }
 
 TEST_F(MainWindowTest, TwoStartsAtOnceLeaveOneInstance) {
@@ -160,20 +157,6 @@ TEST_F(MainWindowTest, TwoStartsAtOnceLeaveOneInstance) {
     CProcess& remaining = nFirstExit ? *second : *first;
     EXPECT_TRUE(WaitUntilReady(remaining));
     EXPECT_FALSE(remaining.WaitForExit(500ms));
-}
-
-TEST_F(MainWindowTest, ARestartedShellGetsTheIconBack) {
-    const auto process = StartDemo();
-    const HWND hWnd = WaitUntilReady(*process);
-    ASSERT_TRUE(hWnd);
-    NOTIFYICONDATAA icon{};
-    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    icon.hWnd = hWnd;
-    icon.uID = ID_TRAY_ICON;
-    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
-    ASSERT_FALSE(HasTrayIcon(hWnd));
-    SendMessageA(hWnd, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    EXPECT_TRUE(HasTrayIcon(hWnd));
 }
 
 // A copy of the demo in a folder without the help page; F1 asks for it.
