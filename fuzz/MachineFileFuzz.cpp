@@ -22,10 +22,8 @@ constexpr std::ptrdiff_t MAX_RUN_CDROMS = 4;
 constexpr std::chrono::milliseconds CHAIN_WAIT_LIMIT{10000};
 
 bool Runnable(const sim::SimMachineConfig& machine) {
-    return std::count_if(machine.aDrives.begin(), machine.aDrives.end(),
-                         [](const sim::SimDriveConfig& drive) {
-                             return drive.cdrom.has_value();
-                         }) <= MAX_RUN_CDROMS;
+    const auto HasCdrom = [](const sim::SimDriveConfig& drive) { return drive.cdrom.has_value(); };
+    return std::ranges::count_if(machine.aDrives, HasCdrom) <= MAX_RUN_CDROMS;
 }
 
 // The file's latencies only make a run slower; the order of events on the machine stays the same

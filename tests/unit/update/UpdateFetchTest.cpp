@@ -40,8 +40,7 @@ protected:
 
     // Every handle issued was closed once, each after those opened under it.
     void ExpectEveryHandleClosedInReverse() const {
-        EXPECT_TRUE(m_http.AllClosed());
-        EXPECT_EQ(m_http.m_nEarlyCloses, 0);
+        EXPECT_TRUE(m_http.AllClosed() && m_http.m_nEarlyCloses == 0);
     }
     void ExpectFailedWithNothingKept() {
         EXPECT_EQ(m_check.CheckForUpdate(), UPDATE_FAILED);
