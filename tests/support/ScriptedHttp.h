@@ -45,8 +45,7 @@ public:
     std::function<void()> m_onRead; // after each read that delivers
 
     // What the checks asked for, read once they have ended.
-    std::string m_strAgent;
-    DWORD m_nTimeoutMs = 0;
+    std::string m_strOpened;              // the agent and the timeout in ms
     std::vector<std::string> m_aRequests; // scheme://host:port/object
     // Closes of a handle not open, or of one with a handle still open under it, as an abandon
     // closes the Internet handle to break a call.
@@ -61,8 +60,7 @@ public:
 
     HttpHandle Open(const std::string& strAgent, DWORD nTimeoutMs) override {
         std::unique_lock lock(m_mutex);
-        m_strAgent = strAgent;
-        m_nTimeoutMs = nTimeoutMs;
+        m_strOpened = strAgent + ", " + std::to_string(nTimeoutMs);
         return Issue(lock, HttpStep::Open, HTTP_NULL_HANDLE);
     }
     bool GoOnline() override { return Pass(HttpStep::GoOnline, HTTP_NULL_HANDLE); }
@@ -97,12 +95,10 @@ public:
         std::unique_lock lock(m_mutex);
         if (!Pass(lock, HttpStep::Read, hRequest))
             return false;
-        const std::size_t nCount =
-            std::min({std::size_t{nSize}, std::size_t{m_nChunk}, m_strBody.size() - m_nDelivered});
-        std::copy_n(m_strBody.begin() + static_cast<std::ptrdiff_t>(m_nDelivered), nCount, pBuffer);
-        m_nDelivered += nCount;
-        *pnRead = static_cast<DWORD>(nCount);
-        if (m_onRead && nCount > 0)
+        *pnRead = static_cast<DWORD>(m_strBody.copy(reinterpret_cast<char*>(pBuffer),
+                                                    std::min(nSize, m_nChunk), m_nDelivered));
+        m_nDelivered += *pnRead;
+        if (m_onRead && *pnRead > 0)
             m_onRead();
         return true;
     }

@@ -176,7 +176,7 @@ protected:
 TEST_F(AutomaticCheckTest, OnlyADueCheckRunsAtStartAndShowsNews) {
     StartOnDay40After("33");
     m_pApp.reset();
-    EXPECT_EQ(m_update.http.m_strAgent, "") << "no check ran";
+    EXPECT_EQ(m_update.http.m_strOpened, "") << "no check ran";
     EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, UPDATE_VALUE_LAST_CHECK), Bytes("33"));
 
     StartOnDay40After("32");

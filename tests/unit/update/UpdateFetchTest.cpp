@@ -97,8 +97,7 @@ TEST_P(ExchangeTest, OnlyAWholeDescriptionOverHttpsIsRead) {
     std::vector<std::string> aRequested{DESCRIPTION_URL};
     aRequested.insert(aRequested.end(), test.aMoreRequests.begin(), test.aMoreRequests.end());
     EXPECT_EQ(m_http.m_aRequests, aRequested);
-    EXPECT_EQ(m_http.m_strAgent, "Quorvex Update");
-    EXPECT_EQ(m_http.m_nTimeoutMs, UPDATE_CALL_TIMEOUT_MS);
+    EXPECT_EQ(m_http.m_strOpened, "Quorvex Update, " + std::to_string(UPDATE_CALL_TIMEOUT_MS));
 }
 
 const ExchangeCase EXCHANGES[] = {
