@@ -100,9 +100,6 @@ struct CStandInUpdate {
                                          .publicKey = TestKey(),
                                          .releaseDate = {2026, 6, 1}},
                             view};
-
-    // strText, signed with the tests' key, as a 200 response that tells its length truly.
-    void ServeSigned(const std::string& strText) { http.Serve(Signed(strText)); }
 };
 
 } // namespace qv::test

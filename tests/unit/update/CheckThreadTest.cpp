@@ -66,7 +66,7 @@ class QuickUpdateTest : public CUpdateFixture {
 protected:
     QuickUpdateTest() {
         Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
-        m_update.ServeSigned(NEWER);
+        m_update.http.Serve(Signed(NEWER));
     }
     // How many progress windows the About box's check button has opened.
     int PressCheck() {
@@ -147,11 +147,11 @@ TEST_F(UpdateOutcomeTest, OnDemandEveryOutcomeIsShownAtStartOnlyNews) {
         SCOPED_TRACE(strShown);
         CRecordingUpdateView onDemand, atStart;
         Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
-        m_update.ServeSigned(strText);
+        m_update.http.Serve(Signed(strText));
         EXPECT_EQ(RunManualCheck(m_check, onDemand), nResult);
         EXPECT_EQ(m_check.Body(), "") << "released once shown";
         Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
-        m_update.ServeSigned(strText);
+        m_update.http.Serve(Signed(strText));
         RunAutomaticCheck(m_check, atStart);
 
         EXPECT_EQ(onDemand.Shown(), std::vector{strShown});
@@ -167,7 +167,7 @@ protected:
         Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_CHECK, REGTYPE_SZ,
                        std::vector<BYTE>(strLastCheck.begin(), strLastCheck.end()));
         m_update.clock.m_nUtcDay = 40;
-        m_update.ServeSigned(NEWER);
+        m_update.http.Serve(Signed(NEWER));
         Construct().Startup();
     }
 };

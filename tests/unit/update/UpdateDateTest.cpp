@@ -68,7 +68,7 @@ TEST(LastSuccessTest, ShowsAndKeepsOnlyANewerReleaseNotAfterTomorrow) {
                          {test.strStored->begin(), test.strStored->end()});
         CUpdateCheck check(registry, REGKEY_CURRENT_USER, update.services);
         const std::string strText = test.strPublished + " Quorvex news\r\n";
-        update.ServeSigned(strText);
+        update.http.Serve(Signed(strText));
 
         EXPECT_EQ(check.CheckForUpdate(), test.nResult);
         EXPECT_EQ(registry.Get(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_SUCCESS),
@@ -83,7 +83,7 @@ TEST(LastSuccessWithoutKeyTest, TheCheckGoesOnWithNothingReported) {
     registry.RefuseMachineWrites();
     CStandInUpdate update;
     CUpdateCheck check(registry, REGKEY_LOCAL_MACHINE, update.services);
-    update.ServeSigned("06/02/26 news\r\n");
+    update.http.Serve(Signed("06/02/26 news\r\n"));
 
     EXPECT_EQ(check.CheckForUpdate(), UPDATE_SHOW_TEXT);
     EXPECT_FALSE(registry.HasKey(REGKEY_LOCAL_MACHINE, SETTINGS_KEY));
