@@ -28,11 +28,6 @@ std::string Text(CFuzzInput& input, std::size_t nLimit) {
     return input.Text(std::min<std::size_t>(input.Byte(), nLimit));
 }
 
-// A day of the two-digit years' century, so that every date the description may carry is near.
-CalendarDate Day(CFuzzInput& input) {
-    return {2000 + input.Byte() % 69, 1 + input.Byte() % 12, 1 + input.Byte() % 28};
-}
-
 // The body as the server sends it: the text as it is, signed, or signed and then changed.
 std::string Body(CFuzzInput& input, const std::string& strText) {
     const BYTE nForm = input.Byte() % 3;
@@ -69,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         http.m_strContentLength = fuzz::Text(input, 32);
     for (int nRedirects = input.Byte() % 4; nRedirects > 0; --nRedirects)
         http.m_aRedirects.push_back(fuzz::Text(input, 64));
-    update.clock.m_today = fuzz::Day(input);
+    // A day of the two-digit years' century, so that every date a description may carry is near.
+    update.clock.m_today = {2000 + input.Byte() % 69, 1 + input.Byte() % 12, 1 + input.Byte() % 28};
     const bool bPlanted = input.Byte() & 1;
     const std::string strPlanted = fuzz::Text(input, 16);
     if (bPlanted)
