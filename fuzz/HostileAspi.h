@@ -86,7 +86,6 @@ private:
             m_manager.CompleteWaiting(m_manager.WaitingCount() - 1);
         return nRefusal;
     }
-    // As many of the held requests as the input says, in the order it says.
     void CompleteSome() {
         for (int nCount = m_input.Byte(); nCount > 0 && m_manager.WaitingCount() > 0; --nCount)
             CompleteOne();
@@ -109,11 +108,9 @@ private:
             input.Patch(srb.SRB_BufPointer, srb.SRB_BufLen);
         if (nLies & LIE_SENSE)
             input.Patch(srb.SenseArea, sizeof srb.SenseArea);
-        if (nLies & LIE_STATUS) {
-            srb.SRB_Status = input.Byte();
-            srb.SRB_HaStat = input.Byte();
-            srb.SRB_TargStat = input.Byte();
-        }
+        if (nLies & LIE_STATUS)
+            for (BYTE* pStatus : {&srb.SRB_Status, &srb.SRB_HaStat, &srb.SRB_TargStat})
+                *pStatus = input.Byte();
         srb.SRB_PostProc(pSrb);
     }
 

@@ -21,23 +21,13 @@ constexpr std::ptrdiff_t MAX_RUN_CDROMS = 4;
 // that runs out is a chain that never ends.
 constexpr std::chrono::milliseconds CHAIN_WAIT_LIMIT{10000};
 
-bool Runnable(const sim::SimMachineConfig& machine) {
-    return std::count_if(machine.aDrives.begin(), machine.aDrives.end(),
-                         [](const sim::SimDriveConfig& drive) {
-                             return drive.cdrom.has_value();
-                         }) <= MAX_RUN_CDROMS;
-}
-
-// The file's latencies only make a run slower; the order of events on the machine stays the same
-// without them.
-void DropDelays(sim::SimMachineConfig& machine) {
+void Run(sim::SimMachineConfig machine) {
+    // The file's latencies only make a run slower; the order of events on the machine stays the
+    // same without them.
     machine.aspi.nCompletionDelayMs = 0;
     for (auto& drive : machine.aDrives)
         if (drive.cdrom)
             drive.cdrom->nLatencyMs = 0;
-}
-
-void Run(sim::SimMachineConfig machine) {
     test::CSimFixture sim(std::move(machine));
     // The list goes before its transport, and both before the machine whose threads answer them.
     const auto pTransport = SelectTransport(sim.Platform());
@@ -75,9 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         fuzz::Check(!error.Field().empty(), "a rejected machine file names its field");
         return 0;
     }
-    if (!fuzz::Runnable(machine))
-        return 0;
-    fuzz::DropDelays(machine);
-    fuzz::Run(std::move(machine));
+    const auto HasCdrom = [](const sim::SimDriveConfig& drive) { return drive.cdrom.has_value(); };
+    if (std::ranges::count_if(machine.aDrives, HasCdrom) <= fuzz::MAX_RUN_CDROMS)
+        fuzz::Run(std::move(machine));
     return 0;
 }

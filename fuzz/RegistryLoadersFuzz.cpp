@@ -16,6 +16,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qv::fuzz {
@@ -31,13 +32,6 @@ constexpr DWORD VALUE_TYPES[] = {REGTYPE_SZ, REGTYPE_BINARY, REGTYPE_DWORD};
 // Past the longest value the program reads or copies.
 constexpr WORD MAX_VALUE_SIZE = 2100;
 constexpr WORD MAX_EXE_PATH = 600;
-
-// Flags of the first byte.
-enum : BYTE {
-    FLAG_MACHINE_READ_ONLY = 0x01,
-    FLAG_TOGGLE_KEEP_SPEED = 0x02,
-    FLAG_TOGGLE_RUN_ON_BOOT = 0x04,
-};
 
 class CStandInDialog : public CMainDialogRunner {
 public:
@@ -76,18 +70,13 @@ bool Plant(CFuzzInput& input, test::CMemoryRegistry& registry) {
     return nFailures > 0;
 }
 
-struct LoadedValues {
-    int nSelSpeed;
-    std::vector<SPEED_ENTRY> aSpeeds;
-    bool operator==(const LoadedValues&) const = default;
-};
+// A drive's selected speed and speed list.
+using LoadedValues = std::pair<int, std::vector<SPEED_ENTRY>>;
 
 // A drive whose capabilities page tells nMaxSpeed and no current speed.
 sim::SimDriveConfig Cdrom(const char* pszRoot, int nMaxSpeed) {
-    sim::SimCdromConfig cdrom;
-    cdrom.nMaxRate = nMaxSpeed * KBPS_PER_X_REPORTED;
-    cdrom.bAlwaysReportsZero = true;
-    return test::Cdrom(pszRoot, std::move(cdrom));
+    return test::Cdrom(pszRoot,
+                       {.nMaxRate = nMaxSpeed * KBPS_PER_X_REPORTED, .bAlwaysReportsZero = true});
 }
 
 std::unique_ptr<CCDRomList> FreshList(const CPlatform& platform, CTransport& transport) {
@@ -151,8 +140,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     test::CSimFixture sim(test::NtMachine({test::Cdrom("E:\\"), test::Cdrom("F:\\")}));
     test::CMemoryRegistry& registry = sim.Registry();
 
+    // Bits: the machine's part of the registry read-only; Keep Speed, Run on boot toggled.
     const BYTE nFlags = input.Byte();
-    if (nFlags & fuzz::FLAG_MACHINE_READ_ONLY)
+    if (nFlags & 0x01)
         registry.RefuseMachineWrites();
     std::u16string strPath(input.Value<WORD>() % fuzz::MAX_EXE_PATH, u'\0');
     for (char16_t& c : strPath)
@@ -169,9 +159,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     }();
     fuzz::CStandInDialog dialog;
     CQuorvexApp app(sim.Platform(), dialog, pUpdate->services);
-    if (nFlags & fuzz::FLAG_TOGGLE_KEEP_SPEED)
+    if (nFlags & 0x02)
         app.ToggleKeepSpeed();
-    if (nFlags & fuzz::FLAG_TOGGLE_RUN_ON_BOOT)
+    if (nFlags & 0x04)
         app.ToggleRunOnBoot();
     fuzz::Check(registry.OpenKeyCount() == 0, "every registry key the application opens is closed");
 

@@ -72,16 +72,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     // E: and F: answer both ways: through their volumes, and as targets 0 and 1 of the manager.
     auto config = test::AspiMachine({test::AspiCdrom("E:\\", 0, 0), test::AspiCdrom("F:\\", 0, 1)});
     config.platform = sim::SimPlatform::Nt;
-    sim::CSimMachine machine(std::move(config));
-    fuzz::CHostileDrives drives(input, machine);
-    fuzz::CHostileAspi aspi(input, machine.Aspi());
-    test::CRecordingEvents events;
-    test::CMemoryRegistry registry;
-    test::CFakeShell shell;
+    test::CSimFixture sim(std::move(config));
+    fuzz::CHostileDrives drives(input, sim.Machine());
+    fuzz::CHostileAspi aspi(input, sim.Machine().Aspi());
+    test::CRecordingEvents& events = sim.Events();
     const CPlatform platform{.drives = drives,
                              .events = events,
-                             .registry = registry,
-                             .shell = shell,
+                             .registry = sim.Registry(),
+                             .shell = sim.Shell(),
                              .aspi = aspi,
                              .dwPlatformId = PLATFORM_WIN32_NT};
     if (bPassThrough) {
@@ -91,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         CAspiTransport transport(aspi);
         fuzz::Run(input, platform, transport, aspi, events);
     }
-    fuzz::Check(machine.OpenHandleCount() == 0, "every device handle opened is closed again");
+    fuzz::Check(sim.Machine().OpenHandleCount() == 0, "every device handle opened is closed again");
     fuzz::Check(CAspiTransport::PendingCount() == 0, "no ASPI request stays pending");
     return 0;
 }

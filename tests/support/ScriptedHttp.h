@@ -1,7 +1,6 @@
-// An HTTP exchange that answers as the test scripts it: any one step fails or stalls, redirects
-// come before the answer, any status and Content-Length text, a body a few bytes per read. Closing
-// a handle closes those opened under it, as the Internet calls do, and breaks a step stalled on
-// one of them. Safe to use from a worker thread while a test abandons the check from another.
+// An HTTP exchange that answers as the test scripts it. Closing a handle closes those opened under
+// it, as the Internet calls do, and breaks a step stalled on one of them. Safe to use from a worker
+// thread while a test abandons the check from another.
 #pragma once
 
 #include "platform/HttpService.h"
@@ -13,7 +12,6 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -33,7 +31,6 @@ enum class HttpStep {
 
 class CScriptedHttp : public CHttpService {
 public:
-    // The script, set before the check starts.
     std::optional<HttpStep> m_failingStep;
     // The first call of this step blocks until its handle is closed, and then fails, or until
     // EndStall; with m_bStallOutlivesClose, as a call that no close breaks, until EndStall only.
@@ -42,16 +39,14 @@ public:
     // The first requests are answered 302 with these Location headers, one each.
     std::vector<std::string> m_aRedirects;
     DWORD m_dwStatus = 200;
-    std::optional<std::string> m_strContentLength; // nullopt: the response has no such header
+    std::optional<std::string> m_strContentLength; // nullopt: no such header
     std::string m_strBody;
     DWORD m_nChunk = 0xFFFFFFFF;    // the most one read delivers
     std::function<void()> m_onRead; // after each read that delivers
 
     // What the checks asked for, read once they have ended.
-    std::string m_strAgent;
-    DWORD m_nTimeoutMs = 0;
+    std::string m_strOpened;              // the agent and the timeout in ms
     std::vector<std::string> m_aRequests; // scheme://host:port/object
-    std::vector<HttpHandle> m_aIssued;
     // Closes of a handle not open, or of one with a handle still open under it, as an abandon
     // closes the Internet handle to break a call.
     int m_nEarlyCloses = 0;
@@ -65,14 +60,10 @@ public:
 
     HttpHandle Open(const std::string& strAgent, DWORD nTimeoutMs) override {
         std::unique_lock lock(m_mutex);
-        m_strAgent = strAgent;
-        m_nTimeoutMs = nTimeoutMs;
+        m_strOpened = strAgent + ", " + std::to_string(nTimeoutMs);
         return Issue(lock, HttpStep::Open, HTTP_NULL_HANDLE);
     }
-    bool GoOnline() override {
-        std::unique_lock lock(m_mutex);
-        return Pass(lock, HttpStep::GoOnline, HTTP_NULL_HANDLE);
-    }
+    bool GoOnline() override { return Pass(HttpStep::GoOnline, HTTP_NULL_HANDLE); }
     HttpHandle Connect(HttpHandle hInternet, const std::string& strHost, WORD nPort) override {
         std::unique_lock lock(m_mutex);
         m_strServer = strHost + ":" + std::to_string(nPort);
@@ -84,10 +75,7 @@ public:
         m_aRequests.push_back((bSecure ? "https://" : "http://") + m_strServer + "/" + strObject);
         return Issue(lock, HttpStep::OpenRequest, hConnect);
     }
-    bool SendRequest(HttpHandle hRequest) override {
-        std::unique_lock lock(m_mutex);
-        return Pass(lock, HttpStep::Send, hRequest);
-    }
+    bool SendRequest(HttpHandle hRequest) override { return Pass(HttpStep::Send, hRequest); }
     bool QueryStatusCode(HttpHandle hRequest, DWORD* pdwStatus) override {
         std::unique_lock lock(m_mutex);
         *pdwStatus = IsRedirected() ? 302 : m_dwStatus;
@@ -107,27 +95,23 @@ public:
         std::unique_lock lock(m_mutex);
         if (!Pass(lock, HttpStep::Read, hRequest))
             return false;
-        const std::size_t nCount =
-            std::min({std::size_t{nSize}, std::size_t{m_nChunk}, m_strBody.size() - m_nDelivered});
-        std::copy_n(m_strBody.begin() + static_cast<std::ptrdiff_t>(m_nDelivered), nCount, pBuffer);
-        m_nDelivered += nCount;
-        *pnRead = static_cast<DWORD>(nCount);
-        if (m_onRead && nCount > 0)
+        *pnRead = static_cast<DWORD>(m_strBody.copy(reinterpret_cast<char*>(pBuffer),
+                                                    std::min(nSize, m_nChunk), m_nDelivered));
+        m_nDelivered += *pnRead;
+        if (m_onRead && *pnRead > 0)
             m_onRead();
         return true;
     }
     bool CloseHandle(HttpHandle hInternet) override {
         std::lock_guard lock(m_mutex);
-        m_aClosed.push_back(hInternet);
-        const bool bOpenUnder = std::ranges::any_of(m_mapParents, [&](const auto& child) {
-            return child.second == hInternet && m_setOpen.contains(child.first);
+        const bool bOpen = m_mapOpen.erase(hInternet) > 0;
+        // Handles are issued in rising order, so each parent goes before what was opened under it.
+        const auto nClosedUnder = std::erase_if(m_mapOpen, [this](const auto& handle) {
+            return handle.second != HTTP_NULL_HANDLE && !m_mapOpen.contains(handle.second);
         });
-        m_nEarlyCloses += bOpenUnder || !m_setOpen.contains(hInternet);
-        if (!m_setOpen.contains(hInternet))
-            return false;
-        CloseTree(hInternet);
+        m_nEarlyCloses += !bOpen || nClosedUnder > 0;
         m_changed.notify_all();
-        return true;
+        return bOpen;
     }
 
     // The stalled step goes on as if the network had only been slow.
@@ -140,14 +124,9 @@ public:
     // has returned: past that, a download left alone in it touches the exchange no more.
     bool WaitForStall() { return WaitUntil(m_bStalled); }
     bool WaitForStallEnd() { return WaitUntil(m_bStallEnded); }
-    // The handles explicitly closed, in order.
-    std::vector<HttpHandle> Closed() const {
-        std::lock_guard lock(m_mutex);
-        return m_aClosed;
-    }
     bool AllClosed() const {
         std::lock_guard lock(m_mutex);
-        return m_setOpen.empty();
+        return m_mapOpen.empty();
     }
 
 private:
@@ -157,39 +136,33 @@ private:
     }
     // The latest request is one that the script redirects.
     bool IsRedirected() const { return m_aRequests.size() <= m_aRedirects.size(); }
-    void CloseTree(HttpHandle hInternet) {
-        m_setOpen.erase(hInternet);
-        for (const auto& [hChild, hParent] : m_mapParents)
-            if (hParent == hInternet && m_setOpen.contains(hChild))
-                CloseTree(hChild);
+    bool Pass(HttpStep step, HttpHandle hOn) {
+        std::unique_lock lock(m_mutex);
+        return Pass(lock, step, hOn);
     }
     // Whether the step goes through; every step after going online works on an open handle.
     bool Pass(std::unique_lock<std::mutex>& lock, HttpStep step, HttpHandle hOn) {
-        if (m_failingStep == step || (step > HttpStep::GoOnline && !m_setOpen.contains(hOn)))
+        if (m_failingStep == step || (step > HttpStep::GoOnline && !m_mapOpen.contains(hOn)))
             return false;
         if (m_stallingStep != step || m_bStalled)
             return true;
         m_bStalled = true;
         m_changed.notify_all();
         m_changed.wait(lock, [&] {
-            return (!m_bStallOutlivesClose && !m_setOpen.contains(hOn)) || !m_stallingStep;
+            return (!m_bStallOutlivesClose && !m_mapOpen.contains(hOn)) || !m_stallingStep;
         });
         m_bStallEnded = true;
         m_changed.notify_all();
-        return m_setOpen.contains(hOn);
+        return m_mapOpen.contains(hOn);
     }
     HttpHandle Issue(std::unique_lock<std::mutex>& lock, HttpStep step, HttpHandle hParent) {
         if (!Pass(lock, step, hParent))
             return HTTP_NULL_HANDLE;
-        m_aIssued.push_back(m_hNext);
-        m_setOpen.insert(m_hNext);
-        m_mapParents[m_hNext] = hParent;
+        m_mapOpen[m_hNext] = hParent;
         return m_hNext++;
     }
 
-    std::vector<HttpHandle> m_aClosed;
-    std::set<HttpHandle> m_setOpen;
-    std::map<HttpHandle, HttpHandle> m_mapParents;
+    std::map<HttpHandle, HttpHandle> m_mapOpen; // each open handle and the one it was opened under
     bool m_bStalled = false;
     bool m_bStallEnded = false;
     std::string m_strServer; // host:port of the latest connection

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -18,8 +19,7 @@
 
 namespace qv::test {
 
-// A clock that says what the test sets. Its ticks may be read on a worker while the test thread
-// moves them on.
+// Its ticks may be read on a worker while the test thread moves them on.
 class CFakeClock : public CClockService {
 public:
     int UtcDayOfYear() override { return m_nUtcDay; }
@@ -32,20 +32,14 @@ public:
 };
 
 // The check's trust rules need a signature that no other text, key or signature byte matches, not
-// the curve: the signature here is a keyed checksum of the text. The P-256 check itself runs where
-// the program makes it, in the Windows tier, over descriptions signed by scripts/sign-update.sh.
+// the curve: the signature here is a keyed hash of the text. The P-256 check itself runs where the
+// program makes it, in the Windows tier, over descriptions signed by scripts/sign-update.sh.
 inline EcSignature TestSignature(const EcPublicKey& key, std::string_view strText) {
-    std::uint32_t nSum = 2166136261u;
-    const auto Add = [&nSum](BYTE byte) { nSum = (nSum ^ byte) * 16777619u; };
-    for (const BYTE byte : key)
-        Add(byte);
-    for (const char c : strText)
-        Add(static_cast<BYTE>(c));
+    const std::size_t nHash =
+        std::hash<std::string>{}(std::string(key.begin(), key.end()) + std::string(strText));
     EcSignature signature{};
-    for (BYTE& byte : signature) {
-        Add(0);
-        byte = static_cast<BYTE>(nSum >> 24);
-    }
+    for (std::size_t i = 0; i < signature.size(); ++i)
+        signature[i] = static_cast<BYTE>(nHash >> (i % sizeof nHash * 8));
     return signature;
 }
 
@@ -106,9 +100,6 @@ struct CStandInUpdate {
                                          .publicKey = TestKey(),
                                          .releaseDate = {2026, 6, 1}},
                             view};
-
-    // strText, signed with the tests' key, as a 200 response that tells its length truly.
-    void ServeSigned(const std::string& strText) { http.Serve(Signed(strText)); }
 };
 
 } // namespace qv::test

@@ -66,7 +66,7 @@ class QuickUpdateTest : public CUpdateFixture {
 protected:
     QuickUpdateTest() {
         Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
-        m_update.ServeSigned(NEWER);
+        m_update.http.Serve(Signed(NEWER));
     }
     // How many progress windows the About box's check button has opened.
     int PressCheck() {
@@ -120,7 +120,7 @@ TEST_F(QuickUpdateTest, ACloseRequestAbandonsAStalledCheckAndThePressStartsANewO
     m_dlg.OnCloseRequest();
     m_dlg.OnWindowClosed();
     EXPECT_TRUE(m_http.AllClosed());
-    EXPECT_EQ(m_http.Closed().size(), 1u);
+    EXPECT_EQ(m_http.m_nEarlyCloses, 1) << "the Internet handle alone";
 
     EXPECT_EQ(PressCheck(), 1);
     CFakeProgressView secondWindow;
@@ -147,11 +147,11 @@ TEST_F(UpdateOutcomeTest, OnDemandEveryOutcomeIsShownAtStartOnlyNews) {
         SCOPED_TRACE(strShown);
         CRecordingUpdateView onDemand, atStart;
         Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
-        m_update.ServeSigned(strText);
+        m_update.http.Serve(Signed(strText));
         EXPECT_EQ(RunManualCheck(m_check, onDemand), nResult);
         EXPECT_EQ(m_check.Body(), "") << "released once shown";
         Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
-        m_update.ServeSigned(strText);
+        m_update.http.Serve(Signed(strText));
         RunAutomaticCheck(m_check, atStart);
 
         EXPECT_EQ(onDemand.Shown(), std::vector{strShown});
@@ -167,7 +167,7 @@ protected:
         Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_CHECK, REGTYPE_SZ,
                        std::vector<BYTE>(strLastCheck.begin(), strLastCheck.end()));
         m_update.clock.m_nUtcDay = 40;
-        m_update.ServeSigned(NEWER);
+        m_update.http.Serve(Signed(NEWER));
         Construct().Startup();
     }
 };
@@ -176,7 +176,7 @@ protected:
 TEST_F(AutomaticCheckTest, OnlyADueCheckRunsAtStartAndShowsNews) {
     StartOnDay40After("33");
     m_pApp.reset();
-    EXPECT_EQ(m_update.http.m_aIssued.size(), 0u);
+    EXPECT_EQ(m_update.http.m_strOpened, "") << "no check ran";
     EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, UPDATE_VALUE_LAST_CHECK), Bytes("33"));
 
     StartOnDay40After("32");

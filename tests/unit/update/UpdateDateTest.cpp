@@ -68,7 +68,7 @@ TEST(LastSuccessTest, ShowsAndKeepsOnlyANewerReleaseNotAfterTomorrow) {
                          {test.strStored->begin(), test.strStored->end()});
         CUpdateCheck check(registry, REGKEY_CURRENT_USER, update.services);
         const std::string strText = test.strPublished + " Quorvex news\r\n";
-        update.ServeSigned(strText);
+        update.http.Serve(Signed(strText));
 
         EXPECT_EQ(check.CheckForUpdate(), test.nResult);
         EXPECT_EQ(registry.Get(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_SUCCESS),
@@ -83,7 +83,7 @@ TEST(LastSuccessWithoutKeyTest, TheCheckGoesOnWithNothingReported) {
     registry.RefuseMachineWrites();
     CStandInUpdate update;
     CUpdateCheck check(registry, REGKEY_LOCAL_MACHINE, update.services);
-    update.ServeSigned("06/02/26 news\r\n");
+    update.http.Serve(Signed("06/02/26 news\r\n"));
 
     EXPECT_EQ(check.CheckForUpdate(), UPDATE_SHOW_TEXT);
     EXPECT_FALSE(registry.HasKey(REGKEY_LOCAL_MACHINE, SETTINGS_KEY));
@@ -94,15 +94,12 @@ TEST(ScheduleTest, ACheckIsDueAfterAWeekOrAtTheTurnOfTheYear) {
     EXPECT_TRUE(IsAutomaticCheckDue(3, 360));
 }
 
-class LastUpdateTest : public CUpdateFixture {
-protected:
-    LastUpdateTest() { m_clock.m_nUtcDay = 40; }
-    const StoredValue m_today = Bytes(std::string("40\0\0\0", 5));
-};
+using LastUpdateTest = CUpdateFixture;
 
 // Read as older versions read it: the number at the start, 0 when there is none. A value that is
 // missing or does not fit its five bytes is today's from then on, and no check is due.
 TEST_F(LastUpdateTest, ReadsTheNumberAtTheStartAndStoresTodayWhenThereIsNone) {
+    m_clock.m_nUtcDay = 40;
     const std::pair<std::optional<std::string>, std::optional<int>> aCases[] = {
         {std::nullopt, std::nullopt},
         {" +12", 12},
@@ -122,7 +119,7 @@ TEST_F(LastUpdateTest, ReadsTheNumberAtTheStartAndStoresTodayWhenThereIsNone) {
         if (nExpected) {
             EXPECT_EQ(m_registry.Writes().size(), nWrites);
         } else {
-            EXPECT_EQ(Stored(UPDATE_VALUE_LAST_CHECK), m_today);
+            EXPECT_EQ(Stored(UPDATE_VALUE_LAST_CHECK), Bytes(std::string("40\0\0\0", 5)));
             EXPECT_FALSE(m_check.PrepareAutomaticCheck(nDay));
         }
     }
