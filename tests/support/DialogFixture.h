@@ -127,8 +127,8 @@ protected:
     // What a Save stored for a drive, so that a later start or Restore finds it.
     void PutSavedSpeed(const char* pszDrive, DWORD dwSpeed) {
         const std::string strDrive = pszDrive;
-        m_sim->Registry().PutString(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Model",
-                                    "QRVX;CD-ROM;1.00;");
+        m_sim->Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Model", REGTYPE_SZ,
+                              StoredText("QRVX;CD-ROM;1.00;").aData);
         m_sim->Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Speed", dwSpeed);
     }
 
