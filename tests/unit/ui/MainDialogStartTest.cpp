@@ -40,7 +40,7 @@ TEST_F(MainDialogStartTest, AnUnusableDriveHasNoEntryAndTheEntriesAfterItCommand
         EXPECT_EQ(m_view.m_aEntries, (Texts{" G:  40x  QRVX CD-ROM"}));
         EXPECT_EQ(m_view.m_nSelectedEntry, 0);
         EXPECT_EQ(m_pDlg->GetSelectedDrive(), 1);
-        EXPECT_EQ(m_view.m_strCur, "40x");
+        EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"40x", "40x", "40x  (7040 Kb/s)"}));
         EXPECT_TRUE(m_view.m_bSliderEnabled);
 
         MoveSlider(16);
@@ -73,9 +73,7 @@ TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetected
                   (Texts{" E:  40x  QRVX CD-ROM 40X", " G:  48x  ZANTRIX CDR-4812"}));
         EXPECT_EQ(m_view.m_nSelectedEntry, 0);
         EXPECT_EQ(m_pDlg->GetSelectedDrive(), 0);
-        EXPECT_EQ(m_view.m_strMax, "40x");
-        EXPECT_EQ(m_view.m_strCur, "40x");
-        EXPECT_EQ(m_view.m_strSel, "40x  (7040 Kb/s)");
+        EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"40x", "40x", "40x  (7040 Kb/s)"}));
         EXPECT_EQ(m_view.m_range, std::make_pair(1, 40));
         EXPECT_EQ(m_view.m_nSliderPos, 40);
         EXPECT_TRUE(m_view.m_bSliderEnabled);
@@ -91,8 +89,7 @@ TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetected
 
         Choose(1);
         EXPECT_EQ(m_pDlg->GetSelectedDrive(), 1);
-        EXPECT_EQ(m_view.m_strMax, "48x");
-        EXPECT_EQ(m_view.m_strCur, "32x");
+        EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"48x", "32x", "32x  (5632 Kb/s)"}));
         for (const int nEntry : {7, -1}) {
             Choose(1);
             Choose(nEntry);
@@ -124,7 +121,7 @@ TEST_F(MainDialogStartTest, EveryCallReturnsWhileTheDrivesTakeTheirTime) {
     m_pDlg->OnPaint();
     EXPECT_TRUE(m_view.m_aEntries.empty());
     EXPECT_EQ(m_pDlg->GetSelectedDrive(), -1);
-    EXPECT_EQ(m_view.m_strSel, "");
+    EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"", "", ""}));
     SimDrive('E').Release();
     SimDrive('G').Release();
     Settle();

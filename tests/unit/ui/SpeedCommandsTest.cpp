@@ -47,13 +47,13 @@ TEST_F(SpeedCommandsTest, TheSliderSelectsApplySetsSaveStoresAndRestoreSets) {
     const CCDRomList* pList = m_pApp->GetDriveList();
     ForgetCommands();
     MoveSlider(24);
-    EXPECT_EQ(m_view.m_strSel, "24x  (4234 Kb/s)");
+    EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"40x", "40x", "24x  (4234 Kb/s)"}));
     EXPECT_TRUE(SimDrive('E').Commands().empty());
 
     Command(ID_APPLY);
     EXPECT_EQ(SetSpeedRates('E'), Rates{24 * 177});
     EXPECT_TRUE(SimDrive('G').Commands().empty());
-    EXPECT_EQ(m_view.m_strCur, "24x");
+    EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"40x", "24x", "24x  (4234 Kb/s)"}));
     EXPECT_EQ(Drive(0).Snapshot().nSelSpeed, 24) << "filled again from the drive's report";
 
     Command(ID_SAVE);
@@ -65,7 +65,7 @@ TEST_F(SpeedCommandsTest, TheSliderSelectsApplySetsSaveStoresAndRestoreSets) {
     ForgetCommands();
     Command(ID_RESTORE);
     EXPECT_EQ(SetSpeedRates('E'), Rates{16 * 177});
-    EXPECT_EQ(m_view.m_strCur, "16x");
+    EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"40x", "16x", "16x  (2816 Kb/s)"}));
     EXPECT_TRUE(SetSpeedRates('G').empty());
     EXPECT_EQ(Drive(1).Snapshot().nSelSpeed, 24);
     EXPECT_EQ(m_pApp->GetDriveList(), pList) << "outside boot mode the list stays";
@@ -81,7 +81,7 @@ TEST_F(SpeedCommandsTest, ADriveWithoutAMaximumIsNeverSetAndLeavesNoSpeedBehind)
     Start();
     EXPECT_EQ(m_view.m_aEntries,
               (std::vector<std::string>{" E:  ===  QRVX CD-ROM", " G:  100x  QRVX CD-ROM"}));
-    EXPECT_EQ(m_view.m_strMax, "???");
+    EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"???", "40x", "40x  (7040 Kb/s)"}));
     EXPECT_EQ(m_view.m_range, std::make_pair(1, 1));
     EXPECT_FALSE(m_view.m_bSliderEnabled);
     ForgetCommands();
@@ -96,7 +96,7 @@ TEST_F(SpeedCommandsTest, ADriveWithoutAMaximumIsNeverSetAndLeavesNoSpeedBehind)
     Command(ID_APPLY);
     EXPECT_EQ(SetSpeedRates('G'), Rates{16 * 177});
     Choose(1);
-    EXPECT_EQ(m_view.m_strMax, "16x");
+    EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"16x", "16x", "16x  (2816 Kb/s)"}));
     EXPECT_EQ(m_view.m_range, std::make_pair(1, 16));
 }
 
@@ -134,7 +134,7 @@ TEST_F(SpeedCommandsTest, BootModeSetsEveryDriveWithASavedSpeedAndRestoreRebuild
         EXPECT_EQ(SimDrive('E').CurrentSpeed(), 16);
         EXPECT_TRUE(SetSpeedRates('H').empty());
         EXPECT_EQ(m_view.m_aEntries.size(), 3u);
-        EXPECT_EQ(m_view.m_strCur, "16x");
+        EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"40x", "16x", "16x  (2816 Kb/s)"}));
 
         const int nFills = m_view.m_nEntryFills;
         for (const int nEvent : {RQ_IDENTIFIED, RQ_REFRESH_CAPS, RQ_DETECT_DONE})
