@@ -114,36 +114,13 @@ TEST_F(SettingsTest, RunAtBootTurnsTheStoredValueTheOtherWay) {
     EXPECT_EQ(Registry().OpenKeyCount(), 0);
 }
 
-// An elevated run may write the machine-wide Run key; any other may only read it.
-enum class Rights { Elevated, Unelevated };
-
-// What an older version, run by an administrator, left in the machine's key.
-const std::vector<std::pair<std::string, StoredValue>>& OlderMachineValues() {
-    static const std::vector<std::pair<std::string, StoredValue>> aValues{
-        {"Keep_Speed", {REGTYPE_DWORD, {0, 0, 0, 0}}},
-        {"RunOnboot", {REGTYPE_DWORD, {1, 0, 0, 0}}},
-        {"E: Model", StoredText("QRVX;CD-ROM;1.00;")},
-        {"E: Speed", {REGTYPE_DWORD, {8, 0, 0, 0}}},
-        {"E: Detected", {REGTYPE_BINARY, {8, 0, 0x5A, 0x05, 16, 0, 0xB4, 0x0A}}},
-    };
-    return aValues;
-}
-
-class RegistryRootTest : public CAppFixture, public ::testing::WithParamInterface<Rights> {
+// An elevated run may write the machine-wide Run key; any other (the parameter true) may only
+// read it.
+class RegistryRootTest : public CAppFixture, public ::testing::WithParamInterface<bool> {
 protected:
     void SetUp() override {
-        if (GetParam() == Rights::Unelevated)
+        if (GetParam())
             Registry().RefuseMachineWrites();
-    }
-    void PlantOlderInstallation() {
-        for (const auto& [strName, value] : OlderMachineValues())
-            Registry().Put(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, strName, value.dwType, value.aData);
-        // Too large for the copy: a name longer than any the program writes, and data longer
-        // than any it reads.
-        Registry().PutDword(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, std::string(300, 'n'), 1);
-        Registry().Put(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, "H: Detected", REGTYPE_BINARY,
-                       std::vector<BYTE>(4096, 1));
-        Registry().PutDword(REGKEY_LOCAL_MACHINE, APP_RUN_KEY, APP_NAME, 1);
     }
 };
 
@@ -163,40 +140,50 @@ TEST_P(RegistryRootTest, TheFirstStartLeavesOneSetOfSettingsAndOneRunEntryUnderT
     EXPECT_EQ(Registry().OpenKeyCount(), 0);
 }
 
-TEST_P(RegistryRootTest, RunAtBootOffRemovesEveryRunEntryTheProcessMayRemove) {
-    PlantOlderInstallation();
-    CQuorvexApp& app = Construct();
-    ASSERT_TRUE(RunEntry(REGKEY_CURRENT_USER));
-
-    app.ToggleRunOnBoot();
-    EXPECT_FALSE(RunEntry(REGKEY_CURRENT_USER));
-    EXPECT_EQ(RunEntry(REGKEY_LOCAL_MACHINE).has_value(), GetParam() == Rights::Unelevated);
-    EXPECT_EQ(Registry().OpenKeyCount(), 0);
-}
-
+// What an older version, run by an administrator, left in the machine's key is copied once, and
+// turning run at boot off then removes every Run entry the process may remove.
 TEST_P(RegistryRootTest, AnOlderVersionsMachineWideValuesAreCopiedOnce) {
-    PlantOlderInstallation();
+    const std::pair<std::string, StoredValue> aOlderValues[] = {
+        {"Keep_Speed", {REGTYPE_DWORD, {0, 0, 0, 0}}},
+        {"RunOnboot", {REGTYPE_DWORD, {1, 0, 0, 0}}},
+        {"E: Model", StoredText("QRVX;CD-ROM;1.00;")},
+        {"E: Speed", {REGTYPE_DWORD, {8, 0, 0, 0}}},
+        {"E: Detected", {REGTYPE_BINARY, {8, 0, 0x5A, 0x05, 16, 0, 0xB4, 0x0A}}},
+    };
+    for (const auto& [strName, value] : aOlderValues)
+        Registry().Put(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, strName, value.dwType, value.aData);
+    // Too large for the copy: a name longer than any the program writes, and data longer than
+    // any it reads.
+    Registry().PutDword(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, std::string(300, 'n'), 1);
+    Registry().Put(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, "H: Detected", REGTYPE_BINARY,
+                   std::vector<BYTE>(4096, 1));
+    Registry().PutDword(REGKEY_LOCAL_MACHINE, APP_RUN_KEY, APP_NAME, 1);
+
     EXPECT_FALSE(Construct().m_bKeepSpeed) << "the copied value is read";
-    for (const auto& [strName, value] : OlderMachineValues()) {
-        EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, strName.c_str()), value) << strName;
-        EXPECT_EQ(AppValue(REGKEY_LOCAL_MACHINE, strName.c_str()), value) << "kept: " << strName;
+    for (const auto& [strName, value] : aOlderValues) {
+        EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, strName), value) << strName;
+        EXPECT_EQ(AppValue(REGKEY_LOCAL_MACHINE, strName), value) << "kept: " << strName;
     }
-    EXPECT_FALSE(AppValue(REGKEY_CURRENT_USER, std::string(300, 'n').c_str()));
+    EXPECT_FALSE(AppValue(REGKEY_CURRENT_USER, std::string(300, 'n')));
     EXPECT_FALSE(AppValue(REGKEY_CURRENT_USER, "H: Detected"));
 
     // The user's key exists now: later changes to the machine's are not taken over.
     Registry().PutDword(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, "Keep_Speed", 1);
     Registry().PutDword(REGKEY_LOCAL_MACHINE, SETTINGS_KEY, "F: Speed", 4);
-    EXPECT_FALSE(Construct().m_bKeepSpeed);
+    CQuorvexApp& app = Construct();
+    EXPECT_FALSE(app.m_bKeepSpeed);
     EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "Keep_Speed"), 0u);
     EXPECT_FALSE(AppValue(REGKEY_CURRENT_USER, "F: Speed"));
+
+    ASSERT_TRUE(RunEntry(REGKEY_CURRENT_USER));
+    app.ToggleRunOnBoot();
+    EXPECT_FALSE(RunEntry(REGKEY_CURRENT_USER));
+    EXPECT_EQ(RunEntry(REGKEY_LOCAL_MACHINE).has_value(), GetParam());
+    EXPECT_EQ(Registry().OpenKeyCount(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rights, RegistryRootTest,
-                         ::testing::Values(Rights::Elevated, Rights::Unelevated),
-                         [](const auto& test) {
-                             return test.param == Rights::Elevated ? "Elevated" : "Unelevated";
-                         });
+INSTANTIATE_TEST_SUITE_P(Rights, RegistryRootTest, ::testing::Bool(),
+                         [](const auto& test) { return test.param ? "Unelevated" : "Elevated"; });
 
 } // namespace
 } // namespace qv::test
