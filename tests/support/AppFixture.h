@@ -49,9 +49,6 @@ protected:
     std::optional<StoredValue> AppValue(RegKey hRoot, const std::string& strName) {
         return m_sim.Registry().Get(hRoot, SETTINGS_KEY, strName);
     }
-    std::optional<DWORD> AppDword(RegKey hRoot, const std::string& strName) {
-        return m_sim.Registry().GetDword(hRoot, SETTINGS_KEY, strName);
-    }
     std::optional<StoredValue> RunEntry(RegKey hRoot) {
         return m_sim.Registry().Get(hRoot, APP_RUN_KEY, APP_NAME);
     }

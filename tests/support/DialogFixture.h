@@ -121,15 +121,16 @@ protected:
                 aRates.push_back(ReadBigEndian16(&aCdb[2]));
         return aRates;
     }
-    std::optional<DWORD> AppDword(const char* pszName) {
-        return m_sim->Registry().GetDword(REGKEY_CURRENT_USER, SETTINGS_KEY, pszName);
+    std::optional<StoredValue> AppValue(const char* pszName) {
+        return m_sim->Registry().Get(REGKEY_CURRENT_USER, SETTINGS_KEY, pszName);
     }
     // What a Save stored for a drive, so that a later start or Restore finds it.
     void PutSavedSpeed(const char* pszDrive, DWORD dwSpeed) {
         const std::string strDrive = pszDrive;
-        m_sim->Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Model", REGTYPE_SZ,
-                              StoredText("QRVX;CD-ROM;1.00;").aData);
-        m_sim->Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Speed", dwSpeed);
+        m_sim->Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Model",
+                              StoredText("QRVX;CD-ROM;1.00;"));
+        m_sim->Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Speed",
+                              StoredDword(dwSpeed));
     }
 
     std::optional<CSimFixture> m_sim;

@@ -118,11 +118,11 @@ RegStatus CMemoryRegistry::CloseKey(RegKey hKey) {
 }
 
 void CMemoryRegistry::Put(RegKey hRoot, const std::string& strKey, const std::string& strName,
-                          DWORD dwType, std::vector<BYTE> aData) {
+                          StoredValue value) {
     std::lock_guard lock(m_mutex);
     const std::string strPath = Join(RootPath(hRoot), strKey);
     AddKey(strPath);
-    m_mapValues[{strPath, strName}] = {dwType, std::move(aData)};
+    m_mapValues[{strPath, strName}] = std::move(value);
 }
 
 std::optional<StoredValue> CMemoryRegistry::Get(RegKey hRoot, const std::string& strKey,

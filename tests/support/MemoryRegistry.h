@@ -29,6 +29,12 @@ inline StoredValue StoredText(std::string_view strText) {
     return {REGTYPE_SZ, std::move(aData)};
 }
 
+inline StoredValue StoredDword(DWORD dwValue) {
+    return {REGTYPE_DWORD,
+            {static_cast<BYTE>(dwValue), static_cast<BYTE>(dwValue >> 8),
+             static_cast<BYTE>(dwValue >> 16), static_cast<BYTE>(dwValue >> 24)}};
+}
+
 // A REG_SZ written through SetStringValueWide: UTF-16LE and its terminating zero.
 inline StoredValue StoredWideText(std::u16string_view strText) {
     std::vector<BYTE> aData;
@@ -74,25 +80,11 @@ public:
         m_setFailures.insert({Join(RootPath(hRoot), strKey), strName});
     }
 
-    void Put(RegKey hRoot, const std::string& strKey, const std::string& strName, DWORD dwType,
-             std::vector<BYTE> aData);
-    void PutDword(RegKey hRoot, const std::string& strKey, const std::string& strName,
-                  DWORD dwValue) {
-        Put(hRoot, strKey, strName, REGTYPE_DWORD,
-            {static_cast<BYTE>(dwValue), static_cast<BYTE>(dwValue >> 8),
-             static_cast<BYTE>(dwValue >> 16), static_cast<BYTE>(dwValue >> 24)});
-    }
+    void Put(RegKey hRoot, const std::string& strKey, const std::string& strName,
+             StoredValue value);
 
     std::optional<StoredValue> Get(RegKey hRoot, const std::string& strKey,
                                    const std::string& strName) const;
-    // The value as a REG_DWORD of 4 bytes; nullopt when it is absent or anything else.
-    std::optional<DWORD> GetDword(RegKey hRoot, const std::string& strKey,
-                                  const std::string& strName) const {
-        const auto value = Get(hRoot, strKey, strName);
-        if (!value || value->dwType != REGTYPE_DWORD || value->aData.size() != 4)
-            return std::nullopt;
-        return DwordFromBytes(value->aData.data());
-    }
     bool HasKey(RegKey hRoot, const std::string& strKey) const {
         std::lock_guard lock(m_mutex);
         return m_setKeys.contains(Join(RootPath(hRoot), strKey));

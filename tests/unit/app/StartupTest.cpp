@@ -70,7 +70,7 @@ TEST_F(StartupTest, WithoutSaveOrWithBootTheDialogRuns) {
         EXPECT_EQ(m_dialog.m_nRuns, bBoot ? 2 : 1);
         EXPECT_EQ(m_dialog.m_bBootMode, bBoot);
         EXPECT_EQ(m_pApp->GetDriveList(), nullptr);
-        EXPECT_FALSE(AppDword(REGKEY_CURRENT_USER, "E: Speed"));
+        EXPECT_FALSE(AppValue(REGKEY_CURRENT_USER, "E: Speed"));
         EXPECT_TRUE(m_sim.Shell().Boxes().empty());
         EXPECT_EQ(m_sim.Shell().Libraries(),
                   std::vector<std::string>(m_dialog.m_nRuns, "RichEd32.Dll"));
@@ -82,8 +82,8 @@ TEST_F(StartupTest, TheSaveRunStoresEveryDrivesCurrentSpeedWithoutAWindow) {
     EXPECT_FALSE(Start({"/save"}));
     EXPECT_EQ(m_dialog.m_nRuns, 0);
     EXPECT_TRUE(m_sim.Shell().Boxes().empty());
-    EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "E: Speed"), 24u);
-    EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "G: Speed"), 8u);
+    EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "E: Speed"), StoredDword(24));
+    EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "G: Speed"), StoredDword(8));
     EXPECT_FALSE(Registry().HasKey(REGKEY_LOCAL_MACHINE, SETTINGS_KEY));
     EXPECT_EQ(Registry().OpenKeyCount(), 0);
     EXPECT_TRUE(m_sim.Shell().Libraries().empty());
@@ -108,11 +108,10 @@ TEST_F(StartupTest, ALogonStartTheUserTurnedOffEndsAtOnceTouchingNothing) {
         {"on", REGKEY_CURRENT_USER, 2, "/boot", false},
     };
     const StoredValue oldRunEntry = StoredText("\"C:\\Old.exe\" /boot");
-    Registry().Put(REGKEY_CURRENT_USER, APP_RUN_KEY, APP_NAME, oldRunEntry.dwType,
-                   oldRunEntry.aData);
+    Registry().Put(REGKEY_CURRENT_USER, APP_RUN_KEY, APP_NAME, oldRunEntry);
     for (const auto& start : aStarts) {
         SCOPED_TRACE(start.pszWhat);
-        Registry().PutDword(start.hRoot, SETTINGS_KEY, "RunOnboot", start.dwRunOnBoot);
+        Registry().Put(start.hRoot, SETTINGS_KEY, "RunOnboot", StoredDword(start.dwRunOnBoot));
         const std::size_t nWrites = Registry().Writes().size();
         const int nRuns = m_dialog.m_nRuns;
         EXPECT_FALSE(Start({start.pszSwitch}));

@@ -61,7 +61,8 @@ TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetected
         sim::SimMachineConfig machine = sim::DefaultMachine();
         machine.platform = platform;
         Use(machine);
-        m_sim->Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "Keep_Speed", !bWin9x);
+        m_sim->Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, "Keep_Speed",
+                              StoredDword(!bWin9x));
         Create();
         ASSERT_TRUE(m_pDlg->OnInitDialog());
         if (bWin9x)
@@ -151,7 +152,7 @@ TEST_F(MainDialogStartTest, ASecondInstanceEndsBeforeTouchingADriveAndTakesItsIc
 }
 
 TEST_F(MainDialogStartTest, BootModeShowsTheSplashWithTheTickHeldOffAndKeepsTheWindowHidden) {
-    m_sim->Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", 0);
+    m_sim->Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", StoredDword(0));
     Create();
     m_pApp->m_bBootMode = true;
     m_view.m_duringSplash = [this] {

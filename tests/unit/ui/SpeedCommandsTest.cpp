@@ -57,8 +57,8 @@ TEST_F(SpeedCommandsTest, TheSliderSelectsApplySetsSaveStoresAndRestoreSets) {
     EXPECT_EQ(Drive(0).Snapshot().nSelSpeed, 24) << "filled again from the drive's report";
 
     Command(ID_SAVE);
-    EXPECT_EQ(AppDword("E: Speed"), 24u);
-    EXPECT_EQ(AppDword("G: Speed"), 32u);
+    EXPECT_EQ(AppValue("E: Speed"), StoredDword(24));
+    EXPECT_EQ(AppValue("G: Speed"), StoredDword(32));
 
     PutSavedSpeed("E:", 16);
     PutSavedSpeed("G:", 24);

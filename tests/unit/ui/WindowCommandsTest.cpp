@@ -113,7 +113,7 @@ TEST_F(WindowCommandsTest, CommandsThatReachTheWindowTheShellOrTheSwitches) {
         const bool bOn = !m_view.m_bTimerRunning;
         Command(nCommand);
         EXPECT_EQ(m_view.m_bTimerRunning, bOn);
-        EXPECT_EQ(AppDword("Keep_Speed"), bOn ? 1u : 0u);
+        EXPECT_EQ(AppValue("Keep_Speed"), StoredDword(bOn));
         EXPECT_EQ(m_view.MenuItem(ID_POPUP_KEEP_SPEED), (MENU_ITEM_STATE{bOn, false}));
         EXPECT_EQ(m_view.MenuItem(ID_MENU_KEEP_SPEED), (MENU_ITEM_STATE{bOn, false}));
     }
