@@ -44,7 +44,7 @@ protected:
             return;
         m_sim.emplace(std::move(*machine));
         if (m_sim->Machine().Platform() == sim::SimPlatform::Win9x)
-            m_sim->Shell().SetPlatformId(PLATFORM_WIN32_WINDOWS);
+            m_sim->Shell().m_dwPlatformId = PLATFORM_WIN32_WINDOWS;
     }
 
     CQuorvexDlg& Create() {

@@ -17,7 +17,7 @@ class SettingsTest : public CAppFixture {};
 
 // The OS version record chooses how the drives' trays are reached.
 TEST_F(SettingsTest, ConstructionHandsTheOperatingSystemDown) {
-    m_sim.Shell().SetPlatformId(PLATFORM_WIN32_WINDOWS);
+    m_sim.Shell().m_dwPlatformId = PLATFORM_WIN32_WINDOWS;
     EXPECT_EQ(Construct().GetPlatform().dwPlatformId, PLATFORM_WIN32_WINDOWS);
 }
 
