@@ -52,8 +52,9 @@ protected:
         m_pDlg = std::make_unique<CQuorvexDlg>(*m_pApp, m_view);
         return *m_pDlg;
     }
-    CQuorvexDlg& Start() {
+    CQuorvexDlg& Start(bool bBootMode = false) {
         Create();
+        m_pApp->m_bBootMode = bBootMode;
         EXPECT_TRUE(m_pDlg->OnInitDialog());
         Settle();
         return *m_pDlg;

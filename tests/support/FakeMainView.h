@@ -24,6 +24,7 @@ struct MENU_ITEM_STATE {
     bool operator==(const MENU_ITEM_STATE&) const = default;
 };
 
+using Calls = std::vector<std::string>;
 using SpeedTexts = std::array<std::string, 3>; // the maximum, current and selected speed
 
 class CFakeMainView : public CMainView {
@@ -103,7 +104,7 @@ public:
     // What the splash's own message loop delivers to the dialog meanwhile.
     std::function<void()> m_duringSplash;
     // Window, timer and shell operations in the order they were asked for.
-    std::vector<std::string> m_aCalls;
+    Calls m_aCalls;
 
 private:
     void Record(std::string strCall, bool* pState = nullptr, bool bState = false) {

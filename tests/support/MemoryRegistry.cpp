@@ -4,11 +4,7 @@
 #include <cstring>
 
 namespace qv::test {
-namespace {
-
 constexpr RegStatus STATUS_INVALID_HANDLE = 6;
-
-} // namespace
 
 std::string CMemoryRegistry::RootPath(RegKey hRoot) {
     return hRoot == REGKEY_LOCAL_MACHINE ? "hklm" : hRoot == REGKEY_CURRENT_USER ? "hkcu" : "";

@@ -10,7 +10,6 @@ namespace qv::test {
 namespace {
 
 using Texts = std::vector<std::string>;
-using Calls = std::vector<std::string>;
 
 class MainDialogStartTest : public CDialogFixture {};
 
@@ -153,8 +152,6 @@ TEST_F(MainDialogStartTest, ASecondInstanceEndsBeforeTouchingADriveAndTakesItsIc
 
 TEST_F(MainDialogStartTest, BootModeShowsTheSplashWithTheTickHeldOffAndKeepsTheWindowHidden) {
     m_sim->Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", StoredDword(0));
-    Create();
-    m_pApp->m_bBootMode = true;
     m_view.m_duringSplash = [this] {
         // The splash's message loop hands the dialog its device events and its ticks.
         Settle();
@@ -163,7 +160,7 @@ TEST_F(MainDialogStartTest, BootModeShowsTheSplashWithTheTickHeldOffAndKeepsTheW
         m_pDlg->OnTimer(ID_KEEP_TIMER);
         EXPECT_TRUE(SimDrive('E').Commands().empty());
     };
-    EXPECT_TRUE(m_pDlg->OnInitDialog());
+    Start(true);
     EXPECT_TRUE(m_pDlg->IsReady());
     EXPECT_EQ(m_view.m_aCalls.back(), "RunSplash");
     EXPECT_FALSE(m_view.m_bRunOnBootChecked);

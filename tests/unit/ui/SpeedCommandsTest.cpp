@@ -31,12 +31,6 @@ protected:
             aOpcodes.push_back(aCdb[0]);
         return aOpcodes;
     }
-    void StartInBootMode() {
-        Create();
-        m_pApp->m_bBootMode = true;
-        ASSERT_TRUE(m_pDlg->OnInitDialog());
-        Settle();
-    }
 };
 
 // The slider only selects a speed and shows the rate the drive reported at it; Apply sends it
@@ -112,7 +106,7 @@ TEST_F(SpeedCommandsTest, BootModeSetsEveryDriveWithASavedSpeedAndRestoreRebuild
         Use(machine);
         PutSavedSpeed("E:", 16);
         PutSavedSpeed("H:", 24);
-        StartInBootMode();
+        Start(true);
 
         const Rates aRatesE = SetSpeedRates('E');
         EXPECT_EQ(std::count(aRatesE.begin(), aRatesE.end(), 16 * 177), 1);

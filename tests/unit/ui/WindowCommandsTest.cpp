@@ -13,7 +13,6 @@ namespace qv::test {
 namespace {
 
 using TrayCalls = std::vector<sim::SimTrayCall>;
-using Calls = std::vector<std::string>;
 
 class WindowCommandsTest : public CDialogFixture {
 protected:
