@@ -74,7 +74,6 @@ protected:
                 Deliver(aEvents[m_nDelivered++]);
         }
     }
-    // Delivers the events waiting now last first, then settles.
     void SettleInReverse() {
         const auto aEvents = m_sim->Events().Events();
         std::for_each(aEvents.rbegin(), aEvents.rend() - static_cast<long>(m_nDelivered),

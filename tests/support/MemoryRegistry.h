@@ -22,7 +22,6 @@ struct StoredValue {
     bool operator==(const StoredValue&) const = default;
 };
 
-// The bytes of a REG_SZ as the program stores it: the text and its terminating zero.
 inline StoredValue StoredText(std::string_view strText) {
     std::vector<BYTE> aData(strText.begin(), strText.end());
     aData.push_back(0);

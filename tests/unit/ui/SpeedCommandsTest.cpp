@@ -33,9 +33,6 @@ protected:
     }
 };
 
-// The slider only selects a speed and shows the rate the drive reported at it; Apply sends it
-// and keeps it; Save stores every drive's selected speed; Restore sets only the selected drive to
-// its saved speed.
 TEST_F(SpeedCommandsTest, TheSliderSelectsApplySetsSaveStoresAndRestoreSets) {
     Start();
     const CCDRomList* pList = m_pApp->GetDriveList();
@@ -204,11 +201,11 @@ TEST_F(SpeedCommandsTest, TheTickLeavesABusyDriveAlone) {
 TEST_F(SpeedCommandsTest, AnArrivingDiscGetsTheSpeedItsDriveWasSetTo) {
     Start();
     ApplySpeed(0, 16);
-    constexpr auto E = 1ul << ('E' - 'A');
-    constexpr auto F = 1ul << ('F' - 'A');
-    constexpr auto G = 1ul << ('G' - 'A');
-    for (const auto& [dwMask, aRatesE] :
-         {std::pair{E | G, Rates{16 * 177}}, {G, Rates{}}, {F, Rates{}}, {~0ul, Rates{16 * 177}}}) {
+    const auto Unit = [](char cLetter) { return 1ul << (cLetter - 'A'); };
+    for (const auto& [dwMask, aRatesE] : {std::pair{Unit('E') | Unit('G'), Rates{16 * 177}},
+                                          {Unit('G'), Rates{}},
+                                          {Unit('F'), Rates{}},
+                                          {~0ul, Rates{16 * 177}}}) {
         SimDrive('E').ChangeDisc();
         ForgetCommands();
         m_pDlg->OnMediaArrival(dwMask);
@@ -228,7 +225,7 @@ TEST_F(SpeedCommandsTest, AnArrivingDiscGetsTheSpeedItsDriveWasSetTo) {
             m_pDlg->OnDriveChange();
         else
             m_pDlg->OnTimer(ID_KEEP_TIMER);
-        m_pDlg->OnMediaArrival(1ul << ('E' - 'A'));
+        m_pDlg->OnMediaArrival(Unit('E'));
         SimDrive('E').Release();
         Settle();
         const Rates aRates = SetSpeedRates('E');

@@ -106,7 +106,6 @@ TEST_F(WindowCommandsTest, CommandsThatReachTheWindowTheShellOrTheSwitches) {
         {ID_HIDE, "HideWindow"}};
     Start();
 
-    // The two switches turn what is stored.
     ASSERT_TRUE(m_view.m_bTimerRunning);
     for (const int nCommand : {ID_MENU_KEEP_SPEED, ID_POPUP_KEEP_SPEED, ID_POPUP_KEEP_SPEED}) {
         const bool bOn = !m_view.m_bTimerRunning;
