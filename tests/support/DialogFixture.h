@@ -47,17 +47,15 @@ protected:
             m_sim->Shell().m_dwPlatformId = PLATFORM_WIN32_WINDOWS;
     }
 
-    CQuorvexDlg& Create() {
+    void Create() {
         m_pApp = std::make_unique<CQuorvexApp>(m_sim->Platform(), m_runner, m_update.services);
         m_pDlg = std::make_unique<CQuorvexDlg>(*m_pApp, m_view);
-        return *m_pDlg;
     }
-    CQuorvexDlg& Start(bool bBootMode = false) {
+    void Start(bool bBootMode = false) {
         Create();
         m_pApp->m_bBootMode = bBootMode;
         EXPECT_TRUE(m_pDlg->OnInitDialog());
         Settle();
-        return *m_pDlg;
     }
 
     // Delivers every event posted and not yet delivered, in posting order, and those that the
