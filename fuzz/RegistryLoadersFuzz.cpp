@@ -60,7 +60,7 @@ bool Plant(CFuzzInput& input, test::CMemoryRegistry& registry) {
         const BYTE nType = input.Byte();
         const DWORD dwType = nType < std::size(VALUE_TYPES) ? VALUE_TYPES[nType] : nType;
         const std::string strData = input.Text(input.Value<WORD>() % MAX_VALUE_SIZE);
-        registry.Put(hRoot, pszKey, strName, dwType, {strData.begin(), strData.end()});
+        registry.Put(hRoot, pszKey, strName, {dwType, {strData.begin(), strData.end()}});
     }
     const int nFailures = input.Byte() % 4;
     for (int nFailure = 0; nFailure < nFailures; ++nFailure) {

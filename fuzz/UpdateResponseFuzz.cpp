@@ -69,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     const bool bPlanted = input.Byte() & 1;
     const std::string strPlanted = fuzz::Text(input, 16);
     if (bPlanted)
-        registry.Put(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_SUCCESS, REGTYPE_SZ,
-                     std::vector<BYTE>(strPlanted.begin(), strPlanted.end()));
+        registry.Put(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_SUCCESS,
+                     {REGTYPE_SZ, std::vector<BYTE>(strPlanted.begin(), strPlanted.end())});
     http.m_strBody = fuzz::Body(input, fuzz::Text(input, 255));
     if (!bLengthLies)
         http.m_strContentLength = std::to_string(http.m_strBody.size());

@@ -46,11 +46,8 @@ protected:
         return *m_pApp;
     }
     CMemoryRegistry& Registry() { return m_sim.Registry(); }
-    std::optional<StoredValue> AppValue(RegKey hRoot, const char* pszName) {
-        return m_sim.Registry().Get(hRoot, SETTINGS_KEY, pszName);
-    }
-    std::optional<DWORD> AppDword(RegKey hRoot, const char* pszName) {
-        return m_sim.Registry().GetDword(hRoot, SETTINGS_KEY, pszName);
+    std::optional<StoredValue> AppValue(RegKey hRoot, const std::string& strName) {
+        return m_sim.Registry().Get(hRoot, SETTINGS_KEY, strName);
     }
     std::optional<StoredValue> RunEntry(RegKey hRoot) {
         return m_sim.Registry().Get(hRoot, APP_RUN_KEY, APP_NAME);

@@ -44,19 +44,18 @@ protected:
             return;
         m_sim.emplace(std::move(*machine));
         if (m_sim->Machine().Platform() == sim::SimPlatform::Win9x)
-            m_sim->Shell().SetPlatformId(PLATFORM_WIN32_WINDOWS);
+            m_sim->Shell().m_dwPlatformId = PLATFORM_WIN32_WINDOWS;
     }
 
-    CQuorvexDlg& Create() {
+    void Create() {
         m_pApp = std::make_unique<CQuorvexApp>(m_sim->Platform(), m_runner, m_update.services);
         m_pDlg = std::make_unique<CQuorvexDlg>(*m_pApp, m_view);
-        return *m_pDlg;
     }
-    CQuorvexDlg& Start() {
+    void Start(bool bBootMode = false) {
         Create();
+        m_pApp->m_bBootMode = bBootMode;
         EXPECT_TRUE(m_pDlg->OnInitDialog());
         Settle();
-        return *m_pDlg;
     }
 
     // Delivers every event posted and not yet delivered, in posting order, and those that the
@@ -73,7 +72,6 @@ protected:
                 Deliver(aEvents[m_nDelivered++]);
         }
     }
-    // Delivers the events waiting now last first, then settles.
     void SettleInReverse() {
         const auto aEvents = m_sim->Events().Events();
         std::for_each(aEvents.rbegin(), aEvents.rend() - static_cast<long>(m_nDelivered),
@@ -121,15 +119,16 @@ protected:
                 aRates.push_back(ReadBigEndian16(&aCdb[2]));
         return aRates;
     }
-    std::optional<DWORD> AppDword(const char* pszName) {
-        return m_sim->Registry().GetDword(REGKEY_CURRENT_USER, SETTINGS_KEY, pszName);
+    std::optional<StoredValue> AppValue(const char* pszName) {
+        return m_sim->Registry().Get(REGKEY_CURRENT_USER, SETTINGS_KEY, pszName);
     }
     // What a Save stored for a drive, so that a later start or Restore finds it.
     void PutSavedSpeed(const char* pszDrive, DWORD dwSpeed) {
         const std::string strDrive = pszDrive;
-        m_sim->Registry().PutString(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Model",
-                                    "QRVX;CD-ROM;1.00;");
-        m_sim->Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Speed", dwSpeed);
+        m_sim->Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Model",
+                              StoredText("QRVX;CD-ROM;1.00;"));
+        m_sim->Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Speed",
+                              StoredDword(dwSpeed));
     }
 
     std::optional<CSimFixture> m_sim;

@@ -4,6 +4,7 @@
 
 #include "ui/MainView.h"
 
+#include <array>
 #include <functional>
 #include <map>
 #include <string>
@@ -23,6 +24,9 @@ struct MENU_ITEM_STATE {
     bool operator==(const MENU_ITEM_STATE&) const = default;
 };
 
+using Calls = std::vector<std::string>;
+using SpeedTexts = std::array<std::string, 3>; // the maximum, current and selected speed
+
 class CFakeMainView : public CMainView {
 public:
     void ShowDriveEntries(const std::vector<std::string>& aTexts, int nSelected) override {
@@ -40,9 +44,7 @@ public:
 
     void ShowSpeedTexts(const std::string& strMax, const std::string& strCur,
                         const std::string& strSel) override {
-        m_strMax = strMax;
-        m_strCur = strCur;
-        m_strSel = strSel;
+        m_aSpeedTexts = {strMax, strCur, strSel};
     }
     void SetRunOnBootCheck(bool bChecked) override { m_bRunOnBootChecked = bChecked; }
 
@@ -91,9 +93,7 @@ public:
     int m_nSliderPos = 0;
     bool m_bSliderEnabled = false;
     // Texts no rule of the dialog gives, so that a label it never set stands out.
-    std::string m_strMax = "100x";
-    std::string m_strCur = "100x";
-    std::string m_strSel = "100x  (17600 Kb/s)";
+    SpeedTexts m_aSpeedTexts{"100x", "100x", "100x  (17600 Kb/s)"};
     bool m_bRunOnBootChecked = false;
     std::map<int, BUTTON_STATE> m_mapButtons;
     std::map<int, MENU_ITEM_STATE> m_mapMenuItems;
@@ -104,7 +104,7 @@ public:
     // What the splash's own message loop delivers to the dialog meanwhile.
     std::function<void()> m_duringSplash;
     // Window, timer and shell operations in the order they were asked for.
-    std::vector<std::string> m_aCalls;
+    Calls m_aCalls;
 
 private:
     void Record(std::string strCall, bool* pState = nullptr, bool bState = false) {

@@ -56,10 +56,11 @@ public:
     void ExitProcess(unsigned nExitCode) override { m_nExitCode = nExitCode; }
 
     void SetExePath(std::u16string strPath) { m_strExePath = std::move(strPath); }
-    void SetPlatformId(DWORD dwPlatformId) { m_dwPlatformId = dwPlatformId; }
-    const std::vector<ShownMessageBox>& Boxes() const { return m_aBoxes; }
-    const std::vector<std::string>& Libraries() const { return m_aLibraries; }
     std::optional<unsigned> ExitCode() const { return m_nExitCode; }
+
+    DWORD m_dwPlatformId = PLATFORM_WIN32_NT;
+    std::vector<ShownMessageBox> m_aBoxes;
+    std::vector<std::string> m_aLibraries;
 
 private:
     // As Windows XP does: a path that does not fit is cut to nSize characters, unterminated.
@@ -73,9 +74,6 @@ private:
     }
 
     std::u16string m_strExePath = u"C:\\Program Files\\Quorvex\\Quorvex.exe";
-    DWORD m_dwPlatformId = PLATFORM_WIN32_NT;
-    std::vector<ShownMessageBox> m_aBoxes;
-    std::vector<std::string> m_aLibraries;
     std::optional<unsigned> m_nExitCode;
 };
 

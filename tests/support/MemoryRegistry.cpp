@@ -1,28 +1,13 @@
 #include "tests/support/MemoryRegistry.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 namespace qv::test {
-namespace {
-
 constexpr RegStatus STATUS_INVALID_HANDLE = 6;
-
-std::string Fold(std::string strText) {
-    std::transform(strText.begin(), strText.end(), strText.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return strText;
-}
-
-} // namespace
 
 std::string CMemoryRegistry::RootPath(RegKey hRoot) {
     return hRoot == REGKEY_LOCAL_MACHINE ? "hklm" : hRoot == REGKEY_CURRENT_USER ? "hkcu" : "";
-}
-
-std::string CMemoryRegistry::Join(const std::string& strParent, const std::string& strSubKey) {
-    return strSubKey.empty() ? strParent : strParent + "\\" + Fold(strSubKey);
 }
 
 RegStatus CMemoryRegistry::Open(RegKey hParent, const std::string& strSubKey, DWORD dwAccess,
@@ -35,10 +20,13 @@ RegStatus CMemoryRegistry::Open(RegKey hParent, const std::string& strSubKey, DW
     if (strParent.empty())
         return STATUS_INVALID_HANDLE;
     const std::string strPath = Join(strParent, strSubKey);
-    m_aOpenings.push_back({strPath, dwAccess});
-    if (m_bRefuseMachineWrites && strPath.starts_with("hklm") &&
-        (dwAccess & ~(REGACCESS_READ | REGACCESS_WOW64_64KEY)))
-        return REGSTATUS_ACCESS_DENIED;
+    if (strPath.starts_with("hklm")) {
+        // The 32-bit view holds nothing this program or an older version wrote.
+        if (!(dwAccess & REGACCESS_WOW64_64KEY))
+            return REGSTATUS_FILE_NOT_FOUND;
+        if (m_bRefuseMachineWrites && (dwAccess & ~(REGACCESS_READ | REGACCESS_WOW64_64KEY)))
+            return REGSTATUS_ACCESS_DENIED;
+    }
     if (bCreate)
         AddKey(strPath);
     else if (!m_setKeys.contains(strPath) && strPath != strParent)
@@ -62,18 +50,16 @@ RegStatus CMemoryRegistry::QueryValue(RegKey hKey, const std::string& strName, D
     std::string strPath;
     if (const RegStatus nStatus = Use(hKey, REGACCESS_QUERY_VALUE, strPath))
         return nStatus;
-    const auto it = m_mapValues.find({strPath, Fold(strName)});
+    const auto it = m_mapValues.find({strPath, strName});
     if (it == m_mapValues.end())
         return REGSTATUS_FILE_NOT_FOUND;
-    const StoredValue& value = it->second.value;
-    const auto nSize = static_cast<DWORD>(value.aData.size());
+    const auto nSize = static_cast<DWORD>(it->second.aData.size());
     if (pdwType)
-        *pdwType = value.dwType;
+        *pdwType = it->second.dwType;
     // Windows leaves a short buffer's contents undefined; the value's first bytes make a caller
     // that ignores the status read something plausible, and so show the fault.
     const DWORD nBuffer = *pnData;
-    if (nSize > 0)
-        std::memcpy(pData, value.aData.data(), std::min(nSize, nBuffer));
+    std::copy_n(it->second.aData.begin(), std::min(nSize, nBuffer), pData);
     *pnData = nSize;
     return nSize > nBuffer ? REGSTATUS_MORE_DATA : REGSTATUS_SUCCESS;
 }
@@ -84,9 +70,9 @@ RegStatus CMemoryRegistry::SetValue(RegKey hKey, const std::string& strName, DWO
     std::string strPath;
     if (const RegStatus nStatus = Use(hKey, REGACCESS_SET_VALUE, strPath))
         return nStatus;
-    if (m_setFailures.contains({strPath, Fold(strName)}))
+    if (m_setFailures.contains({strPath, strName}))
         return REGSTATUS_ACCESS_DENIED;
-    Store(strPath, strName, {dwType, std::vector<BYTE>(pData, pData + nData)});
+    m_mapValues[{strPath, strName}] = {dwType, std::vector<BYTE>(pData, pData + nData)};
     m_aWrites.push_back(strName);
     return REGSTATUS_SUCCESS;
 }
@@ -102,15 +88,14 @@ RegStatus CMemoryRegistry::EnumValue(RegKey hKey, DWORD nIndex, char* pszName, D
         ++it;
     if (it == m_mapValues.end() || it->first.first != strPath)
         return REGSTATUS_NO_MORE_ITEMS;
-    const auto& [strName, value] = it->second;
-    const auto nSize = static_cast<DWORD>(value.aData.size());
+    const std::string& strName = it->first.second;
+    const auto nSize = static_cast<DWORD>(it->second.aData.size());
     if (strName.size() >= *pnName || nSize > *pnData)
         return REGSTATUS_MORE_DATA;
     std::memcpy(pszName, strName.c_str(), strName.size() + 1);
     *pnName = static_cast<DWORD>(strName.size());
-    *pdwType = value.dwType;
-    if (nSize > 0)
-        std::memcpy(pData, value.aData.data(), nSize);
+    *pdwType = it->second.dwType;
+    std::copy_n(it->second.aData.begin(), nSize, pData);
     *pnData = nSize;
     return REGSTATUS_SUCCESS;
 }
@@ -120,8 +105,7 @@ RegStatus CMemoryRegistry::DeleteValue(RegKey hKey, const std::string& strName) 
     std::string strPath;
     if (const RegStatus nStatus = Use(hKey, REGACCESS_SET_VALUE, strPath))
         return nStatus;
-    return m_mapValues.erase({strPath, Fold(strName)}) ? REGSTATUS_SUCCESS
-                                                       : REGSTATUS_FILE_NOT_FOUND;
+    return m_mapValues.erase({strPath, strName}) ? REGSTATUS_SUCCESS : REGSTATUS_FILE_NOT_FOUND;
 }
 
 RegStatus CMemoryRegistry::CloseKey(RegKey hKey) {
@@ -129,25 +113,19 @@ RegStatus CMemoryRegistry::CloseKey(RegKey hKey) {
     return m_mapOpen.erase(hKey) ? REGSTATUS_SUCCESS : STATUS_INVALID_HANDLE;
 }
 
-void CMemoryRegistry::FailSetValue(RegKey hRoot, const std::string& strKey,
-                                   const std::string& strName) {
-    std::lock_guard lock(m_mutex);
-    m_setFailures.insert({Join(RootPath(hRoot), strKey), Fold(strName)});
-}
-
 void CMemoryRegistry::Put(RegKey hRoot, const std::string& strKey, const std::string& strName,
-                          DWORD dwType, std::vector<BYTE> aData) {
+                          StoredValue value) {
     std::lock_guard lock(m_mutex);
     const std::string strPath = Join(RootPath(hRoot), strKey);
     AddKey(strPath);
-    Store(strPath, strName, {dwType, std::move(aData)});
+    m_mapValues[{strPath, strName}] = std::move(value);
 }
 
 std::optional<StoredValue> CMemoryRegistry::Get(RegKey hRoot, const std::string& strKey,
                                                 const std::string& strName) const {
     std::lock_guard lock(m_mutex);
-    const auto it = m_mapValues.find({Join(RootPath(hRoot), strKey), Fold(strName)});
-    return it == m_mapValues.end() ? std::nullopt : std::optional(it->second.value);
+    const auto it = m_mapValues.find({Join(RootPath(hRoot), strKey), strName});
+    return it == m_mapValues.end() ? std::nullopt : std::optional(it->second);
 }
 
 void CMemoryRegistry::AddKey(const std::string& strPath) {
@@ -155,15 +133,6 @@ void CMemoryRegistry::AddKey(const std::string& strPath) {
          nSep = strPath.find('\\', nSep + 1))
         m_setKeys.insert(strPath.substr(0, nSep));
     m_setKeys.insert(strPath);
-}
-
-// Like Windows, a value keeps the spelling of its name from when it was first stored.
-void CMemoryRegistry::Store(const std::string& strPath, const std::string& strName,
-                            StoredValue value) {
-    NamedValue& named = m_mapValues[{strPath, Fold(strName)}];
-    if (named.strName.empty())
-        named.strName = strName;
-    named.value = std::move(value);
 }
 
 } // namespace qv::test

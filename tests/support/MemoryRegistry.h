@@ -1,6 +1,7 @@
-// A registry in memory that answers like the Windows one: names compared without regard to
-// case, access rights checked on every handle, REGSTATUS_MORE_DATA for a short buffer, safe to
-// use from several threads (the update check stores its dates while the dialog stores settings).
+// A registry in memory that answers like the Windows one: access rights checked on every handle,
+// REGSTATUS_MORE_DATA for a short buffer, machine-wide keys seen only through the 64-bit view,
+// safe to use from several threads (the update check stores its dates while the dialog stores
+// settings).
 #pragma once
 
 #include "platform/Registry.h"
@@ -21,28 +22,26 @@ struct StoredValue {
     bool operator==(const StoredValue&) const = default;
 };
 
-// The bytes of a REG_SZ as the program stores it: the text and its terminating zero.
 inline StoredValue StoredText(std::string_view strText) {
     std::vector<BYTE> aData(strText.begin(), strText.end());
     aData.push_back(0);
     return {REGTYPE_SZ, std::move(aData)};
 }
 
+inline StoredValue StoredDword(DWORD dwValue) {
+    return {REGTYPE_DWORD,
+            {static_cast<BYTE>(dwValue), static_cast<BYTE>(dwValue >> 8),
+             static_cast<BYTE>(dwValue >> 16), static_cast<BYTE>(dwValue >> 24)}};
+}
+
 // A REG_SZ written through SetStringValueWide: UTF-16LE and its terminating zero.
 inline StoredValue StoredWideText(std::u16string_view strText) {
     std::vector<BYTE> aData;
-    for (const char16_t c : strText) {
-        aData.push_back(static_cast<BYTE>(c));
-        aData.push_back(static_cast<BYTE>(c >> 8));
-    }
+    for (const char16_t c : strText)
+        aData.insert(aData.end(), {static_cast<BYTE>(c), static_cast<BYTE>(c >> 8)});
     aData.insert(aData.end(), {0, 0});
     return {REGTYPE_SZ, std::move(aData)};
 }
-
-struct KeyOpening {
-    std::string strPath; // folded, starting with hklm or hkcu
-    DWORD dwAccess;
-};
 
 class CMemoryRegistry : public CRegistryService {
 public:
@@ -64,44 +63,27 @@ public:
         return SetValue(hKey, strName, value.dwType, value.aData.data(),
                         static_cast<DWORD>(value.aData.size()));
     }
-    // Values in the order of their folded names, each with the spelling it was first stored in.
     RegStatus EnumValue(RegKey hKey, DWORD nIndex, char* pszName, DWORD* pnName, DWORD* pdwType,
                         BYTE* pData, DWORD* pnData) override;
     RegStatus DeleteValue(RegKey hKey, const std::string& strName) override;
     RegStatus CloseKey(RegKey hKey) override;
 
-    // Opening a key under HKEY_LOCAL_MACHINE with any right beyond reading (and the choice of
-    // registry view) is then denied.
+    // Opening a key under HKEY_LOCAL_MACHINE with any right beyond reading is then denied.
     void RefuseMachineWrites() {
         std::lock_guard lock(m_mutex);
         m_bRefuseMachineWrites = true;
     }
     // Every later SetValue of that value is denied and stores nothing.
-    void FailSetValue(RegKey hRoot, const std::string& strKey, const std::string& strName);
+    void FailSetValue(RegKey hRoot, const std::string& strKey, const std::string& strName) {
+        std::lock_guard lock(m_mutex);
+        m_setFailures.insert({Join(RootPath(hRoot), strKey), strName});
+    }
 
-    void Put(RegKey hRoot, const std::string& strKey, const std::string& strName, DWORD dwType,
-             std::vector<BYTE> aData);
-    void PutDword(RegKey hRoot, const std::string& strKey, const std::string& strName,
-                  DWORD dwValue) {
-        Put(hRoot, strKey, strName, REGTYPE_DWORD,
-            {static_cast<BYTE>(dwValue), static_cast<BYTE>(dwValue >> 8),
-             static_cast<BYTE>(dwValue >> 16), static_cast<BYTE>(dwValue >> 24)});
-    }
-    void PutString(RegKey hRoot, const std::string& strKey, const std::string& strName,
-                   const std::string& strText) {
-        Put(hRoot, strKey, strName, REGTYPE_SZ, StoredText(strText).aData);
-    }
+    void Put(RegKey hRoot, const std::string& strKey, const std::string& strName,
+             StoredValue value);
 
     std::optional<StoredValue> Get(RegKey hRoot, const std::string& strKey,
                                    const std::string& strName) const;
-    // The value as a REG_DWORD of 4 bytes; nullopt when it is absent or anything else.
-    std::optional<DWORD> GetDword(RegKey hRoot, const std::string& strKey,
-                                  const std::string& strName) const {
-        const auto value = Get(hRoot, strKey, strName);
-        if (!value || value->dwType != REGTYPE_DWORD || value->aData.size() != 4)
-            return std::nullopt;
-        return DwordFromBytes(value->aData.data());
-    }
     bool HasKey(RegKey hRoot, const std::string& strKey) const {
         std::lock_guard lock(m_mutex);
         return m_setKeys.contains(Join(RootPath(hRoot), strKey));
@@ -113,35 +95,32 @@ public:
         std::lock_guard lock(m_mutex);
         return static_cast<int>(m_mapOpen.size());
     }
-    // Every CreateKey and OpenKey under a root or an open key, whether it succeeded or not; read
-    // once no other thread opens keys.
-    const std::vector<KeyOpening>& Openings() const { return m_aOpenings; }
 
 private:
-    using ValueId = std::pair<std::string, std::string>; // folded key path, folded value name
-    struct NamedValue {
-        std::string strName; // as first stored
-        StoredValue value;
+    using ValueId = std::pair<std::string, std::string>; // key path, value name
+    struct OpenKeyState {
+        std::string strPath;
+        DWORD dwAccess;
     };
 
     static std::string RootPath(RegKey hRoot);
-    static std::string Join(const std::string& strParent, const std::string& strSubKey);
+    static std::string Join(const std::string& strParent, const std::string& strSubKey) {
+        return strSubKey.empty() ? strParent : strParent + "\\" + strSubKey;
+    }
     RegStatus Open(RegKey hParent, const std::string& strSubKey, DWORD dwAccess, bool bCreate,
                    RegKey* phKey);
     // The path of the open key hKey, when it was opened with dwRight; otherwise why not.
     RegStatus Use(RegKey hKey, DWORD dwRight, std::string& strPath) const;
     void AddKey(const std::string& strPath);
-    void Store(const std::string& strPath, const std::string& strName, StoredValue value);
 
     // Taken by each public member that touches the maps; none that takes it calls one that does.
     mutable std::mutex m_mutex;
     bool m_bRefuseMachineWrites = false;
     std::set<std::string> m_setKeys;
-    std::map<ValueId, NamedValue> m_mapValues;
+    std::map<ValueId, StoredValue> m_mapValues;
     std::vector<std::string> m_aWrites;
     std::set<ValueId> m_setFailures;
-    std::map<RegKey, KeyOpening> m_mapOpen;
-    std::vector<KeyOpening> m_aOpenings;
+    std::map<RegKey, OpenKeyState> m_mapOpen;
     RegKey m_hNext = 0x1000;
 };
 

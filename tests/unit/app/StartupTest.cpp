@@ -70,9 +70,9 @@ TEST_F(StartupTest, WithoutSaveOrWithBootTheDialogRuns) {
         EXPECT_EQ(m_dialog.m_nRuns, bBoot ? 2 : 1);
         EXPECT_EQ(m_dialog.m_bBootMode, bBoot);
         EXPECT_EQ(m_pApp->GetDriveList(), nullptr);
-        EXPECT_FALSE(AppDword(REGKEY_CURRENT_USER, "E: Speed"));
-        EXPECT_TRUE(m_sim.Shell().Boxes().empty());
-        EXPECT_EQ(m_sim.Shell().Libraries(),
+        EXPECT_FALSE(AppValue(REGKEY_CURRENT_USER, "E: Speed"));
+        EXPECT_TRUE(m_sim.Shell().m_aBoxes.empty());
+        EXPECT_EQ(m_sim.Shell().m_aLibraries,
                   std::vector<std::string>(m_dialog.m_nRuns, "RichEd32.Dll"));
     }
 }
@@ -81,12 +81,12 @@ TEST_F(StartupTest, WithoutSaveOrWithBootTheDialogRuns) {
 TEST_F(StartupTest, TheSaveRunStoresEveryDrivesCurrentSpeedWithoutAWindow) {
     EXPECT_FALSE(Start({"/save"}));
     EXPECT_EQ(m_dialog.m_nRuns, 0);
-    EXPECT_TRUE(m_sim.Shell().Boxes().empty());
-    EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "E: Speed"), 24u);
-    EXPECT_EQ(AppDword(REGKEY_CURRENT_USER, "G: Speed"), 8u);
+    EXPECT_TRUE(m_sim.Shell().m_aBoxes.empty());
+    EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "E: Speed"), StoredDword(24));
+    EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "G: Speed"), StoredDword(8));
     EXPECT_FALSE(Registry().HasKey(REGKEY_LOCAL_MACHINE, SETTINGS_KEY));
     EXPECT_EQ(Registry().OpenKeyCount(), 0);
-    EXPECT_TRUE(m_sim.Shell().Libraries().empty());
+    EXPECT_TRUE(m_sim.Shell().m_aLibraries.empty());
 }
 
 // An older machine-wide Run entry goes on starting the program at logon after the user turned run
@@ -108,17 +108,16 @@ TEST_F(StartupTest, ALogonStartTheUserTurnedOffEndsAtOnceTouchingNothing) {
         {"on", REGKEY_CURRENT_USER, 2, "/boot", false},
     };
     const StoredValue oldRunEntry = StoredText("\"C:\\Old.exe\" /boot");
-    Registry().Put(REGKEY_CURRENT_USER, APP_RUN_KEY, APP_NAME, oldRunEntry.dwType,
-                   oldRunEntry.aData);
+    Registry().Put(REGKEY_CURRENT_USER, APP_RUN_KEY, APP_NAME, oldRunEntry);
     for (const auto& start : aStarts) {
         SCOPED_TRACE(start.pszWhat);
-        Registry().PutDword(start.hRoot, SETTINGS_KEY, "RunOnboot", start.dwRunOnBoot);
+        Registry().Put(start.hRoot, SETTINGS_KEY, "RunOnboot", StoredDword(start.dwRunOnBoot));
         const std::size_t nWrites = Registry().Writes().size();
         const int nRuns = m_dialog.m_nRuns;
         EXPECT_FALSE(Start({start.pszSwitch}));
         EXPECT_EQ(m_dialog.m_nRuns - nRuns, start.bEnds ? 0 : 1);
         EXPECT_EQ(Registry().Writes().size() == nWrites, start.bEnds);
-        EXPECT_TRUE(m_sim.Shell().Boxes().empty());
+        EXPECT_TRUE(m_sim.Shell().m_aBoxes.empty());
         EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER),
                   start.dwRunOnBoot ? RunCommandFor(u"C:\\Program Files\\Quorvex\\Quorvex.exe")
                                     : oldRunEntry);
@@ -132,7 +131,7 @@ protected:
 
 TEST_F(NoDriveTest, TheSaveRunShowsTheMessageExitsWithZeroAndWritesNoDriveValue) {
     EXPECT_FALSE(Construct({"/save"}).Startup());
-    EXPECT_EQ(m_sim.Shell().Boxes(),
+    EXPECT_EQ(m_sim.Shell().m_aBoxes,
               (std::vector<ShownMessageBox>{
                   {NULL_WINDOW, "Quorvex was failed to find any CD-ROM drives. Work finished.",
                    "Quorvex", MSGBOX_OK | MSGBOX_SYSTEMMODAL}}));

@@ -59,7 +59,8 @@ protected:
         return m_sim.Registry().Get(REGKEY_CURRENT_USER, SETTINGS_KEY, strName);
     }
     void Put(const std::string& strName, DWORD dwType, Bytes aData) {
-        m_sim.Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, strName, dwType, std::move(aData));
+        m_sim.Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, strName,
+                             {dwType, std::move(aData)});
     }
     void Save(CCDRom& drive) {
         CSettingsKey key(m_sim.Registry(), REGKEY_CURRENT_USER, true, SETTINGS_CREATE_ACCESS);

@@ -49,7 +49,6 @@ TEST_F(AboutDlgTest, EachControlDoesItsOneThingAndTheActiveOnesHaveToolTips) {
     EXPECT_EQ(After(IDC_ABOUT_CLOSE), Calls{"end 0"});
     EXPECT_EQ(After(IDC_ABOUT_TITLE), Calls{});
 
-    // The links and the check button have tool tips.
     EXPECT_EQ(m_dlg.ToolTipText(IDC_ABOUT_WEB_LINK), "Visit  Velnor Inc. home site");
     EXPECT_EQ(m_dlg.ToolTipText(IDC_ABOUT_SUPPORT_LINK), "Contact Quorvex support team");
     EXPECT_EQ(m_dlg.ToolTipText(IDC_ABOUT_CHECK_UPDATE),

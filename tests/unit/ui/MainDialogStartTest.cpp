@@ -10,7 +10,6 @@ namespace qv::test {
 namespace {
 
 using Texts = std::vector<std::string>;
-using Calls = std::vector<std::string>;
 
 class MainDialogStartTest : public CDialogFixture {};
 
@@ -40,7 +39,7 @@ TEST_F(MainDialogStartTest, AnUnusableDriveHasNoEntryAndTheEntriesAfterItCommand
         EXPECT_EQ(m_view.m_aEntries, (Texts{" G:  40x  QRVX CD-ROM"}));
         EXPECT_EQ(m_view.m_nSelectedEntry, 0);
         EXPECT_EQ(m_pDlg->GetSelectedDrive(), 1);
-        EXPECT_EQ(m_view.m_strCur, "40x");
+        EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"40x", "40x", "40x  (7040 Kb/s)"}));
         EXPECT_TRUE(m_view.m_bSliderEnabled);
 
         MoveSlider(16);
@@ -61,7 +60,8 @@ TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetected
         sim::SimMachineConfig machine = sim::DefaultMachine();
         machine.platform = platform;
         Use(machine);
-        m_sim->Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "Keep_Speed", !bWin9x);
+        m_sim->Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, "Keep_Speed",
+                              StoredDword(!bWin9x));
         Create();
         ASSERT_TRUE(m_pDlg->OnInitDialog());
         if (bWin9x)
@@ -73,9 +73,7 @@ TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetected
                   (Texts{" E:  40x  QRVX CD-ROM 40X", " G:  48x  ZANTRIX CDR-4812"}));
         EXPECT_EQ(m_view.m_nSelectedEntry, 0);
         EXPECT_EQ(m_pDlg->GetSelectedDrive(), 0);
-        EXPECT_EQ(m_view.m_strMax, "40x");
-        EXPECT_EQ(m_view.m_strCur, "40x");
-        EXPECT_EQ(m_view.m_strSel, "40x  (7040 Kb/s)");
+        EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"40x", "40x", "40x  (7040 Kb/s)"}));
         EXPECT_EQ(m_view.m_range, std::make_pair(1, 40));
         EXPECT_EQ(m_view.m_nSliderPos, 40);
         EXPECT_TRUE(m_view.m_bSliderEnabled);
@@ -91,8 +89,7 @@ TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetected
 
         Choose(1);
         EXPECT_EQ(m_pDlg->GetSelectedDrive(), 1);
-        EXPECT_EQ(m_view.m_strMax, "48x");
-        EXPECT_EQ(m_view.m_strCur, "32x");
+        EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"48x", "32x", "32x  (5632 Kb/s)"}));
         for (const int nEntry : {7, -1}) {
             Choose(1);
             Choose(nEntry);
@@ -124,7 +121,7 @@ TEST_F(MainDialogStartTest, EveryCallReturnsWhileTheDrivesTakeTheirTime) {
     m_pDlg->OnPaint();
     EXPECT_TRUE(m_view.m_aEntries.empty());
     EXPECT_EQ(m_pDlg->GetSelectedDrive(), -1);
-    EXPECT_EQ(m_view.m_strSel, "");
+    EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"", "", ""}));
     SimDrive('E').Release();
     SimDrive('G').Release();
     Settle();
@@ -154,9 +151,7 @@ TEST_F(MainDialogStartTest, ASecondInstanceEndsBeforeTouchingADriveAndTakesItsIc
 }
 
 TEST_F(MainDialogStartTest, BootModeShowsTheSplashWithTheTickHeldOffAndKeepsTheWindowHidden) {
-    m_sim->Registry().PutDword(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", 0);
-    Create();
-    m_pApp->m_bBootMode = true;
+    m_sim->Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", StoredDword(0));
     m_view.m_duringSplash = [this] {
         // The splash's message loop hands the dialog its device events and its ticks.
         Settle();
@@ -165,7 +160,7 @@ TEST_F(MainDialogStartTest, BootModeShowsTheSplashWithTheTickHeldOffAndKeepsTheW
         m_pDlg->OnTimer(ID_KEEP_TIMER);
         EXPECT_TRUE(SimDrive('E').Commands().empty());
     };
-    EXPECT_TRUE(m_pDlg->OnInitDialog());
+    Start(true);
     EXPECT_TRUE(m_pDlg->IsReady());
     EXPECT_EQ(m_view.m_aCalls.back(), "RunSplash");
     EXPECT_FALSE(m_view.m_bRunOnBootChecked);

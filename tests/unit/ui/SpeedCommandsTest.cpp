@@ -31,41 +31,32 @@ protected:
             aOpcodes.push_back(aCdb[0]);
         return aOpcodes;
     }
-    void StartInBootMode() {
-        Create();
-        m_pApp->m_bBootMode = true;
-        ASSERT_TRUE(m_pDlg->OnInitDialog());
-        Settle();
-    }
 };
 
-// The slider only selects a speed and shows the rate the drive reported at it; Apply sends it
-// and keeps it; Save stores every drive's selected speed; Restore sets only the selected drive to
-// its saved speed.
 TEST_F(SpeedCommandsTest, TheSliderSelectsApplySetsSaveStoresAndRestoreSets) {
     Start();
     const CCDRomList* pList = m_pApp->GetDriveList();
     ForgetCommands();
     MoveSlider(24);
-    EXPECT_EQ(m_view.m_strSel, "24x  (4234 Kb/s)");
+    EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"40x", "40x", "24x  (4234 Kb/s)"}));
     EXPECT_TRUE(SimDrive('E').Commands().empty());
 
     Command(ID_APPLY);
     EXPECT_EQ(SetSpeedRates('E'), Rates{24 * 177});
     EXPECT_TRUE(SimDrive('G').Commands().empty());
-    EXPECT_EQ(m_view.m_strCur, "24x");
+    EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"40x", "24x", "24x  (4234 Kb/s)"}));
     EXPECT_EQ(Drive(0).Snapshot().nSelSpeed, 24) << "filled again from the drive's report";
 
     Command(ID_SAVE);
-    EXPECT_EQ(AppDword("E: Speed"), 24u);
-    EXPECT_EQ(AppDword("G: Speed"), 32u);
+    EXPECT_EQ(AppValue("E: Speed"), StoredDword(24));
+    EXPECT_EQ(AppValue("G: Speed"), StoredDword(32));
 
     PutSavedSpeed("E:", 16);
     PutSavedSpeed("G:", 24);
     ForgetCommands();
     Command(ID_RESTORE);
     EXPECT_EQ(SetSpeedRates('E'), Rates{16 * 177});
-    EXPECT_EQ(m_view.m_strCur, "16x");
+    EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"40x", "16x", "16x  (2816 Kb/s)"}));
     EXPECT_TRUE(SetSpeedRates('G').empty());
     EXPECT_EQ(Drive(1).Snapshot().nSelSpeed, 24);
     EXPECT_EQ(m_pApp->GetDriveList(), pList) << "outside boot mode the list stays";
@@ -81,7 +72,7 @@ TEST_F(SpeedCommandsTest, ADriveWithoutAMaximumIsNeverSetAndLeavesNoSpeedBehind)
     Start();
     EXPECT_EQ(m_view.m_aEntries,
               (std::vector<std::string>{" E:  ===  QRVX CD-ROM", " G:  100x  QRVX CD-ROM"}));
-    EXPECT_EQ(m_view.m_strMax, "???");
+    EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"???", "40x", "40x  (7040 Kb/s)"}));
     EXPECT_EQ(m_view.m_range, std::make_pair(1, 1));
     EXPECT_FALSE(m_view.m_bSliderEnabled);
     ForgetCommands();
@@ -96,7 +87,7 @@ TEST_F(SpeedCommandsTest, ADriveWithoutAMaximumIsNeverSetAndLeavesNoSpeedBehind)
     Command(ID_APPLY);
     EXPECT_EQ(SetSpeedRates('G'), Rates{16 * 177});
     Choose(1);
-    EXPECT_EQ(m_view.m_strMax, "16x");
+    EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"16x", "16x", "16x  (2816 Kb/s)"}));
     EXPECT_EQ(m_view.m_range, std::make_pair(1, 16));
 }
 
@@ -112,7 +103,7 @@ TEST_F(SpeedCommandsTest, BootModeSetsEveryDriveWithASavedSpeedAndRestoreRebuild
         Use(machine);
         PutSavedSpeed("E:", 16);
         PutSavedSpeed("H:", 24);
-        StartInBootMode();
+        Start(true);
 
         const Rates aRatesE = SetSpeedRates('E');
         EXPECT_EQ(std::count(aRatesE.begin(), aRatesE.end(), 16 * 177), 1);
@@ -134,7 +125,7 @@ TEST_F(SpeedCommandsTest, BootModeSetsEveryDriveWithASavedSpeedAndRestoreRebuild
         EXPECT_EQ(SimDrive('E').CurrentSpeed(), 16);
         EXPECT_TRUE(SetSpeedRates('H').empty());
         EXPECT_EQ(m_view.m_aEntries.size(), 3u);
-        EXPECT_EQ(m_view.m_strCur, "16x");
+        EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"40x", "16x", "16x  (2816 Kb/s)"}));
 
         const int nFills = m_view.m_nEntryFills;
         for (const int nEvent : {RQ_IDENTIFIED, RQ_REFRESH_CAPS, RQ_DETECT_DONE})
@@ -210,11 +201,11 @@ TEST_F(SpeedCommandsTest, TheTickLeavesABusyDriveAlone) {
 TEST_F(SpeedCommandsTest, AnArrivingDiscGetsTheSpeedItsDriveWasSetTo) {
     Start();
     ApplySpeed(0, 16);
-    constexpr auto E = 1ul << ('E' - 'A');
-    constexpr auto F = 1ul << ('F' - 'A');
-    constexpr auto G = 1ul << ('G' - 'A');
-    for (const auto& [dwMask, aRatesE] :
-         {std::pair{E | G, Rates{16 * 177}}, {G, Rates{}}, {F, Rates{}}, {~0ul, Rates{16 * 177}}}) {
+    const auto Unit = [](char cLetter) { return 1ul << (cLetter - 'A'); };
+    for (const auto& [dwMask, aRatesE] : {std::pair{Unit('E') | Unit('G'), Rates{16 * 177}},
+                                          {Unit('G'), Rates{}},
+                                          {Unit('F'), Rates{}},
+                                          {~0ul, Rates{16 * 177}}}) {
         SimDrive('E').ChangeDisc();
         ForgetCommands();
         m_pDlg->OnMediaArrival(dwMask);
@@ -234,7 +225,7 @@ TEST_F(SpeedCommandsTest, AnArrivingDiscGetsTheSpeedItsDriveWasSetTo) {
             m_pDlg->OnDriveChange();
         else
             m_pDlg->OnTimer(ID_KEEP_TIMER);
-        m_pDlg->OnMediaArrival(1ul << ('E' - 'A'));
+        m_pDlg->OnMediaArrival(Unit('E'));
         SimDrive('E').Release();
         Settle();
         const Rates aRates = SetSpeedRates('E');

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace qv::test {
@@ -54,11 +55,8 @@ TEST(SnapToTickTest, GivesAnEndOrTheNearestTick) {
         EXPECT_EQ(SnapToTick(c.x, c.geometry), c.nExpected) << c.pszWhat;
 }
 
-void ExpectAction(const SLIDER_ACTION& action, bool bDefault, std::optional<int> nNewPos,
-                  std::optional<int> nNotifyCode) {
-    EXPECT_EQ(action.bDefault, bDefault);
-    EXPECT_EQ(action.nNewPos, nNewPos);
-    EXPECT_EQ(action.nNotifyCode, nNotifyCode);
+auto Fields(const SLIDER_ACTION& action) {
+    return std::tuple(action.bDefault, action.nNewPos, action.nNotifyCode);
 }
 
 TEST(SliderPressTest, JumpsToASpeedBesideTheThumbAndLeavesTheRestToTheTrackbar) {
@@ -67,35 +65,32 @@ TEST(SliderPressTest, JumpsToASpeedBesideTheThumbAndLeavesTheRestToTheTrackbar) 
         int nCurPos;
         int x;
         int y;
-        bool bDefault;
-        std::optional<int> nNewPos;
-        std::optional<int> nNotifyCode;
+        SLIDER_ACTION expected;
     };
     const Case aCases[] = {
-        {"right of the thumb", 1, 121, 22, false, 24, SLIDER_PAGE_DOWN},
-        {"left of the thumb", 24, 30, 22, false, 4, SLIDER_PAGE_UP},
-        {"above the channel, level with the thumb", 1, 121, 12, false, 24, SLIDER_PAGE_DOWN},
-        {"onto the current position: nothing at all", 24, 110, 22, false, {}, {}},
-        {"on the thumb", 24, 125, 30, true, {}, {}},
-        {"outside both", 1, 121, 40, true, {}, {}},
+        {"right of the thumb", 1, 121, 22, {false, 24, SLIDER_PAGE_DOWN}},
+        {"left of the thumb", 24, 30, 22, {false, 4, SLIDER_PAGE_UP}},
+        {"above the channel, level with the thumb", 1, 121, 12, {false, 24, SLIDER_PAGE_DOWN}},
+        {"onto the current position: nothing at all", 24, 110, 22, {}},
+        {"on the thumb", 24, 125, 30, {true, {}, {}}},
+        {"outside both", 1, 121, 40, {true, {}, {}}},
     };
-    for (const Case& c : aCases) {
-        SCOPED_TRACE(c.pszWhat);
-        CSpeedSliderMouse mouse;
-        ExpectAction(mouse.OnLButtonDown(c.x, c.y, c.nCurPos, DriveSlider(c.nCurPos)), c.bDefault,
-                     c.nNewPos, c.nNotifyCode);
-    }
+    for (const Case& c : aCases)
+        EXPECT_EQ(
+            Fields(CSpeedSliderMouse().OnLButtonDown(c.x, c.y, c.nCurPos, DriveSlider(c.nCurPos))),
+            Fields(c.expected))
+            << c.pszWhat;
 }
 
 // Only a drag that began on the thumb moves it, and only while the button is down.
 TEST(SliderDragTest, ReportsEachTickAndEndOnceWhileTheThumbIsDragged) {
     CSpeedSliderMouse mouse;
     const SLIDER_GEOMETRY geometry = DriveSlider(1);
-    ExpectAction(mouse.OnMouseMove(121, true, geometry), false, {}, {});
+    EXPECT_EQ(Fields(mouse.OnMouseMove(121, true, geometry)), Fields({}));
     mouse.OnLButtonDown(121, 22, 1, geometry);
-    ExpectAction(mouse.OnMouseMove(30, true, geometry), false, {}, {});
-    ExpectAction(mouse.OnLButtonDown(10, 22, 1, geometry), true, {}, {});
-    ExpectAction(mouse.OnMouseMove(121, false, geometry), false, {}, {});
+    EXPECT_EQ(Fields(mouse.OnMouseMove(30, true, geometry)), Fields({}));
+    EXPECT_EQ(Fields(mouse.OnLButtonDown(10, 22, 1, geometry)), Fields({true, {}, {}}));
+    EXPECT_EQ(Fields(mouse.OnMouseMove(121, false, geometry)), Fields({}));
 
     std::vector<int> aReported;
     for (int x = 0; x <= 220; ++x) {
@@ -108,8 +103,8 @@ TEST(SliderDragTest, ReportsEachTickAndEndOnceWhileTheThumbIsDragged) {
     }
     EXPECT_EQ(aReported, (std::vector<int>{4, 8, 16, 24, 32, 40}));
 
-    ExpectAction(mouse.OnLButtonUp(), true, {}, {});
-    ExpectAction(mouse.OnMouseMove(30, true, geometry), false, {}, {});
+    EXPECT_EQ(Fields(mouse.OnLButtonUp()), Fields({true, {}, {}}));
+    EXPECT_EQ(Fields(mouse.OnMouseMove(30, true, geometry)), Fields({}));
 }
 
 } // namespace

@@ -13,7 +13,6 @@ namespace qv::test {
 namespace {
 
 using TrayCalls = std::vector<sim::SimTrayCall>;
-using Calls = std::vector<std::string>;
 
 class WindowCommandsTest : public CDialogFixture {
 protected:
@@ -107,13 +106,12 @@ TEST_F(WindowCommandsTest, CommandsThatReachTheWindowTheShellOrTheSwitches) {
         {ID_HIDE, "HideWindow"}};
     Start();
 
-    // The two switches turn what is stored.
     ASSERT_TRUE(m_view.m_bTimerRunning);
     for (const int nCommand : {ID_MENU_KEEP_SPEED, ID_POPUP_KEEP_SPEED, ID_POPUP_KEEP_SPEED}) {
         const bool bOn = !m_view.m_bTimerRunning;
         Command(nCommand);
         EXPECT_EQ(m_view.m_bTimerRunning, bOn);
-        EXPECT_EQ(AppDword("Keep_Speed"), bOn ? 1u : 0u);
+        EXPECT_EQ(AppValue("Keep_Speed"), StoredDword(bOn));
         EXPECT_EQ(m_view.MenuItem(ID_POPUP_KEEP_SPEED), (MENU_ITEM_STATE{bOn, false}));
         EXPECT_EQ(m_view.MenuItem(ID_MENU_KEEP_SPEED), (MENU_ITEM_STATE{bOn, false}));
     }

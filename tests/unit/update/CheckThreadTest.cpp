@@ -164,8 +164,8 @@ TEST_F(UpdateOutcomeTest, OnDemandEveryOutcomeIsShownAtStartOnlyNews) {
 class AutomaticCheckTest : public CAppFixture {
 protected:
     void StartOnDay40After(const std::string& strLastCheck) {
-        Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_CHECK, REGTYPE_SZ,
-                       std::vector<BYTE>(strLastCheck.begin(), strLastCheck.end()));
+        Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_CHECK,
+                       {REGTYPE_SZ, std::vector<BYTE>(strLastCheck.begin(), strLastCheck.end())});
         m_update.clock.m_nUtcDay = 40;
         m_update.http.Serve(Signed(NEWER));
         Construct().Startup();

@@ -64,8 +64,8 @@ TEST(LastSuccessTest, ShowsAndKeepsOnlyANewerReleaseNotAfterTomorrow) {
         SCOPED_TRACE(test.strStored.value_or("(none)") + " then " + test.strPublished);
         CMemoryRegistry registry;
         if (test.strStored)
-            registry.Put(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_SUCCESS, REGTYPE_SZ,
-                         {test.strStored->begin(), test.strStored->end()});
+            registry.Put(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_SUCCESS,
+                         {REGTYPE_SZ, {test.strStored->begin(), test.strStored->end()}});
         CUpdateCheck check(registry, REGKEY_CURRENT_USER, update.services);
         const std::string strText = test.strPublished + " Quorvex news\r\n";
         update.http.Serve(Signed(strText));
