@@ -16,8 +16,9 @@ protected:
     // Identified as a 40x drive running at nSpeed.
     void Identify(int nSpeed = 40) {
         m_drive.Identify();
-        m_transport.AnswerIdentification(InquiryReply("QRVX", "CD-ROM", ""), CMD_OK,
-                                         PageReply(40 * 176, nSpeed * 176));
+        m_transport.Locate();
+        m_transport.Complete(CMD_OK, InquiryReply("QRVX", "CD-ROM", ""));
+        m_transport.Complete(CMD_OK, PageReply(40 * 176, nSpeed * 176));
         m_sim.Events().Clear();
     }
     std::vector<int> Events() { return m_sim.Events().Codes(); }
@@ -37,8 +38,8 @@ TEST_F(ChainTest, IdentificationAsksTheAddressThenInquiryWithItsLunThenThePage) 
     EXPECT_TRUE(m_drive.Snapshot().bIdentifying);
     m_transport.Locate({1, 2, 3});
     ASSERT_EQ(m_transport.Next(), RQ_INQUIRY);
-    EXPECT_EQ(m_transport.Waiting().front().command.cdb.bytes[1], 3 << 5);
-    EXPECT_EQ(m_transport.Waiting().front().target.nTarget, 2);
+    EXPECT_EQ(m_transport.waiting.front().command.cdb.bytes[1], 3 << 5);
+    EXPECT_EQ(m_transport.waiting.front().target.nTarget, 2);
     m_transport.Complete(CMD_OK, InquiryReply("QRVX    ", "  CD-ROM 40X", "  rev B  "));
     ASSERT_EQ(m_transport.Next(), RQ_IDENTIFY_CAPS);
     m_transport.Complete(CMD_OK, PageReply(7040, 4234, false, 8));
@@ -94,13 +95,13 @@ TEST_F(ChainTest, ADriveWithoutModeSense6IsReadWithModeSense10) {
 
     identify(ASC_INVALID_OPCODE);
     ASSERT_EQ(m_transport.Next(), RQ_IDENTIFIED);
-    EXPECT_EQ(m_transport.Waiting().front().command.cdb.bytes[0], SCSIOP_MODE_SENSE10);
+    EXPECT_EQ(m_transport.waiting.front().command.cdb.bytes[0], SCSIOP_MODE_SENSE10);
     m_transport.Complete(CMD_OK, PageReply(7040, 5632, true));
     EXPECT_EQ(Events(), (std::vector<int>{RQ_IDENTIFY_CAPS, RQ_IDENTIFIED}));
     EXPECT_EQ(m_drive.Snapshot().nCurSpeed, 32);
 
     identify(ASC_INVALID_OPCODE);
-    EXPECT_EQ(m_transport.Sent().back().bytes[0], SCSIOP_MODE_SENSE10);
+    EXPECT_EQ(m_transport.sent.back().bytes[0], SCSIOP_MODE_SENSE10);
     EXPECT_EQ(m_transport.Next(), -1) << "switched once";
     EXPECT_EQ(Events().back(), RQ_IDENTIFY_CAPS);
 }
@@ -132,11 +133,11 @@ TEST_F(ChainTest, OperationsAskedForDuringAChainWaitTheirTurn) {
     m_drive.DetectSpeeds();
     m_drive.RefreshCapabilities();
     EXPECT_TRUE(m_drive.Snapshot().bBusy);
-    ASSERT_EQ(m_transport.Waiting().size(), 1u);
+    ASSERT_EQ(m_transport.waiting.size(), 1u);
 
     // A drive that accepts 4x steps up to 40x.
     while (m_transport.Next() == RQ_DETECT_SET_SPEED || m_transport.Next() == RQ_DETECT_CAPS) {
-        const int nAsked = Speed(m_transport.Sent().back());
+        const int nAsked = Speed(m_transport.sent.back());
         m_transport.Complete(CMD_OK);
         const int nAt = nAsked == 0 ? 40 : std::max(4, nAsked / 4 * 4);
         m_transport.Complete(CMD_OK, PageReply(7040, nAt * 176));
@@ -146,7 +147,7 @@ TEST_F(ChainTest, OperationsAskedForDuringAChainWaitTheirTurn) {
          {RQ_SET_SPEED, RQ_REFRESH_CAPS, RQ_SET_SPEED, RQ_REFRESH_CAPS, RQ_REFRESH_CAPS}) {
         ASSERT_EQ(m_transport.Next(), nRequest);
         const bool bSet = nRequest == RQ_SET_SPEED;
-        const int nSpeed = bSet ? Speed(m_transport.Sent().back()) : 0;
+        const int nSpeed = bSet ? Speed(m_transport.sent.back()) : 0;
         m_transport.Complete(CMD_OK,
                              bSet ? Bytes{} : PageReply(7040, (nSpeed ? nSpeed : 16) * 176));
     }
@@ -182,16 +183,16 @@ TEST_F(ChainTest, AChainWhoseSendThrowsHasEnded) {
 TEST_F(ChainTest, KeepingASpeedReadsThePageAndSetsTheSpeedOnlyWhenTheDriveDrifted) {
     Identify(16);
     for (const int nReported : {16, 40, 0}) {
-        const std::size_t nSent = m_transport.Sent().size();
+        const std::size_t nSent = m_transport.sent.size();
         m_drive.KeepSpeed(16);
         m_transport.Complete(CMD_OK, PageReply(7040, nReported * 176));
         if (m_transport.Next() == RQ_SET_SPEED) {
             m_transport.Complete(CMD_OK);
             m_transport.Complete(CMD_OK, PageReply(7040, 16 * 176));
         }
-        EXPECT_EQ(m_transport.Sent().size() - nSent, nReported == 40 ? 3u : 1u) << nReported;
+        EXPECT_EQ(m_transport.sent.size() - nSent, nReported == 40 ? 3u : 1u) << nReported;
     }
-    EXPECT_EQ(Speed(m_transport.Sent()[4]), 16);
+    EXPECT_EQ(Speed(m_transport.sent[4]), 16);
 }
 
 // Replies whose header puts the page past the buffer, or that hold no page, parse as nothing: the
