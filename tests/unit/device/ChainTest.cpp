@@ -124,41 +124,6 @@ TEST_F(ChainTest, ThePageKeepsSpeedsWithinWhatADriveCanRead) {
     EXPECT_EQ(Events(), (std::vector<int>(3, RQ_REFRESH_CAPS)));
 }
 
-// One chain at a time: what is asked for meanwhile waits its turn, in order; a detection asked
-// for while one runs or waits is answered by that one.
-TEST_F(ChainTest, OperationsAskedForDuringAChainWaitTheirTurn) {
-    Identify(40);
-    m_drive.DetectSpeeds();
-    m_drive.SetSpeed(16);
-    m_drive.DetectSpeeds();
-    m_drive.RefreshCapabilities();
-    EXPECT_TRUE(m_drive.Snapshot().bBusy);
-    ASSERT_EQ(m_transport.waiting.size(), 1u);
-
-    // A drive that accepts 4x steps up to 40x.
-    while (m_transport.Next() == RQ_DETECT_SET_SPEED || m_transport.Next() == RQ_DETECT_CAPS) {
-        const int nAsked = Speed(m_transport.sent.back());
-        m_transport.Complete(CMD_OK);
-        const int nAt = nAsked == 0 ? 40 : std::max(4, nAsked / 4 * 4);
-        m_transport.Complete(CMD_OK, PageReply(7040, nAt * 176));
-    }
-    // The detection ends, returns the drive to 40x, then the Apply, then the read.
-    for (const int nRequest :
-         {RQ_SET_SPEED, RQ_REFRESH_CAPS, RQ_SET_SPEED, RQ_REFRESH_CAPS, RQ_REFRESH_CAPS}) {
-        ASSERT_EQ(m_transport.Next(), nRequest);
-        const bool bSet = nRequest == RQ_SET_SPEED;
-        const int nSpeed = bSet ? Speed(m_transport.sent.back()) : 0;
-        m_transport.Complete(CMD_OK,
-                             bSet ? Bytes{} : PageReply(7040, (nSpeed ? nSpeed : 16) * 176));
-    }
-    EXPECT_EQ(m_transport.Next(), -1);
-    EXPECT_FALSE(m_drive.Snapshot().bBusy);
-    EXPECT_EQ(m_drive.GetSpeeds().size(), 10u);
-    EXPECT_EQ(Events(), (std::vector<int>{RQ_DETECT_DONE, RQ_SET_SPEED, RQ_REFRESH_CAPS,
-                                          RQ_SET_SPEED, RQ_REFRESH_CAPS, RQ_REFRESH_CAPS}));
-    EXPECT_EQ(m_drive.Snapshot().nSelSpeed, 16) << "what the drive reports after the Apply";
-}
-
 // A detection whose first read fails ends at once, with that read's status.
 TEST_F(ChainTest, ADetectionEndsWithTheStatusOfItsLastRead) {
     Identify();

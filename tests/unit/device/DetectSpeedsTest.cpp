@@ -104,6 +104,27 @@ TEST(DetectSpeeds, AHundredStepsRunFromCompletionToCompletion) {
     EXPECT_EQ(drive.Sim().CurrentSpeed(), 50);
 }
 
+// One chain at a time: what is asked for meanwhile waits its turn, in order; a detection asked
+// for while one runs or waits is answered by that one.
+TEST(DetectSpeeds, OperationsAskedForDuringAChainWaitTheirTurn) {
+    CSimDrive drive(Accepting({4, 8, 12, 16, 20, 24, 28, 32, 36, 40}, 40));
+    CCDRom& cdrom = drive.Identified();
+    drive.Sim().Hold();
+    cdrom.DetectSpeeds();
+    cdrom.SetSpeed(16);
+    cdrom.DetectSpeeds();
+    cdrom.RefreshCapabilities();
+    EXPECT_TRUE(cdrom.Snapshot().bBusy);
+    drive.Sim().Release();
+    drive.Settle();
+    EXPECT_FALSE(cdrom.Snapshot().bBusy);
+    EXPECT_EQ(cdrom.GetSpeeds().size(), 10u);
+    EXPECT_THAT(drive.m_sim.Events().Codes(),
+                ElementsAre(RQ_DETECT_DONE, RQ_SET_SPEED, RQ_REFRESH_CAPS, RQ_SET_SPEED,
+                            RQ_REFRESH_CAPS, RQ_REFRESH_CAPS));
+    EXPECT_EQ(cdrom.Snapshot().nSelSpeed, 16) << "what the drive reports after the Apply";
+}
+
 TEST(DetectSpeeds, TheRateShownPrefersTheCurrentRateThenTheDetectedOneThen176PerX) {
     sim::SimCdromConfig config = Accepting({8, 24, 40}, 40);
     config.mapRates = {{24, 4234}, {40, 7100}};
