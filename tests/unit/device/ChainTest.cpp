@@ -224,14 +224,5 @@ TEST_F(ChainTest, RandomRepliesKeepEveryMemberInItsRangeAndEveryChainEnds) {
     }
 }
 
-TEST(DriveLifetime, WithoutATransportEveryOperationIsIgnored) {
-    CSimFixture sim{NtMachine({})};
-    CCDRom drive(sim.Platform(), "E:\\", nullptr);
-    drive.Identify();
-    drive.DetectSpeeds();
-    EXPECT_FALSE(drive.Snapshot().bBusy);
-    EXPECT_TRUE(drive.WaitIdentified(std::chrono::steady_clock::now()));
-}
-
 } // namespace
 } // namespace qv::test
