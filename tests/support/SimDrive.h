@@ -5,7 +5,7 @@
 #include "device/AspiTransport.h"
 #include "device/CDRom.h"
 #include "device/PassThroughTransport.h"
-#include "tests/support/AspiMachine.h"
+#include "tests/support/SimFixture.h"
 
 #include <gtest/gtest.h>
 

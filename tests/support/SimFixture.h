@@ -1,4 +1,5 @@
-// A simulated machine with an event recorder, and the platform bundle that hands them down.
+// A simulated machine with an event recorder, and the platform bundle that hands them down; the
+// machines the tests build, and how long a test waits for what their threads do.
 #pragma once
 
 #include "device/CDRom.h"
@@ -8,10 +9,14 @@
 #include "tests/support/MemoryRegistry.h"
 #include "tests/support/RecordingEvents.h"
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
 namespace qv::test {
+
+// Long enough for any chain under a sanitizer; a test that passes never waits it out.
+inline constexpr std::chrono::milliseconds THREAD_WAIT_LIMIT{30000};
 
 inline sim::SimDriveConfig Cdrom(const char* pszRoot, sim::SimCdromConfig cdrom = {}) {
     sim::SimDriveConfig drive;
@@ -71,6 +76,28 @@ inline sim::SimMachineConfig NtMachine(std::vector<sim::SimDriveConfig> aCdroms)
     machine.aDrives.push_back(Volume("C:\\", DRIVETYPE_FIXED));
     for (auto& drive : aCdroms)
         machine.aDrives.push_back(std::move(drive));
+    return machine;
+}
+
+inline sim::SimMachineConfig Win9xMachine(std::vector<sim::SimDriveConfig> aCdroms) {
+    auto machine = NtMachine(std::move(aCdroms));
+    machine.platform = sim::SimPlatform::Win9x;
+    return machine;
+}
+
+inline sim::SimDriveConfig AspiCdrom(const char* pszRoot, int nAdapter, int nTarget,
+                                     sim::SimCdromConfig cdrom = {}) {
+    cdrom.aspi = sim::SimAspiAddress{nAdapter, nTarget};
+    return Cdrom(pszRoot, std::move(cdrom));
+}
+
+// Windows 95/98 with an ASPI manager of one host adapter per entry of aAdapterTargets (byte 3 of
+// its HA_Unique).
+inline sim::SimMachineConfig AspiMachine(std::vector<sim::SimDriveConfig> aCdroms,
+                                         std::vector<int> aAdapterTargets = {0}) {
+    auto machine = Win9xMachine(std::move(aCdroms));
+    machine.aspi.bInstalled = true;
+    machine.aspi.aAdapterTargets = std::move(aAdapterTargets);
     return machine;
 }
 

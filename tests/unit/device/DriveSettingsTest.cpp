@@ -3,7 +3,7 @@
 #include "device/DriveSettings.h"
 #include "device/CDRomList.h"
 #include "device/PassThroughTransport.h"
-#include "tests/support/AspiMachine.h"
+#include "tests/support/SimFixture.h"
 
 #include <gtest/gtest.h>
 
