@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <tuple>
 
 namespace qv::test {
 namespace {
@@ -131,10 +132,8 @@ TEST_F(AspiScan, TheListIdentifiesTheDrivesTheManagerReportsAtTheirAddresses) {
     pList->IdentifyAll();
     ASSERT_TRUE(pList->WaitForIdentification(THREAD_WAIT_LIMIT));
     const DRIVE_STATE e = pList->GetAt(1)->Snapshot();
-    EXPECT_TRUE(e.bUsable);
-    EXPECT_EQ(e.target.nHaId, 1);
-    EXPECT_EQ(e.target.nTarget, 4);
-    EXPECT_EQ(e.strProduct, "CD-ROM 32X");
+    EXPECT_EQ(std::tie(e.bUsable, e.target.nHaId, e.target.nTarget, e.strProduct),
+              std::tuple(true, 1, 4, "CD-ROM 32X"));
     EXPECT_TRUE(pList->GetAt(2)->IsUsable());
     EXPECT_EQ(Aspi().ExecBlocks().front().SRB_HaId, 1) << "E: first";
     EXPECT_FALSE(pList->GetAt(0)->IsUsable());

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 namespace qv::test {
 namespace {
@@ -44,18 +45,13 @@ TEST_F(ChainTest, IdentificationAsksTheAddressThenInquiryWithItsLunThenThePage) 
     ASSERT_EQ(m_transport.Next(), RQ_IDENTIFY_CAPS);
     m_transport.Complete(CMD_OK, PageReply(7040, 4234, false, 8));
 
-    const DRIVE_STATE state = m_drive.Snapshot();
+    const DRIVE_STATE s = m_drive.Snapshot();
     EXPECT_EQ(Events(), std::vector<int>{RQ_IDENTIFIED});
-    EXPECT_FALSE(state.bIdentifying);
-    EXPECT_TRUE(state.bUsable);
-    EXPECT_TRUE(state.bRemovable);
-    EXPECT_EQ(state.strVendor, "QRVX");
-    EXPECT_EQ(state.strProduct, "  CD-ROM 40X");
-    EXPECT_EQ(state.strRevision, "1.02");
-    EXPECT_EQ(state.strVendorInfo, "rev B");
-    EXPECT_EQ(state.nMaxSpeed, 40);
-    EXPECT_EQ(state.nCurSpeed, 24);
-    EXPECT_EQ(state.nCurRate, 4234);
+    EXPECT_EQ(
+        std::tie(s.bIdentifying, s.bUsable, s.bRemovable, s.nMaxSpeed, s.nCurSpeed, s.nCurRate),
+        std::tuple(false, true, true, 40, 24, 4234));
+    EXPECT_EQ(std::tie(s.strVendor, s.strProduct, s.strRevision, s.strVendorInfo),
+              std::tuple("QRVX", "  CD-ROM 40X", "1.02", "rev B"));
 }
 
 // An additional length below 30 is too short for the identification strings; a refused INQUIRY
