@@ -111,7 +111,6 @@ TEST_F(AspiScan, EndsAsSoonAsEveryDriveIsFound) {
     EXPECT_EQ(Aspi().LastTimeout(), 20u);
 }
 
-// An adapter whose inquiry fails, whatever its status, is passed over, and the next is scanned.
 TEST_F(AspiScan, AnAdapterWhoseInquiryFailsIsPassedOver) {
     for (const int nStatus : {SS_PENDING, SS_ERR}) {
         auto machine = AspiMachine({AspiCdrom("E:\\", 0, 0), AspiCdrom("G:\\", 1, 0)}, {0, 0});

@@ -120,7 +120,6 @@ TEST_F(ChainTest, ThePageKeepsSpeedsWithinWhatADriveCanRead) {
     EXPECT_EQ(Events(), (std::vector<int>(3, RQ_REFRESH_CAPS)));
 }
 
-// A detection whose first read fails ends at once, with that read's status.
 TEST_F(ChainTest, ADetectionEndsWithTheStatusOfItsLastRead) {
     Identify();
     m_drive.DetectSpeeds();

@@ -24,7 +24,7 @@ TEST(DetectSpeeds, StepsDownThroughEveryAcceptedSpeedAndReturnsToTheFormerOne) {
     for (const bool bAspi : {false, true}) {
         SCOPED_TRACE(bAspi ? "ASPI" : "pass-through");
         sim::SimCdromConfig config = Accepting({4, 8, 16, 24, 32, 40}, 24);
-        config.mapRates = {{24, 4234}};
+        config.mapRates = {{24, 4234}, {40, 7100}};
         CSimDrive drive(config, bAspi);
         // The window may act on an event at once: no device handle is open as one goes out.
         int nOpenAtEvents = 0;
@@ -38,7 +38,11 @@ TEST(DetectSpeeds, StepsDownThroughEveryAcceptedSpeedAndReturnsToTheFormerOne) {
         EXPECT_THAT(drive.m_pDrive->GetSpeeds(),
                     ElementsAre(SPEED_ENTRY{4, 704}, SPEED_ENTRY{8, 1408}, SPEED_ENTRY{16, 2816},
                                 SPEED_ENTRY{24, 4234}, SPEED_ENTRY{32, 5632},
-                                SPEED_ENTRY{40, 7040}));
+                                SPEED_ENTRY{40, 7100}));
+        // The rate shown for a speed: the current rate (for 0 too), the detected one, 176 per x.
+        const auto rate = [&](int nSpeed) { return drive.m_pDrive->GetRateForSpeed(nSpeed); };
+        EXPECT_THAT((std::vector{rate(24), rate(0), rate(40), rate(12)}),
+                    ElementsAre(4234, 4234, 7100, 2112));
         EXPECT_THAT(drive.RequestedSpeeds(), ElementsAre(0, 39, 31, 23, 15, 7, 3, 2, 1, 24));
         // Two commands per step, then the final set-speed and the read behind it.
         EXPECT_EQ(drive.Sim().Commands().size(), 9u * 2 + 2);
@@ -123,18 +127,6 @@ TEST(DetectSpeeds, OperationsAskedForDuringAChainWaitTheirTurn) {
                 ElementsAre(RQ_DETECT_DONE, RQ_SET_SPEED, RQ_REFRESH_CAPS, RQ_SET_SPEED,
                             RQ_REFRESH_CAPS, RQ_REFRESH_CAPS));
     EXPECT_EQ(cdrom.Snapshot().nSelSpeed, 16) << "what the drive reports after the Apply";
-}
-
-TEST(DetectSpeeds, TheRateShownPrefersTheCurrentRateThenTheDetectedOneThen176PerX) {
-    sim::SimCdromConfig config = Accepting({8, 24, 40}, 40);
-    config.mapRates = {{24, 4234}, {40, 7100}};
-    CSimDrive drive(config);
-    drive.Identified().DetectSpeeds();
-    drive.Settle();
-    EXPECT_EQ(drive.m_pDrive->GetRateForSpeed(24), 4234);
-    EXPECT_EQ(drive.m_pDrive->GetRateForSpeed(0), 7100);
-    EXPECT_EQ(drive.m_pDrive->GetRateForSpeed(40), 7100);
-    EXPECT_EQ(drive.m_pDrive->GetRateForSpeed(12), 2112);
 }
 
 } // namespace

@@ -77,8 +77,6 @@ protected:
     std::unique_ptr<CCDRomList> m_pList = CCDRomList::Build(m_sim.Platform(), &m_transport);
 };
 
-// What a save stores, and where.
-
 TEST_F(DriveSettingsTest, SaveStoresModelSpeedAndDetectedWithTheirExactBytes) {
     CCDRom& drive = Drive();
     // The last entry keeps only the low 16 bits of its rate.
@@ -107,8 +105,6 @@ TEST_F(DriveSettingsTest, SaveAllStoresWhatEachDriveToldAndGoesOnPastAFailedWrit
     EXPECT_EQ(Stored("G: Speed"), (StoredValue{REGTYPE_DWORD, {8, 0, 0, 0}}));
     EXPECT_EQ(m_sim.Registry().OpenKeyCount(), 0);
 }
-
-// What a load takes, and what it leaves alone.
 
 TEST_F(DriveSettingsTest, ModelDecidesWhetherAnythingIsLoadedButIsNeverCompared) {
     struct Case {
