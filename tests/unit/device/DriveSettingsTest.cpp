@@ -18,7 +18,7 @@ using Bytes = std::vector<BYTE>;
 using Speeds = std::vector<SPEED_ENTRY>;
 
 // Four bytes per entry, speed then rate (speed x 176), each little-endian.
-Bytes DetectedBytes(const std::vector<int>& aSpeeds) {
+Bytes Detected(const std::vector<int>& aSpeeds) {
     Bytes aData;
     for (int nSpeed : aSpeeds) {
         const int nRate = nSpeed * 176;
@@ -93,7 +93,7 @@ TEST_F(DriveSettingsTest, SaveStoresModelSpeedAndDetectedWithTheirExactBytes) {
 // A drive whose INQUIRY failed is saved with its separators; one that never gave its page, and an
 // empty list, keep what an earlier save stored; a failed write ends the save of that drive only.
 TEST_F(DriveSettingsTest, SaveAllStoresWhatEachDriveToldAndGoesOnPastAFailedWrite) {
-    Put("F: Detected", REGTYPE_BINARY, DetectedBytes({4, 8}));
+    Put("F: Detected", REGTYPE_BINARY, Detected({4, 8}));
     Put("G: Speed", REGTYPE_DWORD, {8, 0, 0, 0});
     m_sim.Registry().FailSetValue(REGKEY_CURRENT_USER, SETTINGS_KEY, "H: Model");
     m_pList->SaveAll();
@@ -101,7 +101,7 @@ TEST_F(DriveSettingsTest, SaveAllStoresWhatEachDriveToldAndGoesOnPastAFailedWrit
               (std::vector<std::string>{"I: Model", "I: Speed", "F: Model", "F: Speed", "E: Model",
                                         "E: Speed"}));
     EXPECT_EQ(Stored("F: Model"), StoredText(";;;"));
-    EXPECT_EQ(Stored("F: Detected"), (StoredValue{REGTYPE_BINARY, DetectedBytes({4, 8})}));
+    EXPECT_EQ(Stored("F: Detected"), (StoredValue{REGTYPE_BINARY, Detected({4, 8})}));
     EXPECT_EQ(Stored("G: Speed"), (StoredValue{REGTYPE_DWORD, {8, 0, 0, 0}}));
     EXPECT_EQ(m_sim.Registry().OpenKeyCount(), 0);
 }
@@ -126,7 +126,7 @@ TEST_F(DriveSettingsTest, ModelDecidesWhetherAnythingIsLoadedButIsNeverCompared)
         if (c.model)
             Put("E: Model", c.model->dwType, c.model->aData);
         Put("E: Speed", REGTYPE_DWORD, {8, 0, 0, 0});
-        Put("E: Detected", REGTYPE_BINARY, DetectedBytes({4, 8}));
+        Put("E: Detected", REGTYPE_BINARY, Detected({4, 8}));
         drive.SetSelSpeed(24);
         drive.TakeSavedValues(std::nullopt, {{24, 4224}});
         EXPECT_EQ(LoadDriveSettings(m_sim.Platform(), drive), c.bLoaded ? 8 : 0);
@@ -167,46 +167,32 @@ TEST_F(DriveSettingsTest, ASpeedIsTakenFromOneUpToTheMaximumAsAFourByteDword) {
 TEST_F(DriveSettingsTest, DetectedEntriesAreKeptUpToTheLimitInStoredOrder) {
     struct Case {
         const char* pszWhat;
-        StoredValue detected;
         int nMaxSpeed;
+        Bytes aData;
         std::optional<Speeds> loaded; // nullopt: the list is left as it was
+        DWORD dwType = REGTYPE_BINARY;
     };
     Bytes a200Entries(800, 0);
     a200Entries[0] = 4;
     Bytes a201Entries(a200Entries);
     a201Entries.resize(804);
     const Case aCases[] = {
-        {"stop at the maximum",
-         {REGTYPE_BINARY, DetectedBytes({4, 8, 16, 24, 32, 40})},
-         32,
-         Entries({4, 8, 16, 24, 32})},
+        {"stop at the maximum", 32, Detected({4, 8, 16, 24, 32, 40}), Entries({4, 8, 16, 24, 32})},
         // What a load keeps, a save stores and the next load keeps again.
-        {"an unknown maximum does not stop at the last entry",
-         {REGTYPE_BINARY, DetectedBytes({9, 5})},
-         0,
-         Entries({9, 5})},
-        {"an unknown maximum stops at 100x",
-         {REGTYPE_BINARY, DetectedBytes({50, 100, 101, 400})},
-         0,
-         Entries({50, 100})},
-        {"drop 0 and speeds above",
-         {REGTYPE_BINARY, DetectedBytes({8, 0, 4, 48, 16})},
-         40,
-         Entries({8, 4, 16})},
-        {"6 bytes: one unsigned entry",
-         {REGTYPE_BINARY, {20, 0, 0xFF, 0xFF, 8, 0}},
-         40,
-         Speeds{{20, 65535}}},
-        {"3 bytes", {REGTYPE_BINARY, {20, 0, 0}}, 40, std::nullopt},
-        {"REG_DWORD", {REGTYPE_DWORD, {4, 0, 0xC0, 0x02}}, 40, std::nullopt},
-        {"201 entries", {REGTYPE_BINARY, a201Entries}, 40, std::nullopt},
-        {"200 entries", {REGTYPE_BINARY, a200Entries}, 40, Speeds{{4, 0}}},
+        {"an unknown maximum, not the last entry", 0, Detected({9, 5}), Entries({9, 5})},
+        {"an unknown maximum stops at 100x", 0, Detected({50, 100, 101, 400}), Entries({50, 100})},
+        {"drop 0 and speeds above", 40, Detected({8, 0, 4, 48, 16}), Entries({8, 4, 16})},
+        {"6 bytes: one unsigned entry", 40, {20, 0, 0xFF, 0xFF, 8, 0}, Speeds{{20, 65535}}},
+        {"3 bytes", 40, {20, 0, 0}, std::nullopt},
+        {"REG_DWORD", 40, {4, 0, 0xC0, 0x02}, std::nullopt, REGTYPE_DWORD},
+        {"201 entries", 40, a201Entries, std::nullopt},
+        {"200 entries", 40, a200Entries, Speeds{{4, 0}}},
     };
     for (const Case& c : aCases) {
         SCOPED_TRACE(c.pszWhat);
         CCDRom& drive = Drive(c.nMaxSpeed);
         Put(drive.Drive() + " Model", REGTYPE_SZ, StoredText("A;B;C;D").aData);
-        Put(drive.Drive() + " Detected", c.detected.dwType, c.detected.aData);
+        Put(drive.Drive() + " Detected", c.dwType, c.aData);
         drive.TakeSavedValues(std::nullopt, {{24, 4224}});
         LoadDriveSettings(m_sim.Platform(), drive);
         EXPECT_EQ(drive.GetSpeeds(), c.loaded.value_or(Speeds{{24, 4224}}));
