@@ -23,24 +23,20 @@ const sim::SimAspiCall TEST_BLOCK{SC_GET_DISK_INFO, 0, 0};
 TEST(AspiLoad, TheSupportInfoAndTheTestBlockDecide) {
     struct Case {
         const char* pszWhat;
-        std::function<void(sim::SimMachineConfig&)> change;
         bool bLoaded;
         bool bTested; // the test block was sent
+        std::function<void(sim::SimMachineConfig&)> change;
     };
     const Case aCases[] = {
-        {"0100h: complete, but no host adapter", [](auto& a) { a.aspi.nSupportInfo = 0x0100; },
-         false, false},
-        {"E800h: no adapters", [](auto& a) { a.aspi.nSupportInfo = 0xE800; }, false, false},
-        {"0102h: two adapters", [](auto& a) { a.aspi.nSupportInfo = 0x0102; }, true, true},
+        {"0100h: complete, no adapter", false, false, [](auto& m) { m.aspi.nSupportInfo = 0x100; }},
+        {"E800h: no adapters", false, false, [](auto& m) { m.aspi.nSupportInfo = 0xE800; }},
+        {"0102h: two adapters", true, true, [](auto& m) { m.aspi.nSupportInfo = 0x0102; }},
         // Nothing at adapter 0, target 0: SS_NO_DEVICE is an answer all the same.
-        {"test block answered SS_NO_DEVICE",
-         [](auto& a) {
-             a.aDrives[1].cdrom->aspi = sim::SimAspiAddress{0, 3};
-         },
-         true, true},
-        {"test block fails", [](auto& a) { a.aspi.bDiskInfoFails = true; }, false, true},
-        {"no library", [](auto& a) { a.aspi.bInstalled = false; }, false, false},
-        {"no entry point", [](auto& a) { a.aspi.bEntryPoints = false; }, false, false},
+        {"SS_NO_DEVICE answered", true, true,
+         [](auto& m) { m.aDrives[1].cdrom->aspi->nTarget = 3; }},
+        {"test block fails", false, true, [](auto& m) { m.aspi.bDiskInfoFails = true; }},
+        {"no library", false, false, [](auto& m) { m.aspi.bInstalled = false; }},
+        {"no entry point", false, false, [](auto& m) { m.aspi.bEntryPoints = false; }},
     };
     for (const Case& c : aCases) {
         SCOPED_TRACE(c.pszWhat);
@@ -48,9 +44,8 @@ TEST(AspiLoad, TheSupportInfoAndTheTestBlockDecide) {
         c.change(machine);
         CSimFixture sim(std::move(machine));
         EXPECT_EQ(CAspiTransport::LoadAspi(sim.Machine().Aspi()), c.bLoaded);
-        EXPECT_EQ(sim.Machine().Aspi().Calls(), c.bTested
-                                                    ? std::vector<sim::SimAspiCall>{TEST_BLOCK}
-                                                    : std::vector<sim::SimAspiCall>{});
+        EXPECT_EQ(sim.Machine().Aspi().Calls(),
+                  std::vector<sim::SimAspiCall>(c.bTested ? 1 : 0, TEST_BLOCK));
         EXPECT_EQ(sim.Machine().Aspi().IsLoaded(), c.bLoaded);
     }
 }
