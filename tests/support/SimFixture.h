@@ -78,6 +78,12 @@ private:
     std::vector<PostedEvent> m_aEvents;
 };
 
+// The speed in x that a set-speed command block asks for; 0 for the maximum.
+inline int SpeedAsked(const BYTE* pCdb) {
+    const int nRate = ReadBigEndian16(pCdb + 2);
+    return nRate == SET_SPEED_MAXIMUM ? 0 : nRate / KBPS_PER_X_REQUESTED;
+}
+
 inline sim::SimDriveConfig Cdrom(const char* pszRoot, sim::SimCdromConfig cdrom = {}) {
     sim::SimDriveConfig drive;
     drive.strRoot = pszRoot;

@@ -23,11 +23,6 @@ protected:
         m_sim.Events().Clear();
     }
     std::vector<int> Events() { return m_sim.Events().Codes(); }
-    // The speed a set-speed command asked for, 0 for the maximum.
-    static int Speed(const Cdb& cdb) {
-        const int nRate = ReadBigEndian16(&cdb.bytes[2]);
-        return nRate == SET_SPEED_MAXIMUM ? 0 : nRate / KBPS_PER_X_REQUESTED;
-    }
 
     CSimFixture m_sim{NtMachine({})};
     CScriptedTransport m_transport;
@@ -152,7 +147,7 @@ TEST_F(ChainTest, KeepingASpeedReadsThePageAndSetsTheSpeedOnlyWhenTheDriveDrifte
         }
         EXPECT_EQ(m_transport.sent.size() - nSent, nReported == 40 ? 3u : 1u) << nReported;
     }
-    EXPECT_EQ(Speed(m_transport.sent[4]), 16);
+    EXPECT_EQ(SpeedAsked(m_transport.sent[4].bytes.data()), 16);
 }
 
 // Replies whose header puts the page past the buffer, or that hold no page, parse as nothing: the
