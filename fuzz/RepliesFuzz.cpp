@@ -10,7 +10,7 @@
 #include "fuzz/HostileAspi.h"
 #include "fuzz/HostileDrives.h"
 #include "fuzz/InlinePassThrough.h"
-#include "tests/support/AspiMachine.h"
+#include "tests/support/SimFixture.h"
 
 #include <chrono>
 #include <cstddef>

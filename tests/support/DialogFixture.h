@@ -8,8 +8,8 @@
 #include "device/Scsi.h"
 #include "sim/MachineFile.h"
 #include "tests/support/AppFixture.h"
-#include "tests/support/AspiMachine.h"
 #include "tests/support/FakeMainView.h"
+#include "tests/support/SimFixture.h"
 #include "ui/Commands.h"
 #include "ui/QuorvexDlg.h"
 

@@ -6,7 +6,6 @@
 
 #include <cstring>
 #include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -25,7 +24,6 @@ public:
     using Answer = std::function<bool(DWORD dwCode, BYTE* pOut, DWORD nOutSize)>;
 
     std::string strRoots; // "C:\\\0E:\\\0" without the final zero
-    std::set<std::string> openablePaths{"\\\\.\\C:", "\\\\.\\E:"};
     Answer answer = [](DWORD, BYTE*, DWORD) { return true; };
 
     DWORD GetLogicalDriveStrings(DWORD nBufferLength, char* pBuffer) override {
@@ -37,17 +35,14 @@ public:
     unsigned GetDriveType(const std::string&) override { return DRIVETYPE_CDROM; }
     DeviceHandle CreateFile(const std::string& strPath, DWORD, DWORD, DWORD, DWORD) override {
         aOpened.push_back(strPath);
-        if (!openablePaths.count(strPath))
-            return INVALID_DEVICE_HANDLE;
         ++nOpenHandles;
         return 7;
     }
-    bool DeviceIoControl(DeviceHandle hDevice, DWORD dwCode, void* pIn, DWORD nInSize, void* pOut,
+    bool DeviceIoControl(DeviceHandle, DWORD dwCode, void* pIn, DWORD nInSize, void* pOut,
                          DWORD nOutSize, DWORD*) override {
         const auto* pInBytes = static_cast<const BYTE*>(pIn);
         aCalls.push_back({dwCode, {pInBytes, pInBytes + (pIn ? nInSize : 0)}, nInSize, nOutSize});
-        return hDevice != INVALID_DEVICE_HANDLE &&
-               answer(dwCode, static_cast<BYTE*>(pOut), nOutSize);
+        return answer(dwCode, static_cast<BYTE*>(pOut), nOutSize);
     }
     bool CloseHandle(DeviceHandle) override {
         --nOpenHandles;

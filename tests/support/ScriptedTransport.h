@@ -1,5 +1,5 @@
-// A transport that the test answers: it keeps every command a drive sends, and completes them only
-// when the test says how, on the test's own thread.
+// A transport that the test answers: it keeps every command its one drive sends, and completes
+// them only when the test says how, on the test's own thread.
 #pragma once
 
 #include "device/CDRom.h"
@@ -7,7 +7,6 @@
 
 #include <cstring>
 #include <deque>
-#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -52,8 +51,8 @@ struct SENT {
 class CScriptedTransport : public CTransport {
 public:
     int Kind() const override { return TRANSPORT_IOCTL; }
-    std::unique_ptr<CDriveLink> Connect(const std::string& strDrive, CCommandSink& sink) override {
-        return std::make_unique<CLink>(*this, strDrive, sink);
+    std::unique_ptr<CDriveLink> Connect(const std::string&, CCommandSink& sink) override {
+        return std::make_unique<CLink>(*this, sink);
     }
     std::vector<bool> FindDrives(const std::vector<std::string>& aDrives) override {
         return std::vector<bool>(aDrives.size(), true);
@@ -61,32 +60,23 @@ public:
     bool WaitIdle(std::chrono::milliseconds) override { return true; }
 
     // What the drive sent and has had no answer to, oldest first.
-    std::deque<SENT>& Waiting(const std::string& strDrive = "E:") { return m_mapWaiting[strDrive]; }
+    std::deque<SENT> waiting;
     // Every command block the drive sent, in order.
-    const std::vector<Cdb>& Sent(const std::string& strDrive = "E:") { return m_mapSent[strDrive]; }
-
-    // Answers the oldest request of the drive, which must be of that kind.
-    void Locate(SCSI_TARGET target = {}, const std::string& strDrive = "E:") {
-        Take(strDrive, true);
-        m_mapSinks.at(strDrive)->OnLocated(target);
-    }
-    void Complete(int nStatus, ReplyBytes reply = {}, ReplyBytes sense = {},
-                  const std::string& strDrive = "E:") {
-        const SENT sent = Take(strDrive, false);
-        m_mapSinks.at(strDrive)->OnCommandComplete(sent.command.nRequest, nStatus, sense, reply);
-    }
-    // Answers a drive's identification: the address query, the INQUIRY and the page read.
-    void AnswerIdentification(const Bytes& aInquiry, int nPageStatus, const Bytes& aPage,
-                              const std::string& strDrive = "E:") {
-        Locate({}, strDrive);
-        Complete(CMD_OK, aInquiry, {}, strDrive);
-        Complete(nPageStatus, aPage, {}, strDrive);
-    }
+    std::vector<Cdb> sent;
     // Every request throws instead of going out.
     bool bThrows = false;
+
+    // Answers the oldest request, which must be of that kind.
+    void Locate(SCSI_TARGET target = {}) {
+        Take(true);
+        m_pSink->OnLocated(target);
+    }
+    void Complete(int nStatus, ReplyBytes reply = {}, ReplyBytes sense = {}) {
+        const SENT request = Take(false);
+        m_pSink->OnCommandComplete(request.command.nRequest, nStatus, sense, reply);
+    }
     // The request code of the oldest request waiting, 0 for the address query, -1 for none.
-    int Next(const std::string& strDrive = "E:") {
-        const auto& waiting = Waiting(strDrive);
+    int Next() const {
         return waiting.empty()           ? -1
                : waiting.front().bLocate ? 0
                                          : waiting.front().command.nRequest;
@@ -95,44 +85,39 @@ public:
 private:
     class CLink : public CDriveLink {
     public:
-        CLink(CScriptedTransport& transport, std::string strDrive, CCommandSink& sink)
-            : m_transport(transport), m_strDrive(std::move(strDrive)) {
-            m_transport.m_mapSinks[m_strDrive] = &sink;
+        CLink(CScriptedTransport& transport, CCommandSink& sink) : m_transport(transport) {
+            m_transport.m_pSink = &sink;
         }
         // What the drive has not been answered is never answered.
         ~CLink() override {
-            m_transport.m_mapSinks.erase(m_strDrive);
-            m_transport.m_mapWaiting.erase(m_strDrive);
+            m_transport.m_pSink = nullptr;
+            m_transport.waiting.clear();
         }
         void Locate() override {
             if (m_transport.bThrows)
                 throw std::runtime_error("no address query");
-            m_transport.Waiting(m_strDrive).push_back({true, {}, {}});
+            m_transport.waiting.push_back({true, {}, {}});
         }
         void Send(const SCSI_TARGET& target, const COMMAND& command) override {
             if (m_transport.bThrows)
                 throw std::runtime_error("no request");
-            m_transport.Waiting(m_strDrive).push_back({false, target, command});
-            m_transport.m_mapSent[m_strDrive].push_back(command.cdb);
+            m_transport.waiting.push_back({false, target, command});
+            m_transport.sent.push_back(command.cdb);
         }
 
     private:
         CScriptedTransport& m_transport;
-        std::string m_strDrive;
     };
 
-    SENT Take(const std::string& strDrive, bool bLocate) {
-        auto& waiting = Waiting(strDrive);
+    SENT Take(bool bLocate) {
         if (waiting.empty() || waiting.front().bLocate != bLocate)
-            throw std::logic_error(strDrive + " did not send what the test answers");
-        const SENT sent = waiting.front();
+            throw std::logic_error("the drive did not send what the test answers");
+        const SENT request = waiting.front();
         waiting.pop_front();
-        return sent;
+        return request;
     }
 
-    std::map<std::string, CCommandSink*> m_mapSinks;
-    std::map<std::string, std::deque<SENT>> m_mapWaiting;
-    std::map<std::string, std::vector<Cdb>> m_mapSent;
+    CCommandSink* m_pSink = nullptr;
 };
 
 } // namespace qv::test

@@ -5,7 +5,7 @@
 #include "device/AspiTransport.h"
 #include "device/CDRom.h"
 #include "device/PassThroughTransport.h"
-#include "tests/support/AspiMachine.h"
+#include "tests/support/SimFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -61,10 +61,8 @@ public:
     std::vector<int> RequestedSpeeds() {
         std::vector<int> aSpeeds;
         for (const auto& aCdb : Sim().Commands())
-            if (aCdb[0] == SCSIOP_SET_CD_SPEED) {
-                const int nRate = ReadBigEndian16(&aCdb[2]);
-                aSpeeds.push_back(nRate == SET_SPEED_MAXIMUM ? 0 : nRate / KBPS_PER_X_REQUESTED);
-            }
+            if (aCdb[0] == SCSIOP_SET_CD_SPEED)
+                aSpeeds.push_back(SpeedAsked(aCdb.data()));
         return aSpeeds;
     }
 

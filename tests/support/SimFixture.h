@@ -1,17 +1,88 @@
-// A simulated machine with an event recorder, and the platform bundle that hands them down.
+// A simulated machine with an event recorder standing in for the main window, and the platform
+// bundle that hands them down; the machines the tests build, and how long a test waits for what
+// their threads do.
 #pragma once
 
 #include "device/CDRom.h"
+#include "platform/EventService.h"
 #include "platform/Platform.h"
 #include "sim/SimMachine.h"
 #include "tests/support/FakeShell.h"
 #include "tests/support/MemoryRegistry.h"
-#include "tests/support/RecordingEvents.h"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace qv::test {
+
+// Long enough for any chain under a sanitizer; a test that passes never waits it out.
+inline constexpr std::chrono::milliseconds THREAD_WAIT_LIMIT{30000};
+
+struct PostedEvent {
+    int nEvent;
+    int nStatus;
+    std::intptr_t lDevice;
+    bool operator==(const PostedEvent&) const = default;
+};
+
+// Stands in for the main window: keeps every device event posted to it.
+class CRecordingEvents : public CEventService {
+public:
+    void PostDeviceEvent(std::uintptr_t wParam, std::intptr_t lParam) override {
+        std::lock_guard lock(m_lock);
+        m_aEvents.push_back(
+            {static_cast<int>(wParam & 0xFFFF), static_cast<int>(wParam >> 16), lParam});
+        if (onPost)
+            onPost();
+        m_cvPosted.notify_all();
+    }
+    // Whether the device has been sent the event by the end of the limit, for events posted on
+    // another thread.
+    bool WaitFor(int nEvent, const void* pDevice, std::chrono::milliseconds limit) {
+        std::unique_lock lock(m_lock);
+        return m_cvPosted.wait_for(lock, limit, [&] {
+            return std::any_of(m_aEvents.begin(), m_aEvents.end(), [&](const PostedEvent& event) {
+                return event.nEvent == nEvent &&
+                       event.lDevice == reinterpret_cast<std::intptr_t>(pDevice);
+            });
+        });
+    }
+    std::vector<PostedEvent> Events() const {
+        std::lock_guard lock(m_lock);
+        return m_aEvents;
+    }
+    // Event codes only, for one device when given.
+    std::vector<int> Codes(const void* pDevice = nullptr) const {
+        std::vector<int> aCodes;
+        for (const auto& event : Events())
+            if (!pDevice || event.lDevice == reinterpret_cast<std::intptr_t>(pDevice))
+                aCodes.push_back(event.nEvent);
+        return aCodes;
+    }
+    void Clear() {
+        std::lock_guard lock(m_lock);
+        m_aEvents.clear();
+    }
+
+    // Called as each event goes out, on the thread that posts it; set before any is posted.
+    std::function<void()> onPost;
+
+private:
+    mutable std::mutex m_lock;
+    std::condition_variable m_cvPosted;
+    std::vector<PostedEvent> m_aEvents;
+};
+
+// The speed in x that a set-speed command block asks for; 0 for the maximum.
+inline int SpeedAsked(const BYTE* pCdb) {
+    const int nRate = ReadBigEndian16(pCdb + 2);
+    return nRate == SET_SPEED_MAXIMUM ? 0 : nRate / KBPS_PER_X_REQUESTED;
+}
 
 inline sim::SimDriveConfig Cdrom(const char* pszRoot, sim::SimCdromConfig cdrom = {}) {
     sim::SimDriveConfig drive;
@@ -71,6 +142,28 @@ inline sim::SimMachineConfig NtMachine(std::vector<sim::SimDriveConfig> aCdroms)
     machine.aDrives.push_back(Volume("C:\\", DRIVETYPE_FIXED));
     for (auto& drive : aCdroms)
         machine.aDrives.push_back(std::move(drive));
+    return machine;
+}
+
+inline sim::SimMachineConfig Win9xMachine(std::vector<sim::SimDriveConfig> aCdroms) {
+    auto machine = NtMachine(std::move(aCdroms));
+    machine.platform = sim::SimPlatform::Win9x;
+    return machine;
+}
+
+inline sim::SimDriveConfig AspiCdrom(const char* pszRoot, int nAdapter, int nTarget,
+                                     sim::SimCdromConfig cdrom = {}) {
+    cdrom.aspi = sim::SimAspiAddress{nAdapter, nTarget};
+    return Cdrom(pszRoot, std::move(cdrom));
+}
+
+// Windows 95/98 with an ASPI manager of one host adapter per entry of aAdapterTargets (byte 3 of
+// its HA_Unique).
+inline sim::SimMachineConfig AspiMachine(std::vector<sim::SimDriveConfig> aCdroms,
+                                         std::vector<int> aAdapterTargets = {0}) {
+    auto machine = Win9xMachine(std::move(aCdroms));
+    machine.aspi.bInstalled = true;
+    machine.aspi.aAdapterTargets = std::move(aAdapterTargets);
     return machine;
 }
 

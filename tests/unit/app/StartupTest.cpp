@@ -1,6 +1,6 @@
 #include "app/QuorvexCmdLine.h"
 #include "tests/support/AppFixture.h"
-#include "tests/support/AspiMachine.h"
+#include "tests/support/SimFixture.h"
 
 #include <gtest/gtest.h>
 

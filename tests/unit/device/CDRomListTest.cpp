@@ -62,7 +62,9 @@ TEST(DriveList, WithoutATransportTheDrivesArePlainAndNoneIsUsable) {
     const auto pList = CCDRomList::Build(fixture.Platform(), nullptr);
     ASSERT_EQ(pList->GetCount(), 2);
     pList->IdentifyAll();
+    pList->GetAt(0)->DetectSpeeds();
     EXPECT_TRUE(pList->WaitForIdentification(std::chrono::milliseconds(0))) << "none is pending";
+    EXPECT_FALSE(pList->GetAt(0)->Snapshot().bBusy);
     EXPECT_FALSE(pList->AnyUsable());
     EXPECT_TRUE(fixture.Machine().Drive('E')->Commands().empty());
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 namespace qv::test {
 namespace {
@@ -16,16 +17,12 @@ protected:
     // Identified as a 40x drive running at nSpeed.
     void Identify(int nSpeed = 40) {
         m_drive.Identify();
-        m_transport.AnswerIdentification(InquiryReply("QRVX", "CD-ROM", ""), CMD_OK,
-                                         PageReply(40 * 176, nSpeed * 176));
+        m_transport.Locate();
+        m_transport.Complete(CMD_OK, InquiryReply("QRVX", "CD-ROM", ""));
+        m_transport.Complete(CMD_OK, PageReply(40 * 176, nSpeed * 176));
         m_sim.Events().Clear();
     }
     std::vector<int> Events() { return m_sim.Events().Codes(); }
-    // The speed a set-speed command asked for, 0 for the maximum.
-    static int Speed(const Cdb& cdb) {
-        const int nRate = ReadBigEndian16(&cdb.bytes[2]);
-        return nRate == SET_SPEED_MAXIMUM ? 0 : nRate / KBPS_PER_X_REQUESTED;
-    }
 
     CSimFixture m_sim{NtMachine({})};
     CScriptedTransport m_transport;
@@ -37,24 +34,19 @@ TEST_F(ChainTest, IdentificationAsksTheAddressThenInquiryWithItsLunThenThePage) 
     EXPECT_TRUE(m_drive.Snapshot().bIdentifying);
     m_transport.Locate({1, 2, 3});
     ASSERT_EQ(m_transport.Next(), RQ_INQUIRY);
-    EXPECT_EQ(m_transport.Waiting().front().command.cdb.bytes[1], 3 << 5);
-    EXPECT_EQ(m_transport.Waiting().front().target.nTarget, 2);
+    EXPECT_EQ(m_transport.waiting.front().command.cdb.bytes[1], 3 << 5);
+    EXPECT_EQ(m_transport.waiting.front().target.nTarget, 2);
     m_transport.Complete(CMD_OK, InquiryReply("QRVX    ", "  CD-ROM 40X", "  rev B  "));
     ASSERT_EQ(m_transport.Next(), RQ_IDENTIFY_CAPS);
     m_transport.Complete(CMD_OK, PageReply(7040, 4234, false, 8));
 
-    const DRIVE_STATE state = m_drive.Snapshot();
+    const DRIVE_STATE s = m_drive.Snapshot();
     EXPECT_EQ(Events(), std::vector<int>{RQ_IDENTIFIED});
-    EXPECT_FALSE(state.bIdentifying);
-    EXPECT_TRUE(state.bUsable);
-    EXPECT_TRUE(state.bRemovable);
-    EXPECT_EQ(state.strVendor, "QRVX");
-    EXPECT_EQ(state.strProduct, "  CD-ROM 40X");
-    EXPECT_EQ(state.strRevision, "1.02");
-    EXPECT_EQ(state.strVendorInfo, "rev B");
-    EXPECT_EQ(state.nMaxSpeed, 40);
-    EXPECT_EQ(state.nCurSpeed, 24);
-    EXPECT_EQ(state.nCurRate, 4234);
+    EXPECT_EQ(
+        std::tie(s.bIdentifying, s.bUsable, s.bRemovable, s.nMaxSpeed, s.nCurSpeed, s.nCurRate),
+        std::tuple(false, true, true, 40, 24, 4234));
+    EXPECT_EQ(std::tie(s.strVendor, s.strProduct, s.strRevision, s.strVendorInfo),
+              std::tuple("QRVX", "  CD-ROM 40X", "1.02", "rev B"));
 }
 
 // An additional length below 30 is too short for the identification strings; a refused INQUIRY
@@ -94,13 +86,13 @@ TEST_F(ChainTest, ADriveWithoutModeSense6IsReadWithModeSense10) {
 
     identify(ASC_INVALID_OPCODE);
     ASSERT_EQ(m_transport.Next(), RQ_IDENTIFIED);
-    EXPECT_EQ(m_transport.Waiting().front().command.cdb.bytes[0], SCSIOP_MODE_SENSE10);
+    EXPECT_EQ(m_transport.waiting.front().command.cdb.bytes[0], SCSIOP_MODE_SENSE10);
     m_transport.Complete(CMD_OK, PageReply(7040, 5632, true));
     EXPECT_EQ(Events(), (std::vector<int>{RQ_IDENTIFY_CAPS, RQ_IDENTIFIED}));
     EXPECT_EQ(m_drive.Snapshot().nCurSpeed, 32);
 
     identify(ASC_INVALID_OPCODE);
-    EXPECT_EQ(m_transport.Sent().back().bytes[0], SCSIOP_MODE_SENSE10);
+    EXPECT_EQ(m_transport.sent.back().bytes[0], SCSIOP_MODE_SENSE10);
     EXPECT_EQ(m_transport.Next(), -1) << "switched once";
     EXPECT_EQ(Events().back(), RQ_IDENTIFY_CAPS);
 }
@@ -123,42 +115,6 @@ TEST_F(ChainTest, ThePageKeepsSpeedsWithinWhatADriveCanRead) {
     EXPECT_EQ(Events(), (std::vector<int>(3, RQ_REFRESH_CAPS)));
 }
 
-// One chain at a time: what is asked for meanwhile waits its turn, in order; a detection asked
-// for while one runs or waits is answered by that one.
-TEST_F(ChainTest, OperationsAskedForDuringAChainWaitTheirTurn) {
-    Identify(40);
-    m_drive.DetectSpeeds();
-    m_drive.SetSpeed(16);
-    m_drive.DetectSpeeds();
-    m_drive.RefreshCapabilities();
-    EXPECT_TRUE(m_drive.Snapshot().bBusy);
-    ASSERT_EQ(m_transport.Waiting().size(), 1u);
-
-    // A drive that accepts 4x steps up to 40x.
-    while (m_transport.Next() == RQ_DETECT_SET_SPEED || m_transport.Next() == RQ_DETECT_CAPS) {
-        const int nAsked = Speed(m_transport.Sent().back());
-        m_transport.Complete(CMD_OK);
-        const int nAt = nAsked == 0 ? 40 : std::max(4, nAsked / 4 * 4);
-        m_transport.Complete(CMD_OK, PageReply(7040, nAt * 176));
-    }
-    // The detection ends, returns the drive to 40x, then the Apply, then the read.
-    for (const int nRequest :
-         {RQ_SET_SPEED, RQ_REFRESH_CAPS, RQ_SET_SPEED, RQ_REFRESH_CAPS, RQ_REFRESH_CAPS}) {
-        ASSERT_EQ(m_transport.Next(), nRequest);
-        const bool bSet = nRequest == RQ_SET_SPEED;
-        const int nSpeed = bSet ? Speed(m_transport.Sent().back()) : 0;
-        m_transport.Complete(CMD_OK,
-                             bSet ? Bytes{} : PageReply(7040, (nSpeed ? nSpeed : 16) * 176));
-    }
-    EXPECT_EQ(m_transport.Next(), -1);
-    EXPECT_FALSE(m_drive.Snapshot().bBusy);
-    EXPECT_EQ(m_drive.GetSpeeds().size(), 10u);
-    EXPECT_EQ(Events(), (std::vector<int>{RQ_DETECT_DONE, RQ_SET_SPEED, RQ_REFRESH_CAPS,
-                                          RQ_SET_SPEED, RQ_REFRESH_CAPS, RQ_REFRESH_CAPS}));
-    EXPECT_EQ(m_drive.Snapshot().nSelSpeed, 16) << "what the drive reports after the Apply";
-}
-
-// A detection whose first read fails ends at once, with that read's status.
 TEST_F(ChainTest, ADetectionEndsWithTheStatusOfItsLastRead) {
     Identify();
     m_drive.DetectSpeeds();
@@ -182,16 +138,16 @@ TEST_F(ChainTest, AChainWhoseSendThrowsHasEnded) {
 TEST_F(ChainTest, KeepingASpeedReadsThePageAndSetsTheSpeedOnlyWhenTheDriveDrifted) {
     Identify(16);
     for (const int nReported : {16, 40, 0}) {
-        const std::size_t nSent = m_transport.Sent().size();
+        const std::size_t nSent = m_transport.sent.size();
         m_drive.KeepSpeed(16);
         m_transport.Complete(CMD_OK, PageReply(7040, nReported * 176));
         if (m_transport.Next() == RQ_SET_SPEED) {
             m_transport.Complete(CMD_OK);
             m_transport.Complete(CMD_OK, PageReply(7040, 16 * 176));
         }
-        EXPECT_EQ(m_transport.Sent().size() - nSent, nReported == 40 ? 3u : 1u) << nReported;
+        EXPECT_EQ(m_transport.sent.size() - nSent, nReported == 40 ? 3u : 1u) << nReported;
     }
-    EXPECT_EQ(Speed(m_transport.Sent()[4]), 16);
+    EXPECT_EQ(SpeedAsked(m_transport.sent[4].bytes.data()), 16);
 }
 
 // Replies whose header puts the page past the buffer, or that hold no page, parse as nothing: the
@@ -256,15 +212,6 @@ TEST_F(ChainTest, RandomRepliesKeepEveryMemberInItsRangeAndEveryChainEnds) {
         for (const SPEED_ENTRY& entry : state.aSpeeds)
             ASSERT_LE(entry.nSpeed, 100);
     }
-}
-
-TEST(DriveLifetime, WithoutATransportEveryOperationIsIgnored) {
-    CSimFixture sim{NtMachine({})};
-    CCDRom drive(sim.Platform(), "E:\\", nullptr);
-    drive.Identify();
-    drive.DetectSpeeds();
-    EXPECT_FALSE(drive.Snapshot().bBusy);
-    EXPECT_TRUE(drive.WaitIdentified(std::chrono::steady_clock::now()));
 }
 
 } // namespace

@@ -24,7 +24,7 @@ TEST(DetectSpeeds, StepsDownThroughEveryAcceptedSpeedAndReturnsToTheFormerOne) {
     for (const bool bAspi : {false, true}) {
         SCOPED_TRACE(bAspi ? "ASPI" : "pass-through");
         sim::SimCdromConfig config = Accepting({4, 8, 16, 24, 32, 40}, 24);
-        config.mapRates = {{24, 4234}};
+        config.mapRates = {{24, 4234}, {40, 7100}};
         CSimDrive drive(config, bAspi);
         // The window may act on an event at once: no device handle is open as one goes out.
         int nOpenAtEvents = 0;
@@ -38,7 +38,11 @@ TEST(DetectSpeeds, StepsDownThroughEveryAcceptedSpeedAndReturnsToTheFormerOne) {
         EXPECT_THAT(drive.m_pDrive->GetSpeeds(),
                     ElementsAre(SPEED_ENTRY{4, 704}, SPEED_ENTRY{8, 1408}, SPEED_ENTRY{16, 2816},
                                 SPEED_ENTRY{24, 4234}, SPEED_ENTRY{32, 5632},
-                                SPEED_ENTRY{40, 7040}));
+                                SPEED_ENTRY{40, 7100}));
+        // The rate shown for a speed: the current rate (for 0 too), the detected one, 176 per x.
+        const auto rate = [&](int nSpeed) { return drive.m_pDrive->GetRateForSpeed(nSpeed); };
+        EXPECT_THAT((std::vector{rate(24), rate(0), rate(40), rate(12)}),
+                    ElementsAre(4234, 4234, 7100, 2112));
         EXPECT_THAT(drive.RequestedSpeeds(), ElementsAre(0, 39, 31, 23, 15, 7, 3, 2, 1, 24));
         // Two commands per step, then the final set-speed and the read behind it.
         EXPECT_EQ(drive.Sim().Commands().size(), 9u * 2 + 2);
@@ -104,16 +108,25 @@ TEST(DetectSpeeds, AHundredStepsRunFromCompletionToCompletion) {
     EXPECT_EQ(drive.Sim().CurrentSpeed(), 50);
 }
 
-TEST(DetectSpeeds, TheRateShownPrefersTheCurrentRateThenTheDetectedOneThen176PerX) {
-    sim::SimCdromConfig config = Accepting({8, 24, 40}, 40);
-    config.mapRates = {{24, 4234}, {40, 7100}};
-    CSimDrive drive(config);
-    drive.Identified().DetectSpeeds();
+// One chain at a time: what is asked for meanwhile waits its turn, in order; a detection asked
+// for while one runs or waits is answered by that one.
+TEST(DetectSpeeds, OperationsAskedForDuringAChainWaitTheirTurn) {
+    CSimDrive drive(Accepting({4, 8, 12, 16, 20, 24, 28, 32, 36, 40}, 40));
+    CCDRom& cdrom = drive.Identified();
+    drive.Sim().Hold();
+    cdrom.DetectSpeeds();
+    cdrom.SetSpeed(16);
+    cdrom.DetectSpeeds();
+    cdrom.RefreshCapabilities();
+    EXPECT_TRUE(cdrom.Snapshot().bBusy);
+    drive.Sim().Release();
     drive.Settle();
-    EXPECT_EQ(drive.m_pDrive->GetRateForSpeed(24), 4234);
-    EXPECT_EQ(drive.m_pDrive->GetRateForSpeed(0), 7100);
-    EXPECT_EQ(drive.m_pDrive->GetRateForSpeed(40), 7100);
-    EXPECT_EQ(drive.m_pDrive->GetRateForSpeed(12), 2112);
+    EXPECT_FALSE(cdrom.Snapshot().bBusy);
+    EXPECT_EQ(cdrom.GetSpeeds().size(), 10u);
+    EXPECT_THAT(drive.m_sim.Events().Codes(),
+                ElementsAre(RQ_DETECT_DONE, RQ_SET_SPEED, RQ_REFRESH_CAPS, RQ_SET_SPEED,
+                            RQ_REFRESH_CAPS, RQ_REFRESH_CAPS));
+    EXPECT_EQ(cdrom.Snapshot().nSelSpeed, 16) << "what the drive reports after the Apply";
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 namespace qv::test {
 namespace {
@@ -78,18 +79,14 @@ TEST_F(PassThroughRequests, BlocksAreBuiltByteForByteAroundTheCommand) {
         SCOPED_TRACE(request.pszWhat);
         Send(request.command);
         const PASS_THROUGH_HEADER header = SentHeader();
-        EXPECT_EQ(header.Length, H);
-        EXPECT_EQ(header.ScsiStatus, 0);
-        EXPECT_EQ(header.PathId, 3);
-        EXPECT_EQ(header.TargetId, 5);
-        EXPECT_EQ(header.Lun, 1);
-        EXPECT_EQ(header.CdbLength, request.command.cdb.nLength);
-        EXPECT_EQ(header.SenseInfoLength, request.nSenseOffset ? 18 : 0);
-        EXPECT_EQ(header.DataIn, request.nDataIn);
-        EXPECT_EQ(header.DataTransferLength, request.command.nReplyLength);
-        EXPECT_EQ(header.TimeOutValue, 20u);
-        EXPECT_EQ(header.DataBufferOffset, request.nDataOffset);
-        EXPECT_EQ(header.SenseInfoOffset, request.nSenseOffset);
+        EXPECT_EQ(std::tie(header.Length, header.ScsiStatus, header.PathId, header.TargetId,
+                           header.Lun, header.CdbLength, header.SenseInfoLength, header.DataIn),
+                  std::tuple(H, 0, 3, 5, 1, request.command.cdb.nLength,
+                             request.nSenseOffset ? 18 : 0, request.nDataIn));
+        EXPECT_EQ(std::tie(header.DataTransferLength, header.TimeOutValue, header.DataBufferOffset,
+                           header.SenseInfoOffset),
+                  std::tuple(request.command.nReplyLength, 20u, request.nDataOffset,
+                             request.nSenseOffset));
         EXPECT_THAT(header.Cdb, ElementsAreArray(request.command.cdb.bytes));
         EXPECT_EQ(m_drives.aCalls.back().nInSize, H);
         EXPECT_EQ(m_drives.aCalls.back().nOutSize, request.nOutSize);

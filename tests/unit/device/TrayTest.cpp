@@ -2,7 +2,6 @@
 // or without a SCSI transport, and the lock flag shows only a lock the OS has taken.
 #include "device/CDRom.h"
 #include "device/TrayControl.h"
-#include "tests/support/AspiMachine.h"
 #include "tests/support/ScriptedDrives.h"
 #include "tests/support/SimFixture.h"
 
@@ -35,12 +34,6 @@ sim::SimDriveConfig TrayDrive(const char* pszRoot, sim::SimTrayConfig tray = {})
     sim::SimCdromConfig cdrom;
     cdrom.tray = std::move(tray);
     return Cdrom(pszRoot, std::move(cdrom));
-}
-
-sim::SimMachineConfig Win9xMachine(std::vector<sim::SimDriveConfig> aCdroms) {
-    auto machine = NtMachine(std::move(aCdroms));
-    machine.platform = sim::SimPlatform::Win9x;
-    return machine;
 }
 
 class Tray : public ::testing::Test {

@@ -3,13 +3,12 @@
 // it, is reported with the field that holds it.
 #include "sim/MachineFile.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace qv::sim {
 namespace {
-
-using ::testing::ElementsAre;
 
 constexpr const char* EXAMPLE = R"({ "platform": "nt",
   "drives": [
@@ -34,24 +33,19 @@ constexpr const char* ASPI_EXAMPLE = R"({ "platform": "9x",
 
 TEST(MachineFile, ReadsTheDocumentedExamples) {
     const auto machine = ParseMachine(EXAMPLE);
-    EXPECT_EQ(machine.platform, SimPlatform::Nt);
     ASSERT_EQ(machine.aDrives.size(), 3u);
-    const auto& drive = machine.aDrives[2];
-    ASSERT_TRUE(drive.cdrom);
-    EXPECT_EQ(drive.cdrom->strProduct, "CD-ROM 40X");
-    EXPECT_THAT(drive.cdrom->aSpeeds, ElementsAre(4, 8, 16, 24, 32, 40));
-    EXPECT_EQ(drive.cdrom->mapRates, (std::map<int, int>{{24, 4234}}));
-    EXPECT_EQ(drive.cdrom->address.nPort, 1);
-    EXPECT_FALSE(drive.cdrom->aspi);
-    EXPECT_FALSE(machine.aDrives[0].cdrom);
+    ASSERT_TRUE(machine.aDrives[2].cdrom);
+    const SimCdromConfig& cdrom = *machine.aDrives[2].cdrom;
+    EXPECT_EQ(std::tie(machine.platform, cdrom.strProduct, cdrom.aSpeeds, cdrom.address.nPort),
+              std::tuple(SimPlatform::Nt, "CD-ROM 40X", std::vector{4, 8, 16, 24, 32, 40}, 1));
+    EXPECT_EQ(cdrom.mapRates, (std::map<int, int>{{24, 4234}}));
+    EXPECT_FALSE(cdrom.aspi || machine.aDrives[0].cdrom);
 
-    const auto aspiMachine = ParseMachine(ASPI_EXAMPLE);
-    EXPECT_EQ(aspiMachine.platform, SimPlatform::Win9x);
-    EXPECT_TRUE(aspiMachine.aspi.bInstalled);
-    EXPECT_THAT(aspiMachine.aspi.aAdapterTargets, ElementsAre(0, 16));
-    EXPECT_EQ(aspiMachine.aspi.nSupportInfo, 0x0102u);
-    EXPECT_EQ(aspiMachine.aspi.order, SimAspiOrder::NewestFirst);
-    EXPECT_EQ(aspiMachine.aDrives[1].cdrom->aspi, (SimAspiAddress{1, 12}));
+    const auto aspi = ParseMachine(ASPI_EXAMPLE);
+    EXPECT_EQ(std::tie(aspi.platform, aspi.aspi.bInstalled, aspi.aspi.aAdapterTargets,
+                       aspi.aspi.nSupportInfo, aspi.aspi.order, aspi.aDrives[1].cdrom->aspi),
+              std::tuple(SimPlatform::Win9x, true, std::vector{0, 16}, 0x0102u,
+                         SimAspiOrder::NewestFirst, SimAspiAddress{1, 12}));
 }
 
 // The field a machine file's first mistake is reported against, or "(accepted)".

@@ -76,37 +76,31 @@ TEST(SimMachine, OpensADevicePathOnlyAsWindowsWould) {
     }
 }
 
+// What the address query, a pass-through request and a media lock each need.
 TEST(SimMachine, AnIoControlNeedsTheAccessItsCodeAsksFor) {
-    struct Case {
-        DWORD dwAccess;
-        bool bAddress;
-        bool bPassThrough;
-        bool bMediaRemoval;
+    const std::pair<DWORD, std::vector<bool>> aCases[] = {
+        {0, {true, false, false}},
+        {ACCESS_GENERIC_READ, {true, false, true}},
+        {ACCESS_GENERIC_WRITE, {true, false, false}},
+        {READ_WRITE, {true, true, true}},
     };
-    const Case aCases[] = {
-        {0, true, false, false},
-        {ACCESS_GENERIC_READ, true, false, true},
-        {ACCESS_GENERIC_WRITE, true, false, false},
-        {READ_WRITE, true, true, true},
-    };
-    for (const Case& c : aCases) {
-        SCOPED_TRACE(c.dwAccess);
+    for (const auto& [dwAccess, aAllowed] : aCases) {
         CSimMachine machine(DeskMachine());
-        const DeviceHandle hVolume = OpenVolume(machine, c.dwAccess);
+        const DeviceHandle hVolume = OpenVolume(machine, dwAccess);
         DWORD nReturned = 0;
         SCSI_ADDRESS_RECORD address{};
-        EXPECT_EQ(machine.DeviceIoControl(hVolume, CTL_SCSI_GET_ADDRESS, nullptr, 0, &address,
-                                          sizeof address, &nReturned),
-                  c.bAddress);
         CPassThroughRequest request(COMMAND{5, MakeSetSpeedCdb(8), 0, false}, {});
-        EXPECT_EQ(machine.DeviceIoControl(hVolume, CTL_SCSI_PASS_THROUGH, request.Data(),
-                                          static_cast<DWORD>(PT_HEADER_SIZE), request.Data(),
-                                          request.OutputLength(), &nReturned),
-                  c.bPassThrough);
         BYTE bPrevent = 1;
-        EXPECT_EQ(machine.DeviceIoControl(hVolume, CTL_STORAGE_MEDIA_REMOVAL, &bPrevent,
-                                          sizeof bPrevent, nullptr, 0, &nReturned),
-                  c.bMediaRemoval);
+        EXPECT_EQ((std::vector<bool>{
+                      machine.DeviceIoControl(hVolume, CTL_SCSI_GET_ADDRESS, nullptr, 0, &address,
+                                              sizeof address, &nReturned),
+                      machine.DeviceIoControl(hVolume, CTL_SCSI_PASS_THROUGH, request.Data(),
+                                              static_cast<DWORD>(PT_HEADER_SIZE), request.Data(),
+                                              request.OutputLength(), &nReturned),
+                      machine.DeviceIoControl(hVolume, CTL_STORAGE_MEDIA_REMOVAL, &bPrevent,
+                                              sizeof bPrevent, nullptr, 0, &nReturned)}),
+                  aAllowed)
+            << dwAccess;
     }
 }
 

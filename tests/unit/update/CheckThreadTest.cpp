@@ -3,7 +3,7 @@
 // right after it, Escape that lets a check go on, and the automatic check at start.
 #include "app/Texts.h"
 #include "tests/support/AppFixture.h"
-#include "tests/support/AspiMachine.h"
+#include "tests/support/SimFixture.h"
 #include "tests/support/UpdateFixture.h"
 #include "ui/AboutDlg.h"
 #include "ui/Commands.h"
