@@ -16,12 +16,21 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace qv::test {
 
 // Long enough for any chain under a sanitizer; a test that passes never waits it out.
 inline constexpr std::chrono::milliseconds THREAD_WAIT_LIMIT{30000};
+
+// Whether done() holds within the limit: a fault that never lets it hold fails the test, not CI.
+template <class Predicate> bool Eventually(Predicate done) {
+    const auto deadline = std::chrono::steady_clock::now() + THREAD_WAIT_LIMIT;
+    while (!done() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
+}
 
 struct PostedEvent {
     int nEvent;

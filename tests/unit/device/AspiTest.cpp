@@ -163,8 +163,7 @@ TEST(AspiRequest, BlocksCarryTheCommandsAsTheInterfaceDefinesThem) {
     drive.Identified();
     aspi.Hold(); // the buffers stay as they were handed over
     drive.m_pDrive->SetSpeed(8);
-    while (aspi.WaitingCount() == 0)
-        std::this_thread::yield();
+    ASSERT_TRUE(Eventually([&] { return aspi.WaitingCount() > 0; }));
     const auto aBlocks = aspi.ExecBlocks();
     ASSERT_EQ(aBlocks.size(), 3u);
     ExpectBlock(aBlocks[0], 0x09, 96, {0x12, 0x00, 0x00, 0x00, 0x60, 0x00});
@@ -202,8 +201,7 @@ TEST(AspiRequest, ARequestCompletedAfterItsDriveHasGoneIsDropped) {
     drive.m_pDrive->RefreshCapabilities();
     SRB_ExecSCSICmd stray{};
     stray.SRB_Status = SS_COMP;
-    while (aspi.WaitingCount() == 0)
-        std::this_thread::yield();
+    ASSERT_TRUE(Eventually([&] { return aspi.WaitingCount() > 0; }));
     const ASPI_POST_PROC pPostProc = aspi.ExecBlocks().back().SRB_PostProc;
     pPostProc(&stray);
     drive.m_pDrive.reset(); // the manager still holds the read

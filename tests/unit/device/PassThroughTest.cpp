@@ -154,8 +154,7 @@ TEST(PassThroughThreads, ALinkThatGoesWhileItsDriveHoldsACommandDoesNotWaitForIt
     drive.Sim().Hold();
     drive.m_pDrive->Identify();
     drive.m_pDrive->DetectSpeeds();
-    while (!drive.Sim().IsHolding())
-        std::this_thread::yield();
+    ASSERT_TRUE(Eventually([&] { return drive.Sim().IsHolding(); }));
     EXPECT_TRUE(drive.m_pDrive->Snapshot().bBusy);
     EXPECT_FALSE(drive.m_pTransport->WaitIdle(std::chrono::milliseconds(0)));
     drive.m_pDrive.reset();

@@ -28,13 +28,6 @@ const std::vector<std::string> NEWER_SHOWN{"new version: " + NEWER};
 // What a window that has not been ended shows.
 constexpr int NOT_ENDED = -1;
 
-template <class Predicate> bool WaitFor(Predicate done) {
-    const auto deadline = std::chrono::steady_clock::now() + THREAD_WAIT_LIMIT;
-    while (!done() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return done();
-}
-
 class CFakeProgressView : public CProgressView {
 public:
     void SetProgressRange(int nHigh) override { m_nHigh = nHigh; }
@@ -102,7 +95,7 @@ TEST_F(QuickUpdateTest, TheBarFillsOverAMinuteAndAfterEscapeTheCheckGoesOn) {
     m_dlg.OnWindowClosed();
     EXPECT_EQ(PressCheck(), 0);
     m_http.EndStall();
-    ASSERT_TRUE(WaitFor([this] { return !m_dlg.IsChecking(); }));
+    ASSERT_TRUE(Eventually([this] { return !m_dlg.IsChecking(); }));
     EXPECT_EQ(m_update.view.Shown(), NEWER_SHOWN);
     EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes("12/15/26"));
     EXPECT_EQ(m_window.m_nEnded, NOT_ENDED) << "the window had gone";
@@ -125,7 +118,7 @@ TEST_F(QuickUpdateTest, ACloseRequestAbandonsAStalledCheckAndThePressStartsANewO
     EXPECT_EQ(PressCheck(), 1);
     CFakeProgressView secondWindow;
     m_dlg.OnInitDialog(secondWindow);
-    EXPECT_TRUE(WaitFor([&] { return secondWindow.m_nEnded == UPDATE_SHOW_TEXT; }));
+    EXPECT_TRUE(Eventually([&] { return secondWindow.m_nEnded == UPDATE_SHOW_TEXT; }));
     EXPECT_EQ(m_update.view.Shown(), NEWER_SHOWN);
 
     m_http.EndStall();
@@ -182,7 +175,7 @@ TEST_F(AutomaticCheckTest, OnlyADueCheckRunsAtStartAndShowsNews) {
     StartOnDay40After("32");
     EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, UPDATE_VALUE_LAST_CHECK),
               Bytes(std::string("40\0\0\0", 5)));
-    EXPECT_TRUE(WaitFor([this] { return !m_update.view.Shown().empty(); }));
+    EXPECT_TRUE(Eventually([this] { return !m_update.view.Shown().empty(); }));
     EXPECT_EQ(m_update.view.Shown(), NEWER_SHOWN);
 }
 
