@@ -4,11 +4,6 @@
 #include <cstring>
 
 namespace qv::test {
-constexpr RegStatus STATUS_INVALID_HANDLE = 6;
-
-std::string CMemoryRegistry::RootPath(RegKey hRoot) {
-    return hRoot == REGKEY_LOCAL_MACHINE ? "hklm" : hRoot == REGKEY_CURRENT_USER ? "hkcu" : "";
-}
 
 RegStatus CMemoryRegistry::Open(RegKey hParent, const std::string& strSubKey, DWORD dwAccess,
                                 bool bCreate, RegKey* phKey) {
@@ -98,34 +93,6 @@ RegStatus CMemoryRegistry::EnumValue(RegKey hKey, DWORD nIndex, char* pszName, D
     std::copy_n(it->second.aData.begin(), nSize, pData);
     *pnData = nSize;
     return REGSTATUS_SUCCESS;
-}
-
-RegStatus CMemoryRegistry::DeleteValue(RegKey hKey, const std::string& strName) {
-    std::lock_guard lock(m_mutex);
-    std::string strPath;
-    if (const RegStatus nStatus = Use(hKey, REGACCESS_SET_VALUE, strPath))
-        return nStatus;
-    return m_mapValues.erase({strPath, strName}) ? REGSTATUS_SUCCESS : REGSTATUS_FILE_NOT_FOUND;
-}
-
-RegStatus CMemoryRegistry::CloseKey(RegKey hKey) {
-    std::lock_guard lock(m_mutex);
-    return m_mapOpen.erase(hKey) ? REGSTATUS_SUCCESS : STATUS_INVALID_HANDLE;
-}
-
-void CMemoryRegistry::Put(RegKey hRoot, const std::string& strKey, const std::string& strName,
-                          StoredValue value) {
-    std::lock_guard lock(m_mutex);
-    const std::string strPath = Join(RootPath(hRoot), strKey);
-    AddKey(strPath);
-    m_mapValues[{strPath, strName}] = std::move(value);
-}
-
-std::optional<StoredValue> CMemoryRegistry::Get(RegKey hRoot, const std::string& strKey,
-                                                const std::string& strName) const {
-    std::lock_guard lock(m_mutex);
-    const auto it = m_mapValues.find({Join(RootPath(hRoot), strKey), strName});
-    return it == m_mapValues.end() ? std::nullopt : std::optional(it->second);
 }
 
 void CMemoryRegistry::AddKey(const std::string& strPath) {

@@ -65,8 +65,17 @@ public:
     }
     RegStatus EnumValue(RegKey hKey, DWORD nIndex, char* pszName, DWORD* pnName, DWORD* pdwType,
                         BYTE* pData, DWORD* pnData) override;
-    RegStatus DeleteValue(RegKey hKey, const std::string& strName) override;
-    RegStatus CloseKey(RegKey hKey) override;
+    RegStatus DeleteValue(RegKey hKey, const std::string& strName) override {
+        std::lock_guard lock(m_mutex);
+        std::string strPath;
+        if (const RegStatus nStatus = Use(hKey, REGACCESS_SET_VALUE, strPath))
+            return nStatus;
+        return m_mapValues.erase({strPath, strName}) ? REGSTATUS_SUCCESS : REGSTATUS_FILE_NOT_FOUND;
+    }
+    RegStatus CloseKey(RegKey hKey) override {
+        std::lock_guard lock(m_mutex);
+        return m_mapOpen.erase(hKey) ? REGSTATUS_SUCCESS : STATUS_INVALID_HANDLE;
+    }
 
     // Opening a key under HKEY_LOCAL_MACHINE with any right beyond reading is then denied.
     void RefuseMachineWrites() {
@@ -80,10 +89,18 @@ public:
     }
 
     void Put(RegKey hRoot, const std::string& strKey, const std::string& strName,
-             StoredValue value);
-
+             StoredValue value) {
+        std::lock_guard lock(m_mutex);
+        const std::string strPath = Join(RootPath(hRoot), strKey);
+        AddKey(strPath);
+        m_mapValues[{strPath, strName}] = std::move(value);
+    }
     std::optional<StoredValue> Get(RegKey hRoot, const std::string& strKey,
-                                   const std::string& strName) const;
+                                   const std::string& strName) const {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_mapValues.find({Join(RootPath(hRoot), strKey), strName});
+        return it == m_mapValues.end() ? std::nullopt : std::optional(it->second);
+    }
     bool HasKey(RegKey hRoot, const std::string& strKey) const {
         std::lock_guard lock(m_mutex);
         return m_setKeys.contains(Join(RootPath(hRoot), strKey));
@@ -103,7 +120,11 @@ private:
         DWORD dwAccess;
     };
 
-    static std::string RootPath(RegKey hRoot);
+    static constexpr RegStatus STATUS_INVALID_HANDLE = 6;
+
+    static std::string RootPath(RegKey hRoot) {
+        return hRoot == REGKEY_LOCAL_MACHINE ? "hklm" : hRoot == REGKEY_CURRENT_USER ? "hkcu" : "";
+    }
     static std::string Join(const std::string& strParent, const std::string& strSubKey) {
         return strSubKey.empty() ? strParent : strParent + "\\" + strSubKey;
     }

@@ -135,7 +135,7 @@ TEST_F(NoDriveTest, TheSaveRunShowsTheMessageExitsWithZeroAndWritesNoDriveValue)
               (std::vector<ShownMessageBox>{
                   {NULL_WINDOW, "Quorvex was failed to find any CD-ROM drives. Work finished.",
                    "Quorvex", MSGBOX_OK | MSGBOX_SYSTEMMODAL}}));
-    EXPECT_EQ(m_sim.Shell().ExitCode(), 0u);
+    EXPECT_EQ(m_sim.Shell().m_nExitCode, 0u);
     EXPECT_EQ(m_dialog.m_nRuns, 0);
     EXPECT_EQ(Registry().Writes(), (std::vector<std::string>{"Keep_Speed", "RunOnboot", APP_NAME,
                                                              "Last Update", "ExePath"}))

@@ -65,7 +65,7 @@ TEST(LastSuccessTest, ShowsAndKeepsOnlyANewerReleaseNotAfterTomorrow) {
         CMemoryRegistry registry;
         if (test.strStored)
             registry.Put(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_SUCCESS,
-                         {REGTYPE_SZ, {test.strStored->begin(), test.strStored->end()}});
+                         Bytes(*test.strStored));
         CUpdateCheck check(registry, REGKEY_CURRENT_USER, update.services);
         const std::string strText = test.strPublished + " Quorvex news\r\n";
         update.http.Serve(Signed(strText));
