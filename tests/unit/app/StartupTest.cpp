@@ -46,7 +46,7 @@ TEST(CmdLineTest, OnlySaveRestoreOrBootWholeAfterOneSlashOrDashCountInAnyCase) {
     EXPECT_FALSE(empty.m_bSave || empty.m_bRestore);
 }
 
-// Drives whose completions come later, on the ASPI manager's thread.
+// Completions come later, on the ASPI manager's thread.
 sim::SimDriveConfig SlowDrive(const char* pszRoot, int nTarget, int nSpeed) {
     sim::SimCdromConfig cdrom;
     cdrom.nCurrent = nSpeed;

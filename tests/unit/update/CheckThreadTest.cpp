@@ -27,7 +27,6 @@ namespace {
 
 const std::string NEWER = "12/15/26 Quorvex 4.3\r\n";
 const std::vector<std::string> NEWER_SHOWN{"new version: " + NEWER};
-// What a window that has not been ended shows.
 constexpr int NOT_ENDED = -1;
 
 class CFakeProgressView : public CProgressView {
@@ -69,7 +68,6 @@ protected:
         Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
         m_update.http.Serve(Signed(NEWER));
     }
-    // What the About box asks of its window when the control is pressed.
     Calls After(int nControl) {
         m_aboutView.m_aCalls.clear();
         m_about.OnCommand(m_aboutView, nControl);

@@ -26,7 +26,6 @@ const std::string NEWER_LENGTH = std::to_string(NEWER_BODY.size());
 const std::string DESCRIPTION_URL = "https://updates.velnor.example:8080/ombrel/update.txt";
 const std::string MOVED = "https://updates.velnor.example:8080/moved.txt";
 const std::vector<std::string> MOVES(5, "/moved.txt");
-// A description of nSize bytes with its trailer.
 std::string SignedOfSize(std::size_t nSize) {
     const std::size_t nTrailer = NEWER_BODY.size() - NEWER_TEXT.size();
     return Signed("12/15/26" + std::string(nSize - nTrailer - 9, 'x') + "\n");
@@ -232,7 +231,6 @@ TEST(PublicKeyTest, ReadsAnUncompressedPointOnly) {
         EXPECT_EQ(ParsePublicKey(strHex), std::nullopt) << strHex;
 }
 
-// The build's own address and key are of the forms the check reads.
 TEST(BuiltInUpdateConfigTest, AsksOverHttpsWithAKeyAndTheReleaseDateOfTheBuild) {
     const UpdateConfig config = BuiltInUpdateConfig();
     EXPECT_TRUE(config.server.bSecure && !config.server.strHost.empty());
