@@ -6,6 +6,8 @@
 
 #include "platform/Registry.h"
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -54,9 +56,36 @@ public:
         return Open(hParent, strSubKey, dwAccess, false, phKey);
     }
     RegStatus QueryValue(RegKey hKey, const std::string& strName, DWORD* pdwType, BYTE* pData,
-                         DWORD* pnData) override;
+                         DWORD* pnData) override {
+        std::lock_guard lock(m_mutex);
+        std::string strPath;
+        if (const RegStatus nStatus = Use(hKey, REGACCESS_QUERY_VALUE, strPath))
+            return nStatus;
+        const auto it = m_mapValues.find({strPath, strName});
+        if (it == m_mapValues.end())
+            return REGSTATUS_FILE_NOT_FOUND;
+        const auto nSize = static_cast<DWORD>(it->second.aData.size());
+        if (pdwType)
+            *pdwType = it->second.dwType;
+        // Windows leaves a short buffer's contents undefined; the value's first bytes make a caller
+        // that ignores the status read something plausible, and so show the fault.
+        const DWORD nBuffer = *pnData;
+        std::copy_n(it->second.aData.begin(), std::min(nSize, nBuffer), pData);
+        *pnData = nSize;
+        return nSize > nBuffer ? REGSTATUS_MORE_DATA : REGSTATUS_SUCCESS;
+    }
     RegStatus SetValue(RegKey hKey, const std::string& strName, DWORD dwType, const BYTE* pData,
-                       DWORD nData) override;
+                       DWORD nData) override {
+        std::lock_guard lock(m_mutex);
+        std::string strPath;
+        if (const RegStatus nStatus = Use(hKey, REGACCESS_SET_VALUE, strPath))
+            return nStatus;
+        if (m_setFailures.contains({strPath, strName}))
+            return REGSTATUS_ACCESS_DENIED;
+        m_mapValues[{strPath, strName}] = {dwType, std::vector<BYTE>(pData, pData + nData)};
+        m_aWrites.push_back(strName);
+        return REGSTATUS_SUCCESS;
+    }
     RegStatus SetStringValueWide(RegKey hKey, const std::string& strName,
                                  const std::u16string& strText) override {
         const StoredValue value = StoredWideText(strText);
@@ -64,7 +93,27 @@ public:
                         static_cast<DWORD>(value.aData.size()));
     }
     RegStatus EnumValue(RegKey hKey, DWORD nIndex, char* pszName, DWORD* pnName, DWORD* pdwType,
-                        BYTE* pData, DWORD* pnData) override;
+                        BYTE* pData, DWORD* pnData) override {
+        std::lock_guard lock(m_mutex);
+        std::string strPath;
+        if (const RegStatus nStatus = Use(hKey, REGACCESS_QUERY_VALUE, strPath))
+            return nStatus;
+        auto it = m_mapValues.lower_bound({strPath, std::string()});
+        for (DWORD nSkipped = 0; nSkipped < nIndex && it != m_mapValues.end(); ++nSkipped)
+            ++it;
+        if (it == m_mapValues.end() || it->first.first != strPath)
+            return REGSTATUS_NO_MORE_ITEMS;
+        const std::string& strName = it->first.second;
+        const auto nSize = static_cast<DWORD>(it->second.aData.size());
+        if (strName.size() >= *pnName || nSize > *pnData)
+            return REGSTATUS_MORE_DATA;
+        std::memcpy(pszName, strName.c_str(), strName.size() + 1);
+        *pnName = static_cast<DWORD>(strName.size());
+        *pdwType = it->second.dwType;
+        std::copy_n(it->second.aData.begin(), nSize, pData);
+        *pnData = nSize;
+        return REGSTATUS_SUCCESS;
+    }
     RegStatus DeleteValue(RegKey hKey, const std::string& strName) override {
         std::lock_guard lock(m_mutex);
         std::string strPath;
