@@ -22,12 +22,10 @@ struct ShownMessageBox {
 
 class CFakeShell : public CShellService {
 public:
-    static constexpr int BUTTON_OK = 1;
-
     int MessageBox(WindowHandle hOwner, const char* pszText, const char* pszCaption,
                    unsigned nStyle) override {
         m_aBoxes.push_back({hOwner, pszText, pszCaption, nStyle});
-        return BUTTON_OK;
+        return 1; // OK
     }
     // The ANSI form has a question mark for every character outside the code page, which here
     // is ASCII.
@@ -56,11 +54,11 @@ public:
     void ExitProcess(unsigned nExitCode) override { m_nExitCode = nExitCode; }
 
     void SetExePath(std::u16string strPath) { m_strExePath = std::move(strPath); }
-    std::optional<unsigned> ExitCode() const { return m_nExitCode; }
 
     DWORD m_dwPlatformId = PLATFORM_WIN32_NT;
     std::vector<ShownMessageBox> m_aBoxes;
     std::vector<std::string> m_aLibraries;
+    std::optional<unsigned> m_nExitCode;
 
 private:
     // As Windows XP does: a path that does not fit is cut to nSize characters, unterminated.
@@ -74,7 +72,6 @@ private:
     }
 
     std::u16string m_strExePath = u"C:\\Program Files\\Quorvex\\Quorvex.exe";
-    std::optional<unsigned> m_nExitCode;
 };
 
 } // namespace qv::test

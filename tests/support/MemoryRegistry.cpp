@@ -1,14 +1,6 @@
 #include "tests/support/MemoryRegistry.h"
 
-#include <algorithm>
-#include <cstring>
-
 namespace qv::test {
-constexpr RegStatus STATUS_INVALID_HANDLE = 6;
-
-std::string CMemoryRegistry::RootPath(RegKey hRoot) {
-    return hRoot == REGKEY_LOCAL_MACHINE ? "hklm" : hRoot == REGKEY_CURRENT_USER ? "hkcu" : "";
-}
 
 RegStatus CMemoryRegistry::Open(RegKey hParent, const std::string& strSubKey, DWORD dwAccess,
                                 bool bCreate, RegKey* phKey) {
@@ -42,90 +34,6 @@ RegStatus CMemoryRegistry::Use(RegKey hKey, DWORD dwRight, std::string& strPath)
         return STATUS_INVALID_HANDLE;
     strPath = it->second.strPath;
     return it->second.dwAccess & dwRight ? REGSTATUS_SUCCESS : REGSTATUS_ACCESS_DENIED;
-}
-
-RegStatus CMemoryRegistry::QueryValue(RegKey hKey, const std::string& strName, DWORD* pdwType,
-                                      BYTE* pData, DWORD* pnData) {
-    std::lock_guard lock(m_mutex);
-    std::string strPath;
-    if (const RegStatus nStatus = Use(hKey, REGACCESS_QUERY_VALUE, strPath))
-        return nStatus;
-    const auto it = m_mapValues.find({strPath, strName});
-    if (it == m_mapValues.end())
-        return REGSTATUS_FILE_NOT_FOUND;
-    const auto nSize = static_cast<DWORD>(it->second.aData.size());
-    if (pdwType)
-        *pdwType = it->second.dwType;
-    // Windows leaves a short buffer's contents undefined; the value's first bytes make a caller
-    // that ignores the status read something plausible, and so show the fault.
-    const DWORD nBuffer = *pnData;
-    std::copy_n(it->second.aData.begin(), std::min(nSize, nBuffer), pData);
-    *pnData = nSize;
-    return nSize > nBuffer ? REGSTATUS_MORE_DATA : REGSTATUS_SUCCESS;
-}
-
-RegStatus CMemoryRegistry::SetValue(RegKey hKey, const std::string& strName, DWORD dwType,
-                                    const BYTE* pData, DWORD nData) {
-    std::lock_guard lock(m_mutex);
-    std::string strPath;
-    if (const RegStatus nStatus = Use(hKey, REGACCESS_SET_VALUE, strPath))
-        return nStatus;
-    if (m_setFailures.contains({strPath, strName}))
-        return REGSTATUS_ACCESS_DENIED;
-    m_mapValues[{strPath, strName}] = {dwType, std::vector<BYTE>(pData, pData + nData)};
-    m_aWrites.push_back(strName);
-    return REGSTATUS_SUCCESS;
-}
-
-RegStatus CMemoryRegistry::EnumValue(RegKey hKey, DWORD nIndex, char* pszName, DWORD* pnName,
-                                     DWORD* pdwType, BYTE* pData, DWORD* pnData) {
-    std::lock_guard lock(m_mutex);
-    std::string strPath;
-    if (const RegStatus nStatus = Use(hKey, REGACCESS_QUERY_VALUE, strPath))
-        return nStatus;
-    auto it = m_mapValues.lower_bound({strPath, std::string()});
-    for (DWORD nSkipped = 0; nSkipped < nIndex && it != m_mapValues.end(); ++nSkipped)
-        ++it;
-    if (it == m_mapValues.end() || it->first.first != strPath)
-        return REGSTATUS_NO_MORE_ITEMS;
-    const std::string& strName = it->first.second;
-    const auto nSize = static_cast<DWORD>(it->second.aData.size());
-    if (strName.size() >= *pnName || nSize > *pnData)
-        return REGSTATUS_MORE_DATA;
-    std::memcpy(pszName, strName.c_str(), strName.size() + 1);
-    *pnName = static_cast<DWORD>(strName.size());
-    *pdwType = it->second.dwType;
-    std::copy_n(it->second.aData.begin(), nSize, pData);
-    *pnData = nSize;
-    return REGSTATUS_SUCCESS;
-}
-
-RegStatus CMemoryRegistry::DeleteValue(RegKey hKey, const std::string& strName) {
-    std::lock_guard lock(m_mutex);
-    std::string strPath;
-    if (const RegStatus nStatus = Use(hKey, REGACCESS_SET_VALUE, strPath))
-        return nStatus;
-    return m_mapValues.erase({strPath, strName}) ? REGSTATUS_SUCCESS : REGSTATUS_FILE_NOT_FOUND;
-}
-
-RegStatus CMemoryRegistry::CloseKey(RegKey hKey) {
-    std::lock_guard lock(m_mutex);
-    return m_mapOpen.erase(hKey) ? REGSTATUS_SUCCESS : STATUS_INVALID_HANDLE;
-}
-
-void CMemoryRegistry::Put(RegKey hRoot, const std::string& strKey, const std::string& strName,
-                          StoredValue value) {
-    std::lock_guard lock(m_mutex);
-    const std::string strPath = Join(RootPath(hRoot), strKey);
-    AddKey(strPath);
-    m_mapValues[{strPath, strName}] = std::move(value);
-}
-
-std::optional<StoredValue> CMemoryRegistry::Get(RegKey hRoot, const std::string& strKey,
-                                                const std::string& strName) const {
-    std::lock_guard lock(m_mutex);
-    const auto it = m_mapValues.find({Join(RootPath(hRoot), strKey), strName});
-    return it == m_mapValues.end() ? std::nullopt : std::optional(it->second);
 }
 
 void CMemoryRegistry::AddKey(const std::string& strPath) {

@@ -6,6 +6,8 @@
 
 #include "platform/Registry.h"
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -54,9 +56,36 @@ public:
         return Open(hParent, strSubKey, dwAccess, false, phKey);
     }
     RegStatus QueryValue(RegKey hKey, const std::string& strName, DWORD* pdwType, BYTE* pData,
-                         DWORD* pnData) override;
+                         DWORD* pnData) override {
+        std::lock_guard lock(m_mutex);
+        std::string strPath;
+        if (const RegStatus nStatus = Use(hKey, REGACCESS_QUERY_VALUE, strPath))
+            return nStatus;
+        const auto it = m_mapValues.find({strPath, strName});
+        if (it == m_mapValues.end())
+            return REGSTATUS_FILE_NOT_FOUND;
+        const auto nSize = static_cast<DWORD>(it->second.aData.size());
+        if (pdwType)
+            *pdwType = it->second.dwType;
+        // Windows leaves a short buffer's contents undefined; the value's first bytes make a caller
+        // that ignores the status read something plausible, and so show the fault.
+        const DWORD nBuffer = *pnData;
+        std::copy_n(it->second.aData.begin(), std::min(nSize, nBuffer), pData);
+        *pnData = nSize;
+        return nSize > nBuffer ? REGSTATUS_MORE_DATA : REGSTATUS_SUCCESS;
+    }
     RegStatus SetValue(RegKey hKey, const std::string& strName, DWORD dwType, const BYTE* pData,
-                       DWORD nData) override;
+                       DWORD nData) override {
+        std::lock_guard lock(m_mutex);
+        std::string strPath;
+        if (const RegStatus nStatus = Use(hKey, REGACCESS_SET_VALUE, strPath))
+            return nStatus;
+        if (m_setFailures.contains({strPath, strName}))
+            return REGSTATUS_ACCESS_DENIED;
+        m_mapValues[{strPath, strName}] = {dwType, std::vector<BYTE>(pData, pData + nData)};
+        m_aWrites.push_back(strName);
+        return REGSTATUS_SUCCESS;
+    }
     RegStatus SetStringValueWide(RegKey hKey, const std::string& strName,
                                  const std::u16string& strText) override {
         const StoredValue value = StoredWideText(strText);
@@ -64,9 +93,38 @@ public:
                         static_cast<DWORD>(value.aData.size()));
     }
     RegStatus EnumValue(RegKey hKey, DWORD nIndex, char* pszName, DWORD* pnName, DWORD* pdwType,
-                        BYTE* pData, DWORD* pnData) override;
-    RegStatus DeleteValue(RegKey hKey, const std::string& strName) override;
-    RegStatus CloseKey(RegKey hKey) override;
+                        BYTE* pData, DWORD* pnData) override {
+        std::lock_guard lock(m_mutex);
+        std::string strPath;
+        if (const RegStatus nStatus = Use(hKey, REGACCESS_QUERY_VALUE, strPath))
+            return nStatus;
+        auto it = m_mapValues.lower_bound({strPath, std::string()});
+        for (DWORD nSkipped = 0; nSkipped < nIndex && it != m_mapValues.end(); ++nSkipped)
+            ++it;
+        if (it == m_mapValues.end() || it->first.first != strPath)
+            return REGSTATUS_NO_MORE_ITEMS;
+        const std::string& strName = it->first.second;
+        const auto nSize = static_cast<DWORD>(it->second.aData.size());
+        if (strName.size() >= *pnName || nSize > *pnData)
+            return REGSTATUS_MORE_DATA;
+        std::memcpy(pszName, strName.c_str(), strName.size() + 1);
+        *pnName = static_cast<DWORD>(strName.size());
+        *pdwType = it->second.dwType;
+        std::copy_n(it->second.aData.begin(), nSize, pData);
+        *pnData = nSize;
+        return REGSTATUS_SUCCESS;
+    }
+    RegStatus DeleteValue(RegKey hKey, const std::string& strName) override {
+        std::lock_guard lock(m_mutex);
+        std::string strPath;
+        if (const RegStatus nStatus = Use(hKey, REGACCESS_SET_VALUE, strPath))
+            return nStatus;
+        return m_mapValues.erase({strPath, strName}) ? REGSTATUS_SUCCESS : REGSTATUS_FILE_NOT_FOUND;
+    }
+    RegStatus CloseKey(RegKey hKey) override {
+        std::lock_guard lock(m_mutex);
+        return m_mapOpen.erase(hKey) ? REGSTATUS_SUCCESS : STATUS_INVALID_HANDLE;
+    }
 
     // Opening a key under HKEY_LOCAL_MACHINE with any right beyond reading is then denied.
     void RefuseMachineWrites() {
@@ -80,10 +138,18 @@ public:
     }
 
     void Put(RegKey hRoot, const std::string& strKey, const std::string& strName,
-             StoredValue value);
-
+             StoredValue value) {
+        std::lock_guard lock(m_mutex);
+        const std::string strPath = Join(RootPath(hRoot), strKey);
+        AddKey(strPath);
+        m_mapValues[{strPath, strName}] = std::move(value);
+    }
     std::optional<StoredValue> Get(RegKey hRoot, const std::string& strKey,
-                                   const std::string& strName) const;
+                                   const std::string& strName) const {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_mapValues.find({Join(RootPath(hRoot), strKey), strName});
+        return it == m_mapValues.end() ? std::nullopt : std::optional(it->second);
+    }
     bool HasKey(RegKey hRoot, const std::string& strKey) const {
         std::lock_guard lock(m_mutex);
         return m_setKeys.contains(Join(RootPath(hRoot), strKey));
@@ -103,7 +169,11 @@ private:
         DWORD dwAccess;
     };
 
-    static std::string RootPath(RegKey hRoot);
+    static constexpr RegStatus STATUS_INVALID_HANDLE = 6;
+
+    static std::string RootPath(RegKey hRoot) {
+        return hRoot == REGKEY_LOCAL_MACHINE ? "hklm" : hRoot == REGKEY_CURRENT_USER ? "hkcu" : "";
+    }
     static std::string Join(const std::string& strParent, const std::string& strSubKey) {
         return strSubKey.empty() ? strParent : strParent + "\\" + strSubKey;
     }

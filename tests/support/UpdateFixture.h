@@ -25,8 +25,7 @@ protected:
         return m_registry.Get(REGKEY_CURRENT_USER, SETTINGS_KEY, pszName);
     }
     void Plant(const char* pszName, const std::string& strBytes) {
-        m_registry.Put(REGKEY_CURRENT_USER, SETTINGS_KEY, pszName,
-                       {REGTYPE_SZ, std::vector<BYTE>(strBytes.begin(), strBytes.end())});
+        m_registry.Put(REGKEY_CURRENT_USER, SETTINGS_KEY, pszName, Bytes(strBytes));
     }
 
     CMemoryRegistry m_registry;

@@ -46,7 +46,7 @@ TEST(CmdLineTest, OnlySaveRestoreOrBootWholeAfterOneSlashOrDashCountInAnyCase) {
     EXPECT_FALSE(empty.m_bSave || empty.m_bRestore);
 }
 
-// Drives whose completions come later, on the ASPI manager's thread.
+// Completions come later, on the ASPI manager's thread.
 sim::SimDriveConfig SlowDrive(const char* pszRoot, int nTarget, int nSpeed) {
     sim::SimCdromConfig cdrom;
     cdrom.nCurrent = nSpeed;
@@ -135,7 +135,7 @@ TEST_F(NoDriveTest, TheSaveRunShowsTheMessageExitsWithZeroAndWritesNoDriveValue)
               (std::vector<ShownMessageBox>{
                   {NULL_WINDOW, "Quorvex was failed to find any CD-ROM drives. Work finished.",
                    "Quorvex", MSGBOX_OK | MSGBOX_SYSTEMMODAL}}));
-    EXPECT_EQ(m_sim.Shell().ExitCode(), 0u);
+    EXPECT_EQ(m_sim.Shell().m_nExitCode, 0u);
     EXPECT_EQ(m_dialog.m_nRuns, 0);
     EXPECT_EQ(Registry().Writes(), (std::vector<std::string>{"Keep_Speed", "RunOnboot", APP_NAME,
                                                              "Last Update", "ExePath"}))

@@ -184,7 +184,7 @@ TEST_F(MainDialogStartTest, WithoutAUsableDriveSaysSoAndEndsTheProcessWithCodeZe
         Settle();
         EXPECT_EQ(m_view.m_aCalls.back(), "ShowNoDriveMessage");
         EXPECT_FALSE(m_view.m_bTrayIcon) << "no icon is left behind by the process";
-        EXPECT_EQ(m_sim->Shell().ExitCode(), 0u);
+        EXPECT_EQ(m_sim->Shell().m_nExitCode, 0u);
     }
 }
 

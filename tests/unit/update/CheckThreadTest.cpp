@@ -1,6 +1,8 @@
-// What each kind of check shows for each outcome, and the checks on their worker threads: the
-// progress window's bar and end, a close request that abandons a stalled check and a new check
-// right after it, Escape that lets a check go on, and the automatic check at start.
+// What the About box's controls do, what each kind of check shows for each outcome, and the checks
+// on their worker threads: the progress window's bar and end, a close request that abandons a
+// stalled check and a new check right after it, Escape that lets a check go on, and the automatic
+// check at start.
+#include "app/BuildConfig.h"
 #include "app/Texts.h"
 #include "tests/support/AppFixture.h"
 #include "tests/support/SimFixture.h"
@@ -25,7 +27,6 @@ namespace {
 
 const std::string NEWER = "12/15/26 Quorvex 4.3\r\n";
 const std::vector<std::string> NEWER_SHOWN{"new version: " + NEWER};
-// What a window that has not been ended shows.
 constexpr int NOT_ENDED = -1;
 
 class CFakeProgressView : public CProgressView {
@@ -46,13 +47,19 @@ public:
     std::atomic<int> m_nEnded{NOT_ENDED}; // set on the check's worker
 };
 
-class CFakeAboutView : public CAboutView {
+using Calls = std::vector<std::string>;
+
+class CRecordingAboutView : public CAboutView {
 public:
-    void OpenUrlInBrowser(const std::string&) override {}
-    void OpenAddress(const std::string&) override {}
-    void RunProgressWindow() override { ++m_nProgressWindows; }
-    void EndDialog(int) override {}
-    int m_nProgressWindows = 0;
+    void OpenUrlInBrowser(const std::string& strUrl) override {
+        m_aCalls.push_back("browse " + strUrl);
+    }
+    void OpenAddress(const std::string& strAddress) override {
+        m_aCalls.push_back("shell " + strAddress);
+    }
+    void RunProgressWindow() override { m_aCalls.push_back("progress"); }
+    void EndDialog(int nResult) override { m_aCalls.push_back("end " + std::to_string(nResult)); }
+    Calls m_aCalls;
 };
 
 class QuickUpdateTest : public CUpdateFixture {
@@ -61,17 +68,35 @@ protected:
         Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26");
         m_update.http.Serve(Signed(NEWER));
     }
-    // How many progress windows the About box's check button has opened.
-    int PressCheck() {
-        m_about.OnCommand(m_aboutView, IDC_ABOUT_CHECK_UPDATE);
-        return m_aboutView.m_nProgressWindows;
+    Calls After(int nControl) {
+        m_aboutView.m_aCalls.clear();
+        m_about.OnCommand(m_aboutView, nControl);
+        return m_aboutView.m_aCalls;
     }
 
     CFakeProgressView m_window;
     CQuickUpdateDlg m_dlg{m_registry, REGKEY_CURRENT_USER, m_update.services};
     CAboutDlg m_about{m_dlg};
-    CFakeAboutView m_aboutView;
+    CRecordingAboutView m_aboutView;
 };
+
+TEST_F(QuickUpdateTest, EachAboutControlDoesItsOneThingAndTheActiveOnesHaveToolTips) {
+    EXPECT_EQ(After(IDC_ABOUT_WEB_LINK), Calls{"browse " QV_HOME_PAGE});
+    EXPECT_EQ(After(IDC_ABOUT_SUPPORT_LINK), Calls{"shell mailto:" QV_SUPPORT_ADDRESS});
+    EXPECT_EQ(After(IDC_ABOUT_CHECK_UPDATE), Calls{"progress"});
+    EXPECT_EQ(After(IDC_ABOUT_CLOSE), Calls{"end 0"});
+    EXPECT_EQ(After(IDC_ABOUT_TITLE), Calls{});
+
+    EXPECT_EQ(m_about.ToolTipText(IDC_ABOUT_WEB_LINK), "Visit  Velnor Inc. home site");
+    EXPECT_EQ(m_about.ToolTipText(IDC_ABOUT_SUPPORT_LINK), "Contact Quorvex support team");
+    EXPECT_EQ(m_about.ToolTipText(IDC_ABOUT_CHECK_UPDATE),
+              "Check for available updates on updates.velnor.example");
+    for (const int nControl : {IDC_ABOUT_CLOSE, IDC_ABOUT_TITLE, 0})
+        EXPECT_EQ(m_about.ToolTipText(nControl), "") << nControl;
+    EXPECT_TRUE(CAboutDlg::IsLink(IDC_ABOUT_WEB_LINK));
+    EXPECT_TRUE(CAboutDlg::IsLink(IDC_ABOUT_SUPPORT_LINK));
+    EXPECT_FALSE(CAboutDlg::IsLink(IDC_ABOUT_CHECK_UPDATE));
+}
 
 // The bar measures time, not the download: it fills over a minute and then stands full. Escape
 // lets the check go on, and a second press waits until it has ended.
@@ -93,13 +118,13 @@ TEST_F(QuickUpdateTest, TheBarFillsOverAMinuteAndAfterEscapeTheCheckGoesOn) {
 
     ASSERT_TRUE(m_http.WaitForStall());
     m_dlg.OnWindowClosed();
-    EXPECT_EQ(PressCheck(), 0);
+    EXPECT_EQ(After(IDC_ABOUT_CHECK_UPDATE), Calls{});
     m_http.EndStall();
     ASSERT_TRUE(Eventually([this] { return !m_dlg.IsChecking(); }));
     EXPECT_EQ(m_update.view.Shown(), NEWER_SHOWN);
     EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes("12/15/26"));
     EXPECT_EQ(m_window.m_nEnded, NOT_ENDED) << "the window had gone";
-    EXPECT_EQ(PressCheck(), 1);
+    EXPECT_EQ(After(IDC_ABOUT_CHECK_UPDATE), Calls{"progress"});
 }
 
 // A close request closes the check's Internet handle, and the others with it. The abandoned
@@ -115,7 +140,7 @@ TEST_F(QuickUpdateTest, ACloseRequestAbandonsAStalledCheckAndThePressStartsANewO
     EXPECT_TRUE(m_http.AllClosed());
     EXPECT_EQ(m_http.m_nEarlyCloses, 1) << "the Internet handle alone";
 
-    EXPECT_EQ(PressCheck(), 1);
+    EXPECT_EQ(After(IDC_ABOUT_CHECK_UPDATE), Calls{"progress"});
     CFakeProgressView secondWindow;
     m_dlg.OnInitDialog(secondWindow);
     EXPECT_TRUE(Eventually([&] { return secondWindow.m_nEnded == UPDATE_SHOW_TEXT; }));
@@ -158,7 +183,7 @@ class AutomaticCheckTest : public CAppFixture {
 protected:
     void StartOnDay40After(const std::string& strLastCheck) {
         Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_CHECK,
-                       {REGTYPE_SZ, std::vector<BYTE>(strLastCheck.begin(), strLastCheck.end())});
+                       Bytes(strLastCheck));
         m_update.clock.m_nUtcDay = 40;
         m_update.http.Serve(Signed(NEWER));
         Construct().Startup();
@@ -190,7 +215,7 @@ TEST_F(AutomaticCheckTest, ACheckStillWaitingAtTheEndIsAbandonedAndEndsFirst) {
     EXPECT_TRUE(m_update.http.WaitForStallEnd()) << "the abandon broke the stalled read";
     EXPECT_TRUE(m_update.view.Shown().empty());
     EXPECT_FALSE(AppValue(REGKEY_CURRENT_USER, UPDATE_VALUE_LAST_SUCCESS));
-    EXPECT_EQ(m_sim.Shell().ExitCode(), std::nullopt);
+    EXPECT_EQ(m_sim.Shell().m_nExitCode, std::nullopt);
 }
 
 } // namespace

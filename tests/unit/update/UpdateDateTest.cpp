@@ -37,13 +37,19 @@ TEST(DayAfterTest, CrossesYearsAndLeapDays) {
 
 // Released on 06/01/26; today is 03/01/27, tomorrow 03/02/27. The newest release known is the
 // build's at first, then the newest one reported.
-TEST(LastSuccessTest, ShowsAndKeepsOnlyANewerReleaseNotAfterTomorrow) {
+using LastSuccessTest = CUpdateFixture;
+
+TEST_F(LastSuccessTest, ShowsAndKeepsOnlyANewerReleaseNotAfterTomorrow) {
     const struct {
         std::optional<std::string> strStored; // nullopt: no value yet
         std::string strPublished;
         int nResult;
         std::optional<std::string> strStoredAfter;
     } aCases[] = {
+        // Those without a value come first, while there is none.
+        {std::nullopt, "06/01/26", UPDATE_NOTHING_NEWER, std::nullopt},
+        {std::nullopt, "13/01/26", UPDATE_FAILED, std::nullopt},
+        {std::nullopt, "12/15/26", UPDATE_SHOW_TEXT, "12/15/26"},
         {"11/30/26", "12/15/26", UPDATE_SHOW_TEXT, "12/15/26"},
         {"01/10/27", "12/20/26", UPDATE_NOTHING_NEWER, "01/10/27"},
         {"12/15/26", "12/15/26", UPDATE_NOTHING_NEWER, "12/15/26"},
@@ -51,29 +57,22 @@ TEST(LastSuccessTest, ShowsAndKeepsOnlyANewerReleaseNotAfterTomorrow) {
         {"garbage", "12/15/26", UPDATE_SHOW_TEXT, "12/15/26"},
         {"garbage", "05/20/26", UPDATE_NOTHING_NEWER, "garbage"},
         {"01/10/26", "03/01/26", UPDATE_NOTHING_NEWER, "01/10/26"},
-        {std::nullopt, "12/15/26", UPDATE_SHOW_TEXT, "12/15/26"},
-        {std::nullopt, "06/01/26", UPDATE_NOTHING_NEWER, std::nullopt},
         {"12/20/26 and more", "12/15/26", UPDATE_SHOW_TEXT, "12/15/26"},
         {"11/30/26", "03/02/27", UPDATE_SHOW_TEXT, "03/02/27"},
         {"11/30/26", "03/03/27", UPDATE_FAILED, "11/30/26"},
         {"12/31/68", "12/15/26", UPDATE_SHOW_TEXT, "12/15/26"},
-        {std::nullopt, "13/01/26", UPDATE_FAILED, std::nullopt},
     };
-    CStandInUpdate update;
     for (const auto& test : aCases) {
         SCOPED_TRACE(test.strStored.value_or("(none)") + " then " + test.strPublished);
-        CMemoryRegistry registry;
         if (test.strStored)
-            registry.Put(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_SUCCESS,
-                         {REGTYPE_SZ, {test.strStored->begin(), test.strStored->end()}});
-        CUpdateCheck check(registry, REGKEY_CURRENT_USER, update.services);
+            Plant(UPDATE_VALUE_LAST_SUCCESS, *test.strStored);
         const std::string strText = test.strPublished + " Quorvex news\r\n";
-        update.http.Serve(Signed(strText));
+        m_http.Serve(Signed(strText));
 
-        EXPECT_EQ(check.CheckForUpdate(), test.nResult);
-        EXPECT_EQ(registry.Get(REGKEY_CURRENT_USER, SETTINGS_KEY, UPDATE_VALUE_LAST_SUCCESS),
+        EXPECT_EQ(m_check.CheckForUpdate(), test.nResult);
+        EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS),
                   test.strStoredAfter ? std::optional(Bytes(*test.strStoredAfter)) : std::nullopt);
-        EXPECT_EQ(check.Body(), test.nResult == UPDATE_SHOW_TEXT ? strText : "");
+        EXPECT_EQ(m_check.Body(), test.nResult == UPDATE_SHOW_TEXT ? strText : "");
     }
 }
 

@@ -25,8 +25,7 @@ const std::string NEWER_BODY = Signed(NEWER_TEXT);
 const std::string NEWER_LENGTH = std::to_string(NEWER_BODY.size());
 const std::string DESCRIPTION_URL = "https://updates.velnor.example:8080/ombrel/update.txt";
 const std::string MOVED = "https://updates.velnor.example:8080/moved.txt";
-const std::vector<std::string> MOVES(5, "/moved.txt"), MOVES_SIX(6, "/moved.txt");
-// A description of nSize bytes with its trailer.
+const std::vector<std::string> MOVES(5, "/moved.txt");
 std::string SignedOfSize(std::size_t nSize) {
     const std::size_t nTrailer = NEWER_BODY.size() - NEWER_TEXT.size();
     return Signed("12/15/26" + std::string(nSize - nTrailer - 9, 'x') + "\n");
@@ -38,15 +37,12 @@ class UpdateFetchTest : public CUpdateFixture {
 protected:
     void SetUp() override { Plant(UPDATE_VALUE_LAST_SUCCESS, "11/30/26"); }
 
-    // Every handle issued was closed once, each after those opened under it.
-    void ExpectEveryHandleClosedInReverse() const {
-        EXPECT_TRUE(m_http.AllClosed() && m_http.m_nEarlyCloses == 0);
-    }
+    // Nothing kept, and every handle issued closed once, each after those opened under it.
     void ExpectFailedWithNothingKept() {
         EXPECT_EQ(m_check.CheckForUpdate(), UPDATE_FAILED);
         EXPECT_EQ(m_check.Body(), "");
         EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes("11/30/26"));
-        ExpectEveryHandleClosedInReverse();
+        EXPECT_TRUE(m_http.AllClosed() && m_http.m_nEarlyCloses == 0);
     }
 };
 
@@ -93,7 +89,7 @@ TEST_P(ExchangeTest, OnlyAWholeDescriptionOverHttpsIsRead) {
     const bool bRead = test.nResult == UPDATE_SHOW_TEXT;
     EXPECT_EQ(m_check.Body(), bRead ? SplitSignedText(test.strBody)->strText : "");
     EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes(bRead ? "12/15/26" : "11/30/26"));
-    ExpectEveryHandleClosedInReverse();
+    EXPECT_TRUE(m_http.AllClosed() && m_http.m_nEarlyCloses == 0);
     std::vector<std::string> aRequested{DESCRIPTION_URL};
     aRequested.insert(aRequested.end(), test.aMoreRequests.begin(), test.aMoreRequests.end());
     EXPECT_EQ(m_http.m_aRequests, aRequested);
@@ -125,7 +121,8 @@ const ExchangeCase EXCHANGES[] = {
       .nResult = UPDATE_SHOW_TEXT}},
     {"MovedFiveTimes",
      {.aLocations = MOVES, .aMoreRequests = std::vector(5, MOVED), .nResult = UPDATE_SHOW_TEXT}},
-    {"MovedSixTimes", {.aLocations = MOVES_SIX, .aMoreRequests = std::vector(5, MOVED)}},
+    {"MovedSixTimes",
+     {.aLocations = std::vector(6, MOVES[0]), .aMoreRequests = std::vector(5, MOVED)}},
     {"MovedToPlainHttp", {.aLocations = {"http://updates.velnor.example/update.txt"}}},
     {"MovedSchemeRelative", {.aLocations = {"//evil.example/update.txt"}}},
     {"MovedToNoPath", {.aLocations = {"/"}}},
@@ -234,7 +231,6 @@ TEST(PublicKeyTest, ReadsAnUncompressedPointOnly) {
         EXPECT_EQ(ParsePublicKey(strHex), std::nullopt) << strHex;
 }
 
-// The build's own address and key are of the forms the check reads.
 TEST(BuiltInUpdateConfigTest, AsksOverHttpsWithAKeyAndTheReleaseDateOfTheBuild) {
     const UpdateConfig config = BuiltInUpdateConfig();
     EXPECT_TRUE(config.server.bSecure && !config.server.strHost.empty());
