@@ -42,14 +42,11 @@ protected:
     // when it does not within the limit.
     static HWND WaitUntilReady(const CProcess& process, std::size_t nEntries = 2) {
         const HWND hWnd = WaitForMainWindow(process.Id(), std::chrono::seconds(30));
-        const bool bReady = hWnd && WaitUntil(
-                                        [&] {
-                                            return IsWindowVisible(hWnd) &&
-                                                   ComboEntries(hWnd).size() == nEntries &&
-                                                   !Slider(hWnd).aTicks.empty();
-                                        },
-                                        std::chrono::seconds(30));
-        return bReady ? hWnd : nullptr;
+        const auto ready = [&] {
+            return IsWindowVisible(hWnd) && ComboEntries(hWnd).size() == nEntries &&
+                   !Slider(hWnd).aTicks.empty();
+        };
+        return hWnd && WaitUntil(ready, std::chrono::seconds(30)) ? hWnd : nullptr;
     }
 
     std::string m_strLog = FreshFile(".log");

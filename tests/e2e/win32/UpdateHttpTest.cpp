@@ -55,12 +55,6 @@ protected:
         return nResult;
     }
 
-    // The text up to a zero: the check writes 8 bytes with none, but Wine also stores the zero
-    // that follows them in the writer's memory.
-    static std::string LastSuccess() {
-        return ReadText(HKEY_CURRENT_USER, APP_KEY, UPDATE_VALUE_LAST_SUCCESS);
-    }
-
     win32::CWin32Registry m_registry;
     win32::CWin32Http m_http;
     win32::CWin32Clock m_clock;
@@ -91,7 +85,9 @@ TEST_F(UpdateHttp, FailsOnEveryDescriptionThatCannotBeTrusted) {
         SCOPED_TRACE(refusal.pszName);
         EXPECT_EQ(Check(refusal.strUrl, refusal.nDeadlineMs), UPDATE_FAILED);
         EXPECT_EQ(m_strBody, "");
-        EXPECT_EQ(LastSuccess(), OLD_RELEASE);
+        // The text up to a zero: the check writes 8 bytes with none, but Wine also stores the zero
+        // that follows them in the writer's memory.
+        EXPECT_EQ(ReadText(HKEY_CURRENT_USER, APP_KEY, UPDATE_VALUE_LAST_SUCCESS), OLD_RELEASE);
     }
     EXPECT_EQ(Check(UpdateUrl(Dated("desc"))), UPDATE_SHOW_TEXT) << "a trusted one passes";
 }

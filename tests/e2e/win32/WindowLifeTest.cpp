@@ -26,16 +26,16 @@ bool IsShown(HWND hWnd) {
     return IsWindowVisible(hWnd) && !IsIconic(hWnd);
 }
 
-// Whether the notification area holds the window's icon: the shell lets only an existing icon be
-// modified. Its tip is written again unchanged.
-bool HasTrayIcon(HWND hWnd) {
+// The window's icon in the notification area. NIM_MODIFY tells whether it is there, as the shell
+// lets only an existing icon be modified; its tip is written again unchanged.
+bool TrayIcon(HWND hWnd, DWORD dwMessage) {
     NOTIFYICONDATAA icon{};
     icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
     icon.hWnd = hWnd;
     icon.uID = ID_TRAY_ICON;
     icon.uFlags = NIF_TIP;
     lstrcpynA(icon.szTip, "Quorvex", sizeof icon.szTip);
-    return Shell_NotifyIconA(NIM_MODIFY, &icon) != FALSE;
+    return Shell_NotifyIconA(dwMessage, &icon) != FALSE;
 }
 
 void CloseBox(HWND hWnd) {
@@ -47,13 +47,9 @@ TEST_F(MainWindowTest, TheCloseBoxHidesTheWindowAndEscapeEndsTheProgram) {
     const auto process = StartDemo();
     const HWND hWnd = WaitUntilReady(*process);
     ASSERT_TRUE(hWnd);
-    NOTIFYICONDATAA icon{};
-    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    icon.hWnd = hWnd;
-    icon.uID = ID_TRAY_ICON;
-    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
+    ASSERT_TRUE(TrayIcon(hWnd, NIM_DELETE));
     SendMessageA(hWnd, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    EXPECT_TRUE(HasTrayIcon(hWnd)) << "a restarted shell gets the icon back";
+    EXPECT_TRUE(TrayIcon(hWnd, NIM_MODIFY)) << "a restarted shell gets the icon back";
 
     // A second start brings the hidden window back and ends without a word to the drives.
     CloseBox(hWnd);
@@ -105,7 +101,7 @@ TEST_F(MainWindowTest, ABootStartShowsTheSplashSetsTheSavedSpeedsAndWaitsInTheNo
         30s));
     // Shown as the splash ends, hidden again at its first paint.
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
-    EXPECT_TRUE(HasTrayIcon(hWnd));
+    EXPECT_TRUE(TrayIcon(hWnd, NIM_MODIFY));
 
     PostMessageA(hWnd, WM_TRAY_NOTIFY, ID_TRAY_ICON, WM_LBUTTONDOWN);
     EXPECT_TRUE(WaitUntil([&] { return IsShown(hWnd); }, 10s));
