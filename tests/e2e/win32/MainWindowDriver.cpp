@@ -19,10 +19,6 @@ bool IsDialog(HWND hWnd) {
     return ClassOf(hWnd) == "#32770";
 }
 
-LRESULT Send(HWND hDialog, int nId, UINT nMessage, WPARAM wParam = 0, LPARAM lParam = 0) {
-    return SendMessageA(GetDlgItem(hDialog, nId), nMessage, wParam, lParam);
-}
-
 } // namespace
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
@@ -132,12 +128,12 @@ std::vector<std::string> ComboEntries(HWND hDialog) {
 }
 
 SLIDER_STATE Slider(HWND hDialog) {
-    SLIDER_STATE slider{static_cast<int>(Send(hDialog, IDC_SPEED_SLIDER, TBM_GETPOS)), {}};
+    const HWND hSlider = GetDlgItem(hDialog, IDC_SPEED_SLIDER);
+    SLIDER_STATE slider{static_cast<int>(SendMessageA(hSlider, TBM_GETPOS, 0, 0)), {}};
     // The count includes the control's two end marks.
-    const int nTicks = static_cast<int>(Send(hDialog, IDC_SPEED_SLIDER, TBM_GETNUMTICS)) - 2;
+    const int nTicks = static_cast<int>(SendMessageA(hSlider, TBM_GETNUMTICS, 0, 0)) - 2;
     for (int nTick = 0; nTick < nTicks; ++nTick)
-        slider.aTicks.push_back(
-            static_cast<int>(Send(hDialog, IDC_SPEED_SLIDER, TBM_GETTIC, nTick)));
+        slider.aTicks.push_back(static_cast<int>(SendMessageA(hSlider, TBM_GETTIC, nTick, 0)));
     std::sort(slider.aTicks.begin(), slider.aTicks.end());
     return slider;
 }
