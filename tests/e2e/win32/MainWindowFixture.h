@@ -52,4 +52,17 @@ protected:
     std::string m_strLog = FreshFile(".log");
 };
 
+// Under Wine the real program finds no CD-ROM drive: a box over its window, on top of every other,
+// says so, and the program ends when told it has been read.
+inline void ExpectTheNoDriveBoxAndEnd(const std::string& strExe) {
+    CProcess process(strExe, "");
+    const HWND hBox = WaitForDialog(process.Id(), "Quorvex",
+                                    "Quorvex was failed to find any CD-ROM drives. Work finished.");
+    ASSERT_TRUE(hBox);
+    EXPECT_EQ(GetWindow(hBox, GW_OWNER), FindMainWindow(process.Id()));
+    EXPECT_TRUE(GetWindowLongA(hBox, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    Command(hBox, IDOK);
+    EXPECT_EQ(process.WaitForExit(std::chrono::seconds(30)), 0u);
+}
+
 } // namespace qv::e2e
