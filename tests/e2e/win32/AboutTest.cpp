@@ -34,10 +34,7 @@ void RegisterStandIn(bool bForPages) {
 // How many pixels of a window the screen shows in the link colour, RGB(0, 0, 255), in the
 // dialog's face, and close to black, the colour of plain text.
 struct LinkColours {
-    int nBlue = 0;
-    int nFace = 0;
-    int nDark = 0;
-    int nPixels = 0;
+    int nBlue = 0, nFace = 0, nDark = 0, nPixels = 0;
 };
 
 LinkColours ColoursOnScreen(HWND hWnd) {

@@ -33,15 +33,6 @@ constexpr const char* INSTALLED_FILES[] = {"quorvex.exe", "UpdateQuorvex.exe", "
 // place instead, which records each command in the log and fails when it cannot write there.
 constexpr const char* WINE_OVERRIDES_KEY = "Software\\Wine\\DllOverrides";
 
-// A run without the release's files is a broken run, not one with nothing to test.
-std::string FromEnvironment(const char* pszName) {
-    char szValue[MAX_PATH] = {};
-    if (!GetEnvironmentVariableA(pszName, szValue, sizeof szValue))
-        throw std::runtime_error(std::string(pszName) +
-                                 " is not set; run scripts/installer-test.sh");
-    return szValue;
-}
-
 fs::path KnownFolder(int nCsidl) {
     char szPath[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathA(nullptr, nCsidl, nullptr, SHGFP_TYPE_CURRENT, szPath)))
@@ -95,7 +86,6 @@ std::string Quoted(const fs::path& path) {
     return strQuoted;
 }
 
-// The exit code of a setup or uninstaller that ended within the limit.
 std::optional<DWORD> RunToEnd(const std::string& strExe, const std::string& strArgs) {
     return CProcess(strExe, strArgs).WaitForExit(120s);
 }

@@ -19,7 +19,6 @@ namespace qv::e2e {
 inline constexpr int IDC_TOOLBAR = 0xE800;
 inline constexpr int IDC_BOX_TEXT = 0xFFFF;
 
-// Polls until the condition holds or the limit has passed; whether it held.
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit);
 
 std::string ClassOf(HWND hWnd);

@@ -74,11 +74,12 @@ std::wstring Widen(const std::string& strText) {
     return strWide;
 }
 
-std::string ExeDir() {
-    char szDir[MAX_PATH] = {};
-    if (!GetEnvironmentVariableA("QV_EXE_DIR", szDir, sizeof szDir))
-        throw std::runtime_error("QV_EXE_DIR names no folder");
-    return szDir;
+std::string FromEnvironment(const char* pszName) {
+    char szValue[MAX_PATH] = {};
+    const DWORD nLength = GetEnvironmentVariableA(pszName, szValue, sizeof szValue);
+    if (nLength == 0 || nLength >= sizeof szValue)
+        throw std::runtime_error(std::string(pszName) + " is not set by the run's script");
+    return szValue;
 }
 
 std::string WriteTempFile(const std::string& strName, const std::string& strText) {

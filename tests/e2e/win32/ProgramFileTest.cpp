@@ -48,7 +48,7 @@ IMAGE_NT_HEADERS64 Headers(const std::string& strExe) {
 TEST(ProgramFile, NamesItselfAndAsksForWindows7AsATerminalServerAwareProgram) {
     for (const std::string strName : {"quorvex.exe", "quorvex-demo.exe", "UpdateQuorvex.exe"}) {
         SCOPED_TRACE(strName);
-        const std::string strExe = ExeDir() + "\\" + strName;
+        const std::string strExe = FromEnvironment("QV_EXE_DIR") + "\\" + strName;
         EXPECT_EQ(VersionString(strExe, "OriginalFilename"), strName);
         EXPECT_EQ(VersionString(strExe, "ProductVersion"), QV_VERSION_FULL);
         EXPECT_EQ(VersionString(strExe, "CompanyName"), QV_MAKER);

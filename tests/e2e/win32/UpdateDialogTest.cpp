@@ -49,10 +49,11 @@ protected:
                                           const std::string& strExe = Demo()) {
         return std::make_unique<CProcess>(
             strExe, "",
-            std::map<std::string, std::string>{{"QUORVEX_UPDATE_URL", strUrl},
-                                               {"QUORVEX_UPDATE_KEY", ServerKey()},
-                                               {"QUORVEX_SIM_LOG", m_strLog},
-                                               {"QV_STANDIN_LOG", m_strUpdaterLog}});
+            std::map<std::string, std::string>{
+                {"QUORVEX_UPDATE_URL", strUrl},
+                {"QUORVEX_UPDATE_KEY", FromEnvironment("QV_UPDATE_KEY")},
+                {"QUORVEX_SIM_LOG", m_strLog},
+                {"QV_STANDIN_LOG", m_strUpdaterLog}});
     }
     // A week and a day since the last automatic check, or a day of the year before.
     static void PlantDueCheck() {
@@ -60,7 +61,6 @@ protected:
         WriteValue(HKEY_CURRENT_USER, APP_KEY, "Last Update",
                    Text(std::to_string(nToday >= 8 ? nToday - 8 : 365)));
     }
-    // The About dialog of the running program, opened from its menu.
     static HWND OpenAbout(const CProcess& process) {
         const HWND hMain = WaitUntilReady(process);
         if (!hMain)

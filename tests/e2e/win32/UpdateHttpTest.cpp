@@ -45,7 +45,7 @@ protected:
                                 m_clock,
                                 m_signatures,
                                 {.server = *ParseUpdateUrl(strUrl),
-                                 .publicKey = *ParsePublicKey(ServerKey()),
+                                 .publicKey = *ParsePublicKey(FromEnvironment("QV_UPDATE_KEY")),
                                  .releaseDate = {2001, 1, 1},
                                  .nDeadlineMs = nDeadlineMs},
                                 m_view};
