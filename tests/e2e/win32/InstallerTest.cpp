@@ -78,12 +78,8 @@ bool HasPlantedSetting() {
     return ReadValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING).has_value();
 }
 
-// Built by appending: GCC 12 warns wrongly of overlapping copies in "\"" + text.
 std::string Quoted(const fs::path& path) {
-    std::string strQuoted = "\"";
-    strQuoted += path.string();
-    strQuoted += '"';
-    return strQuoted;
+    return '"' + path.string() + '"';
 }
 
 std::optional<DWORD> RunToEnd(const std::string& strExe, const std::string& strArgs) {
@@ -203,16 +199,14 @@ TEST_F(InstallerTest, InstallingOverAnInstallationKeepsItsFolderTheSettingsAndOn
     const fs::path elsewhere = fs::temp_directory_path() / "Quorvex elsewhere";
     const struct {
         std::string strFirstSetup;
-        fs::path folder; // empty for the default
-    } cases[] = {{FromEnvironment("QV_OLD_SETUP_EXE"), {}}, {m_strSetup, elsewhere}};
-    for (const auto& installation : cases) {
-        const fs::path folder = installation.folder.empty() ? m_defaultFolder : installation.folder;
-        SCOPED_TRACE(installation.strFirstSetup + " into " + folder.string());
+        fs::path folder;
+        std::string strFolderArgument; // /D= is the last argument and is never quoted.
+    } cases[] = {{FromEnvironment("QV_OLD_SETUP_EXE"), m_defaultFolder, ""},
+                 {m_strSetup, elsewhere, " /D=" + elsewhere.string()}};
+    for (const auto& [strFirstSetup, folder, strFolderArgument] : cases) {
+        SCOPED_TRACE(strFirstSetup + " into " + folder.string());
         ForgetInstallation();
-        // /D= is the last argument and is never quoted.
-        const std::string strFolderArgument =
-            installation.folder.empty() ? "" : " /D=" + installation.folder.string();
-        ASSERT_EQ(RunToEnd(installation.strFirstSetup, "/S" + strFolderArgument), 0u);
+        ASSERT_EQ(RunToEnd(strFirstSetup, "/S" + strFolderArgument), 0u);
         WriteValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING, Dword(7));
         ASSERT_EQ(RunToEnd(m_strSetup, "/S"), 0u);
         EXPECT_EQ(CountEntries(), 1);

@@ -62,12 +62,8 @@ TEST_F(SaveRun, StoresEachDrivesSpeedUnderTheUserAndARunEntryNamingTheExeExactly
         {"G: Model", Text("ZANTRIX;CDR-4812;2.10;04/12/99")},
         {"G: Speed", Dword(32)}};
     aStored.insert(aStored.end(), aOlder.begin(), aOlder.end());
-    for (const auto& [strName, expected] : aStored) {
-        const auto value = ReadValue(HKEY_CURRENT_USER, APP_KEY, strName);
-        ASSERT_TRUE(value) << strName;
-        EXPECT_EQ(value->dwType, expected.dwType) << strName;
-        EXPECT_EQ(value->aData, expected.aData) << strName;
-    }
+    for (const auto& [strName, expected] : aStored)
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, APP_KEY, strName), expected) << strName;
     const auto path = ReadValue(HKEY_CURRENT_USER, APP_KEY, "ExePath");
     ASSERT_TRUE(path);
     EXPECT_EQ(path->dwType, static_cast<DWORD>(REG_SZ));

@@ -33,10 +33,6 @@ std::string LoadedFrom(DWORD dwProcessId, const char* pszName) {
     return strPath;
 }
 
-std::string Stored(const char* pszName) {
-    return ReadText(HKEY_CURRENT_USER, APP_KEY, pszName);
-}
-
 class UpdateDialogTest : public MainWindowTest {
 protected:
     static void SetUpTestSuite() { TrustTestCa(); }
@@ -108,8 +104,9 @@ TEST_F(UpdateDialogTest, ADueCheckAtStartShowsSignedNewsAndYesStartsTheUpdaterBe
     const HWND hDialog = WaitForNews(*process);
     ASSERT_TRUE(hDialog);
     EXPECT_EQ(ControlText(hDialog, IDC_NEW_VERSION_TEXT), Description(Tomorrow()));
-    EXPECT_EQ(Stored("Last Suc Update"), Tomorrow());
-    EXPECT_EQ(Stored("Last Update"), std::to_string(win32::CWin32Clock().UtcDayOfYear()));
+    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, APP_KEY, "Last Suc Update"), Tomorrow());
+    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, APP_KEY, "Last Update"),
+              std::to_string(win32::CWin32Clock().UtcDayOfYear()));
     ASSERT_NE(WaitUntilReady(*process), nullptr);
     EXPECT_FALSE(GetWindowLongA(hDialog, GWL_EXSTYLE) & WS_EX_TOPMOST) << "not over every program";
     EXPECT_TRUE(TakeScreenshot("new-version"));
@@ -169,7 +166,7 @@ TEST_F(UpdateDialogTest, ClosingTheProgressWindowAbandonsAStalledCheckAndThePres
     PostMessageA(hProgress, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hProgress); }, 10s));
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(hAbout) != FALSE; }, 10s));
-    EXPECT_EQ(Stored("Last Suc Update"), "01/01/26");
+    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, APP_KEY, "Last Suc Update"), "01/01/26");
 
     Command(hAbout, IDC_ABOUT_CHECK_UPDATE);
     const HWND hAgain = WaitForDialog(process->Id(), PROGRESS_CAPTION, "", 10s);
