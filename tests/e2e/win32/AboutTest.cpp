@@ -23,8 +23,7 @@ void SetClass(const std::string& strKey, const std::string& strText) {
 
 // Pages, and mail addresses, open in the stand-in; or pages open in a class that names no program.
 void RegisterStandIn(bool bForPages) {
-    std::string strCommand = "\"";
-    strCommand += StandInExe() + "\" \"%1\"";
+    const std::string strCommand = '"' + StandInExe() + "\" \"%1\"";
     SetClass("QuorvexTest.StandIn\\shell\\open\\command", strCommand);
     SetClass("mailto\\shell\\open\\command", strCommand);
     for (const char* pszType : {".htm", ".html"})

@@ -74,10 +74,6 @@ int CountEntries() {
     return nEntries;
 }
 
-bool HasPlantedSetting() {
-    return ReadValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING).has_value();
-}
-
 std::string Quoted(const fs::path& path) {
     return '"' + path.string() + '"';
 }
@@ -191,7 +187,7 @@ TEST_F(InstallerTest, ASilentSetupInstallsForEveryUserAndItsUninstallerKeepsOnly
     EXPECT_EQ(CountEntries(), 0);
     for (const auto& place : RUN_PLACES)
         EXPECT_FALSE(ReadValue(place.hRoot, RUN_KEY, "Quorvex", place.nView)) << place.pszName;
-    EXPECT_TRUE(HasPlantedSetting());
+    EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING));
 }
 
 // The second setup finds the first one's folder through its uninstall entry.
@@ -213,7 +209,7 @@ TEST_F(InstallerTest, InstallingOverAnInstallationKeepsItsFolderTheSettingsAndOn
         EXPECT_EQ(EntryText("DisplayVersion"), QV_VERSION_FULL);
         EXPECT_EQ(fs::path(EntryText("InstallLocation")), folder);
         EXPECT_TRUE(fs::is_regular_file(folder / "quorvex.exe"));
-        EXPECT_TRUE(HasPlantedSetting());
+        EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING));
     }
 }
 
