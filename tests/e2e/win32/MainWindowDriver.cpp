@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -70,14 +69,9 @@ HWND FindWindowOf(DWORD dwProcessId, const std::function<bool(HWND)>& test) {
 
 HWND WaitForWindowOf(DWORD dwProcessId, const std::function<bool(HWND)>& test,
                      std::chrono::milliseconds limit) {
+    const auto visible = [&](HWND hWnd) { return IsWindowVisible(hWnd) && test(hWnd); };
     HWND hFound = nullptr;
-    WaitUntil(
-        [&] {
-            hFound = FindWindowOf(dwProcessId,
-                                  [&](HWND hWnd) { return IsWindowVisible(hWnd) && test(hWnd); });
-            return hFound != nullptr;
-        },
-        limit);
+    WaitUntil([&] { return (hFound = FindWindowOf(dwProcessId, visible)) != nullptr; }, limit);
     return hFound;
 }
 

@@ -27,8 +27,7 @@ std::string ControlText(HWND hDialog, int nId);
 // The texts of a window's children, in z-order.
 std::vector<std::string> ChildTexts(HWND hWnd);
 
-// The first top-level window of the process that passes the test, shown or hidden; null for
-// none.
+// The process's first top-level window, shown or hidden, that passes the test; or null.
 HWND FindWindowOf(DWORD dwProcessId, const std::function<bool(HWND)>& test);
 // The first visible one that passes the test, once one shows within the limit.
 HWND WaitForWindowOf(DWORD dwProcessId, const std::function<bool(HWND)>& test,

@@ -19,15 +19,12 @@ std::string EnvironmentBlock(const std::map<std::string, std::string>& changes) 
             variables[strEntry.substr(0, nEquals)] = strEntry.substr(nEquals + 1);
     }
     FreeEnvironmentStringsA(pBlock);
-    for (const auto& [strName, strValue] : changes) {
-        if (strValue.empty())
-            variables.erase(strName);
-        else
-            variables[strName] = strValue;
-    }
+    for (const auto& [strName, strValue] : changes)
+        variables[strName] = strValue;
     std::string strBlock;
     for (const auto& [strName, strValue] : variables)
-        strBlock += strName + "=" + strValue + '\0';
+        if (!strValue.empty())
+            strBlock += strName + "=" + strValue + '\0';
     return strBlock + '\0';
 }
 
