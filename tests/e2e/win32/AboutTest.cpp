@@ -9,6 +9,8 @@
 
 #include <gmock/gmock.h>
 
+#include <filesystem>
+
 namespace qv::e2e {
 namespace {
 
@@ -57,18 +59,12 @@ LinkColours ColoursOnScreen(HWND hWnd) {
 // Whether the program left a page of its own behind: in the temporary folder, where it writes
 // them, or as the current folder's temp.htm, where it must not.
 bool AnyPageLeft() {
-    char szTemp[MAX_PATH] = {};
-    GetTempPathA(sizeof szTemp, szTemp);
-    for (const std::string& strPattern :
-         {std::string(szTemp) + "quorvex-*.htm", std::string("temp.htm")}) {
-        WIN32_FIND_DATAA found{};
-        const HANDLE hFind = FindFirstFileA(strPattern.c_str(), &found);
-        if (hFind != INVALID_HANDLE_VALUE) {
-            FindClose(hFind);
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
+        if (entry.path().filename().string().starts_with("quorvex-") &&
+            entry.path().extension() == ".htm")
             return true;
-        }
-    }
-    return false;
+    return std::filesystem::exists("temp.htm");
 }
 
 // A click as the link sees it; the link reports it to the dialog because it notifies of clicks.
