@@ -78,9 +78,8 @@ class AboutTest : public MainWindowTest {};
 
 TEST_F(AboutTest, ShowsTheVersionAndTheLinksInBlueAndCloses) {
     const std::string strStandInLog = FreshFile(".standin.log");
-    SetEnvironmentVariableA("QV_STANDIN_LOG", strStandInLog.c_str());
     RegisterStandIn(false);
-    const auto process = StartDemo();
+    const auto process = StartDemo("", "", {{"QV_STANDIN_LOG", strStandInLog}});
     const HWND hMain = WaitUntilReady(*process);
     ASSERT_TRUE(hMain);
     Command(hMain, ID_MENU_ABOUT);
@@ -130,7 +129,6 @@ TEST_F(AboutTest, ShowsTheVersionAndTheLinksInBlueAndCloses) {
     Command(hAbout, IDC_ABOUT_CLOSE);
     EXPECT_TRUE(
         WaitUntil([&] { return !FindOtherDialog(process->Id()) && IsWindowEnabled(hMain); }, 10s));
-    SetEnvironmentVariableA("QV_STANDIN_LOG", nullptr);
 }
 
 } // namespace

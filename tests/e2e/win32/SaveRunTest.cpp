@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -28,11 +29,8 @@ protected:
         RemoveDirectoryW(m_strFolder.c_str());
         ForgetProgramValues();
     }
-    std::wstring m_strFolder = [] {
-        wchar_t szTemp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, szTemp);
-        return std::wstring(szTemp) + L"\u0414\u0438\u0441\u043a";
-    }();
+    std::wstring m_strFolder =
+        (std::filesystem::temp_directory_path() / L"\u0414\u0438\u0441\u043a").wstring();
     std::wstring m_strExe = m_strFolder + L"\\quorvex-demo.exe";
 };
 

@@ -20,8 +20,6 @@ using namespace std::chrono_literals;
 using ::testing::Contains;
 using ::testing::IsEmpty;
 
-constexpr const wchar_t* EXIT_REQUEST = L"Quorvex (Velnor) exit";
-
 bool IsShown(HWND hWnd) {
     return IsWindowVisible(hWnd) && !IsIconic(hWnd);
 }
@@ -120,8 +118,7 @@ TEST_F(MainWindowTest, ASlowDriveHoldsNeitherTheWindowNorASecondStartNorTheEnd) 
     const HWND hWnd = WaitForMainWindow(process->Id(), 30s);
     ASSERT_TRUE(hWnd);
     for (int nAsked = 0; nAsked < 40; ++nAsked) {
-        DWORD_PTR nResult = 0;
-        ASSERT_NE(SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 100, &nResult), 0)
+        ASSERT_NE(SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 100, nullptr), 0)
             << "after " << nAsked << " answers";
         std::this_thread::sleep_for(100ms);
     }
@@ -133,7 +130,7 @@ TEST_F(MainWindowTest, ASlowDriveHoldsNeitherTheWindowNorASecondStartNorTheEnd) 
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
     Command(hWnd, ID_POPUP_ABOUT);
     ASSERT_TRUE(WaitForDialog(process->Id(), "About Quorvex"));
-    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(EXIT_REQUEST), 0, 0);
+    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"Quorvex (Velnor) exit"), 0, 0);
     EXPECT_EQ(process->WaitForExit(2s), 0u);
 }
 
