@@ -9,7 +9,6 @@ are written byte by byte, so that one can lie about its length, trickle or never
 """
 
 import re
-import socket
 import socketserver
 import ssl
 import subprocess

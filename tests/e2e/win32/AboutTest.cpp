@@ -9,6 +9,8 @@
 
 #include <gmock/gmock.h>
 
+#include <filesystem>
+
 namespace qv::e2e {
 namespace {
 
@@ -23,8 +25,7 @@ void SetClass(const std::string& strKey, const std::string& strText) {
 
 // Pages, and mail addresses, open in the stand-in; or pages open in a class that names no program.
 void RegisterStandIn(bool bForPages) {
-    std::string strCommand = "\"";
-    strCommand += StandInExe() + "\" \"%1\"";
+    const std::string strCommand = '"' + StandInExe() + "\" \"%1\"";
     SetClass("QuorvexTest.StandIn\\shell\\open\\command", strCommand);
     SetClass("mailto\\shell\\open\\command", strCommand);
     for (const char* pszType : {".htm", ".html"})
@@ -34,10 +35,7 @@ void RegisterStandIn(bool bForPages) {
 // How many pixels of a window the screen shows in the link colour, RGB(0, 0, 255), in the
 // dialog's face, and close to black, the colour of plain text.
 struct LinkColours {
-    int nBlue = 0;
-    int nFace = 0;
-    int nDark = 0;
-    int nPixels = 0;
+    int nBlue = 0, nFace = 0, nDark = 0, nPixels = 0;
 };
 
 LinkColours ColoursOnScreen(HWND hWnd) {
@@ -61,18 +59,12 @@ LinkColours ColoursOnScreen(HWND hWnd) {
 // Whether the program left a page of its own behind: in the temporary folder, where it writes
 // them, or as the current folder's temp.htm, where it must not.
 bool AnyPageLeft() {
-    char szTemp[MAX_PATH] = {};
-    GetTempPathA(sizeof szTemp, szTemp);
-    for (const std::string& strPattern :
-         {std::string(szTemp) + "quorvex-*.htm", std::string("temp.htm")}) {
-        WIN32_FIND_DATAA found{};
-        const HANDLE hFind = FindFirstFileA(strPattern.c_str(), &found);
-        if (hFind != INVALID_HANDLE_VALUE) {
-            FindClose(hFind);
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
+        if (entry.path().filename().string().starts_with("quorvex-") &&
+            entry.path().extension() == ".htm")
             return true;
-        }
-    }
-    return false;
+    return std::filesystem::exists("temp.htm");
 }
 
 // A click as the link sees it; the link reports it to the dialog because it notifies of clicks.
@@ -86,9 +78,8 @@ class AboutTest : public MainWindowTest {};
 
 TEST_F(AboutTest, ShowsTheVersionAndTheLinksInBlueAndCloses) {
     const std::string strStandInLog = FreshFile(".standin.log");
-    SetEnvironmentVariableA("QV_STANDIN_LOG", strStandInLog.c_str());
     RegisterStandIn(false);
-    const auto process = StartDemo();
+    const auto process = StartDemo("", "", {{"QV_STANDIN_LOG", strStandInLog}});
     const HWND hMain = WaitUntilReady(*process);
     ASSERT_TRUE(hMain);
     Command(hMain, ID_MENU_ABOUT);
@@ -138,7 +129,6 @@ TEST_F(AboutTest, ShowsTheVersionAndTheLinksInBlueAndCloses) {
     Command(hAbout, IDC_ABOUT_CLOSE);
     EXPECT_TRUE(
         WaitUntil([&] { return !FindOtherDialog(process->Id()) && IsWindowEnabled(hMain); }, 10s));
-    SetEnvironmentVariableA("QV_STANDIN_LOG", nullptr);
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // silently, and the portable program runs from a folder of its own. scripts/installer-test.sh
 // builds the setups and names them in the environment.
 #include "app/BuildConfig.h"
-#include "tests/e2e/win32/MainWindowDriver.h"
+#include "tests/e2e/win32/MainWindowFixture.h"
 #include "tests/e2e/win32/ProgramUnderTest.h"
 #include "tests/e2e/win32/RegistryReader.h"
 
@@ -33,35 +33,11 @@ constexpr const char* INSTALLED_FILES[] = {"quorvex.exe", "UpdateQuorvex.exe", "
 // place instead, which records each command in the log and fails when it cannot write there.
 constexpr const char* WINE_OVERRIDES_KEY = "Software\\Wine\\DllOverrides";
 
-// A run without the release's files is a broken run, not one with nothing to test.
-std::string FromEnvironment(const char* pszName) {
-    char szValue[MAX_PATH] = {};
-    if (!GetEnvironmentVariableA(pszName, szValue, sizeof szValue))
-        throw std::runtime_error(std::string(pszName) +
-                                 " is not set; run scripts/installer-test.sh");
-    return szValue;
-}
-std::string SetupExe() {
-    return FromEnvironment("QV_SETUP_EXE");
-}
-
 fs::path KnownFolder(int nCsidl) {
     char szPath[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathA(nullptr, nCsidl, nullptr, SHGFP_TYPE_CURRENT, szPath)))
         throw std::runtime_error("no known folder " + std::to_string(nCsidl));
     return szPath;
-}
-fs::path DefaultInstallFolder() {
-    return KnownFolder(CSIDL_PROGRAM_FILES) / "Quorvex";
-}
-fs::path Shortcut() {
-    return KnownFolder(CSIDL_COMMON_PROGRAMS) / "Quorvex.lnk";
-}
-fs::path SystemIcacls() {
-    return KnownFolder(CSIDL_SYSTEM) / "icacls.exe";
-}
-fs::path IcaclsLog() {
-    return fs::temp_directory_path() / "icacls.log";
 }
 
 std::string EntryText(const char* pszName) {
@@ -98,19 +74,10 @@ int CountEntries() {
     return nEntries;
 }
 
-bool HasPlantedSetting() {
-    return ReadValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING).has_value();
-}
-
-// Built by appending: GCC 12 warns wrongly of overlapping copies in "\"" + text.
 std::string Quoted(const fs::path& path) {
-    std::string strQuoted = "\"";
-    strQuoted += path.string();
-    strQuoted += '"';
-    return strQuoted;
+    return '"' + path.string() + '"';
 }
 
-// The exit code of a setup or uninstaller that ended within the limit.
 std::optional<DWORD> RunToEnd(const std::string& strExe, const std::string& strArgs) {
     return CProcess(strExe, strArgs).WaitForExit(120s);
 }
@@ -121,16 +88,6 @@ std::map<std::string, std::uintmax_t> Listing(const fs::path& folder) {
     for (const auto& entry : fs::directory_iterator(folder))
         listing[entry.path().filename().string()] = entry.is_regular_file() ? entry.file_size() : 0;
     return listing;
-}
-
-// Under Wine the real program finds no CD-ROM drive, says so and ends when told it has been read.
-void ExpectTheNoDriveMessageAndEnd(const fs::path& exe) {
-    CProcess program(exe.string(), "");
-    const HWND hBox = WaitForDialog(program.Id(), "Quorvex",
-                                    "Quorvex was failed to find any CD-ROM drives. Work finished.");
-    ASSERT_TRUE(hBox) << "the program showed no message";
-    Command(hBox, IDOK);
-    EXPECT_EQ(program.WaitForExit(30s), 0u);
 }
 
 // Wine reads the icon of a shortcut's target a moment after the setup has ended, and a folder
@@ -152,9 +109,9 @@ class InstallerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ForgetInstallation();
-        fs::copy_file(StandInExe(), SystemIcacls(), fs::copy_options::overwrite_existing);
+        fs::copy_file(StandInExe(), m_icacls, fs::copy_options::overwrite_existing);
         WriteValue(HKEY_CURRENT_USER, WINE_OVERRIDES_KEY, "icacls.exe", Text("n"));
-        SetEnvironmentVariableA("QV_STANDIN_LOG", IcaclsLog().string().c_str());
+        SetEnvironmentVariableA("QV_STANDIN_LOG", m_icaclsLog.string().c_str());
     }
     void TearDown() override {
         ForgetInstallation();
@@ -162,33 +119,39 @@ protected:
     }
 
     // What an installation leaves wherever it went, without trusting the uninstaller.
-    static void ForgetInstallation() {
+    void ForgetInstallation() const {
         RemoveFolder(EntryText("InstallLocation"));
-        RemoveFolder(DefaultInstallFolder());
+        RemoveFolder(m_defaultFolder);
         std::error_code error;
-        fs::remove(Shortcut(), error);
-        fs::remove(IcaclsLog(), error);
+        fs::remove(m_shortcut, error);
+        fs::remove(m_icaclsLog, error);
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY.c_str());
         for (const auto& place : RUN_PLACES)
             DeleteValue(place.hRoot, RUN_KEY, "Quorvex", place.nView);
         ForgetProgramValues();
     }
+
+    const fs::path m_defaultFolder = KnownFolder(CSIDL_PROGRAM_FILES) / "Quorvex";
+    const fs::path m_shortcut = KnownFolder(CSIDL_COMMON_PROGRAMS) / "Quorvex.lnk";
+    const fs::path m_icacls = KnownFolder(CSIDL_SYSTEM) / "icacls.exe";
+    const fs::path m_icaclsLog = fs::temp_directory_path() / "icacls.log";
+    const std::string m_strSetup = FromEnvironment("QV_SETUP_EXE");
 };
 
 // Every user's Run value starts the installed program: only administrators may change its folder.
 // The uninstaller takes the Run values wherever they lie.
 TEST_F(InstallerTest, ASilentSetupInstallsForEveryUserAndItsUninstallerKeepsOnlyTheSettings) {
-    ASSERT_EQ(RunToEnd(SetupExe(), "/S"), 0u);
+    ASSERT_EQ(RunToEnd(m_strSetup, "/S"), 0u);
 
-    const fs::path folder = DefaultInstallFolder();
-    const std::string strIcacls = Quoted(SystemIcacls()) + " " + Quoted(folder);
-    EXPECT_EQ(FileText(IcaclsLog().string()),
+    const fs::path folder = m_defaultFolder;
+    const std::string strIcacls = Quoted(m_icacls) + " " + Quoted(folder);
+    EXPECT_EQ(FileText(m_icaclsLog.string()),
               strIcacls + " /setowner *S-1-5-32-544\n" + strIcacls +
                   " /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F "
                   "*S-1-5-18:(OI)(CI)F *S-1-5-32-545:(OI)(CI)RX\n");
     for (const char* pszFile : INSTALLED_FILES)
         EXPECT_TRUE(fs::is_regular_file(folder / pszFile)) << pszFile;
-    EXPECT_TRUE(fs::is_regular_file(Shortcut()));
+    EXPECT_TRUE(fs::is_regular_file(m_shortcut));
     EXPECT_EQ(CountEntries(), 1);
     EXPECT_EQ(EntryText("DisplayName"), "Quorvex");
     EXPECT_EQ(EntryText("DisplayVersion"), QV_VERSION_FULL);
@@ -200,7 +163,7 @@ TEST_F(InstallerTest, ASilentSetupInstallsForEveryUserAndItsUninstallerKeepsOnly
     for (const auto& place : RUN_PLACES)
         EXPECT_FALSE(ReadValue(place.hRoot, RUN_KEY, "Quorvex", place.nView)) << place.pszName;
     EXPECT_THAT(ValueNames(HKEY_CURRENT_USER, APP_KEY), IsEmpty());
-    ExpectTheNoDriveMessageAndEnd(folder / "quorvex.exe");
+    ExpectTheNoDriveBoxAndEnd((folder / "quorvex.exe").string());
 
     WriteValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING, Dword(7));
     for (const auto& place : RUN_PLACES)
@@ -220,11 +183,11 @@ TEST_F(InstallerTest, ASilentSetupInstallsForEveryUserAndItsUninstallerKeepsOnly
     EXPECT_EQ(RunToEnd(strUninstall, "/S _?=" + folder.string()), 0u);
     for (const char* pszFile : INSTALLED_FILES)
         EXPECT_FALSE(fs::exists(folder / pszFile)) << pszFile;
-    EXPECT_FALSE(fs::exists(Shortcut()));
+    EXPECT_FALSE(fs::exists(m_shortcut));
     EXPECT_EQ(CountEntries(), 0);
     for (const auto& place : RUN_PLACES)
         EXPECT_FALSE(ReadValue(place.hRoot, RUN_KEY, "Quorvex", place.nView)) << place.pszName;
-    EXPECT_TRUE(HasPlantedSetting());
+    EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING));
 }
 
 // The second setup finds the first one's folder through its uninstall entry.
@@ -232,33 +195,30 @@ TEST_F(InstallerTest, InstallingOverAnInstallationKeepsItsFolderTheSettingsAndOn
     const fs::path elsewhere = fs::temp_directory_path() / "Quorvex elsewhere";
     const struct {
         std::string strFirstSetup;
-        fs::path folder; // empty for the default
-    } cases[] = {{FromEnvironment("QV_OLD_SETUP_EXE"), {}}, {SetupExe(), elsewhere}};
-    for (const auto& installation : cases) {
-        const fs::path folder =
-            installation.folder.empty() ? DefaultInstallFolder() : installation.folder;
-        SCOPED_TRACE(installation.strFirstSetup + " into " + folder.string());
+        fs::path folder;
+        std::string strFolderArgument; // /D= is the last argument and is never quoted.
+    } cases[] = {{FromEnvironment("QV_OLD_SETUP_EXE"), m_defaultFolder, ""},
+                 {m_strSetup, elsewhere, " /D=" + elsewhere.string()}};
+    for (const auto& [strFirstSetup, folder, strFolderArgument] : cases) {
+        SCOPED_TRACE(strFirstSetup + " into " + folder.string());
         ForgetInstallation();
-        // /D= is the last argument and is never quoted.
-        const std::string strFolderArgument =
-            installation.folder.empty() ? "" : " /D=" + installation.folder.string();
-        ASSERT_EQ(RunToEnd(installation.strFirstSetup, "/S" + strFolderArgument), 0u);
+        ASSERT_EQ(RunToEnd(strFirstSetup, "/S" + strFolderArgument), 0u);
         WriteValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING, Dword(7));
-        ASSERT_EQ(RunToEnd(SetupExe(), "/S"), 0u);
+        ASSERT_EQ(RunToEnd(m_strSetup, "/S"), 0u);
         EXPECT_EQ(CountEntries(), 1);
         EXPECT_EQ(EntryText("DisplayVersion"), QV_VERSION_FULL);
         EXPECT_EQ(fs::path(EntryText("InstallLocation")), folder);
         EXPECT_TRUE(fs::is_regular_file(folder / "quorvex.exe"));
-        EXPECT_TRUE(HasPlantedSetting());
+        EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING));
     }
 }
 
 TEST_F(InstallerTest, ASilentSetupClosesTheRunningProgramFirst) {
     CProcess program(Demo(), "", OnMachine(""));
     ASSERT_TRUE(WaitForMainWindow(program.Id(), 30s));
-    EXPECT_EQ(RunToEnd(SetupExe(), "/S"), 0u);
+    EXPECT_EQ(RunToEnd(m_strSetup, "/S"), 0u);
     EXPECT_EQ(program.WaitForExit(30s), 0u);
-    EXPECT_TRUE(fs::is_regular_file(DefaultInstallFolder() / "quorvex.exe"));
+    EXPECT_TRUE(fs::is_regular_file(m_defaultFolder / "quorvex.exe"));
 }
 
 // A copy that will not close (the driver holds the program's mutex and answers no message), a
@@ -275,14 +235,14 @@ TEST_F(InstallerTest, ASetupThatCannotCloseTheProgramOrSecureItsFolderFailsAndIn
                                   : nullptr;
         if (strCase == "icacls fails")
             SetEnvironmentVariableA("QV_STANDIN_LOG",
-                                    (IcaclsLog() / "unwritable").string().c_str());
+                                    (m_icaclsLog / "unwritable").string().c_str());
         const auto nExit =
-            RunToEnd(SetupExe(), strCase == "occupied" ? "/S /D=" + occupied.string() : "/S");
+            RunToEnd(m_strSetup, strCase == "occupied" ? "/S /D=" + occupied.string() : "/S");
         if (hMutex)
             CloseHandle(hMutex);
 
         EXPECT_NE(nExit.value_or(0), 0u);
-        EXPECT_FALSE(fs::exists(DefaultInstallFolder()));
+        EXPECT_FALSE(fs::exists(m_defaultFolder));
         EXPECT_THAT(Listing(occupied), ElementsAre(Key("notes.txt")));
         EXPECT_EQ(CountEntries(), 0);
         ForgetInstallation();
@@ -306,7 +266,7 @@ TEST_F(InstallerTest, ThePortableZipHoldsBothBuildsAndItsProgramRunsFromAnyFolde
     fs::remove_all(folder);
     fs::copy(top / "64-bit", folder, fs::copy_options::recursive);
     const auto before = Listing(folder);
-    ExpectTheNoDriveMessageAndEnd(folder / "quorvex.exe");
+    ExpectTheNoDriveBoxAndEnd((folder / "quorvex.exe").string());
     EXPECT_EQ(Listing(folder), before);
     fs::remove_all(folder);
 }

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -17,10 +16,6 @@ using namespace std::chrono_literals;
 
 bool IsDialog(HWND hWnd) {
     return ClassOf(hWnd) == "#32770";
-}
-
-LRESULT Send(HWND hDialog, int nId, UINT nMessage, WPARAM wParam = 0, LPARAM lParam = 0) {
-    return SendMessageA(GetDlgItem(hDialog, nId), nMessage, wParam, lParam);
 }
 
 } // namespace
@@ -74,14 +69,9 @@ HWND FindWindowOf(DWORD dwProcessId, const std::function<bool(HWND)>& test) {
 
 HWND WaitForWindowOf(DWORD dwProcessId, const std::function<bool(HWND)>& test,
                      std::chrono::milliseconds limit) {
+    const auto visible = [&](HWND hWnd) { return IsWindowVisible(hWnd) && test(hWnd); };
     HWND hFound = nullptr;
-    WaitUntil(
-        [&] {
-            hFound = FindWindowOf(dwProcessId,
-                                  [&](HWND hWnd) { return IsWindowVisible(hWnd) && test(hWnd); });
-            return hFound != nullptr;
-        },
-        limit);
+    WaitUntil([&] { return (hFound = FindWindowOf(dwProcessId, visible)) != nullptr; }, limit);
     return hFound;
 }
 
@@ -132,12 +122,12 @@ std::vector<std::string> ComboEntries(HWND hDialog) {
 }
 
 SLIDER_STATE Slider(HWND hDialog) {
-    SLIDER_STATE slider{static_cast<int>(Send(hDialog, IDC_SPEED_SLIDER, TBM_GETPOS)), {}};
+    const HWND hSlider = GetDlgItem(hDialog, IDC_SPEED_SLIDER);
+    SLIDER_STATE slider{static_cast<int>(SendMessageA(hSlider, TBM_GETPOS, 0, 0)), {}};
     // The count includes the control's two end marks.
-    const int nTicks = static_cast<int>(Send(hDialog, IDC_SPEED_SLIDER, TBM_GETNUMTICS)) - 2;
+    const int nTicks = static_cast<int>(SendMessageA(hSlider, TBM_GETNUMTICS, 0, 0)) - 2;
     for (int nTick = 0; nTick < nTicks; ++nTick)
-        slider.aTicks.push_back(
-            static_cast<int>(Send(hDialog, IDC_SPEED_SLIDER, TBM_GETTIC, nTick)));
+        slider.aTicks.push_back(static_cast<int>(SendMessageA(hSlider, TBM_GETTIC, nTick, 0)));
     std::sort(slider.aTicks.begin(), slider.aTicks.end());
     return slider;
 }

@@ -19,7 +19,6 @@ namespace qv::e2e {
 inline constexpr int IDC_TOOLBAR = 0xE800;
 inline constexpr int IDC_BOX_TEXT = 0xFFFF;
 
-// Polls until the condition holds or the limit has passed; whether it held.
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit);
 
 std::string ClassOf(HWND hWnd);
@@ -28,8 +27,7 @@ std::string ControlText(HWND hDialog, int nId);
 // The texts of a window's children, in z-order.
 std::vector<std::string> ChildTexts(HWND hWnd);
 
-// The first top-level window of the process that passes the test, shown or hidden; null for
-// none.
+// The process's first top-level window, shown or hidden, that passes the test; or null.
 HWND FindWindowOf(DWORD dwProcessId, const std::function<bool(HWND)>& test);
 // The first visible one that passes the test, once one shows within the limit.
 HWND WaitForWindowOf(DWORD dwProcessId, const std::function<bool(HWND)>& test,

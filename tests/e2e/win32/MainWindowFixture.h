@@ -42,17 +42,27 @@ protected:
     // when it does not within the limit.
     static HWND WaitUntilReady(const CProcess& process, std::size_t nEntries = 2) {
         const HWND hWnd = WaitForMainWindow(process.Id(), std::chrono::seconds(30));
-        const bool bReady = hWnd && WaitUntil(
-                                        [&] {
-                                            return IsWindowVisible(hWnd) &&
-                                                   ComboEntries(hWnd).size() == nEntries &&
-                                                   !Slider(hWnd).aTicks.empty();
-                                        },
-                                        std::chrono::seconds(30));
-        return bReady ? hWnd : nullptr;
+        const auto ready = [&] {
+            return IsWindowVisible(hWnd) && ComboEntries(hWnd).size() == nEntries &&
+                   !Slider(hWnd).aTicks.empty();
+        };
+        return hWnd && WaitUntil(ready, std::chrono::seconds(30)) ? hWnd : nullptr;
     }
 
     std::string m_strLog = FreshFile(".log");
 };
+
+// Under Wine the real program finds no CD-ROM drive: a box over its window, on top of every other,
+// says so, and the program ends when told it has been read.
+inline void ExpectTheNoDriveBoxAndEnd(const std::string& strExe) {
+    CProcess process(strExe, "");
+    const HWND hBox = WaitForDialog(process.Id(), "Quorvex",
+                                    "Quorvex was failed to find any CD-ROM drives. Work finished.");
+    ASSERT_TRUE(hBox);
+    EXPECT_EQ(GetWindow(hBox, GW_OWNER), FindMainWindow(process.Id()));
+    EXPECT_TRUE(GetWindowLongA(hBox, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    Command(hBox, IDOK);
+    EXPECT_EQ(process.WaitForExit(std::chrono::seconds(30)), 0u);
+}
 
 } // namespace qv::e2e

@@ -86,6 +86,23 @@ TEST_F(MainWindowTest, StartsWithEveryDriveListedAndTheFirstOnesSpeeds) {
     const HWND hWnd = WaitUntilReady(*process);
     ASSERT_TRUE(hWnd);
     EXPECT_TRUE(TakeScreenshot("main-window", hWnd));
+    const HWND hToolBar = GetDlgItem(hWnd, IDC_TOOLBAR);
+    const HWND hLabel = GetDlgItem(hWnd, IDC_SEL_SPEED);
+    RECT label{};
+    GetClientRect(hLabel, &label);
+    // A label lets the mouse through to the dialog; a toolbar button is no window of its own.
+    const struct {
+        HWND hWnd;
+        RECT rect;
+        const char* pszTip;
+    } aPlaces[] = {
+        {hLabel, label, "Drag slider to select new speed"},
+        {hToolBar, RemoteRect(hToolBar, TB_GETITEMRECT, 0, process->Id()),
+         "Apply the selected speed"},
+    };
+    for (const auto& place : aPlaces)
+        EXPECT_EQ(HoverForToolTip(place.hWnd, place.rect, process->Id(), place.pszTip),
+                  place.pszTip);
     EXPECT_THAT(ComboEntries(hWnd),
                 ElementsAre(" E:  40x  QRVX CD-ROM 40X", " G:  48x  ZANTRIX CDR-4812"));
     EXPECT_THAT(Slider(hWnd).aTicks, ElementsAre(4, 8, 16, 24, 32, 40));
@@ -108,29 +125,6 @@ TEST_F(MainWindowTest, StartsWithEveryDriveListedAndTheFirstOnesSpeeds) {
     PostMessageA(GetDlgItem(hWnd, IDC_RUN_ON_BOOT), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitUntil([] { return AppDword("RunOnboot") == 0u; }, 10s));
     EXPECT_EQ(IsDlgButtonChecked(hWnd, IDC_RUN_ON_BOOT), BST_UNCHECKED);
-}
-
-TEST_F(MainWindowTest, TooltipsNameWhatTheMouseRestsOn) {
-    const auto process = StartDemo();
-    const HWND hWnd = WaitUntilReady(*process);
-    ASSERT_TRUE(hWnd);
-    const HWND hToolBar = GetDlgItem(hWnd, IDC_TOOLBAR);
-    const HWND hLabel = GetDlgItem(hWnd, IDC_SEL_SPEED);
-    RECT label{};
-    GetClientRect(hLabel, &label);
-    // A label lets the mouse through to the dialog; a toolbar button is no window of its own.
-    const struct {
-        HWND hWnd;
-        RECT rect;
-        const char* pszTip;
-    } aPlaces[] = {
-        {hLabel, label, "Drag slider to select new speed"},
-        {hToolBar, RemoteRect(hToolBar, TB_GETITEMRECT, 0, process->Id()),
-         "Apply the selected speed"},
-    };
-    for (const auto& place : aPlaces)
-        EXPECT_EQ(HoverForToolTip(place.hWnd, place.rect, process->Id(), place.pszTip),
-                  place.pszTip);
 }
 
 // Windows 95/98 has no call that loads a tray: its button is greyed.

@@ -19,15 +19,12 @@ std::string EnvironmentBlock(const std::map<std::string, std::string>& changes) 
             variables[strEntry.substr(0, nEquals)] = strEntry.substr(nEquals + 1);
     }
     FreeEnvironmentStringsA(pBlock);
-    for (const auto& [strName, strValue] : changes) {
-        if (strValue.empty())
-            variables.erase(strName);
-        else
-            variables[strName] = strValue;
-    }
+    for (const auto& [strName, strValue] : changes)
+        variables[strName] = strValue;
     std::string strBlock;
     for (const auto& [strName, strValue] : variables)
-        strBlock += strName + "=" + strValue + '\0';
+        if (!strValue.empty())
+            strBlock += strName + "=" + strValue + '\0';
     return strBlock + '\0';
 }
 
@@ -74,11 +71,12 @@ std::wstring Widen(const std::string& strText) {
     return strWide;
 }
 
-std::string ExeDir() {
-    char szDir[MAX_PATH] = {};
-    if (!GetEnvironmentVariableA("QV_EXE_DIR", szDir, sizeof szDir))
-        throw std::runtime_error("QV_EXE_DIR names no folder");
-    return szDir;
+std::string FromEnvironment(const char* pszName) {
+    char szValue[MAX_PATH] = {};
+    const DWORD nLength = GetEnvironmentVariableA(pszName, szValue, sizeof szValue);
+    if (nLength == 0 || nLength >= sizeof szValue)
+        throw std::runtime_error(std::string(pszName) + " is not set by the run's script");
+    return szValue;
 }
 
 std::string WriteTempFile(const std::string& strName, const std::string& strText) {

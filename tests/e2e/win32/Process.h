@@ -25,18 +25,17 @@ public:
     CProcess& operator=(const CProcess&) = delete;
 
     DWORD Id() const { return m_info.dwProcessId; }
-    // The exit code once the program has ended within the limit.
     std::optional<DWORD> WaitForExit(std::chrono::milliseconds limit);
 
 private:
     PROCESS_INFORMATION m_info{};
 };
 
-// ANSI text in UTF-16.
 std::wstring Widen(const std::string& strText);
 
-// The folder the exes under test were built into, from QV_EXE_DIR.
-std::string ExeDir();
+// A variable that the run's script sets, such as QV_EXE_DIR, the exes' folder: a run without it is
+// a broken run, not one with nothing to test, so it throws.
+std::string FromEnvironment(const char* pszName);
 // A file in the driver's temporary folder holding the given text; returns its Windows path.
 std::string WriteTempFile(const std::string& strName, const std::string& strText);
 // A file's bytes; empty when it cannot be read.

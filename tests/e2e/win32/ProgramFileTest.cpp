@@ -9,8 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -33,14 +31,13 @@ std::string VersionString(const std::string& strExe, const char* pszName) {
 }
 
 IMAGE_NT_HEADERS64 Headers(const std::string& strExe) {
-    std::ifstream file(strExe, std::ios::binary);
-    const std::vector<char> aBytes((std::istreambuf_iterator<char>(file)), {});
+    const std::string strBytes = FileText(strExe);
     IMAGE_DOS_HEADER dos{};
     IMAGE_NT_HEADERS64 nt{};
-    if (aBytes.size() >= sizeof dos) {
-        std::memcpy(&dos, aBytes.data(), sizeof dos);
-        if (dos.e_lfanew > 0 && aBytes.size() >= dos.e_lfanew + sizeof nt)
-            std::memcpy(&nt, aBytes.data() + dos.e_lfanew, sizeof nt);
+    if (strBytes.size() >= sizeof dos) {
+        std::memcpy(&dos, strBytes.data(), sizeof dos);
+        if (dos.e_lfanew > 0 && strBytes.size() >= dos.e_lfanew + sizeof nt)
+            std::memcpy(&nt, strBytes.data() + dos.e_lfanew, sizeof nt);
     }
     return nt;
 }
@@ -48,7 +45,7 @@ IMAGE_NT_HEADERS64 Headers(const std::string& strExe) {
 TEST(ProgramFile, NamesItselfAndAsksForWindows7AsATerminalServerAwareProgram) {
     for (const std::string strName : {"quorvex.exe", "quorvex-demo.exe", "UpdateQuorvex.exe"}) {
         SCOPED_TRACE(strName);
-        const std::string strExe = ExeDir() + "\\" + strName;
+        const std::string strExe = FromEnvironment("QV_EXE_DIR") + "\\" + strName;
         EXPECT_EQ(VersionString(strExe, "OriginalFilename"), strName);
         EXPECT_EQ(VersionString(strExe, "ProductVersion"), QV_VERSION_FULL);
         EXPECT_EQ(VersionString(strExe, "CompanyName"), QV_MAKER);

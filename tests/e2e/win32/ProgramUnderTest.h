@@ -13,10 +13,10 @@ inline constexpr const char* APP_KEY = "Software\\Velnor\\Quorvex";
 inline constexpr const char* RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 inline std::string Demo() {
-    return ExeDir() + "\\quorvex-demo.exe";
+    return FromEnvironment("QV_EXE_DIR") + "\\quorvex-demo.exe";
 }
 inline std::string Real() {
-    return ExeDir() + "\\quorvex.exe";
+    return FromEnvironment("QV_EXE_DIR") + "\\quorvex.exe";
 }
 
 // The demo exe runs on the machine file named in the environment, or the embedded one.
@@ -30,7 +30,6 @@ std::string SetSpeedCdbPrefix(int nSpeed);
 // The tests' stand-in for the programs that the programs under test start: it appends its command
 // line to the file that QV_STANDIN_LOG names. It lies beside the driver.
 std::string StandInExe();
-// A file built beside the driver.
 std::string BesideDriver(const char* pszName);
 
 // The exit code of a program that loaded the stranger's DLL planted beside it.

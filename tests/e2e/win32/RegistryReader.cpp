@@ -11,9 +11,8 @@ DWORD RegistryValue::AsDword() const {
 }
 
 RegistryValue Dword(DWORD dwValue) {
-    RegistryValue value{REG_DWORD, std::vector<BYTE>(sizeof dwValue)};
-    std::memcpy(value.aData.data(), &dwValue, sizeof dwValue);
-    return value;
+    const auto* pBytes = reinterpret_cast<const BYTE*>(&dwValue);
+    return {REG_DWORD, {pBytes, pBytes + sizeof dwValue}};
 }
 
 RegistryValue Text(const std::string& strText) {

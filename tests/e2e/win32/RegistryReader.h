@@ -15,6 +15,7 @@ struct RegistryValue {
     std::vector<BYTE> aData;
 
     DWORD AsDword() const;
+    bool operator==(const RegistryValue&) const = default;
 };
 RegistryValue Dword(DWORD dwValue);
 // A REG_SZ with its terminating zero.

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -28,11 +29,8 @@ protected:
         RemoveDirectoryW(m_strFolder.c_str());
         ForgetProgramValues();
     }
-    std::wstring m_strFolder = [] {
-        wchar_t szTemp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, szTemp);
-        return std::wstring(szTemp) + L"\u0414\u0438\u0441\u043a";
-    }();
+    std::wstring m_strFolder =
+        (std::filesystem::temp_directory_path() / L"\u0414\u0438\u0441\u043a").wstring();
     std::wstring m_strExe = m_strFolder + L"\\quorvex-demo.exe";
 };
 
@@ -62,12 +60,8 @@ TEST_F(SaveRun, StoresEachDrivesSpeedUnderTheUserAndARunEntryNamingTheExeExactly
         {"G: Model", Text("ZANTRIX;CDR-4812;2.10;04/12/99")},
         {"G: Speed", Dword(32)}};
     aStored.insert(aStored.end(), aOlder.begin(), aOlder.end());
-    for (const auto& [strName, expected] : aStored) {
-        const auto value = ReadValue(HKEY_CURRENT_USER, APP_KEY, strName);
-        ASSERT_TRUE(value) << strName;
-        EXPECT_EQ(value->dwType, expected.dwType) << strName;
-        EXPECT_EQ(value->aData, expected.aData) << strName;
-    }
+    for (const auto& [strName, expected] : aStored)
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, APP_KEY, strName), expected) << strName;
     const auto path = ReadValue(HKEY_CURRENT_USER, APP_KEY, "ExePath");
     ASSERT_TRUE(path);
     EXPECT_EQ(path->dwType, static_cast<DWORD>(REG_SZ));

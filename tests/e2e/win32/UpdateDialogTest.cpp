@@ -33,10 +33,6 @@ std::string LoadedFrom(DWORD dwProcessId, const char* pszName) {
     return strPath;
 }
 
-std::string Stored(const char* pszName) {
-    return ReadText(HKEY_CURRENT_USER, APP_KEY, pszName);
-}
-
 class UpdateDialogTest : public MainWindowTest {
 protected:
     static void SetUpTestSuite() { TrustTestCa(); }
@@ -49,10 +45,11 @@ protected:
                                           const std::string& strExe = Demo()) {
         return std::make_unique<CProcess>(
             strExe, "",
-            std::map<std::string, std::string>{{"QUORVEX_UPDATE_URL", strUrl},
-                                               {"QUORVEX_UPDATE_KEY", ServerKey()},
-                                               {"QUORVEX_SIM_LOG", m_strLog},
-                                               {"QV_STANDIN_LOG", m_strUpdaterLog}});
+            std::map<std::string, std::string>{
+                {"QUORVEX_UPDATE_URL", strUrl},
+                {"QUORVEX_UPDATE_KEY", FromEnvironment("QV_UPDATE_KEY")},
+                {"QUORVEX_SIM_LOG", m_strLog},
+                {"QV_STANDIN_LOG", m_strUpdaterLog}});
     }
     // A week and a day since the last automatic check, or a day of the year before.
     static void PlantDueCheck() {
@@ -60,7 +57,6 @@ protected:
         WriteValue(HKEY_CURRENT_USER, APP_KEY, "Last Update",
                    Text(std::to_string(nToday >= 8 ? nToday - 8 : 365)));
     }
-    // The About dialog of the running program, opened from its menu.
     static HWND OpenAbout(const CProcess& process) {
         const HWND hMain = WaitUntilReady(process);
         if (!hMain)
@@ -108,8 +104,9 @@ TEST_F(UpdateDialogTest, ADueCheckAtStartShowsSignedNewsAndYesStartsTheUpdaterBe
     const HWND hDialog = WaitForNews(*process);
     ASSERT_TRUE(hDialog);
     EXPECT_EQ(ControlText(hDialog, IDC_NEW_VERSION_TEXT), Description(Tomorrow()));
-    EXPECT_EQ(Stored("Last Suc Update"), Tomorrow());
-    EXPECT_EQ(Stored("Last Update"), std::to_string(win32::CWin32Clock().UtcDayOfYear()));
+    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, APP_KEY, "Last Suc Update"), Tomorrow());
+    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, APP_KEY, "Last Update"),
+              std::to_string(win32::CWin32Clock().UtcDayOfYear()));
     ASSERT_NE(WaitUntilReady(*process), nullptr);
     EXPECT_FALSE(GetWindowLongA(hDialog, GWL_EXSTYLE) & WS_EX_TOPMOST) << "not over every program";
     EXPECT_TRUE(TakeScreenshot("new-version"));
@@ -169,7 +166,7 @@ TEST_F(UpdateDialogTest, ClosingTheProgressWindowAbandonsAStalledCheckAndThePres
     PostMessageA(hProgress, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hProgress); }, 10s));
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(hAbout) != FALSE; }, 10s));
-    EXPECT_EQ(Stored("Last Suc Update"), "01/01/26");
+    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, APP_KEY, "Last Suc Update"), "01/01/26");
 
     Command(hAbout, IDC_ABOUT_CHECK_UPDATE);
     const HWND hAgain = WaitForDialog(process->Id(), PROGRESS_CAPTION, "", 10s);

@@ -10,20 +10,9 @@
 #include <stdexcept>
 
 namespace qv::e2e {
-namespace {
-
-std::string Variable(const char* pszName) {
-    char szValue[MAX_PATH] = {};
-    const DWORD nLength = GetEnvironmentVariableA(pszName, szValue, sizeof szValue);
-    if (nLength == 0 || nLength >= sizeof szValue)
-        throw std::runtime_error(std::string(pszName) + " is not set by scripts/e2e.sh");
-    return szValue;
-}
-
-} // namespace
-
 std::string UpdateUrl(const std::string& strScenario, const char* pszPort) {
-    return "https://localhost:" + Variable(pszPort) + "/" + strScenario + "/ombrel/update.txt";
+    return "https://localhost:" + FromEnvironment(pszPort) + "/" + strScenario +
+           "/ombrel/update.txt";
 }
 
 std::string Tomorrow() {
@@ -46,12 +35,8 @@ std::string Description(const std::string& strDate) {
     return strDate + " Quorvex 9.9 is available.\r\nDownload it from the home page.\r\n";
 }
 
-std::string ServerKey() {
-    return Variable("QV_UPDATE_KEY");
-}
-
 void TrustTestCa() {
-    const std::string strCertificate = FileText(Variable("QV_UPDATE_CA"));
+    const std::string strCertificate = FileText(FromEnvironment("QV_UPDATE_CA"));
     const HCERTSTORE hRoot =
         CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
     const bool bAdded =
@@ -66,7 +51,7 @@ void TrustTestCa() {
 }
 
 bool WasAsked(const std::string& strScenario) {
-    return FileText(Variable("QV_UPDATE_SERVER_LOG")).find("/" + strScenario + "/") !=
+    return FileText(FromEnvironment("QV_UPDATE_SERVER_LOG")).find("/" + strScenario + "/") !=
            std::string::npos;
 }
 

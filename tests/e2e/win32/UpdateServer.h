@@ -15,11 +15,8 @@ std::string Tomorrow();
 std::string Dated(const std::string& strKind);
 // What the server publishes for a date: the text its signature covers.
 std::string Description(const std::string& strDate);
-// The servers' signing key in the build's form, for QUORVEX_UPDATE_KEY.
-std::string ServerKey();
 // Puts the test CA into the machine's root store of this prefix; it throws when it cannot.
 void TrustTestCa();
-// Whether the server has been asked for a scenario by now.
 bool WasAsked(const std::string& strScenario);
 
 } // namespace qv::e2e

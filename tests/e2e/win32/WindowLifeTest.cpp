@@ -20,22 +20,20 @@ using namespace std::chrono_literals;
 using ::testing::Contains;
 using ::testing::IsEmpty;
 
-constexpr const wchar_t* EXIT_REQUEST = L"Quorvex (Velnor) exit";
-
 bool IsShown(HWND hWnd) {
     return IsWindowVisible(hWnd) && !IsIconic(hWnd);
 }
 
-// Whether the notification area holds the window's icon: the shell lets only an existing icon be
-// modified. Its tip is written again unchanged.
-bool HasTrayIcon(HWND hWnd) {
+// The window's icon in the notification area. NIM_MODIFY tells whether it is there, as the shell
+// lets only an existing icon be modified; its tip is written again unchanged.
+bool TrayIcon(HWND hWnd, DWORD dwMessage) {
     NOTIFYICONDATAA icon{};
     icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
     icon.hWnd = hWnd;
     icon.uID = ID_TRAY_ICON;
     icon.uFlags = NIF_TIP;
     lstrcpynA(icon.szTip, "Quorvex", sizeof icon.szTip);
-    return Shell_NotifyIconA(NIM_MODIFY, &icon) != FALSE;
+    return Shell_NotifyIconA(dwMessage, &icon) != FALSE;
 }
 
 void CloseBox(HWND hWnd) {
@@ -47,13 +45,9 @@ TEST_F(MainWindowTest, TheCloseBoxHidesTheWindowAndEscapeEndsTheProgram) {
     const auto process = StartDemo();
     const HWND hWnd = WaitUntilReady(*process);
     ASSERT_TRUE(hWnd);
-    NOTIFYICONDATAA icon{};
-    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    icon.hWnd = hWnd;
-    icon.uID = ID_TRAY_ICON;
-    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
+    ASSERT_TRUE(TrayIcon(hWnd, NIM_DELETE));
     SendMessageA(hWnd, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    EXPECT_TRUE(HasTrayIcon(hWnd)) << "a restarted shell gets the icon back";
+    EXPECT_TRUE(TrayIcon(hWnd, NIM_MODIFY)) << "a restarted shell gets the icon back";
 
     // A second start brings the hidden window back and ends without a word to the drives.
     CloseBox(hWnd);
@@ -105,7 +99,7 @@ TEST_F(MainWindowTest, ABootStartShowsTheSplashSetsTheSavedSpeedsAndWaitsInTheNo
         30s));
     // Shown as the splash ends, hidden again at its first paint.
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
-    EXPECT_TRUE(HasTrayIcon(hWnd));
+    EXPECT_TRUE(TrayIcon(hWnd, NIM_MODIFY));
 
     PostMessageA(hWnd, WM_TRAY_NOTIFY, ID_TRAY_ICON, WM_LBUTTONDOWN);
     EXPECT_TRUE(WaitUntil([&] { return IsShown(hWnd); }, 10s));
@@ -124,8 +118,7 @@ TEST_F(MainWindowTest, ASlowDriveHoldsNeitherTheWindowNorASecondStartNorTheEnd) 
     const HWND hWnd = WaitForMainWindow(process->Id(), 30s);
     ASSERT_TRUE(hWnd);
     for (int nAsked = 0; nAsked < 40; ++nAsked) {
-        DWORD_PTR nResult = 0;
-        ASSERT_NE(SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 100, &nResult), 0)
+        ASSERT_NE(SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 100, nullptr), 0)
             << "after " << nAsked << " answers";
         std::this_thread::sleep_for(100ms);
     }
@@ -137,7 +130,7 @@ TEST_F(MainWindowTest, ASlowDriveHoldsNeitherTheWindowNorASecondStartNorTheEnd) 
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
     Command(hWnd, ID_POPUP_ABOUT);
     ASSERT_TRUE(WaitForDialog(process->Id(), "About Quorvex"));
-    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(EXIT_REQUEST), 0, 0);
+    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"Quorvex (Velnor) exit"), 0, 0);
     EXPECT_EQ(process->WaitForExit(2s), 0u);
 }
 
@@ -180,17 +173,8 @@ TEST_F(MainWindowTest, HelpWithoutItsPageNamesTheMissingFile) {
     Command(hBox, IDOK);
 }
 
-// Under Wine the real program finds no CD-ROM drive: a box over its window, on top of every
-// other, says so.
 TEST_F(MainWindowTest, WithoutADriveTheWindowSaysSoAndTheProgramEnds) {
-    CProcess process(Real(), "");
-    const HWND hBox = WaitForDialog(process.Id(), "Quorvex",
-                                    "Quorvex was failed to find any CD-ROM drives. Work finished.");
-    ASSERT_TRUE(hBox);
-    EXPECT_EQ(GetWindow(hBox, GW_OWNER), FindMainWindow(process.Id()));
-    EXPECT_TRUE(GetWindowLongA(hBox, GWL_EXSTYLE) & WS_EX_TOPMOST);
-    Command(hBox, IDOK);
-    EXPECT_EQ(process.WaitForExit(30s), 0u);
+    ExpectTheNoDriveBoxAndEnd(Real());
 }
 
 } // namespace
