@@ -86,14 +86,6 @@ TEST(DetectSpeeds, DrivesThatKeepOneSpeedGetOneEntryAndNoFinalSetSpeed) {
     }
 }
 
-TEST(DetectSpeeds, AReportEqualToTheRequestIsRecordedAndTheNextRequestIsOneBelow) {
-    CSimDrive drive(Accepting({10, 20, 21}, 21));
-    drive.Identified().DetectSpeeds();
-    drive.Settle();
-    EXPECT_THAT(drive.RequestedSpeeds(), ElementsAre(0, 20, 19, 9, 8, 7, 6, 5, 4, 3, 2, 1, 21));
-    EXPECT_EQ(drive.m_pDrive->GetSpeeds().size(), 3u);
-}
-
 TEST(DetectSpeeds, AHundredStepsRunFromCompletionToCompletion) {
     std::vector<int> aAll(100);
     std::iota(aAll.begin(), aAll.end(), 1);
