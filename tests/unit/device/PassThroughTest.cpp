@@ -8,7 +8,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <set>
 #include <tuple>
 
 namespace qv::test {
@@ -88,8 +87,8 @@ TEST_F(PassThroughRequests, BlocksAreBuiltByteForByteAroundTheCommand) {
                   std::tuple(request.command.nReplyLength, 20u, request.nDataOffset,
                              request.nSenseOffset));
         EXPECT_THAT(header.Cdb, ElementsAreArray(request.command.cdb.bytes));
-        EXPECT_EQ(m_drives.aCalls.back().nInSize, H);
-        EXPECT_EQ(m_drives.aCalls.back().nOutSize, request.nOutSize);
+        EXPECT_EQ(std::tuple(m_drives.aCalls.back().aInput.size(), m_drives.aCalls.back().nOutSize),
+                  std::tuple(H, request.nOutSize));
     }
     // Each request opens the volume and closes it again.
     EXPECT_EQ(m_drives.aOpened, std::vector<std::string>(4, "\\\\.\\E:"));
@@ -122,10 +121,9 @@ TEST_F(PassThroughRequests, ACompletionReportsWhatTheDriveAndTheOsSaid) {
             return c.bDelivered;
         };
         const COMPLETED completed = Send({4, MakeModeSense6Cdb(0), 128, true});
-        EXPECT_EQ(completed.nRequest, 4);
-        EXPECT_EQ(completed.nStatus, c.nExpected);
-        EXPECT_EQ(completed.aSense.size(), c.nSense);
-        EXPECT_EQ(completed.aReply.size(), c.nReply);
+        EXPECT_EQ(std::tuple(completed.nRequest, completed.nStatus, completed.aSense.size(),
+                             completed.aReply.size()),
+                  std::tuple(4, c.nExpected, c.nSense, c.nReply));
     }
 }
 
@@ -141,10 +139,9 @@ TEST_F(PassThroughRequests, TheAddressComesFromTheQueryOrIsZeroWhenItIsRefused) 
         EXPECT_TRUE(m_transport.WaitIdle(THREAD_WAIT_LIMIT));
     }
     ASSERT_EQ(m_sink.aLocated.size(), 2u);
-    EXPECT_EQ(m_sink.aLocated[0].nTarget, 5);
-    EXPECT_EQ(m_sink.aLocated[0].nLun, 1);
-    EXPECT_EQ(m_sink.aLocated[1].nTarget, 0);
-    EXPECT_EQ(m_drives.aCalls.at(0).nOutSize, 8u);
+    EXPECT_EQ(std::tie(m_sink.aLocated[0].nTarget, m_sink.aLocated[0].nLun,
+                       m_sink.aLocated[1].nTarget, m_drives.aCalls.at(0).nOutSize),
+              std::tuple(5, 1, 0, 8u));
 }
 
 // A drive that does not answer holds only its own thread: the link and the drive go at once, and
