@@ -14,7 +14,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -126,13 +125,13 @@ public:
     CMemoryRegistry& Registry() { return m_registry; }
     CFakeShell& Shell() { return m_shell; }
     const CPlatform& Platform() const { return m_platform; }
-    // The same services with another drive service in front of the machine.
-    CPlatform WithDrives(CDriveService& drives) const {
+    // The same services with another drive service, and ASPI manager, in front of the machine.
+    CPlatform WithDrives(CDriveService& drives, CAspiService* pAspi = nullptr) const {
         return {.drives = drives,
                 .events = m_platform.events,
                 .registry = m_platform.registry,
                 .shell = m_platform.shell,
-                .aspi = m_platform.aspi,
+                .aspi = pAspi ? *pAspi : m_platform.aspi,
                 .registryRoot = m_platform.registryRoot,
                 .dwPlatformId = m_platform.dwPlatformId};
     }
