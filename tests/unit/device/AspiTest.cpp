@@ -21,13 +21,9 @@ using ::testing::IsEmpty;
 const sim::SimAspiCall TEST_BLOCK{SC_GET_DISK_INFO, 0, 0};
 
 TEST(AspiLoad, TheSupportInfoAndTheTestBlockDecide) {
-    struct Case {
-        const char* pszWhat;
-        bool bLoaded;
-        bool bTested; // the test block was sent
-        std::function<void(sim::SimMachineConfig&)> change;
-    };
-    const Case aCases[] = {
+    // Whether the library is taken, whether the test block was sent, and the machine's change.
+    using Change = std::function<void(sim::SimMachineConfig&)>;
+    const std::tuple<const char*, bool, bool, Change> aCases[] = {
         {"0100h: complete, no adapter", false, false, [](auto& m) { m.aspi.nSupportInfo = 0x100; }},
         {"E800h: no adapters", false, false, [](auto& m) { m.aspi.nSupportInfo = 0xE800; }},
         {"0102h: two adapters", true, true, [](auto& m) { m.aspi.nSupportInfo = 0x0102; }},
@@ -38,15 +34,15 @@ TEST(AspiLoad, TheSupportInfoAndTheTestBlockDecide) {
         {"no library", false, false, [](auto& m) { m.aspi.bInstalled = false; }},
         {"no entry point", false, false, [](auto& m) { m.aspi.bEntryPoints = false; }},
     };
-    for (const Case& c : aCases) {
-        SCOPED_TRACE(c.pszWhat);
+    for (const auto& [pszWhat, bLoaded, bTested, change] : aCases) {
+        SCOPED_TRACE(pszWhat);
         auto machine = AspiMachine({AspiCdrom("E:\\", 0, 0)}, {0, 0});
-        c.change(machine);
+        change(machine);
         CSimFixture sim(std::move(machine));
-        EXPECT_EQ(CAspiTransport::LoadAspi(sim.Machine().Aspi()), c.bLoaded);
+        EXPECT_EQ(CAspiTransport::LoadAspi(sim.Machine().Aspi()), bLoaded);
         EXPECT_EQ(sim.Machine().Aspi().Calls(),
-                  std::vector<sim::SimAspiCall>(c.bTested ? 1 : 0, TEST_BLOCK));
-        EXPECT_EQ(sim.Machine().Aspi().IsLoaded(), c.bLoaded);
+                  std::vector<sim::SimAspiCall>(bTested ? 1 : 0, TEST_BLOCK));
+        EXPECT_EQ(sim.Machine().Aspi().IsLoaded(), bLoaded);
     }
 }
 

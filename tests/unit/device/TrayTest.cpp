@@ -95,13 +95,7 @@ TEST_F(Tray, TheLockFollowsTheControlOnlyWhenItSucceeds) {
 // The eject locks the volume, FAT32-aware first, releases every media lock pending on the drive
 // and ejects only when that succeeded; a status error that means no lock lets it go on.
 TEST_F(Tray, Win9xEjectsBetweenVolumeLockAndUnlockOnceNoMediaLockIsLeft) {
-    struct Case {
-        const char* pszWhat;
-        sim::SimTrayConfig tray;
-        std::vector<Call> aCalls;
-        bool bOpen;
-    };
-    const Case aCases[] = {
+    const std::tuple<const char*, sim::SimTrayConfig, std::vector<Call>, bool> aCases[] = {
         {"no lock", {}, {LOCK32, STATUS, EJECT, UNLOCK32}, true},
         {"FAT only",
          {.aVolumeCategories = {FAT}},
@@ -120,13 +114,12 @@ TEST_F(Tray, Win9xEjectsBetweenVolumeLockAndUnlockOnceNoMediaLockIsLeft) {
          false},
         {"volume lock refused", {.bVolumeLockFails = true}, {LOCK32, LOCK}, false},
     };
-    for (const Case& c : aCases) {
-        SCOPED_TRACE(c.pszWhat);
-        Start(Win9xMachine({TrayDrive("E:\\", c.tray)}));
+    for (const auto& [pszWhat, tray, aCalls, bOpen] : aCases) {
+        SCOPED_TRACE(pszWhat);
+        Start(Win9xMachine({TrayDrive("E:\\", tray)}));
         RunTrayThread(false); // a load request ejects too: these versions cannot load a tray
-        EXPECT_EQ(Calls(), c.aCalls);
-        EXPECT_EQ(SimTray().IsOpen(), c.bOpen);
-        EXPECT_EQ(OpenHandles(), 0);
+        EXPECT_EQ(std::tuple(Calls(), SimTray().IsOpen(), OpenHandles()),
+                  std::tuple(aCalls, bOpen, 0));
     }
 }
 
