@@ -61,34 +61,26 @@ protected:
 TEST_F(PassThroughRequests, BlocksAreBuiltByteForByteAroundTheCommand) {
     constexpr BYTE IN = SCSI_IOCTL_DATA_IN;
     constexpr BYTE NONE = SCSI_IOCTL_DATA_UNSPECIFIED;
-    const struct {
-        const char* pszWhat;
-        COMMAND command;
-        BYTE nDataIn;
-        std::size_t nDataOffset;
-        std::size_t nSenseOffset;
-        DWORD nOutSize;
-    } aRequests[] = {
+    // The command, then the direction and the offsets and output size its block must have.
+    const std::tuple<const char*, COMMAND, BYTE, std::size_t, std::size_t, DWORD> aRequests[] = {
         {"INQUIRY", {2, MakeInquiryCdb(1), 96, false}, IN, H, 0, H + 96},
         {"MODE SENSE(6)", {4, MakeModeSense6Cdb(1), 128, true}, IN, H + 18, H, H + 18 + 128},
         {"MODE SENSE(10)", {4, MakeModeSense10Cdb(1), 128, true}, IN, H + 18, H, H + 18 + 128},
         {"SET CD SPEED", {5, MakeSetSpeedCdb(8), 0, false}, NONE, 0, 0, H},
     };
-    for (const auto& request : aRequests) {
-        SCOPED_TRACE(request.pszWhat);
-        Send(request.command);
+    for (const auto& [pszWhat, command, nDataIn, nDataOffset, nSenseOffset, nOutSize] : aRequests) {
+        SCOPED_TRACE(pszWhat);
+        Send(command);
         const PASS_THROUGH_HEADER header = SentHeader();
         EXPECT_EQ(std::tie(header.Length, header.ScsiStatus, header.PathId, header.TargetId,
                            header.Lun, header.CdbLength, header.SenseInfoLength, header.DataIn),
-                  std::tuple(H, 0, 3, 5, 1, request.command.cdb.nLength,
-                             request.nSenseOffset ? 18 : 0, request.nDataIn));
+                  std::tuple(H, 0, 3, 5, 1, command.cdb.nLength, nSenseOffset ? 18 : 0, nDataIn));
         EXPECT_EQ(std::tie(header.DataTransferLength, header.TimeOutValue, header.DataBufferOffset,
                            header.SenseInfoOffset),
-                  std::tuple(request.command.nReplyLength, 20u, request.nDataOffset,
-                             request.nSenseOffset));
-        EXPECT_THAT(header.Cdb, ElementsAreArray(request.command.cdb.bytes));
+                  std::tuple(command.nReplyLength, 20u, nDataOffset, nSenseOffset));
+        EXPECT_THAT(header.Cdb, ElementsAreArray(command.cdb.bytes));
         EXPECT_EQ(std::tuple(m_drives.aCalls.back().aInput.size(), m_drives.aCalls.back().nOutSize),
-                  std::tuple(H, request.nOutSize));
+                  std::tuple(H, nOutSize));
     }
     // Each request opens the volume and closes it again.
     EXPECT_EQ(m_drives.aOpened, std::vector<std::string>(4, "\\\\.\\E:"));
@@ -164,26 +156,21 @@ TEST(PassThroughThreads, ALinkThatGoesWhileItsDriveHoldsACommandDoesNotWaitForIt
 // A system volume on a RAID or virtual disk need not answer; on the NT family a CD-ROM drive whose
 // own volume answers still gets pass-through.
 TEST(PassThroughProbe, AsksTheSystemVolumeThenFallsBackToTheCdromVolumesOnTheNtFamilyOnly) {
-    const struct {
-        bool bSystemOpens;
-        bool bSystemAnswers;
-        sim::SimPlatform platform;
-        bool bAvailable;
-        std::vector<std::string> aOpened;
-    } aCases[] = {
+    // Whether C: opens and answers, the family; whether pass-through is taken, the paths opened.
+    const std::tuple<bool, bool, sim::SimPlatform, bool, std::vector<std::string>> aCases[] = {
         {true, true, sim::SimPlatform::Nt, true, {"\\\\.\\C:"}},
         {true, false, sim::SimPlatform::Nt, true, {"\\\\.\\C:", "\\\\.\\E:"}},
         {false, true, sim::SimPlatform::Nt, true, {"\\\\.\\C:", "\\\\.\\D:", "\\\\.\\E:"}},
         {true, true, sim::SimPlatform::Win9x, false, {"\\\\.\\C:", "\\\\.\\D:"}},
     };
-    for (const auto& c : aCases) {
+    for (const auto& [bSystemOpens, bSystemAnswers, platform, bAvailable, aOpened] : aCases) {
         sim::SimMachineConfig machine = NtMachine({Cdrom("E:\\")});
-        machine.aDrives[0].bOpens = c.bSystemOpens;
-        machine.aDrives[0].bAnswersAddress = c.bSystemAnswers;
-        machine.platform = c.platform;
+        machine.aDrives[0].bOpens = bSystemOpens;
+        machine.aDrives[0].bAnswersAddress = bSystemAnswers;
+        machine.platform = platform;
         CSimFixture fixture(machine);
-        EXPECT_EQ(CPassThroughTransport::Probe(fixture.Platform()), c.bAvailable);
-        EXPECT_EQ(fixture.Machine().OpenedPaths(), c.aOpened);
+        EXPECT_EQ(CPassThroughTransport::Probe(fixture.Platform()), bAvailable);
+        EXPECT_EQ(fixture.Machine().OpenedPaths(), aOpened);
         EXPECT_EQ(fixture.Machine().OpenHandleCount(), 0);
     }
     EXPECT_EQ(MakeDevicePath("E:\\"), "\\\\.\\E:");
