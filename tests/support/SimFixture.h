@@ -92,19 +92,12 @@ inline int SpeedAsked(const BYTE* pCdb) {
     return nRate == SET_SPEED_MAXIMUM ? 0 : nRate / KBPS_PER_X_REQUESTED;
 }
 
-inline sim::SimDriveConfig Cdrom(const char* pszRoot, sim::SimCdromConfig cdrom = {}) {
-    sim::SimDriveConfig drive;
-    drive.strRoot = pszRoot;
-    drive.nType = DRIVETYPE_CDROM;
-    drive.cdrom = std::move(cdrom);
-    return drive;
+inline sim::SimDriveConfig Volume(const char* pszRoot, unsigned nType) {
+    return {.strRoot = pszRoot, .nType = nType, .cdrom = std::nullopt};
 }
 
-inline sim::SimDriveConfig Volume(const char* pszRoot, unsigned nType) {
-    sim::SimDriveConfig drive;
-    drive.strRoot = pszRoot;
-    drive.nType = nType;
-    return drive;
+inline sim::SimDriveConfig Cdrom(const char* pszRoot, sim::SimCdromConfig cdrom = {}) {
+    return {.strRoot = pszRoot, .nType = DRIVETYPE_CDROM, .cdrom = std::move(cdrom)};
 }
 
 class CSimFixture {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <tuple>
 
@@ -166,21 +167,12 @@ TEST_F(ChainTest, RandomRepliesKeepEveryMemberInItsRangeAndEveryChainEnds) {
             aBytes[4 + aBytes[3] % 16] = MODE_PAGE_CAPABILITIES;
         return aBytes;
     };
+    const std::function<void()> aOperations[] = {
+        [&] { m_drive.Identify(); }, [&] { m_drive.DetectSpeeds(); },
+        [&] { m_drive.KeepSpeed(static_cast<int>(random() % 50)); },
+        [&] { m_drive.SetSpeed(static_cast<int>(random() % 120) - 10); }};
     for (int nRound = 0; nRound < 300; ++nRound) {
-        switch (random() % 4) {
-        case 0:
-            m_drive.Identify();
-            break;
-        case 1:
-            m_drive.DetectSpeeds();
-            break;
-        case 2:
-            m_drive.KeepSpeed(static_cast<int>(random() % 50));
-            break;
-        default:
-            m_drive.SetSpeed(static_cast<int>(random() % 120) - 10);
-            break;
-        }
+        aOperations[random() % 4]();
         for (int nSteps = 0; m_transport.Next() != -1; ++nSteps) {
             ASSERT_LT(nSteps, 1000) << "a chain that never ends";
             if (m_transport.Next() == 0) {
