@@ -64,7 +64,6 @@ public:
         std::lock_guard lock(m_lock);
         return m_aEvents;
     }
-    // Event codes only, for one device when given.
     std::vector<int> Codes(const void* pDevice = nullptr) const {
         std::vector<int> aCodes;
         for (const auto& event : Events())
@@ -146,12 +145,6 @@ inline sim::SimMachineConfig NtMachine(std::vector<sim::SimDriveConfig> aCdroms)
     return machine;
 }
 
-inline sim::SimMachineConfig Win9xMachine(std::vector<sim::SimDriveConfig> aCdroms) {
-    auto machine = NtMachine(std::move(aCdroms));
-    machine.platform = sim::SimPlatform::Win9x;
-    return machine;
-}
-
 inline sim::SimDriveConfig AspiCdrom(const char* pszRoot, int nAdapter, int nTarget,
                                      sim::SimCdromConfig cdrom = {}) {
     cdrom.aspi = sim::SimAspiAddress{nAdapter, nTarget};
@@ -162,7 +155,8 @@ inline sim::SimDriveConfig AspiCdrom(const char* pszRoot, int nAdapter, int nTar
 // its HA_Unique).
 inline sim::SimMachineConfig AspiMachine(std::vector<sim::SimDriveConfig> aCdroms,
                                          std::vector<int> aAdapterTargets = {0}) {
-    auto machine = Win9xMachine(std::move(aCdroms));
+    auto machine = NtMachine(std::move(aCdroms));
+    machine.platform = sim::SimPlatform::Win9x;
     machine.aspi.bInstalled = true;
     machine.aspi.aAdapterTargets = std::move(aAdapterTargets);
     return machine;

@@ -15,7 +15,6 @@ namespace {
 
 class ChainTest : public ::testing::Test {
 protected:
-    // Identified as a 40x drive running at nSpeed.
     void Identify(int nSpeed = 40) {
         m_drive.Identify();
         m_transport.Locate();

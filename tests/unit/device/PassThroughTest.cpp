@@ -82,7 +82,6 @@ TEST_F(PassThroughRequests, BlocksAreBuiltByteForByteAroundTheCommand) {
         EXPECT_EQ(std::tuple(m_drives.aCalls.back().aInput.size(), m_drives.aCalls.back().nOutSize),
                   std::tuple(H, nOutSize));
     }
-    // Each request opens the volume and closes it again.
     EXPECT_EQ(m_drives.aOpened, std::vector<std::string>(4, "\\\\.\\E:"));
     EXPECT_EQ(m_drives.nOpenHandles, 0);
 }

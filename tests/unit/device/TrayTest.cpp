@@ -31,15 +31,15 @@ const Call EJECT{Op::EjectRemovable, FAT};
 const Call UNLOCK32{Op::UnlockVolume, FAT32};
 const Call UNLOCK{Op::UnlockVolume, FAT};
 
-sim::SimDriveConfig TrayDrive(const char* pszRoot, sim::SimTrayConfig tray = {}) {
-    sim::SimCdromConfig cdrom;
-    cdrom.tray = std::move(tray);
-    return Cdrom(pszRoot, std::move(cdrom));
-}
-
 class Tray : public ::testing::Test {
 protected:
-    void Start(sim::SimMachineConfig machine, const char* pszRoot = "E:\\") {
+    // E: with this tray, controlled through the drive text of pszRoot.
+    void Start(sim::SimPlatform platform, sim::SimTrayConfig tray = {},
+               const char* pszRoot = "E:\\") {
+        sim::SimCdromConfig cdrom;
+        cdrom.tray = std::move(tray);
+        auto machine = NtMachine({Cdrom("E:\\", std::move(cdrom))});
+        machine.platform = platform;
         m_pDrive.reset(); // it uses the services of the machine it was made on
         m_pSim = std::make_unique<CSimFixture>(std::move(machine));
         m_pDrive = std::make_unique<CTrayControl>(m_pSim->Platform(), CCDRom::DriveText(pszRoot));
@@ -59,7 +59,7 @@ protected:
 
 // Two tray threads of one drive may run at once, and a lock taken meanwhile stays.
 TEST_F(Tray, NtEjectOfALockedDriveLiftsTheLockForTheEjectOnly) {
-    Start(NtMachine({TrayDrive("E:\\")}));
+    Start(sim::SimPlatform::Nt);
     m_pDrive->SetMediaLock(true);
     EXPECT_TRUE(Locked());
     RunTrayThread(true);
@@ -80,13 +80,11 @@ TEST_F(Tray, NtEjectOfALockedDriveLiftsTheLockForTheEjectOnly) {
 TEST_F(Tray, TheLockFollowsTheControlOnlyWhenItSucceeds) {
     const sim::SimTrayConfig refusing{.bVolumeLockFails = true, .bMediaRemovalFails = true};
     for (const auto platform : {sim::SimPlatform::Nt, sim::SimPlatform::Win9x}) {
-        auto machine = NtMachine({TrayDrive("E:\\", refusing)});
-        machine.platform = platform;
-        Start(std::move(machine));
+        Start(platform, refusing);
         m_pDrive->SetMediaLock(true);
         EXPECT_EQ(std::tuple(Locked(), OpenHandles()), std::tuple(false, 0));
     }
-    Start(NtMachine({TrayDrive("E:\\")}));
+    Start(sim::SimPlatform::Nt);
     m_pDrive->SetMediaLock(true);
     m_pDrive->SetMediaLock(false);
     EXPECT_EQ(std::tuple(Locked(), SimTray().IsRemovalPrevented()), std::tuple(false, false));
@@ -116,7 +114,7 @@ TEST_F(Tray, Win9xEjectsBetweenVolumeLockAndUnlockOnceNoMediaLockIsLeft) {
     };
     for (const auto& [pszWhat, tray, aCalls, bOpen] : aCases) {
         SCOPED_TRACE(pszWhat);
-        Start(Win9xMachine({TrayDrive("E:\\", tray)}));
+        Start(sim::SimPlatform::Win9x, tray);
         RunTrayThread(false); // a load request ejects too: these versions cannot load a tray
         EXPECT_EQ(std::tuple(Calls(), SimTray().IsOpen(), OpenHandles()),
                   std::tuple(aCalls, bOpen, 0));
@@ -124,7 +122,7 @@ TEST_F(Tray, Win9xEjectsBetweenVolumeLockAndUnlockOnceNoMediaLockIsLeft) {
 }
 
 TEST_F(Tray, Win9xLockKeepsItsHandleUntilTheUnlock) {
-    Start(Win9xMachine({TrayDrive("E:\\")}));
+    Start(sim::SimPlatform::Win9x);
     m_pDrive->SetMediaLock(true);
     EXPECT_EQ(std::tuple(Locked(), OpenHandles()), std::tuple(true, 1));
     m_pDrive->SetMediaLock(false);
@@ -139,7 +137,7 @@ TEST_F(Tray, Win9xLockKeepsItsHandleUntilTheUnlock) {
 }
 
 TEST_F(Tray, OtherPlatformsAndDriveTextsWithoutALetterDoNothing) {
-    Start(NtMachine({TrayDrive("E:\\")}));
+    Start(sim::SimPlatform::Nt);
     {
         CPlatform other = m_pSim->Platform();
         other.dwPlatformId = 3;
@@ -151,7 +149,7 @@ TEST_F(Tray, OtherPlatformsAndDriveTextsWithoutALetterDoNothing) {
     EXPECT_THAT(Calls(), IsEmpty());
     EXPECT_THAT(m_pSim->Machine().OpenedPaths(), IsEmpty());
 
-    Start(Win9xMachine({TrayDrive("E:\\")}), "");
+    Start(sim::SimPlatform::Win9x, {}, "");
     RunTrayThread(true);
     m_pDrive->SetMediaLock(true);
     EXPECT_FALSE(Locked());

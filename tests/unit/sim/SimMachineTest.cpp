@@ -24,7 +24,6 @@ using ::testing::ElementsAre;
 constexpr DWORD READ_WRITE = ACCESS_GENERIC_READ | ACCESS_GENERIC_WRITE;
 constexpr DWORD SHARE_BOTH = SHARE_READ | SHARE_WRITE;
 
-// C: a hard disk and E: a CD-ROM drive, on either family.
 SimMachineConfig DeskMachine(SimPlatform platform = SimPlatform::Nt) {
     auto machine = NtMachine({Cdrom("E:\\")});
     machine.platform = platform;
@@ -132,7 +131,6 @@ TEST(SimMachine, MalformedPassThroughBlocksFailTheIoControl) {
     CPassThroughRequest request(inquiry, {});
     EXPECT_FALSE(send(request, PT_HEADER_SIZE + 95)) << "output too short";
     EXPECT_TRUE(machine.Drive('E')->Commands().empty());
-    // The same block whole is answered.
     ASSERT_TRUE(send(request, request.OutputLength()));
     EXPECT_EQ(request.Header().ScsiStatus, SCSISTAT_GOOD);
     EXPECT_EQ(request.Header().DataTransferLength, 96u);
