@@ -89,32 +89,29 @@ TEST_F(PassThroughRequests, BlocksAreBuiltByteForByteAroundTheCommand) {
 // Only a CHECK CONDITION that carries sense data is CMD_ERROR; a block the OS refused never
 // reached the drive, and hands on no reply.
 TEST_F(PassThroughRequests, ACompletionReportsWhatTheDriveAndTheOsSaid) {
-    const struct {
-        const char* pszWhat;
-        bool bDelivered;
-        BYTE nScsiStatus;
-        BYTE nSenseReturned; // SenseInfoLength the OS writes back
-        int nExpected;
-        std::size_t nSense;
-        std::size_t nReply;
-    } aCases[] = {
+    // Whether the OS delivered the block, the SCSI status and SenseInfoLength it writes back; the
+    // status reported, and the sizes of the sense data and reply handed on.
+    const std::tuple<const char*, bool, BYTE, BYTE, int, std::size_t, std::size_t> aCases[] = {
         {"good", true, SCSISTAT_GOOD, 0, CMD_OK, 0, 128},
         {"check condition with sense", true, SCSISTAT_CHECK_CONDITION, 18, CMD_ERROR, 18, 128},
         {"check condition without sense", true, SCSISTAT_CHECK_CONDITION, 0, CMD_FAILED, 0, 128},
         {"busy", true, 0x08, 18, CMD_FAILED, 0, 128},
         {"refused by the OS", false, SCSISTAT_GOOD, 0, CMD_FAILED, 0, 0},
     };
-    for (const auto& c : aCases) {
-        SCOPED_TRACE(c.pszWhat);
-        m_drives.answer = [&c](DWORD, BYTE* pOut, DWORD) {
-            pOut[offsetof(PASS_THROUGH_HEADER, ScsiStatus)] = c.nScsiStatus;
-            pOut[offsetof(PASS_THROUGH_HEADER, SenseInfoLength)] = c.nSenseReturned;
-            return c.bDelivered;
+    for (const auto& [pszWhat, bDelivered, nScsiStatus, nSenseReturned, nExpected, nSense, nReply] :
+         aCases) {
+        SCOPED_TRACE(pszWhat);
+        // Bound names are captured by their values, as older compilers require.
+        m_drives.answer = [nStatus = nScsiStatus, nLength = nSenseReturned,
+                           bOk = bDelivered](DWORD, BYTE* pOut, DWORD) {
+            pOut[offsetof(PASS_THROUGH_HEADER, ScsiStatus)] = nStatus;
+            pOut[offsetof(PASS_THROUGH_HEADER, SenseInfoLength)] = nLength;
+            return bOk;
         };
         const COMPLETED completed = Send({4, MakeModeSense6Cdb(0), 128, true});
         EXPECT_EQ(std::tuple(completed.nRequest, completed.nStatus, completed.aSense.size(),
                              completed.aReply.size()),
-                  std::tuple(4, c.nExpected, c.nSense, c.nReply));
+                  std::tuple(4, nExpected, nSense, nReply));
     }
 }
 
