@@ -18,8 +18,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-const sim::SimAspiCall TEST_BLOCK{SC_GET_DISK_INFO, 0, 0};
-
 TEST(AspiLoad, TheSupportInfoAndTheTestBlockDecide) {
     // Whether the library is taken, whether the test block was sent, and the machine's change.
     using Change = std::function<void(sim::SimMachineConfig&)>;
@@ -41,7 +39,7 @@ TEST(AspiLoad, TheSupportInfoAndTheTestBlockDecide) {
         CSimFixture sim(std::move(machine));
         EXPECT_EQ(CAspiTransport::LoadAspi(sim.Machine().Aspi()), bLoaded);
         EXPECT_EQ(sim.Machine().Aspi().Calls(),
-                  std::vector<sim::SimAspiCall>(bTested ? 1 : 0, TEST_BLOCK));
+                  std::vector(bTested ? 1 : 0, sim::SimAspiCall{SC_GET_DISK_INFO, 0, 0}));
         EXPECT_EQ(sim.Machine().Aspi().IsLoaded(), bLoaded);
     }
 }

@@ -44,11 +44,6 @@ protected:
         EXPECT_TRUE(m_transport.WaitIdle(THREAD_WAIT_LIMIT));
         return m_sink.aCompleted.empty() ? COMPLETED{-1, -1, {}, {}} : m_sink.aCompleted.back();
     }
-    PASS_THROUGH_HEADER SentHeader() const {
-        PASS_THROUGH_HEADER header;
-        std::memcpy(&header, m_drives.aCalls.back().aInput.data(), sizeof header);
-        return header;
-    }
 
     CScriptedDrives m_drives;
     CPassThroughTransport m_transport{m_drives};
@@ -71,7 +66,8 @@ TEST_F(PassThroughRequests, BlocksAreBuiltByteForByteAroundTheCommand) {
     for (const auto& [pszWhat, command, nDataIn, nDataOffset, nSenseOffset, nOutSize] : aRequests) {
         SCOPED_TRACE(pszWhat);
         Send(command);
-        const PASS_THROUGH_HEADER header = SentHeader();
+        PASS_THROUGH_HEADER header;
+        std::memcpy(&header, m_drives.aCalls.back().aInput.data(), sizeof header);
         EXPECT_EQ(std::tie(header.Length, header.ScsiStatus, header.PathId, header.TargetId,
                            header.Lun, header.CdbLength, header.SenseInfoLength, header.DataIn),
                   std::tuple(H, 0, 3, 5, 1, command.cdb.nLength, nSenseOffset ? 18 : 0, nDataIn));

@@ -87,11 +87,9 @@ TEST(MachineFile, AMistakeNamesItsField) {
         // Speeds a rate is given for: plain digits naming one of the drive's speeds.
         {CdromWith(R"("rates": {"+16": 1})"), "drives[0].rates.+16"},
         {CdromWith(R"("rates": {"12": 1})"), "drives[0].rates.12"},
-        // Unknown fields.
         {R"({"drives": [], "extra": 1})", "extra"},
         {AspiWith(R"({ "targets": 0 })", R"({ "targets": 0, "luns": 8 })"),
          "aspi.adapters[0].luns"},
-        // Values of the wrong kind or out of range.
         {R"({"drives": [{"root": "C:\\", "type": "floppy"}]})", "drives[0].type"},
         {R"({"drives": [{"root": "E:\\", "type": "cdrom", "speeds": [8, 16.5]}]})",
          "drives[0].speeds[1]"},

@@ -17,15 +17,13 @@
 namespace qv::sim {
 namespace {
 
-using test::Cdrom;
-using test::NtMachine;
 using ::testing::ElementsAre;
 
 constexpr DWORD READ_WRITE = ACCESS_GENERIC_READ | ACCESS_GENERIC_WRITE;
 constexpr DWORD SHARE_BOTH = SHARE_READ | SHARE_WRITE;
 
 SimMachineConfig DeskMachine(SimPlatform platform = SimPlatform::Nt) {
-    auto machine = NtMachine({Cdrom("E:\\")});
+    auto machine = test::NtMachine({test::Cdrom("E:\\")});
     machine.platform = platform;
     return machine;
 }
