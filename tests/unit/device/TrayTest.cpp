@@ -143,8 +143,8 @@ TEST_F(Tray, OtherPlatformsAndDriveTextsWithoutALetterDoNothing) {
         other.dwPlatformId = 3;
         CTrayControl drive(other, "E:");
         drive.SetMediaLock(true);
-        EXPECT_FALSE(drive.StartTrayThread(true));
-        EXPECT_FALSE(drive.IsLocked());
+        EXPECT_EQ(std::tuple(drive.StartTrayThread(true), drive.IsLocked()),
+                  std::tuple(false, false));
     }
     EXPECT_THAT(Calls(), IsEmpty());
     EXPECT_THAT(m_pSim->Machine().OpenedPaths(), IsEmpty());
@@ -152,9 +152,7 @@ TEST_F(Tray, OtherPlatformsAndDriveTextsWithoutALetterDoNothing) {
     Start(sim::SimPlatform::Win9x, {}, "");
     RunTrayThread(true);
     m_pDrive->SetMediaLock(true);
-    EXPECT_FALSE(Locked());
-    EXPECT_THAT(Calls(), IsEmpty());
-    EXPECT_EQ(OpenHandles(), 0);
+    EXPECT_EQ(std::tuple(Locked(), Calls().size(), OpenHandles()), std::tuple(false, 0u, 0));
 }
 
 // A drive service whose eject blocks in the OS until the test lets it go, as a drive with a

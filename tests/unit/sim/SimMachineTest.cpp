@@ -133,9 +133,9 @@ TEST(SimMachine, MalformedPassThroughBlocksFailTheIoControl) {
     EXPECT_EQ(request.Header().ScsiStatus, SCSISTAT_GOOD);
     EXPECT_EQ(request.Header().DataTransferLength, 96u);
     // A handle closed once is closed: the second close and a request through it fail.
-    EXPECT_TRUE(machine.CloseHandle(hDevice));
-    EXPECT_FALSE(machine.CloseHandle(hDevice));
-    EXPECT_FALSE(send(request, request.OutputLength()));
+    EXPECT_EQ((std::vector{machine.CloseHandle(hDevice), machine.CloseHandle(hDevice),
+                           send(request, request.OutputLength())}),
+              (std::vector{true, false, false}));
 }
 
 // Windows 95/98: a DOS block-device call whose registers are wrong fails as it would under VWIN32,
