@@ -59,10 +59,8 @@ bool Plant(CFuzzInput& input, test::CMemoryRegistry& registry) {
         registry.Put(hRoot, pszKey, strName, {dwType, {strData.begin(), strData.end()}});
     }
     const int nFailures = input.Byte() % 4;
-    for (int nFailure = 0; nFailure < nFailures; ++nFailure) {
-        const auto [hRoot, pszKey, strName] = PlaceOf(input);
-        registry.FailSetValue(hRoot, pszKey, strName);
-    }
+    for (int nFailure = 0; nFailure < nFailures; ++nFailure)
+        std::apply([&](auto... place) { registry.FailSetValue(place...); }, PlaceOf(input));
     return nFailures > 0;
 }
 

@@ -17,7 +17,6 @@ namespace qv::test {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using Op = sim::SimTrayOp;
 using Call = sim::SimTrayCall;
 
@@ -146,8 +145,8 @@ TEST_F(Tray, OtherPlatformsAndDriveTextsWithoutALetterDoNothing) {
         EXPECT_EQ(std::tuple(drive.StartTrayThread(true), drive.IsLocked()),
                   std::tuple(false, false));
     }
-    EXPECT_THAT(Calls(), IsEmpty());
-    EXPECT_THAT(m_pSim->Machine().OpenedPaths(), IsEmpty());
+    EXPECT_EQ(std::tuple(Calls().size(), m_pSim->Machine().OpenedPaths().size()),
+              std::tuple(0u, 0u));
 
     Start(sim::SimPlatform::Win9x, {}, "");
     RunTrayThread(true);
