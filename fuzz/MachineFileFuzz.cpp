@@ -7,7 +7,6 @@
 #include "tests/support/SimFixture.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -17,9 +16,6 @@ namespace {
 
 // A machine with more CD-ROM drives is parsed but not run, so that one input stays cheap.
 constexpr std::ptrdiff_t MAX_RUN_CDROMS = 4;
-// Far longer than any chain takes on the simulated machine, even under the sanitizers: a wait
-// that runs out is a chain that never ends.
-constexpr std::chrono::milliseconds CHAIN_WAIT_LIMIT{10000};
 
 void Run(sim::SimMachineConfig machine) {
     // The file's latencies only make a run slower; the order of events on the machine stays the
@@ -33,18 +29,18 @@ void Run(sim::SimMachineConfig machine) {
     const auto pTransport = SelectTransport(sim.Platform());
     auto pList = CCDRomList::Build(sim.Platform(), pTransport.get());
     pList->IdentifyAll();
-    Check(pList->WaitForIdentification(CHAIN_WAIT_LIMIT), "every identification chain ends");
+    Check(pList->WaitForIdentification(test::THREAD_WAIT_LIMIT), "every identification chain ends");
     for (int nIndex = 0; nIndex < pList->GetCount(); ++nIndex) {
         CCDRom* pDevice = pList->GetAt(nIndex);
         if (!pDevice->IsUsable())
             continue;
         pDevice->DetectSpeeds();
-        Check(sim.Events().WaitFor(RQ_DETECT_DONE, pDevice, CHAIN_WAIT_LIMIT),
+        Check(sim.Events().WaitFor(RQ_DETECT_DONE, pDevice, test::THREAD_WAIT_LIMIT),
               "every speed detection ends");
         // The set-speed that restores the former speed may still be on its way.
-        Check(sim.Machine().Aspi().WaitUntilDrained(CHAIN_WAIT_LIMIT),
+        Check(sim.Machine().Aspi().WaitUntilDrained(test::THREAD_WAIT_LIMIT),
               "the ASPI manager completes every request");
-        Check(pTransport->WaitIdle(CHAIN_WAIT_LIMIT), "every request is answered");
+        Check(pTransport->WaitIdle(test::THREAD_WAIT_LIMIT), "every request is answered");
     }
     pList->SaveAll();
     pList->LoadAll();

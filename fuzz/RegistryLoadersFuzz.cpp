@@ -16,6 +16,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -38,35 +39,28 @@ public:
     void RunModal(CQuorvexApp&) override {}
 };
 
-RegKey RootOf(BYTE nChoice) {
-    return nChoice & 1 ? REGKEY_LOCAL_MACHINE : REGKEY_CURRENT_USER;
-}
-
-const char* KeyOf(BYTE nChoice) {
-    return nChoice & 1 ? APP_RUN_KEY : SETTINGS_KEY;
-}
-
-std::string NameOf(BYTE nChoice) {
-    const std::size_t nIndex = nChoice % (std::size(VALUE_NAMES) + 1);
-    return nIndex < std::size(VALUE_NAMES) ? VALUE_NAMES[nIndex] : std::string(LONG_NAME_SIZE, 'N');
+// Where a value goes: the user's or the machine's part, the program's key or the Run key, a name.
+std::tuple<RegKey, const char*, std::string> PlaceOf(CFuzzInput& input) {
+    const RegKey hRoot = input.Byte() & 1 ? REGKEY_LOCAL_MACHINE : REGKEY_CURRENT_USER;
+    const char* pszKey = input.Byte() & 1 ? APP_RUN_KEY : SETTINGS_KEY;
+    const std::size_t nIndex = input.Byte() % (std::size(VALUE_NAMES) + 1);
+    return {hRoot, pszKey,
+            nIndex < std::size(VALUE_NAMES) ? VALUE_NAMES[nIndex]
+                                            : std::string(LONG_NAME_SIZE, 'N')};
 }
 
 // Returns whether any write was made to fail.
 bool Plant(CFuzzInput& input, test::CMemoryRegistry& registry) {
     for (int nValues = input.Byte() % 16; nValues > 0; --nValues) {
-        const RegKey hRoot = RootOf(input.Byte());
-        const char* pszKey = KeyOf(input.Byte());
-        const std::string strName = NameOf(input.Byte());
+        const auto [hRoot, pszKey, strName] = PlaceOf(input);
         const BYTE nType = input.Byte();
         const DWORD dwType = nType < std::size(VALUE_TYPES) ? VALUE_TYPES[nType] : nType;
         const std::string strData = input.Text(input.Value<WORD>() % MAX_VALUE_SIZE);
         registry.Put(hRoot, pszKey, strName, {dwType, {strData.begin(), strData.end()}});
     }
     const int nFailures = input.Byte() % 4;
-    for (int nFailure = 0; nFailure < nFailures; ++nFailure) {
-        const RegKey hRoot = RootOf(input.Byte());
-        registry.FailSetValue(hRoot, KeyOf(input.Byte()), NameOf(input.Byte()));
-    }
+    for (int nFailure = 0; nFailure < nFailures; ++nFailure)
+        std::apply([&](auto... place) { registry.FailSetValue(place...); }, PlaceOf(input));
     return nFailures > 0;
 }
 

@@ -75,19 +75,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     test::CSimFixture sim(std::move(config));
     fuzz::CHostileDrives drives(input, sim.Machine());
     fuzz::CHostileAspi aspi(input, sim.Machine().Aspi());
-    test::CRecordingEvents& events = sim.Events();
-    const CPlatform platform{.drives = drives,
-                             .events = events,
-                             .registry = sim.Registry(),
-                             .shell = sim.Shell(),
-                             .aspi = aspi,
-                             .dwPlatformId = PLATFORM_WIN32_NT};
+    const CPlatform platform = sim.WithDrives(drives, &aspi);
     if (bPassThrough) {
         fuzz::CInlinePassThrough transport(drives);
-        fuzz::Run(input, platform, transport, aspi, events);
+        fuzz::Run(input, platform, transport, aspi, sim.Events());
     } else if (CAspiTransport::LoadAspi(aspi)) {
         CAspiTransport transport(aspi);
-        fuzz::Run(input, platform, transport, aspi, events);
+        fuzz::Run(input, platform, transport, aspi, sim.Events());
     }
     fuzz::Check(sim.Machine().OpenHandleCount() == 0, "every device handle opened is closed again");
     fuzz::Check(CAspiTransport::PendingCount() == 0, "no ASPI request stays pending");

@@ -12,9 +12,7 @@
 namespace qv::test {
 
 struct IoControlCall {
-    DWORD dwCode;
     std::vector<BYTE> aInput;
-    DWORD nInSize;
     DWORD nOutSize;
 };
 
@@ -41,7 +39,7 @@ public:
     bool DeviceIoControl(DeviceHandle, DWORD dwCode, void* pIn, DWORD nInSize, void* pOut,
                          DWORD nOutSize, DWORD*) override {
         const auto* pInBytes = static_cast<const BYTE*>(pIn);
-        aCalls.push_back({dwCode, {pInBytes, pInBytes + (pIn ? nInSize : 0)}, nInSize, nOutSize});
+        aCalls.push_back({{pInBytes, pInBytes + (pIn ? nInSize : 0)}, nOutSize});
         return answer(dwCode, static_cast<BYTE*>(pOut), nOutSize);
     }
     bool CloseHandle(DeviceHandle) override {

@@ -61,7 +61,6 @@ public:
 
     // What the drive sent and has had no answer to, oldest first.
     std::deque<SENT> waiting;
-    // Every command block the drive sent, in order.
     std::vector<Cdb> sent;
     // Every request throws instead of going out.
     bool bThrows = false;

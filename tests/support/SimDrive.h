@@ -57,7 +57,6 @@ public:
         return *m_pDrive;
     }
     sim::CSimMmcDrive& Sim() { return *m_sim.Machine().Drive('E'); }
-    // The speed in x that each set-speed command asked for; 0 for the maximum.
     std::vector<int> RequestedSpeeds() {
         std::vector<int> aSpeeds;
         for (const auto& aCdb : Sim().Commands())

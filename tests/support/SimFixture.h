@@ -14,7 +14,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -65,7 +64,6 @@ public:
         std::lock_guard lock(m_lock);
         return m_aEvents;
     }
-    // Event codes only, for one device when given.
     std::vector<int> Codes(const void* pDevice = nullptr) const {
         std::vector<int> aCodes;
         for (const auto& event : Events())
@@ -93,19 +91,12 @@ inline int SpeedAsked(const BYTE* pCdb) {
     return nRate == SET_SPEED_MAXIMUM ? 0 : nRate / KBPS_PER_X_REQUESTED;
 }
 
-inline sim::SimDriveConfig Cdrom(const char* pszRoot, sim::SimCdromConfig cdrom = {}) {
-    sim::SimDriveConfig drive;
-    drive.strRoot = pszRoot;
-    drive.nType = DRIVETYPE_CDROM;
-    drive.cdrom = std::move(cdrom);
-    return drive;
+inline sim::SimDriveConfig Volume(const char* pszRoot, unsigned nType) {
+    return {.strRoot = pszRoot, .nType = nType, .cdrom = std::nullopt};
 }
 
-inline sim::SimDriveConfig Volume(const char* pszRoot, unsigned nType) {
-    sim::SimDriveConfig drive;
-    drive.strRoot = pszRoot;
-    drive.nType = nType;
-    return drive;
+inline sim::SimDriveConfig Cdrom(const char* pszRoot, sim::SimCdromConfig cdrom = {}) {
+    return {.strRoot = pszRoot, .nType = DRIVETYPE_CDROM, .cdrom = std::move(cdrom)};
 }
 
 class CSimFixture {
@@ -126,13 +117,13 @@ public:
     CMemoryRegistry& Registry() { return m_registry; }
     CFakeShell& Shell() { return m_shell; }
     const CPlatform& Platform() const { return m_platform; }
-    // The same services with another drive service in front of the machine.
-    CPlatform WithDrives(CDriveService& drives) const {
+    // The same services with another drive service, and ASPI manager, in front of the machine.
+    CPlatform WithDrives(CDriveService& drives, CAspiService* pAspi = nullptr) const {
         return {.drives = drives,
                 .events = m_platform.events,
                 .registry = m_platform.registry,
                 .shell = m_platform.shell,
-                .aspi = m_platform.aspi,
+                .aspi = pAspi ? *pAspi : m_platform.aspi,
                 .registryRoot = m_platform.registryRoot,
                 .dwPlatformId = m_platform.dwPlatformId};
     }
@@ -154,12 +145,6 @@ inline sim::SimMachineConfig NtMachine(std::vector<sim::SimDriveConfig> aCdroms)
     return machine;
 }
 
-inline sim::SimMachineConfig Win9xMachine(std::vector<sim::SimDriveConfig> aCdroms) {
-    auto machine = NtMachine(std::move(aCdroms));
-    machine.platform = sim::SimPlatform::Win9x;
-    return machine;
-}
-
 inline sim::SimDriveConfig AspiCdrom(const char* pszRoot, int nAdapter, int nTarget,
                                      sim::SimCdromConfig cdrom = {}) {
     cdrom.aspi = sim::SimAspiAddress{nAdapter, nTarget};
@@ -170,7 +155,8 @@ inline sim::SimDriveConfig AspiCdrom(const char* pszRoot, int nAdapter, int nTar
 // its HA_Unique).
 inline sim::SimMachineConfig AspiMachine(std::vector<sim::SimDriveConfig> aCdroms,
                                          std::vector<int> aAdapterTargets = {0}) {
-    auto machine = Win9xMachine(std::move(aCdroms));
+    auto machine = NtMachine(std::move(aCdroms));
+    machine.platform = sim::SimPlatform::Win9x;
     machine.aspi.bInstalled = true;
     machine.aspi.aAdapterTargets = std::move(aAdapterTargets);
     return machine;

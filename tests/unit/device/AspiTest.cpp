@@ -18,16 +18,10 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-const sim::SimAspiCall TEST_BLOCK{SC_GET_DISK_INFO, 0, 0};
-
 TEST(AspiLoad, TheSupportInfoAndTheTestBlockDecide) {
-    struct Case {
-        const char* pszWhat;
-        bool bLoaded;
-        bool bTested; // the test block was sent
-        std::function<void(sim::SimMachineConfig&)> change;
-    };
-    const Case aCases[] = {
+    // Whether the library is taken, whether the test block was sent, and the machine's change.
+    using Change = std::function<void(sim::SimMachineConfig&)>;
+    const std::tuple<const char*, bool, bool, Change> aCases[] = {
         {"0100h: complete, no adapter", false, false, [](auto& m) { m.aspi.nSupportInfo = 0x100; }},
         {"E800h: no adapters", false, false, [](auto& m) { m.aspi.nSupportInfo = 0xE800; }},
         {"0102h: two adapters", true, true, [](auto& m) { m.aspi.nSupportInfo = 0x0102; }},
@@ -38,15 +32,15 @@ TEST(AspiLoad, TheSupportInfoAndTheTestBlockDecide) {
         {"no library", false, false, [](auto& m) { m.aspi.bInstalled = false; }},
         {"no entry point", false, false, [](auto& m) { m.aspi.bEntryPoints = false; }},
     };
-    for (const Case& c : aCases) {
-        SCOPED_TRACE(c.pszWhat);
+    for (const auto& [pszWhat, bLoaded, bTested, change] : aCases) {
+        SCOPED_TRACE(pszWhat);
         auto machine = AspiMachine({AspiCdrom("E:\\", 0, 0)}, {0, 0});
-        c.change(machine);
+        change(machine);
         CSimFixture sim(std::move(machine));
-        EXPECT_EQ(CAspiTransport::LoadAspi(sim.Machine().Aspi()), c.bLoaded);
+        EXPECT_EQ(CAspiTransport::LoadAspi(sim.Machine().Aspi()), bLoaded);
         EXPECT_EQ(sim.Machine().Aspi().Calls(),
-                  std::vector<sim::SimAspiCall>(c.bTested ? 1 : 0, TEST_BLOCK));
-        EXPECT_EQ(sim.Machine().Aspi().IsLoaded(), c.bLoaded);
+                  std::vector(bTested ? 1 : 0, sim::SimAspiCall{SC_GET_DISK_INFO, 0, 0}));
+        EXPECT_EQ(sim.Machine().Aspi().IsLoaded(), bLoaded);
     }
 }
 
@@ -85,14 +79,9 @@ protected:
 TEST_F(AspiScan, AnAdapterIsScannedForTheTargetsItReports) {
     // F: is never found, so every target of every adapter is asked for.
     Scan(AspiMachine({AspiCdrom("E:\\", 0, 3), Cdrom("F:\\")}, {0, 16}), {"E:", "F:"});
-    const auto aCalls = ScanCalls();
-    const auto diskInfoCount = [&aCalls](int nAdapter) {
-        return std::count_if(aCalls.begin(), aCalls.end(), [nAdapter](const auto& call) {
-            return call.nCmd == SC_GET_DISK_INFO && call.nHaId == nAdapter;
-        });
-    };
-    EXPECT_EQ(diskInfoCount(0), 8); // HA_Unique byte 3 of 0 means 8
-    EXPECT_EQ(diskInfoCount(1), 16);
+    // HA_Unique byte 3 of 0 means 8.
+    EXPECT_EQ(std::ranges::count(ScanCalls(), BYTE{SC_GET_DISK_INFO}, &sim::SimAspiCall::nCmd),
+              8 + 16);
 }
 
 TEST_F(AspiScan, EndsAsSoonAsEveryDriveIsFound) {
@@ -126,11 +115,10 @@ TEST_F(AspiScan, TheListIdentifiesTheDrivesTheManagerReportsAtTheirAddresses) {
     pList->IdentifyAll();
     ASSERT_TRUE(pList->WaitForIdentification(THREAD_WAIT_LIMIT));
     const DRIVE_STATE e = pList->GetAt(1)->Snapshot();
-    EXPECT_EQ(std::tie(e.bUsable, e.target.nHaId, e.target.nTarget, e.strProduct),
-              std::tuple(true, 1, 4, "CD-ROM 32X"));
-    EXPECT_TRUE(pList->GetAt(2)->IsUsable());
+    EXPECT_EQ(std::tuple(e.bUsable, e.target.nHaId, e.target.nTarget, e.strProduct,
+                         pList->GetAt(0)->IsUsable(), pList->GetAt(2)->IsUsable()),
+              std::tuple(true, 1, 4, "CD-ROM 32X", false, true));
     EXPECT_EQ(Aspi().ExecBlocks().front().SRB_HaId, 1) << "E: first";
-    EXPECT_FALSE(pList->GetAt(0)->IsUsable());
     EXPECT_THAT(m_pSim->Machine().Drive('D')->Commands(), IsEmpty());
 }
 

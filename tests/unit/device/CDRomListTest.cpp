@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <tuple>
 
 namespace qv {
 namespace {
@@ -29,25 +30,21 @@ std::vector<std::string> DriveTexts(const CCDRomList& list) {
 }
 
 TEST(DriveList, HoldsTheCdromDrivesInDriveLetterOrderUpperCasedAndSendsNothing) {
-    struct Case {
-        const char* pszWhat;
-        std::vector<sim::SimDriveConfig> aDrives;
-        std::vector<std::string> aExpected;
-    };
-    const Case aCases[] = {
-        {"a desk machine", DeskMachine().aDrives, {"E:", "G:"}},
-        {"lower-case roots", {Volume("c:\\", DRIVETYPE_FIXED), Cdrom("e:\\")}, {"E:"}},
-        {"no CD-ROM drive", {Volume("C:\\", DRIVETYPE_FIXED)}, {}},
-    };
-    for (const Case& c : aCases) {
-        SCOPED_TRACE(c.pszWhat);
+    const std::tuple<const char*, std::vector<sim::SimDriveConfig>, std::vector<std::string>>
+        aCases[] = {
+            {"a desk machine", DeskMachine().aDrives, {"E:", "G:"}},
+            {"lower-case roots", {Volume("c:\\", DRIVETYPE_FIXED), Cdrom("e:\\")}, {"E:"}},
+            {"no CD-ROM drive", {Volume("C:\\", DRIVETYPE_FIXED)}, {}},
+        };
+    for (const auto& [pszWhat, aDrives, aExpected] : aCases) {
+        SCOPED_TRACE(pszWhat);
         sim::SimMachineConfig machine;
-        machine.aDrives = c.aDrives;
+        machine.aDrives = aDrives;
         test::CSimFixture fixture(machine);
         const auto pTransport = SelectTransport(fixture.Platform());
         const auto nProbeOpens = fixture.Machine().OpenedPaths().size();
         const auto pList = CCDRomList::Build(fixture.Platform(), pTransport.get());
-        EXPECT_EQ(DriveTexts(*pList), c.aExpected);
+        EXPECT_EQ(DriveTexts(*pList), aExpected);
         EXPECT_EQ(fixture.Machine().OpenedPaths().size(), nProbeOpens);
         EXPECT_FALSE(pList->AnyUsable());
     }

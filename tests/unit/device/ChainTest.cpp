@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <tuple>
 
@@ -14,7 +15,6 @@ namespace {
 
 class ChainTest : public ::testing::Test {
 protected:
-    // Identified as a 40x drive running at nSpeed.
     void Identify(int nSpeed = 40) {
         m_drive.Identify();
         m_transport.Locate();
@@ -52,19 +52,15 @@ TEST_F(ChainTest, IdentificationAsksTheAddressThenInquiryWithItsLunThenThePage) 
 // An additional length below 30 is too short for the identification strings; a refused INQUIRY
 // reads like a cleared reply. Either way the page is still read.
 TEST_F(ChainTest, UsabilityFollowsTheInquirysAdditionalLength) {
-    const struct {
-        int nStatus;
-        Bytes aReply;
-        bool bUsable;
-    } aCases[] = {{CMD_OK, InquiryReply("A", "B", "", 30), true},
-                  {CMD_OK, InquiryReply("A", "B", "", 29), false},
-                  {CMD_FAILED, {}, false}};
-    for (const auto& c : aCases) {
+    const std::tuple<int, Bytes, bool> aCases[] = {{CMD_OK, InquiryReply("A", "B", "", 30), true},
+                                                   {CMD_OK, InquiryReply("A", "B", "", 29), false},
+                                                   {CMD_FAILED, {}, false}};
+    for (const auto& [nStatus, aReply, bUsable] : aCases) {
         m_drive.Identify();
         m_transport.Locate();
-        m_transport.Complete(c.nStatus, c.aReply);
+        m_transport.Complete(nStatus, aReply);
         m_transport.Complete(CMD_OK, PageReply(7040, 7040));
-        EXPECT_EQ(m_drive.IsUsable(), c.bUsable);
+        EXPECT_EQ(m_drive.IsUsable(), bUsable);
         EXPECT_EQ(m_drive.Snapshot().nCurSpeed, 40);
     }
 }
@@ -100,17 +96,13 @@ TEST_F(ChainTest, ADriveWithoutModeSense6IsReadWithModeSense10) {
 // Speeds are capped at 100x; a maximum above that gives way to the current speed, one below 1x is
 // taken from the next page.
 TEST_F(ChainTest, ThePageKeepsSpeedsWithinWhatADriveCanRead) {
-    const struct {
-        int nMaxRate;
-        int nCurRate;
-        int nMaxSpeed;
-        int nCurSpeed;
-    } aPages[] = {{175, 0, 0, 0}, {20000, 7056, 40, 40}, {7040, 30000, 40, 100}};
-    for (const auto& page : aPages) {
+    const int aPages[][4] = {{175, 0, 0, 0}, {20000, 7056, 40, 40}, {7040, 30000, 40, 100}};
+    for (const auto& [nMaxRate, nCurRate, nMaxSpeed, nCurSpeed] : aPages) {
         m_drive.RefreshCapabilities();
-        m_transport.Complete(CMD_OK, PageReply(page.nMaxRate, page.nCurRate));
-        EXPECT_EQ(m_drive.Snapshot().nMaxSpeed, page.nMaxSpeed) << page.nMaxRate;
-        EXPECT_EQ(m_drive.Snapshot().nCurSpeed, page.nCurSpeed) << page.nCurRate;
+        m_transport.Complete(CMD_OK, PageReply(nMaxRate, nCurRate));
+        EXPECT_EQ(std::tuple(m_drive.Snapshot().nMaxSpeed, m_drive.Snapshot().nCurSpeed),
+                  std::tuple(nMaxSpeed, nCurSpeed))
+            << nMaxRate << " " << nCurRate;
     }
     EXPECT_EQ(Events(), (std::vector<int>(3, RQ_REFRESH_CAPS)));
 }
@@ -120,9 +112,8 @@ TEST_F(ChainTest, ADetectionEndsWithTheStatusOfItsLastRead) {
     m_drive.DetectSpeeds();
     m_transport.Complete(CMD_OK);
     m_transport.Complete(CMD_FAILED);
-    ASSERT_FALSE(m_sim.Events().Events().empty());
-    EXPECT_EQ(m_sim.Events().Events().front().nEvent, RQ_DETECT_DONE);
-    EXPECT_EQ(m_sim.Events().Events().front().nStatus, CMD_FAILED);
+    const PostedEvent first = m_sim.Events().Events().at(0);
+    EXPECT_EQ(std::tie(first.nEvent, first.nStatus), std::tuple(RQ_DETECT_DONE, CMD_FAILED));
 }
 
 // A request that cannot even be handed over ends as one the drive refused, so its chain ends.
@@ -134,7 +125,6 @@ TEST_F(ChainTest, AChainWhoseSendThrowsHasEnded) {
     EXPECT_EQ(Events(), std::vector<int>{RQ_IDENTIFY_CAPS});
 }
 
-// The keep-speed tick: one read, and one set only when the drive reports another speed.
 TEST_F(ChainTest, KeepingASpeedReadsThePageAndSetsTheSpeedOnlyWhenTheDriveDrifted) {
     Identify(16);
     for (const int nReported : {16, 40, 0}) {
@@ -159,8 +149,8 @@ TEST_F(ChainTest, ARepliesHeaderThatPointsPastItsBufferLeavesThePageUnparsed) {
     m_transport.Complete(CMD_OK, aReply);
     m_drive.RefreshCapabilities();
     m_transport.Complete(CMD_OK, Bytes(MODE_SENSE_REPLY_SIZE - 113, 0));
-    EXPECT_EQ(m_drive.Snapshot().nCurRate, 0);
-    EXPECT_FALSE(m_drive.Snapshot().bAnswered);
+    EXPECT_EQ(std::tuple(m_drive.Snapshot().nCurRate, m_drive.Snapshot().bAnswered),
+              std::tuple(0, false));
     EXPECT_EQ(Events(), (std::vector<int>{RQ_REFRESH_CAPS, RQ_REFRESH_CAPS}));
 }
 
@@ -176,21 +166,12 @@ TEST_F(ChainTest, RandomRepliesKeepEveryMemberInItsRangeAndEveryChainEnds) {
             aBytes[4 + aBytes[3] % 16] = MODE_PAGE_CAPABILITIES;
         return aBytes;
     };
+    const std::function<void()> aOperations[] = {
+        [&] { m_drive.Identify(); }, [&] { m_drive.DetectSpeeds(); },
+        [&] { m_drive.KeepSpeed(static_cast<int>(random() % 50)); },
+        [&] { m_drive.SetSpeed(static_cast<int>(random() % 120) - 10); }};
     for (int nRound = 0; nRound < 300; ++nRound) {
-        switch (random() % 4) {
-        case 0:
-            m_drive.Identify();
-            break;
-        case 1:
-            m_drive.DetectSpeeds();
-            break;
-        case 2:
-            m_drive.KeepSpeed(static_cast<int>(random() % 50));
-            break;
-        default:
-            m_drive.SetSpeed(static_cast<int>(random() % 120) - 10);
-            break;
-        }
+        aOperations[random() % 4]();
         for (int nSteps = 0; m_transport.Next() != -1; ++nSteps) {
             ASSERT_LT(nSteps, 1000) << "a chain that never ends";
             if (m_transport.Next() == 0) {

@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace qv::test {
@@ -108,12 +109,7 @@ TEST_F(DriveSettingsTest, SaveAllStoresWhatEachDriveToldAndGoesOnPastAFailedWrit
 }
 
 TEST_F(DriveSettingsTest, ModelDecidesWhetherAnythingIsLoadedButIsNeverCompared) {
-    struct Case {
-        const char* pszWhat;
-        std::optional<StoredValue> model;
-        bool bLoaded;
-    };
-    const Case aCases[] = {
+    const std::tuple<const char*, std::optional<StoredValue>, bool> aCases[] = {
         {"no model", std::nullopt, false}, // first: nothing is planted yet
         {"model of the wrong type", StoredValue{REGTYPE_BINARY, StoredText("A;B;C;D").aData},
          false},
@@ -122,29 +118,25 @@ TEST_F(DriveSettingsTest, ModelDecidesWhetherAnythingIsLoadedButIsNeverCompared)
         {"model of another drive", StoredText("OTHER;DRIVE;9.99;"), true},
     };
     CCDRom& drive = Drive();
-    for (const Case& c : aCases) {
-        SCOPED_TRACE(c.pszWhat);
-        if (c.model)
-            Put("E: Model", c.model->dwType, c.model->aData);
+    for (const auto& [pszWhat, model, bLoaded] : aCases) {
+        SCOPED_TRACE(pszWhat);
+        if (model)
+            Put("E: Model", model->dwType, model->aData);
         Put("E: Speed", REGTYPE_DWORD, {8, 0, 0, 0});
         Put("E: Detected", REGTYPE_BINARY, Detected({4, 8}));
         drive.SetSelSpeed(24);
         drive.TakeSavedValues(std::nullopt, {{24, 4224}});
-        EXPECT_EQ(LoadDriveSettings(m_sim.Platform(), drive), c.bLoaded ? 8 : 0);
-        EXPECT_EQ(drive.Snapshot().nSelSpeed, c.bLoaded ? 8 : 24);
-        EXPECT_EQ(drive.GetSpeeds(), (c.bLoaded ? Entries({4, 8}) : Speeds{{24, 4224}}));
+        EXPECT_EQ(LoadDriveSettings(m_sim.Platform(), drive), bLoaded ? 8 : 0);
+        EXPECT_EQ(drive.Snapshot().nSelSpeed, bLoaded ? 8 : 24);
+        EXPECT_EQ(drive.GetSpeeds(), (bLoaded ? Entries({4, 8}) : Speeds{{24, 4224}}));
     }
     EXPECT_EQ(m_sim.Registry().OpenKeyCount(), 0);
 }
 
 TEST_F(DriveSettingsTest, ASpeedIsTakenFromOneUpToTheMaximumAsAFourByteDword) {
-    struct Case {
-        const char* pszWhat;
-        StoredValue speed;
-        int nMaxSpeed;
-        int nSelected; // 24 when the value is ignored
-    };
-    const Case aCases[] = {
+    // The stored speed, the drive's maximum, the speed selected after the load (24 when the value
+    // is ignored).
+    const std::tuple<const char*, StoredValue, int, int> aCases[] = {
         {"0", {REGTYPE_DWORD, {0, 0, 0, 0}}, 40, 24},
         {"above the maximum", {REGTYPE_DWORD, {41, 0, 0, 0}}, 40, 24},
         {"far above", {REGTYPE_DWORD, {0xFF, 0xFF, 0xFF, 0xFF}}, 40, 24},
@@ -154,18 +146,22 @@ TEST_F(DriveSettingsTest, ASpeedIsTakenFromOneUpToTheMaximumAsAFourByteDword) {
         {"REG_BINARY", {REGTYPE_BINARY, {8, 0, 0, 0}}, 40, 24},
         {"2 bytes", {REGTYPE_DWORD, {8, 0}}, 40, 24},
     };
-    for (const Case& c : aCases) {
-        SCOPED_TRACE(c.pszWhat);
-        CCDRom& drive = Drive(c.nMaxSpeed);
+    for (const auto& [pszWhat, speed, nMaxSpeed, nSelected] : aCases) {
+        SCOPED_TRACE(pszWhat);
+        CCDRom& drive = Drive(nMaxSpeed);
         Put(drive.Drive() + " Model", REGTYPE_SZ, StoredText("A;B;C;D").aData);
-        Put(drive.Drive() + " Speed", c.speed.dwType, c.speed.aData);
+        Put(drive.Drive() + " Speed", speed.dwType, speed.aData);
         drive.SetSelSpeed(24);
         LoadDriveSettings(m_sim.Platform(), drive);
-        EXPECT_EQ(drive.Snapshot().nSelSpeed, c.nSelected);
+        EXPECT_EQ(drive.Snapshot().nSelSpeed, nSelected);
     }
 }
 
 TEST_F(DriveSettingsTest, DetectedEntriesAreKeptUpToTheLimitInStoredOrder) {
+    Bytes a200Entries(800, 0);
+    a200Entries[0] = 4;
+    Bytes a201Entries(a200Entries);
+    a201Entries.resize(804);
     struct Case {
         const char* pszWhat;
         int nMaxSpeed;
@@ -173,10 +169,6 @@ TEST_F(DriveSettingsTest, DetectedEntriesAreKeptUpToTheLimitInStoredOrder) {
         std::optional<Speeds> loaded; // nullopt: the list is left as it was
         DWORD dwType = REGTYPE_BINARY;
     };
-    Bytes a200Entries(800, 0);
-    a200Entries[0] = 4;
-    Bytes a201Entries(a200Entries);
-    a201Entries.resize(804);
     const Case aCases[] = {
         {"stop at the maximum", 32, Detected({4, 8, 16, 24, 32, 40}), Entries({4, 8, 16, 24, 32})},
         // What a load keeps, a save stores and the next load keeps again.

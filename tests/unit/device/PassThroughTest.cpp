@@ -8,7 +8,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <set>
 #include <tuple>
 
 namespace qv::test {
@@ -45,11 +44,6 @@ protected:
         EXPECT_TRUE(m_transport.WaitIdle(THREAD_WAIT_LIMIT));
         return m_sink.aCompleted.empty() ? COMPLETED{-1, -1, {}, {}} : m_sink.aCompleted.back();
     }
-    PASS_THROUGH_HEADER SentHeader() const {
-        PASS_THROUGH_HEADER header;
-        std::memcpy(&header, m_drives.aCalls.back().aInput.data(), sizeof header);
-        return header;
-    }
 
     CScriptedDrives m_drives;
     CPassThroughTransport m_transport{m_drives};
@@ -62,36 +56,28 @@ protected:
 TEST_F(PassThroughRequests, BlocksAreBuiltByteForByteAroundTheCommand) {
     constexpr BYTE IN = SCSI_IOCTL_DATA_IN;
     constexpr BYTE NONE = SCSI_IOCTL_DATA_UNSPECIFIED;
-    const struct {
-        const char* pszWhat;
-        COMMAND command;
-        BYTE nDataIn;
-        std::size_t nDataOffset;
-        std::size_t nSenseOffset;
-        DWORD nOutSize;
-    } aRequests[] = {
+    // The command, then the direction and the offsets and output size its block must have.
+    const std::tuple<const char*, COMMAND, BYTE, std::size_t, std::size_t, DWORD> aRequests[] = {
         {"INQUIRY", {2, MakeInquiryCdb(1), 96, false}, IN, H, 0, H + 96},
         {"MODE SENSE(6)", {4, MakeModeSense6Cdb(1), 128, true}, IN, H + 18, H, H + 18 + 128},
         {"MODE SENSE(10)", {4, MakeModeSense10Cdb(1), 128, true}, IN, H + 18, H, H + 18 + 128},
         {"SET CD SPEED", {5, MakeSetSpeedCdb(8), 0, false}, NONE, 0, 0, H},
     };
-    for (const auto& request : aRequests) {
-        SCOPED_TRACE(request.pszWhat);
-        Send(request.command);
-        const PASS_THROUGH_HEADER header = SentHeader();
+    for (const auto& [pszWhat, command, nDataIn, nDataOffset, nSenseOffset, nOutSize] : aRequests) {
+        SCOPED_TRACE(pszWhat);
+        Send(command);
+        PASS_THROUGH_HEADER header;
+        std::memcpy(&header, m_drives.aCalls.back().aInput.data(), sizeof header);
         EXPECT_EQ(std::tie(header.Length, header.ScsiStatus, header.PathId, header.TargetId,
                            header.Lun, header.CdbLength, header.SenseInfoLength, header.DataIn),
-                  std::tuple(H, 0, 3, 5, 1, request.command.cdb.nLength,
-                             request.nSenseOffset ? 18 : 0, request.nDataIn));
+                  std::tuple(H, 0, 3, 5, 1, command.cdb.nLength, nSenseOffset ? 18 : 0, nDataIn));
         EXPECT_EQ(std::tie(header.DataTransferLength, header.TimeOutValue, header.DataBufferOffset,
                            header.SenseInfoOffset),
-                  std::tuple(request.command.nReplyLength, 20u, request.nDataOffset,
-                             request.nSenseOffset));
-        EXPECT_THAT(header.Cdb, ElementsAreArray(request.command.cdb.bytes));
-        EXPECT_EQ(m_drives.aCalls.back().nInSize, H);
-        EXPECT_EQ(m_drives.aCalls.back().nOutSize, request.nOutSize);
+                  std::tuple(command.nReplyLength, 20u, nDataOffset, nSenseOffset));
+        EXPECT_THAT(header.Cdb, ElementsAreArray(command.cdb.bytes));
+        EXPECT_EQ(std::tuple(m_drives.aCalls.back().aInput.size(), m_drives.aCalls.back().nOutSize),
+                  std::tuple(H, nOutSize));
     }
-    // Each request opens the volume and closes it again.
     EXPECT_EQ(m_drives.aOpened, std::vector<std::string>(4, "\\\\.\\E:"));
     EXPECT_EQ(m_drives.nOpenHandles, 0);
 }
@@ -99,33 +85,29 @@ TEST_F(PassThroughRequests, BlocksAreBuiltByteForByteAroundTheCommand) {
 // Only a CHECK CONDITION that carries sense data is CMD_ERROR; a block the OS refused never
 // reached the drive, and hands on no reply.
 TEST_F(PassThroughRequests, ACompletionReportsWhatTheDriveAndTheOsSaid) {
-    const struct {
-        const char* pszWhat;
-        bool bDelivered;
-        BYTE nScsiStatus;
-        BYTE nSenseReturned; // SenseInfoLength the OS writes back
-        int nExpected;
-        std::size_t nSense;
-        std::size_t nReply;
-    } aCases[] = {
+    // Whether the OS delivered the block, the SCSI status and SenseInfoLength it writes back; the
+    // status reported, and the sizes of the sense data and reply handed on.
+    const std::tuple<const char*, bool, BYTE, BYTE, int, std::size_t, std::size_t> aCases[] = {
         {"good", true, SCSISTAT_GOOD, 0, CMD_OK, 0, 128},
         {"check condition with sense", true, SCSISTAT_CHECK_CONDITION, 18, CMD_ERROR, 18, 128},
         {"check condition without sense", true, SCSISTAT_CHECK_CONDITION, 0, CMD_FAILED, 0, 128},
         {"busy", true, 0x08, 18, CMD_FAILED, 0, 128},
         {"refused by the OS", false, SCSISTAT_GOOD, 0, CMD_FAILED, 0, 0},
     };
-    for (const auto& c : aCases) {
-        SCOPED_TRACE(c.pszWhat);
-        m_drives.answer = [&c](DWORD, BYTE* pOut, DWORD) {
-            pOut[offsetof(PASS_THROUGH_HEADER, ScsiStatus)] = c.nScsiStatus;
-            pOut[offsetof(PASS_THROUGH_HEADER, SenseInfoLength)] = c.nSenseReturned;
-            return c.bDelivered;
+    for (const auto& [pszWhat, bDelivered, nScsiStatus, nSenseReturned, nExpected, nSense, nReply] :
+         aCases) {
+        SCOPED_TRACE(pszWhat);
+        // Bound names are captured by their values, as older compilers require.
+        m_drives.answer = [nStatus = nScsiStatus, nLength = nSenseReturned,
+                           bOk = bDelivered](DWORD, BYTE* pOut, DWORD) {
+            pOut[offsetof(PASS_THROUGH_HEADER, ScsiStatus)] = nStatus;
+            pOut[offsetof(PASS_THROUGH_HEADER, SenseInfoLength)] = nLength;
+            return bOk;
         };
         const COMPLETED completed = Send({4, MakeModeSense6Cdb(0), 128, true});
-        EXPECT_EQ(completed.nRequest, 4);
-        EXPECT_EQ(completed.nStatus, c.nExpected);
-        EXPECT_EQ(completed.aSense.size(), c.nSense);
-        EXPECT_EQ(completed.aReply.size(), c.nReply);
+        EXPECT_EQ(std::tuple(completed.nRequest, completed.nStatus, completed.aSense.size(),
+                             completed.aReply.size()),
+                  std::tuple(4, nExpected, nSense, nReply));
     }
 }
 
@@ -141,10 +123,9 @@ TEST_F(PassThroughRequests, TheAddressComesFromTheQueryOrIsZeroWhenItIsRefused) 
         EXPECT_TRUE(m_transport.WaitIdle(THREAD_WAIT_LIMIT));
     }
     ASSERT_EQ(m_sink.aLocated.size(), 2u);
-    EXPECT_EQ(m_sink.aLocated[0].nTarget, 5);
-    EXPECT_EQ(m_sink.aLocated[0].nLun, 1);
-    EXPECT_EQ(m_sink.aLocated[1].nTarget, 0);
-    EXPECT_EQ(m_drives.aCalls.at(0).nOutSize, 8u);
+    EXPECT_EQ(std::tie(m_sink.aLocated[0].nTarget, m_sink.aLocated[0].nLun,
+                       m_sink.aLocated[1].nTarget, m_drives.aCalls.at(0).nOutSize),
+              std::tuple(5, 1, 0, 8u));
 }
 
 // A drive that does not answer holds only its own thread: the link and the drive go at once, and
@@ -167,26 +148,21 @@ TEST(PassThroughThreads, ALinkThatGoesWhileItsDriveHoldsACommandDoesNotWaitForIt
 // A system volume on a RAID or virtual disk need not answer; on the NT family a CD-ROM drive whose
 // own volume answers still gets pass-through.
 TEST(PassThroughProbe, AsksTheSystemVolumeThenFallsBackToTheCdromVolumesOnTheNtFamilyOnly) {
-    const struct {
-        bool bSystemOpens;
-        bool bSystemAnswers;
-        sim::SimPlatform platform;
-        bool bAvailable;
-        std::vector<std::string> aOpened;
-    } aCases[] = {
+    // Whether C: opens and answers, the family; whether pass-through is taken, the paths opened.
+    const std::tuple<bool, bool, sim::SimPlatform, bool, std::vector<std::string>> aCases[] = {
         {true, true, sim::SimPlatform::Nt, true, {"\\\\.\\C:"}},
         {true, false, sim::SimPlatform::Nt, true, {"\\\\.\\C:", "\\\\.\\E:"}},
         {false, true, sim::SimPlatform::Nt, true, {"\\\\.\\C:", "\\\\.\\D:", "\\\\.\\E:"}},
         {true, true, sim::SimPlatform::Win9x, false, {"\\\\.\\C:", "\\\\.\\D:"}},
     };
-    for (const auto& c : aCases) {
+    for (const auto& [bSystemOpens, bSystemAnswers, platform, bAvailable, aOpened] : aCases) {
         sim::SimMachineConfig machine = NtMachine({Cdrom("E:\\")});
-        machine.aDrives[0].bOpens = c.bSystemOpens;
-        machine.aDrives[0].bAnswersAddress = c.bSystemAnswers;
-        machine.platform = c.platform;
+        machine.aDrives[0].bOpens = bSystemOpens;
+        machine.aDrives[0].bAnswersAddress = bSystemAnswers;
+        machine.platform = platform;
         CSimFixture fixture(machine);
-        EXPECT_EQ(CPassThroughTransport::Probe(fixture.Platform()), c.bAvailable);
-        EXPECT_EQ(fixture.Machine().OpenedPaths(), c.aOpened);
+        EXPECT_EQ(CPassThroughTransport::Probe(fixture.Platform()), bAvailable);
+        EXPECT_EQ(fixture.Machine().OpenedPaths(), aOpened);
         EXPECT_EQ(fixture.Machine().OpenHandleCount(), 0);
     }
     EXPECT_EQ(MakeDevicePath("E:\\"), "\\\\.\\E:");

@@ -10,10 +10,6 @@
 namespace qv {
 namespace {
 
-// The command blocks themselves are checked byte for byte where they are sent (PassThroughTest,
-// AspiRequestTest).
-
-// 0 or below asks for the maximum too.
 TEST(CommandBlocks, ASpeedBeyondTheFieldAsksForTheMaximumInsteadOfWrapping) {
     EXPECT_EQ(RequestedRateForSpeed(370), 65490);
     EXPECT_EQ(RequestedRateForSpeed(371), SET_SPEED_MAXIMUM);

@@ -11,12 +11,12 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <tuple>
 
 namespace qv::test {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using Op = sim::SimTrayOp;
 using Call = sim::SimTrayCall;
 
@@ -30,15 +30,15 @@ const Call EJECT{Op::EjectRemovable, FAT};
 const Call UNLOCK32{Op::UnlockVolume, FAT32};
 const Call UNLOCK{Op::UnlockVolume, FAT};
 
-sim::SimDriveConfig TrayDrive(const char* pszRoot, sim::SimTrayConfig tray = {}) {
-    sim::SimCdromConfig cdrom;
-    cdrom.tray = std::move(tray);
-    return Cdrom(pszRoot, std::move(cdrom));
-}
-
 class Tray : public ::testing::Test {
 protected:
-    void Start(sim::SimMachineConfig machine, const char* pszRoot = "E:\\") {
+    // E: with this tray, controlled through the drive text of pszRoot.
+    void Start(sim::SimPlatform platform, sim::SimTrayConfig tray = {},
+               const char* pszRoot = "E:\\") {
+        sim::SimCdromConfig cdrom;
+        cdrom.tray = std::move(tray);
+        auto machine = NtMachine({Cdrom("E:\\", std::move(cdrom))});
+        machine.platform = platform;
         m_pDrive.reset(); // it uses the services of the machine it was made on
         m_pSim = std::make_unique<CSimFixture>(std::move(machine));
         m_pDrive = std::make_unique<CTrayControl>(m_pSim->Platform(), CCDRom::DriveText(pszRoot));
@@ -58,60 +58,48 @@ protected:
 
 // Two tray threads of one drive may run at once, and a lock taken meanwhile stays.
 TEST_F(Tray, NtEjectOfALockedDriveLiftsTheLockForTheEjectOnly) {
-    Start(NtMachine({TrayDrive("E:\\")}));
+    Start(sim::SimPlatform::Nt);
     m_pDrive->SetMediaLock(true);
     EXPECT_TRUE(Locked());
     RunTrayThread(true);
     EXPECT_THAT(Calls(), ElementsAre(Call{Op::PreventRemoval}, Call{Op::AllowRemoval},
                                      Call{Op::EjectMedia}, Call{Op::PreventRemoval}));
-    EXPECT_TRUE(SimTray().IsOpen());
-    EXPECT_TRUE(SimTray().IsRemovalPrevented());
-    EXPECT_TRUE(Locked());
-    EXPECT_EQ(OpenHandles(), 0);
+    EXPECT_EQ(
+        std::tuple(SimTray().IsOpen(), SimTray().IsRemovalPrevented(), Locked(), OpenHandles()),
+        std::tuple(true, true, true, 0));
 
     ASSERT_TRUE(m_pDrive->StartTrayThread(true));
     ASSERT_TRUE(m_pDrive->StartTrayThread(true));
     m_pDrive->SetMediaLock(true);
     ASSERT_TRUE(m_pDrive->WaitForTrayThreads(THREAD_WAIT_LIMIT));
-    EXPECT_TRUE(Locked());
-    EXPECT_EQ(OpenHandles(), 0);
+    EXPECT_EQ(std::tuple(Locked(), OpenHandles()), std::tuple(true, 0));
 }
 
 // On either family a lock the OS refuses is no lock, and holds no handle.
 TEST_F(Tray, TheLockFollowsTheControlOnlyWhenItSucceeds) {
     const sim::SimTrayConfig refusing{.bVolumeLockFails = true, .bMediaRemovalFails = true};
     for (const auto platform : {sim::SimPlatform::Nt, sim::SimPlatform::Win9x}) {
-        auto machine = NtMachine({TrayDrive("E:\\", refusing)});
-        machine.platform = platform;
-        Start(std::move(machine));
+        Start(platform, refusing);
         m_pDrive->SetMediaLock(true);
-        EXPECT_FALSE(Locked());
-        EXPECT_EQ(OpenHandles(), 0);
+        EXPECT_EQ(std::tuple(Locked(), OpenHandles()), std::tuple(false, 0));
     }
-    Start(NtMachine({TrayDrive("E:\\")}));
+    Start(sim::SimPlatform::Nt);
     m_pDrive->SetMediaLock(true);
     m_pDrive->SetMediaLock(false);
-    EXPECT_FALSE(Locked());
-    EXPECT_FALSE(SimTray().IsRemovalPrevented());
+    EXPECT_EQ(std::tuple(Locked(), SimTray().IsRemovalPrevented()), std::tuple(false, false));
 }
 
 // The eject locks the volume, FAT32-aware first, releases every media lock pending on the drive
 // and ejects only when that succeeded; a status error that means no lock lets it go on.
 TEST_F(Tray, Win9xEjectsBetweenVolumeLockAndUnlockOnceNoMediaLockIsLeft) {
-    struct Case {
-        const char* pszWhat;
-        sim::SimTrayConfig tray;
-        std::vector<Call> aCalls; // empty: not checked
-        bool bOpen;
-    };
-    const Case aCases[] = {
+    const std::tuple<const char*, sim::SimTrayConfig, std::vector<Call>, bool> aCases[] = {
         {"no lock", {}, {LOCK32, STATUS, EJECT, UNLOCK32}, true},
         {"FAT only",
          {.aVolumeCategories = {FAT}},
          {LOCK32, LOCK, STATUS, EJECT, UNLOCK32, UNLOCK},
          true},
-        {"volume not locked", {.nLockStatusError = 0xB0}, {}, true},
-        {"invalid function", {.nLockStatusError = 0x01}, {}, true},
+        {"volume not locked", {.nLockStatusError = 0xB0}, {LOCK32, STATUS, EJECT, UNLOCK32}, true},
+        {"invalid function", {.nLockStatusError = 0x01}, {LOCK32, STATUS, EJECT, UNLOCK32}, true},
         {"status fails", {.nLockStatusError = 0x1F}, {LOCK32, STATUS, UNLOCK32}, false},
         {"three locks",
          {.nPendingLocks = 3},
@@ -123,26 +111,21 @@ TEST_F(Tray, Win9xEjectsBetweenVolumeLockAndUnlockOnceNoMediaLockIsLeft) {
          false},
         {"volume lock refused", {.bVolumeLockFails = true}, {LOCK32, LOCK}, false},
     };
-    for (const Case& c : aCases) {
-        SCOPED_TRACE(c.pszWhat);
-        Start(Win9xMachine({TrayDrive("E:\\", c.tray)}));
+    for (const auto& [pszWhat, tray, aCalls, bOpen] : aCases) {
+        SCOPED_TRACE(pszWhat);
+        Start(sim::SimPlatform::Win9x, tray);
         RunTrayThread(false); // a load request ejects too: these versions cannot load a tray
-        if (!c.aCalls.empty()) {
-            EXPECT_EQ(Calls(), c.aCalls);
-        }
-        EXPECT_EQ(SimTray().IsOpen(), c.bOpen);
-        EXPECT_EQ(OpenHandles(), 0);
+        EXPECT_EQ(std::tuple(Calls(), SimTray().IsOpen(), OpenHandles()),
+                  std::tuple(aCalls, bOpen, 0));
     }
 }
 
 TEST_F(Tray, Win9xLockKeepsItsHandleUntilTheUnlock) {
-    Start(Win9xMachine({TrayDrive("E:\\")}));
+    Start(sim::SimPlatform::Win9x);
     m_pDrive->SetMediaLock(true);
-    EXPECT_TRUE(Locked());
-    EXPECT_EQ(OpenHandles(), 1);
+    EXPECT_EQ(std::tuple(Locked(), OpenHandles()), std::tuple(true, 1));
     m_pDrive->SetMediaLock(false);
-    EXPECT_FALSE(Locked());
-    EXPECT_EQ(OpenHandles(), 0);
+    EXPECT_EQ(std::tuple(Locked(), OpenHandles()), std::tuple(false, 0));
     EXPECT_THAT(Calls(), ElementsAre(LOCK32, STATUS, UNLOCK32));
 
     m_pDrive->SetMediaLock(true);
@@ -153,24 +136,22 @@ TEST_F(Tray, Win9xLockKeepsItsHandleUntilTheUnlock) {
 }
 
 TEST_F(Tray, OtherPlatformsAndDriveTextsWithoutALetterDoNothing) {
-    Start(NtMachine({TrayDrive("E:\\")}));
+    Start(sim::SimPlatform::Nt);
     {
         CPlatform other = m_pSim->Platform();
         other.dwPlatformId = 3;
         CTrayControl drive(other, "E:");
         drive.SetMediaLock(true);
-        EXPECT_FALSE(drive.StartTrayThread(true));
-        EXPECT_FALSE(drive.IsLocked());
+        EXPECT_EQ(std::tuple(drive.StartTrayThread(true), drive.IsLocked()),
+                  std::tuple(false, false));
     }
-    EXPECT_THAT(Calls(), IsEmpty());
-    EXPECT_THAT(m_pSim->Machine().OpenedPaths(), IsEmpty());
+    EXPECT_EQ(std::tuple(Calls().size(), m_pSim->Machine().OpenedPaths().size()),
+              std::tuple(0u, 0u));
 
-    Start(Win9xMachine({TrayDrive("E:\\")}), "");
+    Start(sim::SimPlatform::Win9x, {}, "");
     RunTrayThread(true);
     m_pDrive->SetMediaLock(true);
-    EXPECT_FALSE(Locked());
-    EXPECT_THAT(Calls(), IsEmpty());
-    EXPECT_EQ(OpenHandles(), 0);
+    EXPECT_EQ(std::tuple(Locked(), Calls().size(), OpenHandles()), std::tuple(false, 0u, 0));
 }
 
 // A drive service whose eject blocks in the OS until the test lets it go, as a drive with a

@@ -12,20 +12,18 @@
 
 #include <cstring>
 #include <functional>
+#include <tuple>
 
 namespace qv::sim {
 namespace {
 
-using test::Cdrom;
-using test::NtMachine;
 using ::testing::ElementsAre;
 
 constexpr DWORD READ_WRITE = ACCESS_GENERIC_READ | ACCESS_GENERIC_WRITE;
 constexpr DWORD SHARE_BOTH = SHARE_READ | SHARE_WRITE;
 
-// C: a hard disk and E: a CD-ROM drive, on either family.
 SimMachineConfig DeskMachine(SimPlatform platform = SimPlatform::Nt) {
-    auto machine = NtMachine({Cdrom("E:\\")});
+    auto machine = test::NtMachine({test::Cdrom("E:\\")});
     machine.platform = platform;
     return machine;
 }
@@ -35,16 +33,8 @@ DeviceHandle OpenVolume(CSimMachine& machine, DWORD dwAccess) {
 }
 
 TEST(SimMachine, OpensADevicePathOnlyAsWindowsWould) {
-    struct Case {
-        const char* pszWhat;
-        SimPlatform platform;
-        const char* pszPath;
-        DWORD dwAccess;
-        DWORD dwShare;
-        DWORD dwCreation;
-        DWORD dwFlags;
-        bool bOpens;
-    };
+    using Case =
+        std::tuple<const char*, SimPlatform, const char*, DWORD, DWORD, DWORD, DWORD, bool>;
     constexpr auto NT = SimPlatform::Nt;
     constexpr auto W9X = SimPlatform::Win9x;
     constexpr DWORD OPEN = CREATION_OPEN_EXISTING;
@@ -67,12 +57,13 @@ TEST(SimMachine, OpensADevicePathOnlyAsWindowsWould) {
         {"VWIN32 shared", W9X, VWIN32, 0, SHARE_BOTH, 0, DELETE_ON_CLOSE, false},
         {"VWIN32 opened existing", W9X, VWIN32, 0, 0, OPEN, DELETE_ON_CLOSE, false},
     };
-    for (const Case& c : aCases) {
-        CSimMachine machine(DeskMachine(c.platform));
+    for (const auto& [pszWhat, platform, pszPath, dwAccess, dwShare, dwCreation, dwFlags, bOpens] :
+         aCases) {
+        CSimMachine machine(DeskMachine(platform));
         const DeviceHandle hDevice =
-            machine.CreateFile(c.pszPath, c.dwAccess, c.dwShare, c.dwCreation, c.dwFlags);
-        EXPECT_EQ(hDevice != INVALID_DEVICE_HANDLE, c.bOpens) << c.pszWhat;
-        EXPECT_EQ(machine.OpenHandleCount(), c.bOpens ? 1 : 0) << c.pszWhat;
+            machine.CreateFile(pszPath, dwAccess, dwShare, dwCreation, dwFlags);
+        EXPECT_EQ(hDevice != INVALID_DEVICE_HANDLE, bOpens) << pszWhat;
+        EXPECT_EQ(machine.OpenHandleCount(), bOpens ? 1 : 0) << pszWhat;
     }
 }
 
@@ -138,14 +129,13 @@ TEST(SimMachine, MalformedPassThroughBlocksFailTheIoControl) {
     CPassThroughRequest request(inquiry, {});
     EXPECT_FALSE(send(request, PT_HEADER_SIZE + 95)) << "output too short";
     EXPECT_TRUE(machine.Drive('E')->Commands().empty());
-    // The same block whole is answered.
     ASSERT_TRUE(send(request, request.OutputLength()));
     EXPECT_EQ(request.Header().ScsiStatus, SCSISTAT_GOOD);
     EXPECT_EQ(request.Header().DataTransferLength, 96u);
     // A handle closed once is closed: the second close and a request through it fail.
-    EXPECT_TRUE(machine.CloseHandle(hDevice));
-    EXPECT_FALSE(machine.CloseHandle(hDevice));
-    EXPECT_FALSE(send(request, request.OutputLength()));
+    EXPECT_EQ((std::vector{machine.CloseHandle(hDevice), machine.CloseHandle(hDevice),
+                           send(request, request.OutputLength())}),
+              (std::vector{true, false, false}));
 }
 
 // Windows 95/98: a DOS block-device call whose registers are wrong fails as it would under VWIN32,
@@ -156,18 +146,9 @@ TEST(SimMachine, AVwin32CallAddressedWronglyFailsAndReachesNoTray) {
     CSimMachine machine(DeskMachine(SimPlatform::Win9x));
     const DeviceHandle hVwin32 =
         machine.CreateFile(VWIN32_DEVICE_PATH, 0, 0, 0, FLAG_DELETE_ON_CLOSE);
-    // The outcome: not carried out at all, or carried out and failed with a DOS error.
-    struct Case {
-        const char* pszWhat;
-        DWORD dwCode;
-        bool bVwin32Handle;
-        DWORD dwEax;
-        DWORD dwEcx;
-        DWORD dwEbx;
-        bool bBlock;
-        bool bCarried;
-        DWORD dwError;
-    };
+    // The code, the handle, EAX, ECX, EBX, whether a block is given; then the outcome: not
+    // carried out at all, or carried out and failed with a DOS error.
+    using Case = std::tuple<const char*, DWORD, bool, DWORD, DWORD, DWORD, bool, bool, DWORD>;
     constexpr DWORD CODE = VWIN32_DIOC_DOS_IOCTL;
     const Case aCases[] = {
         {"another control code", 2, true, DOS_IOCTL, 0x0849, DRIVE_E, false, false, 0},
@@ -183,19 +164,20 @@ TEST(SimMachine, AVwin32CallAddressedWronglyFailsAndReachesNoTray) {
         {"a volume lock in no category", CODE, true, DOS_IOCTL, 0x094A, DRIVE_E, false, true, 0x01},
         {"an unknown request", CODE, true, DOS_IOCTL, 0x0847, DRIVE_E, true, true, 0x01},
     };
-    for (const Case& c : aCases) {
-        SCOPED_TRACE(c.pszWhat);
+    for (const auto& [pszWhat, dwCode, bVwin32Handle, dwEax, dwEcx, dwEbx, bBlock, bCarried,
+                      dwError] : aCases) {
+        SCOPED_TRACE(pszWhat);
         DIOC_REGISTERS regs{};
-        regs.reg_EAX = c.dwEax;
-        regs.reg_EBX = c.dwEbx;
-        regs.reg_ECX = c.dwEcx;
+        regs.reg_EAX = dwEax;
+        regs.reg_EBX = dwEbx;
+        regs.reg_ECX = dwEcx;
         BYTE aBlock[2] = {2, 0}; // a status request
-        EXPECT_EQ(machine.Vwin32DeviceIoControl(c.bVwin32Handle ? hVwin32 : hVwin32 + 1, c.dwCode,
-                                                regs, c.bBlock ? aBlock : nullptr),
-                  c.bCarried);
-        if (c.bCarried) {
+        EXPECT_EQ(machine.Vwin32DeviceIoControl(bVwin32Handle ? hVwin32 : hVwin32 + 1, dwCode, regs,
+                                                bBlock ? aBlock : nullptr),
+                  bCarried);
+        if (bCarried) {
             EXPECT_TRUE(regs.reg_Flags & DIOC_CARRY_FLAG);
-            EXPECT_EQ(regs.reg_EAX, c.dwError);
+            EXPECT_EQ(regs.reg_EAX, dwError);
         }
     }
     // Only the requests that reach a tray and fail there in its category are kept.
