@@ -3,9 +3,8 @@
 
 Makes a signing key of the tests' own, a test CA and two localhost certificates (one from the CA,
 one from no one) in <state-dir>; listens with plain HTTP and with HTTPS under each certificate;
-writes server.env (ports, public key, CA file) once all accept; serves until killed. Responses
-are written byte by byte, so that one can lie about its length, trickle or never come. The path
-/<scenario>[-MM-DD-YY]/ombrel/update.txt chooses the response and dates its description.
+writes server.env (ports, public key, CA file) once all accept; serves until killed. The path
+/<scenario>-MM-DD-YY/ombrel/update.txt chooses the response and dates its description.
 """
 
 import re
@@ -21,7 +20,6 @@ OBJECT = "ombrel/update.txt"
 SIGN = Path(__file__).resolve().parents[2] / "scripts" / "sign-update.sh"
 # A stalled answer ends by itself at last, so that a forgotten server frees its threads.
 STALL_SECONDS = 300
-REQUEST_LIMIT = 16 * 1024
 state = None
 ports = {}
 
@@ -45,94 +43,58 @@ def make_material():
             "2", "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost")
 
 
-def description(date):
-    return (f"{date} Quorvex 9.9 is available.\r\n"
-            "Download it from the home page.\r\n").encode("ascii")
-
-
 def signed(date):
-    source = state / f"desc-{date.replace('/', '-')}.txt"
-    source.write_bytes(description(date))
+    source = state / f"desc-{date}.txt"
+    source.write_bytes(f"{date.replace('-', '/')} Quorvex 9.9 is available.\r\n"
+                       "Download it from the home page.\r\n".encode("ascii"))
     return subprocess.run(["bash", str(SIGN), str(state / "sign.pem"), str(source)],
                           check=True, capture_output=True).stdout
 
 
-def head(status, headers):
-    lines = [f"HTTP/1.0 {status}", "Content-Type: text/plain"]
-    lines += [f"{name}: {value}" for name, value in headers]
-    return ("\r\n".join(lines) + "\r\n\r\n").encode("ascii")
+def answer(status, body=b"", location=None):
+    lines = [f"HTTP/1.0 {status}", "Content-Type: text/plain", f"Content-Length: {len(body)}"]
+    lines += [f"Location: {location}"] if location else []
+    return ("\r\n".join(lines) + "\r\n\r\n").encode("ascii") + body
 
 
-def honest(status, body, headers=()):
-    return head(status, [*headers, ("Content-Length", len(body))]) + body
-
-
-def moved(location):
-    return honest("302 Found", b"", [("Location", location)])
-
-
-# Each dated scenario gives the bytes to send for a date MM/DD/YY, the others without one; None
-# stalls. A trickled answer is sent one byte a second.
-DATED = {
-    "desc": lambda date: honest("200 OK", signed(date)),
-    "tampered": lambda date: honest("200 OK", signed(date).replace(b"home page", b"evil.example")),
-    "redirect": lambda date: moved(f"/desc-{date.replace('/', '-')}/{OBJECT}"),
-    "plainredirect": lambda date: moved(
-        f"http://localhost:{ports['plain']}/desc-{date.replace('/', '-')}/{OBJECT}"),
-    "trickle": lambda date: honest("200 OK", signed(date)),
-}
-HOSTILE_BODY = description("12/01/26")
+# The bytes each scenario sends for a date MM-DD-YY; None stalls. A trickle comes a byte a second.
 SCENARIOS = {
-    "status404": lambda: honest("404 Not Found", HOSTILE_BODY),
-    "nolength": lambda: head("200 OK", []) + HOSTILE_BODY,
-    "lyinglength": lambda: head("200 OK", [("Content-Length", 500)]) + HOSTILE_BODY[:40],
-    "stall": lambda: None,
+    "desc": lambda date: answer("200 OK", signed(date)),
+    "trickle": lambda date: answer("200 OK", signed(date)),
+    "tampered": lambda date: answer("200 OK", signed(date).replace(b"home page", b"evil.example")),
+    "redirect": lambda date: answer("302 Found", location=f"/desc-{date}/{OBJECT}"),
+    "plainredirect": lambda date: answer(
+        "302 Found", location=f"http://localhost:{ports['plain']}/desc-{date}/{OBJECT}"),
+    "stall": lambda date: None,
 }
-
-PATH = re.compile(r"/([a-z0-9]+)(?:-(\d\d)-(\d\d)-(\d\d))?/" + re.escape(OBJECT))
-
-
-def response_for(path):
-    match = PATH.fullmatch(path)
-    if not match:
-        return honest("404 Not Found", b"No such object.\r\n")
-    kind, date = match.group(1), match.group(2)
-    if date and kind in DATED:
-        return DATED[kind]("/".join(match.group(2, 3, 4)))
-    if not date and kind in SCENARIOS:
-        return SCENARIOS[kind]()
-    return honest("404 Not Found", b"No such scenario.\r\n")
+PATH = re.compile(r"/([a-z]+)-(\d\d-\d\d-\d\d)/" + re.escape(OBJECT))
 
 
-class Handler(socketserver.BaseRequestHandler):
+class Handler(socketserver.StreamRequestHandler):
     def handle(self):
-        request = b""
-        while b"\r\n\r\n" not in request and len(request) < REQUEST_LIMIT:
-            chunk = self.request.recv(4096)
-            if not chunk:
-                return
-            request += chunk
-        request_line = request.split(b"\r\n", 1)[0].decode("latin-1")
+        request_line = self.rfile.readline().decode("latin-1").strip()
         print(request_line, file=sys.stderr, flush=True)
+        while self.rfile.readline().strip():
+            pass
         parts = request_line.split(" ")
-        path = parts[1] if len(parts) == 3 else ""
-        answer = response_for(path)
-        if answer is None:
+        match = PATH.fullmatch(parts[1]) if len(parts) == 3 else None
+        if not match or match[1] not in SCENARIOS:
+            self.wfile.write(answer("404 Not Found"))
+            return
+        response = SCENARIOS[match[1]](match[2])
+        if response is None:
             # Holds the connection open, sending nothing, until the client gives up.
-            self.request.settimeout(STALL_SECONDS)
+            self.connection.settimeout(STALL_SECONDS)
             try:
-                while self.request.recv(4096):
-                    pass
+                self.rfile.read()
             except OSError:
                 pass
-            return
-        if path.startswith("/trickle-"):
-            for byte in answer:
-                self.request.sendall(bytes([byte]))
+        elif match[1] == "trickle":
+            for byte in response:
+                self.wfile.write(bytes([byte]))
                 time.sleep(1)
         else:
-            self.request.sendall(answer)
-        self.request.close()
+            self.wfile.write(response)
 
 
 class Server(socketserver.ThreadingTCPServer):

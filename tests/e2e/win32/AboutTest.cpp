@@ -80,11 +80,9 @@ TEST_F(AboutTest, ShowsTheVersionAndTheLinksInBlueAndCloses) {
     const std::string strStandInLog = FreshFile(".standin.log");
     RegisterStandIn(false);
     const auto process = StartDemo("", "", {{"QV_STANDIN_LOG", strStandInLog}});
-    const HWND hMain = WaitUntilReady(*process);
-    ASSERT_TRUE(hMain);
-    Command(hMain, ID_MENU_ABOUT);
-    const HWND hAbout = WaitForDialog(process->Id(), "About Quorvex");
+    const HWND hAbout = OpenAbout(*process);
     ASSERT_TRUE(hAbout);
+    const HWND hMain = FindMainWindow(process->Id());
     EXPECT_EQ(GetWindow(hAbout, GW_OWNER), hMain);
     EXPECT_FALSE(IsWindowEnabled(hMain));
     EXPECT_THAT(ChildTexts(hAbout), Contains(QV_VERSION_TEXT));

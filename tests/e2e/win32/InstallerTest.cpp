@@ -214,7 +214,7 @@ TEST_F(InstallerTest, InstallingOverAnInstallationKeepsItsFolderTheSettingsAndOn
 }
 
 TEST_F(InstallerTest, ASilentSetupClosesTheRunningProgramFirst) {
-    CProcess program(Demo(), "", OnMachine(""));
+    CProcess program(Demo(), "");
     ASSERT_TRUE(WaitForMainWindow(program.Id(), 30s));
     EXPECT_EQ(RunToEnd(m_strSetup, "/S"), 0u);
     EXPECT_EQ(program.WaitForExit(30s), 0u);

@@ -32,11 +32,12 @@ protected:
     // adds to the demo's own, the command log included.
     std::unique_ptr<CProcess> StartDemo(const std::string& strArgs = "",
                                         const std::string& strMachine = "",
-                                        std::map<std::string, std::string> environment = {}) {
+                                        std::map<std::string, std::string> environment = {},
+                                        const std::string& strExe = Demo()) {
         environment.try_emplace("QUORVEX_SIM_LOG", m_strLog);
         environment.try_emplace("QUORVEX_MACHINE",
                                 strMachine.empty() ? "" : FreshFile(".json", strMachine));
-        return std::make_unique<CProcess>(Demo(), strArgs, environment);
+        return std::make_unique<CProcess>(strExe, strArgs, environment);
     }
     // The window once it shows nEntries drives and the selected one's detected speeds; null
     // when it does not within the limit.
@@ -47,6 +48,13 @@ protected:
                    !Slider(hWnd).aTicks.empty();
         };
         return hWnd && WaitUntil(ready, std::chrono::seconds(30)) ? hWnd : nullptr;
+    }
+    static HWND OpenAbout(const CProcess& process) {
+        const HWND hMain = WaitUntilReady(process);
+        if (!hMain)
+            return nullptr;
+        Command(hMain, ID_MENU_ABOUT);
+        return WaitForDialog(process.Id(), "About Quorvex");
     }
 
     std::string m_strLog = FreshFile(".log");

@@ -18,11 +18,6 @@ namespace {
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 
-std::optional<DWORD> AppDword(const char* pszName) {
-    const auto value = ReadValue(HKEY_CURRENT_USER, APP_KEY, pszName);
-    return value ? std::optional<DWORD>(value->AsDword()) : std::nullopt;
-}
-
 // A rectangle a control writes to the buffer its message names: the buffer must lie in the
 // control's own process, as Wine does not carry it across.
 RECT RemoteRect(HWND hControl, UINT nMessage, WPARAM wParam, DWORD dwProcessId) {
@@ -120,10 +115,12 @@ TEST_F(MainWindowTest, StartsWithEveryDriveListedAndTheFirstOnesSpeeds) {
     Command(hWnd, ID_APPLY);
     EXPECT_TRUE(WaitUntil([&] { return CountSetsTo(m_strLog, "G:\\", 16) == 1; }, 10s));
     Command(hWnd, ID_SAVE);
-    EXPECT_TRUE(WaitUntil([] { return AppDword("G: Speed") == 16u; }, 10s));
+    EXPECT_TRUE(WaitUntil(
+        [] { return ReadValue(HKEY_CURRENT_USER, APP_KEY, "G: Speed") == Dword(16); }, 10s));
 
     PostMessageA(GetDlgItem(hWnd, IDC_RUN_ON_BOOT), BM_CLICK, 0, 0);
-    EXPECT_TRUE(WaitUntil([] { return AppDword("RunOnboot") == 0u; }, 10s));
+    EXPECT_TRUE(WaitUntil(
+        [] { return ReadValue(HKEY_CURRENT_USER, APP_KEY, "RunOnboot") == Dword(0); }, 10s));
     EXPECT_EQ(IsDlgButtonChecked(hWnd, IDC_RUN_ON_BOOT), BST_UNCHECKED);
 }
 

@@ -30,18 +30,14 @@ std::string EnvironmentBlock(const std::map<std::string, std::string>& changes) 
 
 } // namespace
 
-CProcess::CProcess(const std::string& strExe, const std::string& strArgs,
-                   const std::map<std::string, std::string>& environment)
-    : CProcess(Widen(strExe), strArgs, environment) {}
-
-CProcess::CProcess(const std::wstring& strExe, const std::string& strArgs,
+CProcess::CProcess(const std::filesystem::path& exe, const std::string& strArgs,
                    const std::map<std::string, std::string>& environment) {
     std::wstring strCommand =
-        L"\"" + strExe + L"\"" + (strArgs.empty() ? L"" : L" " + Widen(strArgs));
+        L"\"" + exe.wstring() + L"\"" + (strArgs.empty() ? L"" : L" " + Widen(strArgs));
     std::string strEnvironment = EnvironmentBlock(environment);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(strExe.c_str(), strCommand.data(), nullptr, nullptr, FALSE, 0,
+    if (!CreateProcessW(exe.c_str(), strCommand.data(), nullptr, nullptr, FALSE, 0,
                         strEnvironment.data(), nullptr, &startup, &m_info))
         throw std::runtime_error("cannot start a program, error " + std::to_string(GetLastError()));
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -15,10 +16,7 @@ class CProcess {
 public:
     // strArgs is appended to the quoted exe path. Environment entries replace or add to the
     // driver's own; an empty value removes the variable.
-    CProcess(const std::string& strExe, const std::string& strArgs,
-             const std::map<std::string, std::string>& environment = {});
-    // For an exe whose path has characters outside the ANSI code page.
-    CProcess(const std::wstring& strExe, const std::string& strArgs,
+    CProcess(const std::filesystem::path& exe, const std::string& strArgs,
              const std::map<std::string, std::string>& environment = {});
     ~CProcess();
     CProcess(const CProcess&) = delete;

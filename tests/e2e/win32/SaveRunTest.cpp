@@ -48,7 +48,7 @@ TEST_F(SaveRun, StoresEachDrivesSpeedUnderTheUserAndARunEntryNamingTheExeExactly
     for (const auto& [strName, value] : aOlder)
         WriteValue(HKEY_LOCAL_MACHINE, APP_KEY, strName, value);
 
-    CProcess process(m_strExe, "/save", OnMachine(""));
+    CProcess process(m_strExe, "/save");
     ASSERT_EQ(process.WaitForExit(60s), 0u)
         << ControlText(FindOtherDialog(process.Id()), IDC_BOX_TEXT);
 

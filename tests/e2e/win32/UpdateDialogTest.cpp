@@ -2,7 +2,6 @@
 // the About dialog, its progress window and the hand-over to the updater, against the local test
 // servers. One program run for each thing the windows show; the native tests hold the rules
 // behind each outcome, and UpdateHttpTest what the Windows side refuses.
-#include "platform/win32/Win32Clock.h"
 #include "tests/e2e/win32/MainWindowFixture.h"
 #include "tests/e2e/win32/ProgramUnderTest.h"
 #include "tests/e2e/win32/RegistryReader.h"
@@ -10,6 +9,8 @@
 
 #include <gmock/gmock.h>
 #include <tlhelp32.h>
+
+#include <ctime>
 
 namespace qv::e2e {
 namespace {
@@ -43,26 +44,23 @@ protected:
     }
     std::unique_ptr<CProcess> StartAsking(const std::string& strUrl,
                                           const std::string& strExe = Demo()) {
-        return std::make_unique<CProcess>(
-            strExe, "",
-            std::map<std::string, std::string>{
-                {"QUORVEX_UPDATE_URL", strUrl},
-                {"QUORVEX_UPDATE_KEY", FromEnvironment("QV_UPDATE_KEY")},
-                {"QUORVEX_SIM_LOG", m_strLog},
-                {"QV_STANDIN_LOG", m_strUpdaterLog}});
+        return StartDemo("", "",
+                         {{"QUORVEX_UPDATE_URL", strUrl},
+                          {"QUORVEX_UPDATE_KEY", FromEnvironment("QV_UPDATE_KEY")},
+                          {"QV_STANDIN_LOG", m_strUpdaterLog}},
+                         strExe);
+    }
+    // The C library's count of the days since the first of January, UTC: what the automatic
+    // check's schedule stores.
+    static int UtcDayOfYear() {
+        const std::time_t now = std::time(nullptr);
+        return std::gmtime(&now)->tm_yday;
     }
     // A week and a day since the last automatic check, or a day of the year before.
     static void PlantDueCheck() {
-        const int nToday = win32::CWin32Clock().UtcDayOfYear();
+        const int nToday = UtcDayOfYear();
         WriteValue(HKEY_CURRENT_USER, APP_KEY, "Last Update",
                    Text(std::to_string(nToday >= 8 ? nToday - 8 : 365)));
-    }
-    static HWND OpenAbout(const CProcess& process) {
-        const HWND hMain = WaitUntilReady(process);
-        if (!hMain)
-            return nullptr;
-        Command(hMain, ID_MENU_ABOUT);
-        return WaitForDialog(process.Id(), "About Quorvex");
     }
     // A copy of the demo alone in a folder of its own, with a stand-in updater when asked, and a
     // stranger's DLLs named like two that the demo loads at their first use.
@@ -105,8 +103,7 @@ TEST_F(UpdateDialogTest, ADueCheckAtStartShowsSignedNewsAndYesStartsTheUpdaterBe
     ASSERT_TRUE(hDialog);
     EXPECT_EQ(ControlText(hDialog, IDC_NEW_VERSION_TEXT), Description(Tomorrow()));
     EXPECT_EQ(ReadText(HKEY_CURRENT_USER, APP_KEY, "Last Suc Update"), Tomorrow());
-    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, APP_KEY, "Last Update"),
-              std::to_string(win32::CWin32Clock().UtcDayOfYear()));
+    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, APP_KEY, "Last Update"), std::to_string(UtcDayOfYear()));
     ASSERT_NE(WaitUntilReady(*process), nullptr);
     EXPECT_FALSE(GetWindowLongA(hDialog, GWL_EXSTYLE) & WS_EX_TOPMOST) << "not over every program";
     EXPECT_TRUE(TakeScreenshot("new-version"));
@@ -118,7 +115,8 @@ TEST_F(UpdateDialogTest, ADueCheckAtStartShowsSignedNewsAndYesStartsTheUpdaterBe
     EXPECT_THAT(FileText(m_strUpdaterLog), ::testing::HasSubstr(strUpdater));
 }
 
-TEST_F(UpdateDialogTest, YesWithoutAnUpdaterSaysSoAndTheProgramGoesOn) {
+// Nor is the help page beside the lone copy: F1 names the missing file.
+TEST_F(UpdateDialogTest, YesWithoutAnUpdaterOrF1WithoutTheHelpPageSaysWhatIsMissing) {
     PlantDueCheck();
     const auto process = StartAsking(UpdateUrl(Dated("desc")), LoneDemo(false));
 
@@ -130,9 +128,23 @@ TEST_F(UpdateDialogTest, YesWithoutAnUpdaterSaysSoAndTheProgramGoesOn) {
     EXPECT_FALSE(IsWindowVisible(hDialog)) << "the dialog has ended before the message";
     Command(hBox, IDOK);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(hDialog); }, 10s));
-    EXPECT_NE(WaitUntilReady(*process), nullptr);
+    const HWND hWnd = WaitUntilReady(*process);
+    ASSERT_TRUE(hWnd);
     // The common controls of version 6, which the manifest asks for.
     EXPECT_THAT(LoadedFrom(process->Id(), "comctl32.dll"), ::testing::HasSubstr("\\winsxs\\"));
+
+    // What F1 sends; a message that carries a pointer can only be sent, and the box holds it up.
+    HELPINFO help{sizeof help, HELPINFO_WINDOW, IDC_DRIVE_COMBO, GetDlgItem(hWnd, IDC_DRIVE_COMBO),
+                  0,           {0, 0}};
+    SendMessageTimeoutA(hWnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&help), SMTO_NORMAL, 500,
+                        nullptr);
+    const HWND hHelpBox = WaitForWindowOf(process->Id(), [](HWND hFound) {
+        return TextOf(hFound) == "Quorvex" &&
+               ControlText(hFound, IDC_BOX_TEXT).find("quorvex-help.html") != std::string::npos;
+    });
+    ASSERT_TRUE(hHelpBox);
+    EXPECT_EQ(GetWindow(hHelpBox, GW_OWNER), hWnd);
+    Command(hHelpBox, IDOK);
 }
 
 TEST_F(UpdateDialogTest, OnDemandNewsIsShownInFrontOverTheProgressWindowAndNoClosesBoth) {
@@ -154,12 +166,12 @@ TEST_F(UpdateDialogTest, OnDemandNewsIsShownInFrontOverTheProgressWindowAndNoClo
 
 // The check blocks in the real Internet functions until the window's close request abandons it.
 TEST_F(UpdateDialogTest, ClosingTheProgressWindowAbandonsAStalledCheckAndThePressStartsAnother) {
-    const auto process = StartAsking(UpdateUrl("stall"));
+    const auto process = StartAsking(UpdateUrl(Dated("stall")));
     const HWND hAbout = OpenAbout(*process);
     ASSERT_NE(hAbout, nullptr);
 
     Command(hAbout, IDC_ABOUT_CHECK_UPDATE);
-    ASSERT_TRUE(WaitUntil([] { return WasAsked("stall"); }, 30s));
+    ASSERT_TRUE(WaitUntil([] { return WasAsked(Dated("stall")); }, 30s));
     const HWND hProgress = WaitForDialog(process->Id(), PROGRESS_CAPTION);
     ASSERT_NE(hProgress, nullptr);
     EXPECT_FALSE(IsWindowEnabled(hAbout));

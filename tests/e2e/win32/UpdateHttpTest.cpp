@@ -78,9 +78,6 @@ TEST_F(UpdateHttp, FailsOnEveryDescriptionThatCannotBeTrusted) {
              Refusal{"untrusted certificate", UpdateUrl(Dated("desc"), "QV_UPDATE_UNTRUSTED_PORT")},
              Refusal{"trickle past the deadline", UpdateUrl(Dated("trickle")), 3000},
              Refusal{"unreachable", "https://localhost:9/" + Dated("desc") + "/ombrel/update.txt"},
-             Refusal{"status 404", UpdateUrl("status404")},
-             Refusal{"no length", UpdateUrl("nolength")},
-             Refusal{"lying length", UpdateUrl("lyinglength")},
          }) {
         SCOPED_TRACE(refusal.pszName);
         EXPECT_EQ(Check(refusal.strUrl, refusal.nDeadlineMs), UPDATE_FAILED);

@@ -1,6 +1,6 @@
 // How the main window comes and goes: the close box, the notification area and a restarted shell,
 // second starts, Escape, the request to end, a boot-mode start behind its splash, a drive that
-// takes its time, F1 without the help page, and no drive at all.
+// takes its time, and no drive at all.
 #include "app/BuildConfig.h"
 #include "tests/e2e/win32/MainWindowFixture.h"
 #include "tests/e2e/win32/ProgramUnderTest.h"
@@ -150,27 +150,6 @@ TEST_F(MainWindowTest, TwoStartsAtOnceLeaveOneInstance) {
     CProcess& remaining = nFirstExit ? *second : *first;
     EXPECT_TRUE(WaitUntilReady(remaining));
     EXPECT_FALSE(remaining.WaitForExit(500ms));
-}
-
-// A copy of the demo in a folder without the help page; F1 asks for it.
-TEST_F(MainWindowTest, HelpWithoutItsPageNamesTheMissingFile) {
-    const std::string strExe = FreshFile(".exe");
-    ASSERT_TRUE(CopyFileA(Demo().c_str(), strExe.c_str(), FALSE));
-    CProcess process(strExe, "", OnMachine(""));
-    const HWND hWnd = WaitUntilReady(process);
-    ASSERT_TRUE(hWnd);
-    // What F1 sends; a message that carries a pointer can only be sent, and the box holds it up.
-    HELPINFO help{sizeof help, HELPINFO_WINDOW, IDC_DRIVE_COMBO, GetDlgItem(hWnd, IDC_DRIVE_COMBO),
-                  0,           {0, 0}};
-    SendMessageTimeoutA(hWnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&help), SMTO_NORMAL, 500,
-                        nullptr);
-    const HWND hBox = WaitForWindowOf(process.Id(), [](HWND hFound) {
-        return TextOf(hFound) == "Quorvex" &&
-               ControlText(hFound, IDC_BOX_TEXT).find("quorvex-help.html") != std::string::npos;
-    });
-    ASSERT_TRUE(hBox);
-    EXPECT_EQ(GetWindow(hBox, GW_OWNER), hWnd);
-    Command(hBox, IDOK);
 }
 
 TEST_F(MainWindowTest, WithoutADriveTheWindowSaysSoAndTheProgramEnds) {
