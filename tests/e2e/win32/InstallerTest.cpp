@@ -19,6 +19,7 @@ namespace qv::e2e {
 namespace {
 
 using namespace std::chrono_literals;
+using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::Key;
@@ -45,14 +46,17 @@ std::string EntryText(const char* pszName) {
 }
 
 // Every place a Run value named Quorvex may lie: the user's and both views of the machine's.
-struct RUN_PLACE {
-    const char* pszName;
-    HKEY hRoot;
-    REGSAM nView;
-};
-const RUN_PLACE RUN_PLACES[] = {{"HKCU", HKEY_CURRENT_USER, 0},
-                                {"HKLM 64-bit", HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY},
-                                {"HKLM 32-bit", HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY}};
+const std::pair<HKEY, REGSAM> RUN_PLACES[] = {{HKEY_CURRENT_USER, 0},
+                                              {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY},
+                                              {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY}};
+
+// Which of those places hold one, in their order.
+std::vector<bool> RunValues() {
+    std::vector<bool> aFound;
+    for (const auto& [hRoot, nView] : RUN_PLACES)
+        aFound.push_back(ReadValue(hRoot, RUN_KEY, "Quorvex", nView).has_value());
+    return aFound;
+}
 
 // The uninstall entries that show Quorvex, in both registry views.
 int CountEntries() {
@@ -126,8 +130,8 @@ protected:
         fs::remove(m_shortcut, error);
         fs::remove(m_icaclsLog, error);
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY.c_str());
-        for (const auto& place : RUN_PLACES)
-            DeleteValue(place.hRoot, RUN_KEY, "Quorvex", place.nView);
+        for (const auto& [hRoot, nView] : RUN_PLACES)
+            DeleteValue(hRoot, RUN_KEY, "Quorvex", nView);
         ForgetProgramValues();
     }
 
@@ -160,15 +164,14 @@ TEST_F(InstallerTest, ASilentSetupInstallsForEveryUserAndItsUninstallerKeepsOnly
     EXPECT_EQ(fs::path(EntryText("InstallLocation")), folder);
     EXPECT_EQ(EntryText("UninstallString"), Quoted(folder / "uninstall.exe"));
     EXPECT_EQ(EntryText("QuietUninstallString"), Quoted(folder / "uninstall.exe") + " /S");
-    for (const auto& place : RUN_PLACES)
-        EXPECT_FALSE(ReadValue(place.hRoot, RUN_KEY, "Quorvex", place.nView)) << place.pszName;
+    EXPECT_THAT(RunValues(), Each(false));
     EXPECT_THAT(ValueNames(HKEY_CURRENT_USER, APP_KEY), IsEmpty());
     ExpectTheNoDriveBoxAndEnd((folder / "quorvex.exe").string());
 
     WriteValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING, Dword(7));
-    for (const auto& place : RUN_PLACES)
-        WriteValue(place.hRoot, RUN_KEY, "Quorvex",
-                   Text("\"C:\\Program Files\\Quorvex\\quorvex.exe\" /boot"), place.nView);
+    for (const auto& [hRoot, nView] : RUN_PLACES)
+        WriteValue(hRoot, RUN_KEY, "Quorvex",
+                   Text("\"C:\\Program Files\\Quorvex\\quorvex.exe\" /boot"), nView);
     // With _?= the uninstaller runs where it lies, so its end can be awaited; it then leaves
     // itself and its folder, which the test removes afterwards.
     const std::string strUninstall = (folder / "uninstall.exe").string();
@@ -185,12 +188,12 @@ TEST_F(InstallerTest, ASilentSetupInstallsForEveryUserAndItsUninstallerKeepsOnly
         EXPECT_FALSE(fs::exists(folder / pszFile)) << pszFile;
     EXPECT_FALSE(fs::exists(m_shortcut));
     EXPECT_EQ(CountEntries(), 0);
-    for (const auto& place : RUN_PLACES)
-        EXPECT_FALSE(ReadValue(place.hRoot, RUN_KEY, "Quorvex", place.nView)) << place.pszName;
+    EXPECT_THAT(RunValues(), Each(false));
     EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING));
 }
 
-// The second setup finds the first one's folder through its uninstall entry.
+// The second setup finds the first one's folder through its uninstall entry, and closes the
+// running program first.
 TEST_F(InstallerTest, InstallingOverAnInstallationKeepsItsFolderTheSettingsAndOneEntry) {
     const fs::path elsewhere = fs::temp_directory_path() / "Quorvex elsewhere";
     const struct {
@@ -204,21 +207,16 @@ TEST_F(InstallerTest, InstallingOverAnInstallationKeepsItsFolderTheSettingsAndOn
         ForgetInstallation();
         ASSERT_EQ(RunToEnd(strFirstSetup, "/S" + strFolderArgument), 0u);
         WriteValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING, Dword(7));
+        CProcess program(Demo(), "");
+        ASSERT_TRUE(WaitForMainWindow(program.Id(), 30s));
         ASSERT_EQ(RunToEnd(m_strSetup, "/S"), 0u);
+        EXPECT_EQ(program.WaitForExit(30s), 0u) << "the running program is closed first";
         EXPECT_EQ(CountEntries(), 1);
         EXPECT_EQ(EntryText("DisplayVersion"), QV_VERSION_FULL);
         EXPECT_EQ(fs::path(EntryText("InstallLocation")), folder);
         EXPECT_TRUE(fs::is_regular_file(folder / "quorvex.exe"));
         EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, APP_KEY, PLANTED_SETTING));
     }
-}
-
-TEST_F(InstallerTest, ASilentSetupClosesTheRunningProgramFirst) {
-    CProcess program(Demo(), "");
-    ASSERT_TRUE(WaitForMainWindow(program.Id(), 30s));
-    EXPECT_EQ(RunToEnd(m_strSetup, "/S"), 0u);
-    EXPECT_EQ(program.WaitForExit(30s), 0u);
-    EXPECT_TRUE(fs::is_regular_file(m_defaultFolder / "quorvex.exe"));
 }
 
 // A copy that will not close (the driver holds the program's mutex and answers no message), a
