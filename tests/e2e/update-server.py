@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """update-server.py <state-dir>: loopback servers for the update check's tests.
 
-Makes a signing key of the tests' own, a test CA and two localhost certificates (one from the CA,
-one from no one) in <state-dir>; listens with plain HTTP and with HTTPS under each certificate;
-writes server.env (ports, public key, CA file) once all accept; serves until killed. The path
+Makes a signing key of the tests' own and two self-signed localhost certificates in <state-dir>;
+listens with plain HTTP and with HTTPS under each certificate; writes server.env (ports, public
+key, the trusted certificate) once all accept; serves until killed. The path
 /<scenario>-MM-DD-YY/ombrel/update.txt chooses the response and dates its description.
 """
 
@@ -29,18 +29,13 @@ def openssl(*args):
 
 
 def make_material():
-    p256 = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
     openssl("ecparam", "-name", "prime256v1", "-genkey", "-noout", "-out", "sign.pem")
-    openssl("req", "-x509", *p256, "-keyout", "ca.key", "-out", "ca.pem", "-days", "2",
-            "-subj", "/CN=Quorvex Test CA")
-    openssl("x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der")
-    (state / "localhost.cnf").write_text(
-        "subjectAltName=DNS:localhost\nextendedKeyUsage=serverAuth\n")
-    openssl("req", *p256, "-keyout", "trusted.key", "-out", "trusted.csr", "-subj", "/CN=localhost")
-    openssl("x509", "-req", "-in", "trusted.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
-            "-CAcreateserial", "-days", "2", "-extfile", "localhost.cnf", "-out", "trusted.pem")
-    openssl("req", "-x509", *p256, "-keyout", "untrusted.key", "-out", "untrusted.pem", "-days",
-            "2", "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost")
+    # Two self-signed localhost certificates; the driver trusts the first as a root.
+    for name in ("trusted", "untrusted"):
+        openssl("req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                "-nodes", "-keyout", f"{name}.key", "-out", f"{name}.pem", "-days", "2", "-subj",
+                "/CN=localhost", "-addext", "subjectAltName=DNS:localhost")
+    openssl("x509", "-in", "trusted.pem", "-outform", "DER", "-out", "ca.der")
 
 
 def signed(date):

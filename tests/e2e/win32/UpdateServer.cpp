@@ -37,16 +37,9 @@ std::string Description(const std::string& strDate) {
 
 void TrustTestCa() {
     const std::string strCertificate = FileText(FromEnvironment("QV_UPDATE_CA"));
-    const HCERTSTORE hRoot =
-        CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
-    const bool bAdded =
-        hRoot &&
-        CertAddEncodedCertificateToStore(
-            hRoot, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(strCertificate.data()),
-            static_cast<DWORD>(strCertificate.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
-    if (hRoot)
-        CertCloseStore(hRoot, 0);
-    if (!bAdded)
+    if (!CertAddEncodedCertificateToSystemStoreA(
+            "Root", reinterpret_cast<const BYTE*>(strCertificate.data()),
+            static_cast<DWORD>(strCertificate.size())))
         throw std::runtime_error("the test CA cannot be trusted");
 }
 

@@ -15,7 +15,7 @@ std::string Tomorrow();
 std::string Dated(const std::string& strKind);
 // What the server publishes for a date: the text its signature covers.
 std::string Description(const std::string& strDate);
-// Puts the test CA into the machine's root store of this prefix; it throws when it cannot.
+// Puts the test CA into the root store of this prefix; it throws when it cannot.
 void TrustTestCa();
 bool WasAsked(const std::string& strScenario);
 
