@@ -86,18 +86,12 @@ TEST_F(MainWindowTest, StartsWithEveryDriveListedAndTheFirstOnesSpeeds) {
     RECT label{};
     GetClientRect(hLabel, &label);
     // A label lets the mouse through to the dialog; a toolbar button is no window of its own.
-    const struct {
-        HWND hWnd;
-        RECT rect;
-        const char* pszTip;
-    } aPlaces[] = {
-        {hLabel, label, "Drag slider to select new speed"},
-        {hToolBar, RemoteRect(hToolBar, TB_GETITEMRECT, 0, process->Id()),
-         "Apply the selected speed"},
-    };
-    for (const auto& place : aPlaces)
-        EXPECT_EQ(HoverForToolTip(place.hWnd, place.rect, process->Id(), place.pszTip),
-                  place.pszTip);
+    const char* pszLabelTip = "Drag slider to select new speed";
+    EXPECT_EQ(HoverForToolTip(hLabel, label, process->Id(), pszLabelTip), pszLabelTip);
+    const char* pszApplyTip = "Apply the selected speed";
+    EXPECT_EQ(HoverForToolTip(hToolBar, RemoteRect(hToolBar, TB_GETITEMRECT, 0, process->Id()),
+                              process->Id(), pszApplyTip),
+              pszApplyTip);
     EXPECT_THAT(ComboEntries(hWnd),
                 ElementsAre(" E:  40x  QRVX CD-ROM 40X", " G:  48x  ZANTRIX CDR-4812"));
     EXPECT_THAT(Slider(hWnd).aTicks, ElementsAre(4, 8, 16, 24, 32, 40));

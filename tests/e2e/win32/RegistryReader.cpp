@@ -43,19 +43,15 @@ std::string ReadText(HKEY hRoot, const std::string& strKey, const std::string& s
     return value ? std::string(value->aData.begin(), value->aData.end()).c_str() : "";
 }
 
-std::vector<std::string> ValueNames(HKEY hRoot, const std::string& strKey) {
-    std::vector<std::string> aNames;
+DWORD ValueCount(HKEY hRoot, const std::string& strKey) {
     HKEY hKey = nullptr;
-    if (RegOpenKeyExA(hRoot, strKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return aNames;
-    char szName[512];
-    for (DWORD nIndex = 0, nLength = sizeof szName;
-         RegEnumValueA(hKey, nIndex, szName, &nLength, nullptr, nullptr, nullptr, nullptr) ==
-         ERROR_SUCCESS;
-         ++nIndex, nLength = sizeof szName)
-        aNames.emplace_back(szName, nLength);
-    RegCloseKey(hKey);
-    return aNames;
+    DWORD nValues = 0;
+    if (RegOpenKeyExA(hRoot, strKey.c_str(), 0, KEY_READ, &hKey) == ERROR_SUCCESS) {
+        RegQueryInfoKeyA(hKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &nValues,
+                         nullptr, nullptr, nullptr, nullptr);
+        RegCloseKey(hKey);
+    }
+    return nValues;
 }
 
 void WriteValue(HKEY hRoot, const std::string& strKey, const std::string& strName,

@@ -28,8 +28,8 @@ std::optional<RegistryValue> ReadValue(HKEY hRoot, const std::string& strKey,
 // native tests' concern.
 std::string ReadText(HKEY hRoot, const std::string& strKey, const std::string& strName,
                      REGSAM nView = 0);
-// The names of every value under a key; empty when the key does not exist.
-std::vector<std::string> ValueNames(HKEY hRoot, const std::string& strKey);
+// How many values a key holds; 0 when it does not exist.
+DWORD ValueCount(HKEY hRoot, const std::string& strKey);
 // Creates the key when it is missing.
 void WriteValue(HKEY hRoot, const std::string& strKey, const std::string& strName,
                 const RegistryValue& value, REGSAM nView = 0);

@@ -77,7 +77,7 @@ TEST_F(SaveRun, StoresEachDrivesSpeedUnderTheUserAndARunEntryNamingTheExeExactly
     ASSERT_EQ(nStatus, ERROR_SUCCESS);
     EXPECT_EQ(dwType, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(std::wstring(szRun, nSize / sizeof(wchar_t)), L"\"" + m_strExe + L"\" /boot" + L'\0');
-    EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, APP_KEY).size(), aOlder.size());
+    EXPECT_EQ(ValueCount(HKEY_LOCAL_MACHINE, APP_KEY), aOlder.size());
     EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, RUN_KEY, "Quorvex"));
 }
 

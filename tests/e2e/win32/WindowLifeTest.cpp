@@ -36,10 +36,6 @@ bool TrayIcon(HWND hWnd, DWORD dwMessage) {
     return Shell_NotifyIconA(dwMessage, &icon) != FALSE;
 }
 
-void CloseBox(HWND hWnd) {
-    PostMessageA(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-}
-
 // scripts/screenshots.sh takes the notification-area menu's picture through this test's name.
 TEST_F(MainWindowTest, TheCloseBoxHidesTheWindowAndEscapeEndsTheProgram) {
     const auto process = StartDemo();
@@ -50,7 +46,7 @@ TEST_F(MainWindowTest, TheCloseBoxHidesTheWindowAndEscapeEndsTheProgram) {
     EXPECT_TRUE(TrayIcon(hWnd, NIM_MODIFY)) << "a restarted shell gets the icon back";
 
     // A second start brings the hidden window back and ends without a word to the drives.
-    CloseBox(hWnd);
+    PostMessageA(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
     const std::string strSecondLog = FreshFile(".second.log");
     const auto second = StartDemo("", "", {{"QUORVEX_SIM_LOG", strSecondLog}});
@@ -58,7 +54,7 @@ TEST_F(MainWindowTest, TheCloseBoxHidesTheWindowAndEscapeEndsTheProgram) {
     EXPECT_TRUE(WaitUntil([&] { return IsShown(hWnd); }, 10s));
     EXPECT_THAT(ReadCommandLog(strSecondLog), IsEmpty());
 
-    CloseBox(hWnd);
+    PostMessageA(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
     EXPECT_FALSE(process->WaitForExit(500ms));
     // The popup menu's "Restore", the item above the last, brings it back.
@@ -126,7 +122,7 @@ TEST_F(MainWindowTest, ASlowDriveHoldsNeitherTheWindowNorASecondStartNorTheEnd) 
 
     const auto second = StartDemo("", SLOW_MACHINE);
     EXPECT_TRUE(second->WaitForExit(2s));
-    CloseBox(hWnd);
+    PostMessageA(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(hWnd); }, 10s));
     Command(hWnd, ID_POPUP_ABOUT);
     ASSERT_TRUE(WaitForDialog(process->Id(), "About Quorvex"));
