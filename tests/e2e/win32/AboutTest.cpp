@@ -17,19 +17,19 @@ namespace {
 using namespace std::chrono_literals;
 using ::testing::Contains;
 
+// Pages, and mail addresses, open in the stand-in; or pages open in a class that names no program.
 // Wine 8 reads HKEY_CLASSES_ROOT from the machine's classes alone, without the user's
 // Software\Classes over them, so the tests' classes go there; the session's prefix is its own.
-void SetClass(const std::string& strKey, const std::string& strText) {
-    WriteValue(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + strKey, "", Text(strText));
-}
-
-// Pages, and mail addresses, open in the stand-in; or pages open in a class that names no program.
 void RegisterStandIn(bool bForPages) {
     const std::string strCommand = '"' + StandInExe() + "\" \"%1\"";
-    SetClass("QuorvexTest.StandIn\\shell\\open\\command", strCommand);
-    SetClass("mailto\\shell\\open\\command", strCommand);
-    for (const char* pszType : {".htm", ".html"})
-        SetClass(pszType, bForPages ? "QuorvexTest.StandIn" : "QuorvexTest.NoProgram");
+    const std::string strPages = bForPages ? "QuorvexTest.StandIn" : "QuorvexTest.NoProgram";
+    for (const auto& [strKey, strText] :
+         {std::pair{"QuorvexTest.StandIn\\shell\\open\\command", strCommand},
+          {"mailto\\shell\\open\\command", strCommand},
+          {".htm", strPages},
+          {".html", strPages}})
+        WriteValue(HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\") + strKey, "",
+                   Text(strText));
 }
 
 // How many pixels of a window the screen shows in the link colour, RGB(0, 0, 255), in the

@@ -10,15 +10,7 @@
 #include <thread>
 
 namespace qv::e2e {
-namespace {
-
 using namespace std::chrono_literals;
-
-bool IsDialog(HWND hWnd) {
-    return ClassOf(hWnd) == "#32770";
-}
-
-} // namespace
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -81,7 +73,7 @@ HWND WaitForDialog(DWORD dwProcessId, const std::string& strCaption, const std::
     return WaitForWindowOf(
         dwProcessId,
         [&](HWND hWnd) {
-            return IsDialog(hWnd) && TextOf(hWnd) == strCaption &&
+            return ClassOf(hWnd) == "#32770" && TextOf(hWnd) == strCaption &&
                    (strText.empty() || ControlText(hWnd, IDC_BOX_TEXT) == strText);
         },
         limit);
@@ -89,7 +81,7 @@ HWND WaitForDialog(DWORD dwProcessId, const std::string& strCaption, const std::
 
 HWND FindMainWindow(DWORD dwProcessId) {
     return FindWindowOf(dwProcessId, [](HWND hWnd) {
-        return IsDialog(hWnd) && GetDlgItem(hWnd, IDC_DRIVE_COMBO) != nullptr;
+        return ClassOf(hWnd) == "#32770" && GetDlgItem(hWnd, IDC_DRIVE_COMBO) != nullptr;
     });
 }
 
@@ -101,7 +93,7 @@ HWND WaitForMainWindow(DWORD dwProcessId, std::chrono::milliseconds limit) {
 
 HWND FindOtherDialog(DWORD dwProcessId) {
     return FindWindowOf(dwProcessId, [](HWND hWnd) {
-        return IsDialog(hWnd) && IsWindowVisible(hWnd) &&
+        return ClassOf(hWnd) == "#32770" && IsWindowVisible(hWnd) &&
                GetDlgItem(hWnd, IDC_DRIVE_COMBO) == nullptr;
     });
 }
@@ -123,7 +115,7 @@ std::vector<std::string> ComboEntries(HWND hDialog) {
 
 SLIDER_STATE Slider(HWND hDialog) {
     const HWND hSlider = GetDlgItem(hDialog, IDC_SPEED_SLIDER);
-    SLIDER_STATE slider{static_cast<int>(SendMessageA(hSlider, TBM_GETPOS, 0, 0)), {}};
+    SLIDER_STATE slider;
     // The count includes the control's two end marks.
     const int nTicks = static_cast<int>(SendMessageA(hSlider, TBM_GETNUMTICS, 0, 0)) - 2;
     for (int nTick = 0; nTick < nTicks; ++nTick)

@@ -44,7 +44,6 @@ HWND FindOtherDialog(DWORD dwProcessId);
 
 std::vector<std::string> ComboEntries(HWND hDialog);
 struct SLIDER_STATE {
-    int nPos;
     std::vector<int> aTicks; // in ascending order, without the two end marks
 };
 SLIDER_STATE Slider(HWND hDialog);

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -30,15 +30,13 @@ std::string VersionString(const std::string& strExe, const char* pszName) {
     return pszValue;
 }
 
+// All zero when the file is too short to hold them.
 IMAGE_NT_HEADERS64 Headers(const std::string& strExe) {
-    const std::string strBytes = FileText(strExe);
+    std::ifstream file(strExe, std::ios::binary);
     IMAGE_DOS_HEADER dos{};
     IMAGE_NT_HEADERS64 nt{};
-    if (strBytes.size() >= sizeof dos) {
-        std::memcpy(&dos, strBytes.data(), sizeof dos);
-        if (dos.e_lfanew > 0 && strBytes.size() >= dos.e_lfanew + sizeof nt)
-            std::memcpy(&nt, strBytes.data() + dos.e_lfanew, sizeof nt);
-    }
+    if (file.read(reinterpret_cast<char*>(&dos), sizeof dos))
+        file.seekg(dos.e_lfanew).read(reinterpret_cast<char*>(&nt), sizeof nt);
     return nt;
 }
 

@@ -56,15 +56,13 @@ protected:
         const std::time_t now = std::time(nullptr);
         return std::gmtime(&now)->tm_yday;
     }
-    // A week and a day since the last automatic check, or a day of the year before.
-    static void PlantDueCheck() {
+    // A copy of the demo alone in a folder of its own, with a stand-in updater when asked, and a
+    // stranger's DLLs named like two that the demo loads at their first use; its automatic check
+    // is due, a week and a day after the last, or a day of the year before.
+    std::string LoneDemo(bool bWithUpdater) {
         const int nToday = UtcDayOfYear();
         WriteValue(HKEY_CURRENT_USER, APP_KEY, "Last Update",
                    Text(std::to_string(nToday >= 8 ? nToday - 8 : 365)));
-    }
-    // A copy of the demo alone in a folder of its own, with a stand-in updater when asked, and a
-    // stranger's DLLs named like two that the demo loads at their first use.
-    std::string LoneDemo(bool bWithUpdater) {
         const std::string strFolder = FreshFile("") + ".dir";
         CreateDirectoryA(strFolder.c_str(), nullptr);
         const std::string strExe = strFolder + "\\quorvex-demo.exe";
@@ -95,7 +93,6 @@ protected:
 
 // The description lies behind a redirect, which the check follows itself.
 TEST_F(UpdateDialogTest, ADueCheckAtStartShowsSignedNewsAndYesStartsTheUpdaterBesideTheProgram) {
-    PlantDueCheck();
     const std::string strExe = LoneDemo(true);
     const auto process = StartAsking(UpdateUrl(Dated("redirect")), strExe);
 
@@ -117,7 +114,6 @@ TEST_F(UpdateDialogTest, ADueCheckAtStartShowsSignedNewsAndYesStartsTheUpdaterBe
 
 // Nor is the help page beside the lone copy: F1 names the missing file.
 TEST_F(UpdateDialogTest, YesWithoutAnUpdaterOrF1WithoutTheHelpPageSaysWhatIsMissing) {
-    PlantDueCheck();
     const auto process = StartAsking(UpdateUrl(Dated("desc")), LoneDemo(false));
 
     const HWND hDialog = WaitForNews(*process);
