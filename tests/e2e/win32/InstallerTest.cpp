@@ -6,14 +6,11 @@
 #include "tests/e2e/win32/ProgramUnderTest.h"
 #include "tests/e2e/win32/RegistryReader.h"
 
-#include <shlobj.h>
-
 #include <gmock/gmock.h>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <stdexcept>
 
 namespace qv::e2e {
 namespace {
@@ -32,13 +29,6 @@ constexpr const char* INSTALLED_FILES[] = {"quorvex.exe", "UpdateQuorvex.exe", "
 // Wine's icacls changes nothing and reports success. Told so, Wine starts the stand-in put in its
 // place instead, which records each command in the log and fails when it cannot write there.
 constexpr const char* WINE_OVERRIDES_KEY = "Software\\Wine\\DllOverrides";
-
-fs::path KnownFolder(int nCsidl) {
-    char szPath[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathA(nullptr, nCsidl, nullptr, SHGFP_TYPE_CURRENT, szPath)))
-        throw std::runtime_error("no known folder " + std::to_string(nCsidl));
-    return szPath;
-}
 
 std::string EntryText(const char* pszName) {
     return ReadText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, pszName);
@@ -134,9 +124,10 @@ protected:
         ForgetProgramValues();
     }
 
-    const fs::path m_defaultFolder = KnownFolder(CSIDL_PROGRAM_FILES) / "Quorvex";
-    const fs::path m_shortcut = KnownFolder(CSIDL_COMMON_PROGRAMS) / "Quorvex.lnk";
-    const fs::path m_icacls = KnownFolder(CSIDL_SYSTEM) / "icacls.exe";
+    const fs::path m_defaultFolder = fs::path(FromEnvironment("ProgramFiles")) / "Quorvex";
+    const fs::path m_shortcut = fs::path(FromEnvironment("ProgramData")) /
+                                "Microsoft\\Windows\\Start Menu\\Programs\\Quorvex.lnk";
+    const fs::path m_icacls = fs::path(FromEnvironment("SystemRoot")) / "system32\\icacls.exe";
     const fs::path m_icaclsLog = fs::temp_directory_path() / "icacls.log";
     const std::string m_strSetup = FromEnvironment("QV_SETUP_EXE");
 };
