@@ -62,7 +62,7 @@ SCENARIOS = {
         "302 Found", location=f"http://localhost:{ports['plain']}/desc-{date}/{OBJECT}"),
     "stall": lambda date: None,
 }
-PATH = re.compile(r"/([a-z]+)-(\d\d-\d\d-\d\d)/" + re.escape(OBJECT))
+REQUEST = re.compile(r"GET /([a-z]+)-(\d\d-\d\d-\d\d)/" + re.escape(OBJECT) + r" HTTP/1\.[01]")
 
 
 class Handler(socketserver.StreamRequestHandler):
@@ -71,8 +71,7 @@ class Handler(socketserver.StreamRequestHandler):
         print(request_line, file=sys.stderr, flush=True)
         while self.rfile.readline().strip():
             pass
-        parts = request_line.split(" ")
-        match = PATH.fullmatch(parts[1]) if len(parts) == 3 else None
+        match = REQUEST.fullmatch(request_line)
         if not match or match[1] not in SCENARIOS:
             self.wfile.write(answer("404 Not Found"))
             return

@@ -147,7 +147,6 @@ TEST_F(InstallerTest, ASilentSetupInstallsForEveryUserAndItsUninstallerKeepsOnly
         EXPECT_TRUE(fs::is_regular_file(folder / pszFile)) << pszFile;
     EXPECT_TRUE(fs::is_regular_file(m_shortcut));
     EXPECT_EQ(CountEntries(), 1);
-    EXPECT_EQ(EntryText("DisplayName"), "Quorvex");
     EXPECT_EQ(EntryText("DisplayVersion"), QV_VERSION_FULL);
     EXPECT_EQ(EntryText("Publisher"), QV_MAKER);
     EXPECT_EQ(EntryText("URLInfoAbout"), QV_HOME_PAGE);

@@ -144,7 +144,8 @@ std::vector<LOGGED_COMMAND> ReadCommandLog(const std::string& strFile) {
     while (std::getline(file, strLine)) {
         std::istringstream fields(strLine);
         LOGGED_COMMAND command;
-        if (fields >> command.nMs >> command.strRoot >> command.strCdb >> command.strStatus)
+        std::string strMs, strStatus;
+        if (fields >> strMs >> command.strRoot >> command.strCdb >> strStatus)
             aCommands.push_back(command);
     }
     return aCommands;

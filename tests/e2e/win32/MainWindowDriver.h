@@ -48,17 +48,13 @@ struct SLIDER_STATE {
 };
 SLIDER_STATE Slider(HWND hDialog);
 
-// What a user does: move the slider by keyboard-free means, press a button or choose a menu
-// command.
 void MoveSliderTo(HWND hDialog, int nPos);
 void Command(HWND hDialog, int nCommand);
 
-// One line of the demo program's command log.
+// One line of the demo program's command log, without its time and status.
 struct LOGGED_COMMAND {
-    long long nMs;
     std::string strRoot;
     std::string strCdb; // hex
-    std::string strStatus;
 };
 std::vector<LOGGED_COMMAND> ReadCommandLog(const std::string& strFile);
 bool IsSetSpeed(const LOGGED_COMMAND& command);

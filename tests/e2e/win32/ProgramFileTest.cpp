@@ -16,8 +16,7 @@ namespace qv::e2e {
 namespace {
 
 std::string VersionString(const std::string& strExe, const char* pszName) {
-    DWORD dwHandle = 0;
-    const DWORD nSize = GetFileVersionInfoSizeA(strExe.c_str(), &dwHandle);
+    const DWORD nSize = GetFileVersionInfoSizeA(strExe.c_str(), nullptr);
     std::vector<BYTE> aInfo(nSize);
     if (nSize == 0 || !GetFileVersionInfoA(strExe.c_str(), 0, nSize, aInfo.data()))
         return "(no version record)";

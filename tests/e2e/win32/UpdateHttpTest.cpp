@@ -29,8 +29,7 @@ public:
 };
 
 // Each description is newer than the one stored, so one taken for a trusted description would
-// be reported and stored. The URL names each: tampered, redirected to plain HTTP, under a
-// certificate no one vouches for, trickling past the deadline, or unreachable.
+// be reported and stored. The URLs name each way it cannot be trusted.
 TEST(UpdateHttp, FailsOnEveryDescriptionThatCannotBeTrusted) {
     TrustTestCa();
     ForgetProgramValues();

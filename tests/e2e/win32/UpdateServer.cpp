@@ -43,9 +43,4 @@ void TrustTestCa() {
         throw std::runtime_error("the test CA cannot be trusted");
 }
 
-bool WasAsked(const std::string& strScenario) {
-    return FileText(FromEnvironment("QV_UPDATE_SERVER_LOG")).find("/" + strScenario + "/") !=
-           std::string::npos;
-}
-
 } // namespace qv::e2e

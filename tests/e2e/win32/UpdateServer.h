@@ -17,6 +17,5 @@ std::string Dated(const std::string& strKind);
 std::string Description(const std::string& strDate);
 // Puts the test CA into the root store of this prefix; it throws when it cannot.
 void TrustTestCa();
-bool WasAsked(const std::string& strScenario);
 
 } // namespace qv::e2e
