@@ -1,13 +1,11 @@
 // The chains of one drive, answered command by command: identification, the capabilities page,
-// the order operations run in, the keep-speed read, and replies no sane drive sends.
+// the keep-speed read, and replies no sane drive sends.
 #include "device/CDRom.h"
 #include "tests/support/ScriptedTransport.h"
 #include "tests/support/SimFixture.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <random>
 #include <tuple>
 
 namespace qv::test {
@@ -49,11 +47,13 @@ TEST_F(ChainTest, IdentificationAsksTheAddressThenInquiryWithItsLunThenThePage) 
               std::tuple("QRVX", "  CD-ROM 40X", "1.02", "rev B"));
 }
 
-// An additional length below 30 is too short for the identification strings; a refused INQUIRY
-// reads like a cleared reply. Either way the page is still read.
+// An additional length below 30 is too short for the identification strings; a reply cut short
+// is read no further than it goes, and a refused INQUIRY reads like a cleared reply. Either way the
+// page is still read.
 TEST_F(ChainTest, UsabilityFollowsTheInquirysAdditionalLength) {
     const std::tuple<int, Bytes, bool> aCases[] = {{CMD_OK, InquiryReply("A", "B", "", 30), true},
                                                    {CMD_OK, InquiryReply("A", "B", "", 29), false},
+                                                   {CMD_OK, Bytes(5, 0), false},
                                                    {CMD_FAILED, {}, false}};
     for (const auto& [nStatus, aReply, bUsable] : aCases) {
         m_drive.Identify();
@@ -152,47 +152,6 @@ TEST_F(ChainTest, ARepliesHeaderThatPointsPastItsBufferLeavesThePageUnparsed) {
     EXPECT_EQ(std::tuple(m_drive.Snapshot().nCurRate, m_drive.Snapshot().bAnswered),
               std::tuple(0, false));
     EXPECT_EQ(Events(), (std::vector<int>{RQ_REFRESH_CAPS, RQ_REFRESH_CAPS}));
-}
-
-// Random bytes, statuses and lengths at every step of every chain. Each reply is allocated at its
-// exact size, so a read past its end is caught by AddressSanitizer.
-TEST_F(ChainTest, RandomRepliesKeepEveryMemberInItsRangeAndEveryChainEnds) {
-    std::mt19937 random(20261208);
-    const auto randomBytes = [&](std::size_t nSize) {
-        Bytes aBytes(nSize);
-        for (BYTE& b : aBytes)
-            b = static_cast<BYTE>(random());
-        if (nSize > 20 && random() % 2)
-            aBytes[4 + aBytes[3] % 16] = MODE_PAGE_CAPABILITIES;
-        return aBytes;
-    };
-    const std::function<void()> aOperations[] = {
-        [&] { m_drive.Identify(); }, [&] { m_drive.DetectSpeeds(); },
-        [&] { m_drive.KeepSpeed(static_cast<int>(random() % 50)); },
-        [&] { m_drive.SetSpeed(static_cast<int>(random() % 120) - 10); }};
-    for (int nRound = 0; nRound < 300; ++nRound) {
-        aOperations[random() % 4]();
-        for (int nSteps = 0; m_transport.Next() != -1; ++nSteps) {
-            ASSERT_LT(nSteps, 1000) << "a chain that never ends";
-            if (m_transport.Next() == 0) {
-                m_transport.Locate({0, 0, static_cast<int>(random() % 8)});
-                continue;
-            }
-            const Bytes aSense = randomBytes(random() % (SENSE_SIZE + 1));
-            const Bytes aReply =
-                randomBytes(random() % (INQUIRY_REPLY_SIZE + MODE_SENSE_REPLY_SIZE));
-            m_transport.Complete(static_cast<int>(random() % 3), aReply, aSense);
-        }
-        const DRIVE_STATE state = m_drive.Snapshot();
-        ASSERT_FALSE(state.bBusy);
-        ASSERT_LE(state.nCurSpeed, 100);
-        ASSERT_LE(state.nMaxSpeed, 100);
-        ASSERT_LE(state.strVendor.size() + state.strProduct.size() + state.strRevision.size() +
-                      state.strVendorInfo.size(),
-                  48u);
-        for (const SPEED_ENTRY& entry : state.aSpeeds)
-            ASSERT_LE(entry.nSpeed, 100);
-    }
 }
 
 } // namespace
