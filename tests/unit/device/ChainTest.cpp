@@ -94,17 +94,28 @@ TEST_F(ChainTest, ADriveWithoutModeSense6IsReadWithModeSense10) {
 }
 
 // Speeds are capped at 100x; a maximum above that gives way to the current speed, one below 1x is
-// taken from the next page.
+// taken from the next page. A reply whose header puts the page past the buffer, or that holds no
+// page, parses as nothing: the event still announces the read, and the dialog refreshes from
+// unchanged members.
 TEST_F(ChainTest, ThePageKeepsSpeedsWithinWhatADriveCanRead) {
-    const int aPages[][4] = {{175, 0, 0, 0}, {20000, 7056, 40, 40}, {7040, 30000, 40, 100}};
-    for (const auto& [nMaxRate, nCurRate, nMaxSpeed, nCurSpeed] : aPages) {
+    Bytes aPastItsBuffer(MODE_SENSE_REPLY_SIZE, 0x40);
+    aPastItsBuffer[3] = 0xFF;
+    // The reply, then the maximum and current speed and whether the drive counts as answered.
+    const std::tuple<Bytes, int, int, bool> aPages[] = {
+        {aPastItsBuffer, 0, 0, false},
+        {Bytes(MODE_SENSE_REPLY_SIZE - 113, 0), 0, 0, false},
+        {PageReply(175, 0), 0, 0, true},
+        {PageReply(20000, 7056), 40, 40, true},
+        {PageReply(7040, 30000), 40, 100, true}};
+    for (const auto& [aReply, nMaxSpeed, nCurSpeed, bAnswered] : aPages) {
         m_drive.RefreshCapabilities();
-        m_transport.Complete(CMD_OK, PageReply(nMaxRate, nCurRate));
-        EXPECT_EQ(std::tuple(m_drive.Snapshot().nMaxSpeed, m_drive.Snapshot().nCurSpeed),
-                  std::tuple(nMaxSpeed, nCurSpeed))
-            << nMaxRate << " " << nCurRate;
+        m_transport.Complete(CMD_OK, aReply);
+        const DRIVE_STATE s = m_drive.Snapshot();
+        EXPECT_EQ(std::tuple(s.nMaxSpeed, s.nCurSpeed, s.bAnswered),
+                  std::tuple(nMaxSpeed, nCurSpeed, bAnswered))
+            << aReply.size() << " bytes, byte 3 " << static_cast<int>(aReply[3]);
     }
-    EXPECT_EQ(Events(), (std::vector<int>(3, RQ_REFRESH_CAPS)));
+    EXPECT_EQ(Events(), (std::vector<int>(5, RQ_REFRESH_CAPS)));
 }
 
 TEST_F(ChainTest, ADetectionEndsWithTheStatusOfItsLastRead) {
@@ -138,20 +149,6 @@ TEST_F(ChainTest, KeepingASpeedReadsThePageAndSetsTheSpeedOnlyWhenTheDriveDrifte
         EXPECT_EQ(m_transport.sent.size() - nSent, nReported == 40 ? 3u : 1u) << nReported;
     }
     EXPECT_EQ(SpeedAsked(m_transport.sent[4].bytes.data()), 16);
-}
-
-// Replies whose header puts the page past the buffer, or that hold no page, parse as nothing: the
-// events still announce the read, and the dialog refreshes from unchanged members.
-TEST_F(ChainTest, ARepliesHeaderThatPointsPastItsBufferLeavesThePageUnparsed) {
-    Bytes aReply(MODE_SENSE_REPLY_SIZE, 0x40);
-    aReply[3] = 0xFF;
-    m_drive.RefreshCapabilities();
-    m_transport.Complete(CMD_OK, aReply);
-    m_drive.RefreshCapabilities();
-    m_transport.Complete(CMD_OK, Bytes(MODE_SENSE_REPLY_SIZE - 113, 0));
-    EXPECT_EQ(std::tuple(m_drive.Snapshot().nCurRate, m_drive.Snapshot().bAnswered),
-              std::tuple(0, false));
-    EXPECT_EQ(Events(), (std::vector<int>{RQ_REFRESH_CAPS, RQ_REFRESH_CAPS}));
 }
 
 } // namespace

@@ -87,20 +87,6 @@ TEST(DetectSpeeds, DrivesThatKeepOneSpeedGetOneEntryAndNoFinalSetSpeed) {
     }
 }
 
-TEST(DetectSpeeds, AHundredStepsRunFromCompletionToCompletion) {
-    std::vector<int> aAll(100);
-    std::iota(aAll.begin(), aAll.end(), 1);
-    CSimDrive drive(Accepting(aAll, 50));
-    drive.Identified().DetectSpeeds();
-    drive.Settle();
-    const auto aSpeeds = drive.m_pDrive->GetSpeeds();
-    ASSERT_EQ(aSpeeds.size(), 100u);
-    EXPECT_EQ(aSpeeds.front(), (SPEED_ENTRY{1, 176}));
-    EXPECT_EQ(aSpeeds.back(), (SPEED_ENTRY{100, 17600}));
-    EXPECT_EQ(drive.Sim().Commands().size(), 100u * 2 + 2);
-    EXPECT_EQ(drive.Sim().CurrentSpeed(), 50);
-}
-
 // One chain at a time: what is asked for meanwhile waits its turn, in order; a detection asked
 // for while one runs or waits is answered by that one.
 TEST(DetectSpeeds, OperationsAskedForDuringAChainWaitTheirTurn) {
