@@ -18,42 +18,35 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-TEST(AspiLoad, TheSupportInfoAndTheTestBlockDecide) {
-    // Whether the library is taken, whether the test block was sent, and the machine's change.
+// Pass-through first: where it answers, ASPI is not even loaded. Otherwise the support info and the
+// test block decide whether ASPI is taken.
+TEST(AspiLoad, ThePassThroughWhereTheOsCarriesItElseTheSupportInfoAndTheTestBlockDecide) {
+    // The transport chosen (0: none), whether the test block was sent, and the machine's change.
     using Change = std::function<void(sim::SimMachineConfig&)>;
-    const std::tuple<const char*, bool, bool, Change> aCases[] = {
-        {"0100h: complete, no adapter", false, false, [](auto& m) { m.aspi.nSupportInfo = 0x100; }},
-        {"E800h: no adapters", false, false, [](auto& m) { m.aspi.nSupportInfo = 0xE800; }},
-        {"0102h: two adapters", true, true, [](auto& m) { m.aspi.nSupportInfo = 0x0102; }},
+    constexpr int ASPI = TRANSPORT_ASPI;
+    const std::tuple<const char*, int, bool, Change> aCases[] = {
+        {"the NT family", TRANSPORT_IOCTL, false,
+         [](auto& m) { m.platform = sim::SimPlatform::Nt; }},
+        {"0100h: complete, no adapter", 0, false, [](auto& m) { m.aspi.nSupportInfo = 0x100; }},
+        {"E800h: no adapters", 0, false, [](auto& m) { m.aspi.nSupportInfo = 0xE800; }},
+        {"0102h: two adapters", ASPI, true, [](auto& m) { m.aspi.nSupportInfo = 0x0102; }},
         // Nothing at adapter 0, target 0: SS_NO_DEVICE is an answer all the same.
-        {"SS_NO_DEVICE answered", true, true,
+        {"SS_NO_DEVICE answered", ASPI, true,
          [](auto& m) { m.aDrives[1].cdrom->aspi->nTarget = 3; }},
-        {"test block fails", false, true, [](auto& m) { m.aspi.bDiskInfoFails = true; }},
-        {"no library", false, false, [](auto& m) { m.aspi.bInstalled = false; }},
-        {"no entry point", false, false, [](auto& m) { m.aspi.bEntryPoints = false; }},
+        {"test block fails", 0, true, [](auto& m) { m.aspi.bDiskInfoFails = true; }},
+        {"no library", 0, false, [](auto& m) { m.aspi.bInstalled = false; }},
+        {"no entry point", 0, false, [](auto& m) { m.aspi.bEntryPoints = false; }},
     };
-    for (const auto& [pszWhat, bLoaded, bTested, change] : aCases) {
+    for (const auto& [pszWhat, nKind, bTested, change] : aCases) {
         SCOPED_TRACE(pszWhat);
         auto machine = AspiMachine({AspiCdrom("E:\\", 0, 0)}, {0, 0});
         change(machine);
         CSimFixture sim(std::move(machine));
-        EXPECT_EQ(CAspiTransport::LoadAspi(sim.Machine().Aspi()), bLoaded);
+        const auto pTransport = SelectTransport(sim.Platform());
+        EXPECT_EQ(pTransport ? pTransport->Kind() : 0, nKind);
         EXPECT_EQ(sim.Machine().Aspi().Calls(),
                   std::vector(bTested ? 1 : 0, sim::SimAspiCall{SC_GET_DISK_INFO, 0, 0}));
-        EXPECT_EQ(sim.Machine().Aspi().IsLoaded(), bLoaded);
-    }
-}
-
-// Pass-through first: where it answers, ASPI is not even loaded.
-TEST(AspiLoad, ASelectedTransportIsThePassThroughWhereTheOsCarriesIt) {
-    for (const bool bNt : {true, false}) {
-        auto machine = AspiMachine({AspiCdrom("E:\\", 0, 0)});
-        machine.platform = bNt ? sim::SimPlatform::Nt : sim::SimPlatform::Win9x;
-        CSimFixture sim(std::move(machine));
-        const auto pTransport = SelectTransport(sim.Platform());
-        ASSERT_TRUE(pTransport);
-        EXPECT_EQ(pTransport->Kind(), bNt ? TRANSPORT_IOCTL : TRANSPORT_ASPI);
-        EXPECT_EQ(sim.Machine().Aspi().LoadCount(), bNt ? 0 : 1);
+        EXPECT_EQ(sim.Machine().Aspi().IsLoaded(), nKind == ASPI);
     }
 }
 
