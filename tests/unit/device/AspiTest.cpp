@@ -55,36 +55,31 @@ protected:
     std::vector<bool> Scan(sim::SimMachineConfig machine, std::vector<std::string> aDrives) {
         m_pSim = std::make_unique<CSimFixture>(std::move(machine));
         EXPECT_TRUE(CAspiTransport::LoadAspi(Aspi()));
-        m_pTransport = std::make_unique<CAspiTransport>(Aspi());
-        return m_pTransport->FindDrives(aDrives);
+        return CAspiTransport(Aspi()).FindDrives(aDrives);
     }
     sim::CSimAspiManager& Aspi() { return m_pSim->Machine().Aspi(); }
-    // The blocks of the scan: everything after the load test.
-    std::vector<sim::SimAspiCall> ScanCalls() {
-        const auto aCalls = Aspi().Calls();
-        return {aCalls.begin() + 1, aCalls.end()};
-    }
 
     std::unique_ptr<CSimFixture> m_pSim;
-    std::unique_ptr<CAspiTransport> m_pTransport;
 };
 
 TEST_F(AspiScan, AnAdapterIsScannedForTheTargetsItReports) {
     // F: is never found, so every target of every adapter is asked for.
     Scan(AspiMachine({AspiCdrom("E:\\", 0, 3), Cdrom("F:\\")}, {0, 16}), {"E:", "F:"});
-    // HA_Unique byte 3 of 0 means 8.
-    EXPECT_EQ(std::ranges::count(ScanCalls(), BYTE{SC_GET_DISK_INFO}, &sim::SimAspiCall::nCmd),
-              8 + 16);
+    // HA_Unique byte 3 of 0 means 8; the first block is the load's test.
+    EXPECT_EQ(std::ranges::count(Aspi().Calls(), BYTE{SC_GET_DISK_INFO}, &sim::SimAspiCall::nCmd),
+              1 + 8 + 16);
 }
 
 TEST_F(AspiScan, EndsAsSoonAsEveryDriveIsFound) {
     EXPECT_THAT(
         Scan(AspiMachine({AspiCdrom("E:\\", 0, 0), AspiCdrom("G:\\", 0, 1)}, {0, 0}), {"E:", "G:"}),
         ElementsAre(true, true));
-    EXPECT_THAT(ScanCalls(), ElementsAre(sim::SimAspiCall{SC_GETSET_TIMEOUTS, ASPI_ALL, ASPI_ALL},
-                                         sim::SimAspiCall{SC_HA_INQUIRY, 0, 0},
-                                         sim::SimAspiCall{SC_GET_DISK_INFO, 0, 0},
-                                         sim::SimAspiCall{SC_GET_DISK_INFO, 0, 1}));
+    EXPECT_THAT(Aspi().Calls(),
+                ElementsAre(sim::SimAspiCall{SC_GET_DISK_INFO, 0, 0},
+                            sim::SimAspiCall{SC_GETSET_TIMEOUTS, ASPI_ALL, ASPI_ALL},
+                            sim::SimAspiCall{SC_HA_INQUIRY, 0, 0},
+                            sim::SimAspiCall{SC_GET_DISK_INFO, 0, 0},
+                            sim::SimAspiCall{SC_GET_DISK_INFO, 0, 1}));
     EXPECT_EQ(Aspi().LastTimeout(), 20u);
 }
 
