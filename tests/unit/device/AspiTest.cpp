@@ -18,42 +18,35 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-TEST(AspiLoad, TheSupportInfoAndTheTestBlockDecide) {
-    // Whether the library is taken, whether the test block was sent, and the machine's change.
+// Pass-through first: where it answers, ASPI is not even loaded. Otherwise the support info and the
+// test block decide whether ASPI is taken.
+TEST(AspiLoad, ThePassThroughWhereTheOsCarriesItElseTheSupportInfoAndTheTestBlockDecide) {
+    // The transport chosen (0: none), whether the test block was sent, and the machine's change.
     using Change = std::function<void(sim::SimMachineConfig&)>;
-    const std::tuple<const char*, bool, bool, Change> aCases[] = {
-        {"0100h: complete, no adapter", false, false, [](auto& m) { m.aspi.nSupportInfo = 0x100; }},
-        {"E800h: no adapters", false, false, [](auto& m) { m.aspi.nSupportInfo = 0xE800; }},
-        {"0102h: two adapters", true, true, [](auto& m) { m.aspi.nSupportInfo = 0x0102; }},
+    constexpr int ASPI = TRANSPORT_ASPI;
+    const std::tuple<const char*, int, bool, Change> aCases[] = {
+        {"the NT family", TRANSPORT_IOCTL, false,
+         [](auto& m) { m.platform = sim::SimPlatform::Nt; }},
+        {"0100h: complete, no adapter", 0, false, [](auto& m) { m.aspi.nSupportInfo = 0x100; }},
+        {"E800h: no adapters", 0, false, [](auto& m) { m.aspi.nSupportInfo = 0xE800; }},
+        {"0102h: two adapters", ASPI, true, [](auto& m) { m.aspi.nSupportInfo = 0x0102; }},
         // Nothing at adapter 0, target 0: SS_NO_DEVICE is an answer all the same.
-        {"SS_NO_DEVICE answered", true, true,
+        {"SS_NO_DEVICE answered", ASPI, true,
          [](auto& m) { m.aDrives[1].cdrom->aspi->nTarget = 3; }},
-        {"test block fails", false, true, [](auto& m) { m.aspi.bDiskInfoFails = true; }},
-        {"no library", false, false, [](auto& m) { m.aspi.bInstalled = false; }},
-        {"no entry point", false, false, [](auto& m) { m.aspi.bEntryPoints = false; }},
+        {"test block fails", 0, true, [](auto& m) { m.aspi.bDiskInfoFails = true; }},
+        {"no library", 0, false, [](auto& m) { m.aspi.bInstalled = false; }},
+        {"no entry point", 0, false, [](auto& m) { m.aspi.bEntryPoints = false; }},
     };
-    for (const auto& [pszWhat, bLoaded, bTested, change] : aCases) {
+    for (const auto& [pszWhat, nKind, bTested, change] : aCases) {
         SCOPED_TRACE(pszWhat);
         auto machine = AspiMachine({AspiCdrom("E:\\", 0, 0)}, {0, 0});
         change(machine);
         CSimFixture sim(std::move(machine));
-        EXPECT_EQ(CAspiTransport::LoadAspi(sim.Machine().Aspi()), bLoaded);
+        const auto pTransport = SelectTransport(sim.Platform());
+        EXPECT_EQ(pTransport ? pTransport->Kind() : 0, nKind);
         EXPECT_EQ(sim.Machine().Aspi().Calls(),
                   std::vector(bTested ? 1 : 0, sim::SimAspiCall{SC_GET_DISK_INFO, 0, 0}));
-        EXPECT_EQ(sim.Machine().Aspi().IsLoaded(), bLoaded);
-    }
-}
-
-// Pass-through first: where it answers, ASPI is not even loaded.
-TEST(AspiLoad, ASelectedTransportIsThePassThroughWhereTheOsCarriesIt) {
-    for (const bool bNt : {true, false}) {
-        auto machine = AspiMachine({AspiCdrom("E:\\", 0, 0)});
-        machine.platform = bNt ? sim::SimPlatform::Nt : sim::SimPlatform::Win9x;
-        CSimFixture sim(std::move(machine));
-        const auto pTransport = SelectTransport(sim.Platform());
-        ASSERT_TRUE(pTransport);
-        EXPECT_EQ(pTransport->Kind(), bNt ? TRANSPORT_IOCTL : TRANSPORT_ASPI);
-        EXPECT_EQ(sim.Machine().Aspi().LoadCount(), bNt ? 0 : 1);
+        EXPECT_EQ(sim.Machine().Aspi().IsLoaded(), nKind == ASPI);
     }
 }
 
@@ -62,36 +55,31 @@ protected:
     std::vector<bool> Scan(sim::SimMachineConfig machine, std::vector<std::string> aDrives) {
         m_pSim = std::make_unique<CSimFixture>(std::move(machine));
         EXPECT_TRUE(CAspiTransport::LoadAspi(Aspi()));
-        m_pTransport = std::make_unique<CAspiTransport>(Aspi());
-        return m_pTransport->FindDrives(aDrives);
+        return CAspiTransport(Aspi()).FindDrives(aDrives);
     }
     sim::CSimAspiManager& Aspi() { return m_pSim->Machine().Aspi(); }
-    // The blocks of the scan: everything after the load test.
-    std::vector<sim::SimAspiCall> ScanCalls() {
-        const auto aCalls = Aspi().Calls();
-        return {aCalls.begin() + 1, aCalls.end()};
-    }
 
     std::unique_ptr<CSimFixture> m_pSim;
-    std::unique_ptr<CAspiTransport> m_pTransport;
 };
 
 TEST_F(AspiScan, AnAdapterIsScannedForTheTargetsItReports) {
     // F: is never found, so every target of every adapter is asked for.
     Scan(AspiMachine({AspiCdrom("E:\\", 0, 3), Cdrom("F:\\")}, {0, 16}), {"E:", "F:"});
-    // HA_Unique byte 3 of 0 means 8.
-    EXPECT_EQ(std::ranges::count(ScanCalls(), BYTE{SC_GET_DISK_INFO}, &sim::SimAspiCall::nCmd),
-              8 + 16);
+    // HA_Unique byte 3 of 0 means 8; the first block is the load's test.
+    EXPECT_EQ(std::ranges::count(Aspi().Calls(), BYTE{SC_GET_DISK_INFO}, &sim::SimAspiCall::nCmd),
+              1 + 8 + 16);
 }
 
 TEST_F(AspiScan, EndsAsSoonAsEveryDriveIsFound) {
     EXPECT_THAT(
         Scan(AspiMachine({AspiCdrom("E:\\", 0, 0), AspiCdrom("G:\\", 0, 1)}, {0, 0}), {"E:", "G:"}),
         ElementsAre(true, true));
-    EXPECT_THAT(ScanCalls(), ElementsAre(sim::SimAspiCall{SC_GETSET_TIMEOUTS, ASPI_ALL, ASPI_ALL},
-                                         sim::SimAspiCall{SC_HA_INQUIRY, 0, 0},
-                                         sim::SimAspiCall{SC_GET_DISK_INFO, 0, 0},
-                                         sim::SimAspiCall{SC_GET_DISK_INFO, 0, 1}));
+    EXPECT_THAT(Aspi().Calls(),
+                ElementsAre(sim::SimAspiCall{SC_GET_DISK_INFO, 0, 0},
+                            sim::SimAspiCall{SC_GETSET_TIMEOUTS, ASPI_ALL, ASPI_ALL},
+                            sim::SimAspiCall{SC_HA_INQUIRY, 0, 0},
+                            sim::SimAspiCall{SC_GET_DISK_INFO, 0, 0},
+                            sim::SimAspiCall{SC_GET_DISK_INFO, 0, 1}));
     EXPECT_EQ(Aspi().LastTimeout(), 20u);
 }
 

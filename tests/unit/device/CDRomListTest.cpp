@@ -22,13 +22,6 @@ sim::SimMachineConfig DeskMachine() {
     return machine;
 }
 
-std::vector<std::string> DriveTexts(const CCDRomList& list) {
-    std::vector<std::string> aTexts;
-    for (int i = 0; i < list.GetCount(); ++i)
-        aTexts.push_back(list.GetAt(i)->Drive());
-    return aTexts;
-}
-
 TEST(DriveList, HoldsTheCdromDrivesInDriveLetterOrderUpperCasedAndSendsNothing) {
     const std::tuple<const char*, std::vector<sim::SimDriveConfig>, std::vector<std::string>>
         aCases[] = {
@@ -44,7 +37,10 @@ TEST(DriveList, HoldsTheCdromDrivesInDriveLetterOrderUpperCasedAndSendsNothing) 
         const auto pTransport = SelectTransport(fixture.Platform());
         const auto nProbeOpens = fixture.Machine().OpenedPaths().size();
         const auto pList = CCDRomList::Build(fixture.Platform(), pTransport.get());
-        EXPECT_EQ(DriveTexts(*pList), aExpected);
+        std::vector<std::string> aTexts;
+        for (int i = 0; i < pList->GetCount(); ++i)
+            aTexts.push_back(pList->GetAt(i)->Drive());
+        EXPECT_EQ(aTexts, aExpected);
         EXPECT_EQ(fixture.Machine().OpenedPaths().size(), nProbeOpens);
         EXPECT_FALSE(pList->AnyUsable());
     }

@@ -17,32 +17,27 @@ using ::testing::ElementsAreArray;
 
 constexpr DWORD H = PT_HEADER_SIZE;
 
-struct COMPLETED {
-    int nRequest;
-    int nStatus;
-    std::vector<BYTE> aSense;
-    std::vector<BYTE> aReply;
-};
+// The request, the status, and the sizes of the sense data and reply a completion hands on.
+using Completed = std::tuple<int, int, std::size_t, std::size_t>;
 
 // Stands in for a device: keeps what its link reports. The transport's idle wait orders what the
 // link's thread wrote before what the test reads.
 struct CRecordingSink : CCommandSink {
     void OnCommandComplete(int nRequest, int nStatus, ReplyBytes sense, ReplyBytes reply) override {
-        aCompleted.push_back(
-            {nRequest, nStatus, {sense.begin(), sense.end()}, {reply.begin(), reply.end()}});
+        completed = {nRequest, nStatus, sense.size(), reply.size()};
     }
     void OnLocated(SCSI_TARGET target) override { aLocated.push_back(target); }
-    std::vector<COMPLETED> aCompleted;
+    Completed completed;
     std::vector<SCSI_TARGET> aLocated;
 };
 
 class PassThroughRequests : public ::testing::Test {
 protected:
-    COMPLETED Send(const COMMAND& command) {
-        m_sink.aCompleted.clear();
+    Completed Send(const COMMAND& command) {
+        m_sink.completed = {-1, -1, 0, 0};
         m_pLink->Send({3, 5, 1}, command);
         EXPECT_TRUE(m_transport.WaitIdle(THREAD_WAIT_LIMIT));
-        return m_sink.aCompleted.empty() ? COMPLETED{-1, -1, {}, {}} : m_sink.aCompleted.back();
+        return m_sink.completed;
     }
 
     CScriptedDrives m_drives;
@@ -104,10 +99,8 @@ TEST_F(PassThroughRequests, ACompletionReportsWhatTheDriveAndTheOsSaid) {
             pOut[offsetof(PASS_THROUGH_HEADER, SenseInfoLength)] = nLength;
             return bOk;
         };
-        const COMPLETED completed = Send({4, MakeModeSense6Cdb(0), 128, true});
-        EXPECT_EQ(std::tuple(completed.nRequest, completed.nStatus, completed.aSense.size(),
-                             completed.aReply.size()),
-                  std::tuple(4, nExpected, nSense, nReply));
+        EXPECT_EQ(Send({4, MakeModeSense6Cdb(0), 128, true}),
+                  Completed(4, nExpected, nSense, nReply));
     }
 }
 

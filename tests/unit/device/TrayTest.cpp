@@ -56,7 +56,7 @@ protected:
     std::unique_ptr<CTrayControl> m_pDrive;
 };
 
-// Two tray threads of one drive may run at once, and a lock taken meanwhile stays.
+// Two tray threads of one drive may run at once, and a lock taken meanwhile stays until the unlock.
 TEST_F(Tray, NtEjectOfALockedDriveLiftsTheLockForTheEjectOnly) {
     Start(sim::SimPlatform::Nt);
     m_pDrive->SetMediaLock(true);
@@ -73,6 +73,8 @@ TEST_F(Tray, NtEjectOfALockedDriveLiftsTheLockForTheEjectOnly) {
     m_pDrive->SetMediaLock(true);
     ASSERT_TRUE(m_pDrive->WaitForTrayThreads(THREAD_WAIT_LIMIT));
     EXPECT_EQ(std::tuple(Locked(), OpenHandles()), std::tuple(true, 0));
+    m_pDrive->SetMediaLock(false);
+    EXPECT_EQ(std::tuple(Locked(), SimTray().IsRemovalPrevented()), std::tuple(false, false));
 }
 
 // On either family a lock the OS refuses is no lock, and holds no handle.
@@ -83,10 +85,6 @@ TEST_F(Tray, TheLockFollowsTheControlOnlyWhenItSucceeds) {
         m_pDrive->SetMediaLock(true);
         EXPECT_EQ(std::tuple(Locked(), OpenHandles()), std::tuple(false, 0));
     }
-    Start(sim::SimPlatform::Nt);
-    m_pDrive->SetMediaLock(true);
-    m_pDrive->SetMediaLock(false);
-    EXPECT_EQ(std::tuple(Locked(), SimTray().IsRemovalPrevented()), std::tuple(false, false));
 }
 
 // The eject locks the volume, FAT32-aware first, releases every media lock pending on the drive
