@@ -1,7 +1,5 @@
-// What the check trusts: the exchange with the server, with every step that can fail, every
-// response that is no description, the redirects that are followed and those that are not, and
-// the deadline of the whole check; the signature; the address a test run may give in place of the
-// maker's server, and the build's own address and key.
+// What the check trusts: the exchange with the server, its failures, redirects and deadline; the
+// signature; the server address a test run may give, and the build's own address and key.
 #include "app/BuildConfig.h"
 #include "tests/support/UpdateFixture.h"
 #include "update/UpdateConfig.h"
@@ -46,20 +44,16 @@ protected:
     }
 };
 
-class FailingStepTest : public UpdateFetchTest, public ::testing::WithParamInterface<HttpStep> {};
-
-TEST_P(FailingStepTest, EndsTheCheckAndClosesWhatWasOpened) {
-    m_http.Serve(NEWER_BODY);
-    m_http.m_aRedirects = {"/moved/update.txt"};
-    m_http.m_failingStep = GetParam();
-    ExpectFailedWithNothingKept();
+TEST_F(UpdateFetchTest, AFailingStepEndsTheCheckAndClosesWhatWasOpened) {
+    for (int nStep = 0; nStep <= static_cast<int>(HttpStep::Read); ++nStep) {
+        SCOPED_TRACE(nStep);
+        m_http.Serve(NEWER_BODY);
+        m_http.m_aRequests.clear();
+        m_http.m_aRedirects = {"/moved/update.txt"};
+        m_http.m_failingStep = static_cast<HttpStep>(nStep);
+        ExpectFailedWithNothingKept();
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(EachStep, FailingStepTest,
-                         ::testing::Values(HttpStep::Open, HttpStep::GoOnline, HttpStep::Connect,
-                                           HttpStep::OpenRequest, HttpStep::Send,
-                                           HttpStep::StatusCode, HttpStep::Location,
-                                           HttpStep::ContentLength, HttpStep::Read));
 
 struct Exchange {
     std::vector<std::string> aLocations = {};
@@ -107,8 +101,6 @@ const ExchangeCase EXCHANGES[] = {
     {"OverLimitLength", {.strLength = "65537", .strBody = TOO_LARGE_BODY}},
     {"HugeLength", {.strLength = "99999999999999999999999"}},
     {"NoLength", {.strLength = std::nullopt}},
-    {"EmptyLength", {.strLength = ""}},
-    {"ZeroLength", {.strLength = "0", .strBody = ""}},
     {"SignedLength", {.strLength = "+" + NEWER_LENGTH}},
     {"TrailingJunkLength", {.strLength = NEWER_LENGTH + "x"}},
     {"BodyEndsEarly", {.strLength = "400"}},
@@ -170,8 +162,6 @@ TEST(UpdateUrlTest, OnlyAWholeHttpsOrHttpAddressNamesAServer) {
          {"localhost", 8123, "desc/ombrel/update.txt"}},
         {"HTTPS://updates.velnor.example/ombrel/update.txt",
          {"updates.velnor.example", 0, "ombrel/update.txt"}},
-        {"http://127.0.0.1:8123/desc/ombrel/update.txt",
-         {"127.0.0.1", 8123, "desc/ombrel/update.txt", false}},
         {"http://host:65535/a", {"host", 65535, "a", false}},
     };
     for (const auto& [pszUrl, server] : aServers)
