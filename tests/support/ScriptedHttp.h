@@ -44,14 +44,13 @@ public:
     DWORD m_nChunk = 0xFFFFFFFF;    // the most one read delivers
     std::function<void()> m_onRead; // after each read that delivers
 
-    // What the checks asked for, read once they have ended.
     std::string m_strOpened;              // the agent and the timeout in ms
     std::vector<std::string> m_aRequests; // scheme://host:port/object
     // Closes of a handle not open, or of one with a handle still open under it, as an abandon
     // closes the Internet handle to break a call.
     int m_nEarlyCloses = 0;
 
-    // A 200 response whose Content-Length tells the truth, read from its start by the next check.
+    // A 200 response with a true Content-Length, read from its start by the next check.
     void Serve(const std::string& strBody) {
         m_strBody = strBody;
         m_strContentLength = std::to_string(strBody.size());
@@ -114,14 +113,12 @@ public:
         return bOpen;
     }
 
-    // The stalled step goes on as if the network had only been slow.
     void EndStall() {
         std::lock_guard lock(m_mutex);
         m_stallingStep.reset();
         m_changed.notify_all();
     }
-    // Wait, a while at most, until the stalling step has been reached, or until the stalled call
-    // has returned: past that, a download left alone in it touches the exchange no more.
+    // Past the stalled call's return, a download left alone in it touches the exchange no more.
     bool WaitForStall() { return WaitUntil(m_bStalled); }
     bool WaitForStallEnd() { return WaitUntil(m_bStallEnded); }
     bool AllClosed() const {

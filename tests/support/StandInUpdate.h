@@ -1,6 +1,5 @@
-// The update check's services for tests: a scripted server, a clock that says what the test sets,
-// a stand-in for the system's cryptography with keys of the tests' own, and a view that records
-// what a check shows instead of showing it, safe to use from a worker thread.
+// The update check's services for tests: a scripted server, a clock the test sets, signatures
+// with keys of the tests' own, and a view that records what a check shows, from any thread.
 #pragma once
 
 #include "platform/Clock.h"

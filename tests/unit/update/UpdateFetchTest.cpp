@@ -91,7 +91,6 @@ TEST_P(ExchangeTest, OnlyAWholeDescriptionOverHttpsIsRead) {
 }
 
 const ExchangeCase EXCHANGES[] = {
-    {"Ok", {.nResult = UPDATE_SHOW_TEXT}},
     {"AnyTwoHundred", {.dwStatus = 299, .nResult = UPDATE_SHOW_TEXT}},
     {"Informational", {.dwStatus = 199}},
     {"MultipleChoices", {.dwStatus = 300}},
