@@ -13,10 +13,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <optional>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -31,16 +29,12 @@ class CFakeProgressView : public CProgressView {
 public:
     void SetProgressRange(int nHigh) override { m_nHigh = nHigh; }
     void SetProgressPos(int nPos) override { m_aPositions.push_back(nPos); }
-    void SetTickTimer(int nPeriodMs) override {
-        m_nPeriodMs = nPeriodMs;
-        m_bTimer = true;
-    }
-    void KillTickTimer() override { m_bTimer = false; }
+    void SetTickTimer(int nPeriodMs) override { m_nPeriodMs = nPeriodMs; }
+    void KillTickTimer() override { m_nPeriodMs = 0; }
     void EndProgress(int nResult) override { m_nEnded = nResult; }
 
     int m_nHigh = 0;
-    int m_nPeriodMs = 0;
-    bool m_bTimer = false;
+    int m_nPeriodMs = 0; // 0 while no timer runs
     std::vector<int> m_aPositions;
     std::atomic<int> m_nEnded{NOT_ENDED}; // set on the check's worker
 };
@@ -105,7 +99,7 @@ TEST_F(QuickUpdateTest, TheBarFillsOverAMinuteAndAfterEscapeTheCheckGoesOn) {
     const int nTicks = 60000 / m_window.m_nPeriodMs;
     for (int nTick = 1; nTick <= nTicks; ++nTick) {
         m_dlg.OnTimer(m_window);
-        EXPECT_EQ(m_window.m_bTimer, nTick < nTicks) << "tick " << nTick;
+        EXPECT_EQ(m_window.m_nPeriodMs > 0, nTick < nTicks) << "tick " << nTick;
     }
     const std::vector<int>& aPositions = m_window.m_aPositions;
     ASSERT_GE(aPositions.size(), 2u);
