@@ -47,21 +47,6 @@ std::tuple<RegKey, const char*, std::string> PlaceOf(CFuzzInput& input) {
                                             : std::string(LONG_NAME_SIZE, 'N')};
 }
 
-// Returns whether any write was made to fail.
-bool Plant(CFuzzInput& input, test::CMemoryRegistry& registry) {
-    for (int nValues = input.Byte() % 16; nValues > 0; --nValues) {
-        const auto [hRoot, pszKey, strName] = PlaceOf(input);
-        const BYTE nType = input.Byte();
-        const DWORD dwType = nType < std::size(VALUE_TYPES) ? VALUE_TYPES[nType] : nType;
-        const std::string strData = input.Text(input.Value<WORD>() % MAX_VALUE_SIZE);
-        registry.Put(hRoot, pszKey, strName, {dwType, {strData.begin(), strData.end()}});
-    }
-    const int nFailures = input.Byte() % 4;
-    for (int nFailure = 0; nFailure < nFailures; ++nFailure)
-        std::apply([&](auto... place) { registry.FailSetValue(place...); }, PlaceOf(input));
-    return nFailures > 0;
-}
-
 // A drive's selected speed and speed list.
 using LoadedValues = std::pair<int, std::vector<SPEED_ENTRY>>;
 
@@ -140,7 +125,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     for (char16_t& c : strPath)
         c = input.Value<char16_t>();
     sim.Shell().SetExePath(std::move(strPath));
-    const bool bWritesFail = fuzz::Plant(input, registry);
+    for (int nValues = input.Byte() % 16; nValues > 0; --nValues) {
+        const auto [hRoot, pszKey, strName] = fuzz::PlaceOf(input);
+        const BYTE nType = input.Byte();
+        const DWORD dwType =
+            nType < std::size(fuzz::VALUE_TYPES) ? fuzz::VALUE_TYPES[nType] : nType;
+        const std::string strData = input.Text(input.Value<WORD>() % fuzz::MAX_VALUE_SIZE);
+        registry.Put(hRoot, pszKey, strName, {dwType, {strData.begin(), strData.end()}});
+    }
+    const int nFailures = input.Byte() % 4;
+    for (int nFailure = 0; nFailure < nFailures; ++nFailure)
+        std::apply([&](auto... place) { registry.FailSetValue(place...); }, fuzz::PlaceOf(input));
 
     // A planted "Last Update" may make the weekly check due; its worker may outlive this run, so
     // its services outlive every run, and it ends at its first step without touching the registry.
@@ -157,6 +152,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         app.ToggleRunOnBoot();
     fuzz::Check(registry.OpenKeyCount() == 0, "every registry key the application opens is closed");
 
-    fuzz::LoadDriveValues(aMax, sim, bWritesFail);
+    fuzz::LoadDriveValues(aMax, sim, nFailures > 0);
     return 0;
 }

@@ -114,15 +114,11 @@ TEST_F(LastUpdateTest, ReadsTheNumberAtTheStartAndStoresTodayWhenThereIsNone) {
     }
 }
 
-// Five bytes whatever the day, ending in zeros; a clock beyond the calendar cannot push the text
-// past its terminator.
-TEST_F(LastUpdateTest, StoresTheDayInFiveBytes) {
-    for (const auto& [nUtcDay, strBytes] :
-         {std::pair{0, std::string("0\0\0\0\0", 5)}, std::pair{123456, std::string("1234\0", 5)}}) {
-        m_clock.m_nUtcDay = nUtcDay;
-        EXPECT_TRUE(m_check.StampLastUpdate());
-        EXPECT_EQ(Stored(UPDATE_VALUE_LAST_CHECK), Bytes(strBytes)) << nUtcDay;
-    }
+// A clock beyond the calendar cannot push the text past its terminator.
+TEST_F(LastUpdateTest, StoresTheDayInFiveBytesEndingInZero) {
+    m_clock.m_nUtcDay = 123456;
+    EXPECT_TRUE(m_check.StampLastUpdate());
+    EXPECT_EQ(Stored(UPDATE_VALUE_LAST_CHECK), Bytes(std::string("1234\0", 5)));
 }
 
 } // namespace
