@@ -67,15 +67,12 @@ TEST_F(LastSuccessTest, ShowsAndKeepsOnlyANewerReleaseNotAfterTomorrow) {
 }
 
 // Without the key every valid published date after the build's is newer, and nothing is kept.
-TEST(LastSuccessWithoutKeyTest, TheCheckGoesOnWithNothingReported) {
-    CMemoryRegistry registry;
-    registry.RefuseMachineWrites();
-    CStandInUpdate update;
-    CUpdateCheck check(registry, REGKEY_LOCAL_MACHINE, update.services);
-    update.http.Serve(Signed("06/02/26 news\r\n"));
-
+TEST_F(LastSuccessTest, WithoutTheKeyTheCheckGoesOnWithNothingReported) {
+    m_registry.RefuseMachineWrites();
+    CUpdateCheck check(m_registry, REGKEY_LOCAL_MACHINE, m_update.services);
+    m_http.Serve(Signed("06/02/26 news\r\n"));
     EXPECT_EQ(check.CheckForUpdate(), UPDATE_SHOW_TEXT);
-    EXPECT_FALSE(registry.HasKey(REGKEY_LOCAL_MACHINE, SETTINGS_KEY));
+    EXPECT_FALSE(m_registry.HasKey(REGKEY_LOCAL_MACHINE, SETTINGS_KEY));
 }
 
 TEST(ScheduleTest, ACheckIsDueAfterAWeekOrAtTheTurnOfTheYear) {

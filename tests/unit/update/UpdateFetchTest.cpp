@@ -27,8 +27,6 @@ std::string SignedOfSize(std::size_t nSize) {
     const std::size_t nTrailer = NEWER_BODY.size() - NEWER_TEXT.size();
     return Signed("12/15/26" + std::string(nSize - nTrailer - 9, 'x') + "\n");
 }
-const std::string LARGEST_BODY = SignedOfSize(64 * 1024);
-const std::string TOO_LARGE_BODY = SignedOfSize(64 * 1024 + 1);
 
 class UpdateFetchTest : public CUpdateFixture {
 protected:
@@ -95,8 +93,9 @@ const ExchangeCase EXCHANGES[] = {
     {"MultipleChoices", {.dwStatus = 300}},
     {"RedirectWithoutLocation", {.dwStatus = 302}},
     {"BlanksAroundLength", {.strLength = " " + NEWER_LENGTH + " ", .nResult = UPDATE_SHOW_TEXT}},
-    {"LargestBody", {.strLength = "65536", .strBody = LARGEST_BODY, .nResult = UPDATE_SHOW_TEXT}},
-    {"OverLimitLength", {.strLength = "65537", .strBody = TOO_LARGE_BODY}},
+    {"LargestBody",
+     {.strLength = "65536", .strBody = SignedOfSize(65536), .nResult = UPDATE_SHOW_TEXT}},
+    {"OverLimitLength", {.strLength = "65537", .strBody = SignedOfSize(65537)}},
     {"HugeLength", {.strLength = "99999999999999999999999"}},
     {"NoLength", {.strLength = std::nullopt}},
     {"SignedLength", {.strLength = "+" + NEWER_LENGTH}},
