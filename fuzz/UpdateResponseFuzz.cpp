@@ -71,9 +71,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     CUpdateCheck check(registry, REGKEY_CURRENT_USER, update.services);
     const int nResult = check.CheckForUpdate();
 
-    fuzz::Check(nResult == UPDATE_SHOW_TEXT || nResult == UPDATE_NOTHING_NEWER ||
-                    nResult == UPDATE_FAILED,
-                "the check ends with one of its results");
     fuzz::Check(
         std::ranges::all_of(http.m_aRequests,
                             [](const auto& strUrl) { return strUrl.starts_with("https://"); }),

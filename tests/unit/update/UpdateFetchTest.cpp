@@ -96,7 +96,6 @@ const ExchangeCase EXCHANGES[] = {
     {"LargestBody",
      {.strLength = "65536", .strBody = SignedOfSize(65536), .nResult = UPDATE_SHOW_TEXT}},
     {"OverLimitLength", {.strLength = "65537", .strBody = SignedOfSize(65537)}},
-    {"HugeLength", {.strLength = "99999999999999999999999"}},
     {"NoLength", {.strLength = std::nullopt}},
     {"SignedLength", {.strLength = "+" + NEWER_LENGTH}},
     {"TrailingJunkLength", {.strLength = NEWER_LENGTH + "x"}},
