@@ -193,7 +193,6 @@ TEST_F(UpdateFetchTest, OnlyTheSignedTextOfTheCarriedKeyIsShownOrKept) {
         {Signed(NEWER_TEXT, TestKey(2)), false},
         {NEWER_BODY + "Download it at evil.example\r\n", false},
         {Signed("12/15/26 news"), false},
-        {strTrailer, false},
         {Replaced(NEWER_BODY, strTrailer, strTrailer.substr(1)), false},
         {NEWER_BODY.substr(0, NEWER_BODY.size() - 3) + "g\r\n", false},
     };
