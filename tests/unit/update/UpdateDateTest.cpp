@@ -39,6 +39,7 @@ TEST_F(LastSuccessTest, ShowsAndKeepsOnlyANewerReleaseNotAfterTomorrow) {
     } aCases[] = {
         // Those without a value come first, while there is none.
         {std::nullopt, "06/01/26", UPDATE_NOTHING_NEWER, std::nullopt},
+        {std::nullopt, "13/01/26", UPDATE_FAILED, std::nullopt},
         {std::nullopt, "12/15/26", UPDATE_SHOW_TEXT, "12/15/26"},
         {"01/10/27", "12/20/26", UPDATE_NOTHING_NEWER, "01/10/27"},
         {"12/15/26", "12/15/26", UPDATE_NOTHING_NEWER, "12/15/26"},
