@@ -101,8 +101,6 @@ const ExchangeCase EXCHANGES[] = {
     {"TrailingJunkLength", {.strLength = NEWER_LENGTH + "x"}},
     {"BodyEndsEarly", {.strLength = "400"}},
     {"LengthCutsTheSignature", {.strLength = "8"}},
-    {"MovedOnTheServer",
-     {.aLocations = {"/moved.txt"}, .aMoreRequests = {MOVED}, .nResult = UPDATE_SHOW_TEXT}},
     {"MovedToAnotherServer",
      {.aLocations = {"https://mirror.velnor.example/q/update.txt"},
       .aMoreRequests = {"https://mirror.velnor.example:443/q/update.txt"},
