@@ -252,8 +252,7 @@ struct CStandInUpdate {
     CFakeClock clock;
     CTestSignatures signatures;
     CRecordingUpdateView view;
-    // Released on 1 June 2026, asking updates.velnor.example:8080 and trusting the tests' key;
-    // the clock's today is later.
+    // Released before the clock's today.
     UpdateServices services{http, clock, signatures,
                             UpdateConfig{.server = {"updates.velnor.example", 8080},
                                          .publicKey = TestKey(),
