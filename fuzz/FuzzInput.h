@@ -39,7 +39,6 @@ public:
             nValue = static_cast<Number>(static_cast<std::uintmax_t>(nValue) << 8 | Byte());
         return nValue;
     }
-    // The next nCount bytes.
     std::string Text(std::size_t nCount) {
         std::string strText(nCount, '\0');
         for (char& c : strText)

@@ -1,9 +1,6 @@
-// The simulated ASPI manager with its answers changed by fuzz bytes: whether the library loads, its
-// support information, the adapter inquiry and disk information, and every SCSI request, which it
-// refuses, completes before the send returns, or holds to complete on a later call, at the end of
-// a step, or once the device that sent it has gone, with its status, sense data and reply bytes
-// changed. The manager is held, and the requests it holds are completed on the caller's thread in
-// the order the input says, so that a run depends on its input alone.
+// The simulated ASPI manager with its answers changed by fuzz bytes. It is held, and the requests
+// it holds are completed on the caller's thread in the order the input says, refused, completed
+// before the send returns, or after their device has gone.
 #pragma once
 
 #include "fuzz/FuzzInput.h"

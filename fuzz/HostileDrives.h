@@ -1,8 +1,5 @@
-// The simulated machine's drive service with its answers changed by fuzz bytes: the drive strings
-// and types, which device paths open, the SCSI address, and every pass-through reply with its SCSI
-// status, the lengths it reports, the bytes written back and whether the I/O control succeeded at
-// all. The machine checks each call as the OS does first; the lies change only what the OS may
-// write, so anything that goes wrong beyond that is the caller's.
+// The simulated machine's drive service with its answers changed by fuzz bytes. The machine checks
+// each call as the OS does first; the lies change only what the OS may write.
 #pragma once
 
 #include "fuzz/FuzzInput.h"
@@ -22,17 +19,9 @@ public:
 
     DWORD GetLogicalDriveStrings(DWORD nBufferLength, char* pBuffer) override {
         const BYTE nLies = m_input.Byte();
-        std::string strRoots(64, '\0');
-        strRoots.resize(m_machine.GetLogicalDriveStrings(64, strRoots.data()));
-        if (nLies & LIE_PATCHED) {
-            strRoots.resize(m_input.Byte());
-            m_input.Patch(reinterpret_cast<BYTE*>(strRoots.data()), strRoots.size());
-        }
-        auto nLength = static_cast<DWORD>(strRoots.size());
-        if (nLength + 1 <= nBufferLength)
-            std::memcpy(pBuffer, strRoots.c_str(), nLength + 1);
-        else
-            nLength += 1;
+        DWORD nLength = m_machine.GetLogicalDriveStrings(nBufferLength, pBuffer);
+        if (nLies & LIE_PATCHED && nLength < nBufferLength)
+            m_input.Patch(reinterpret_cast<BYTE*>(pBuffer), nLength);
         if (nLies & LIE_RETURNED)
             nLength = m_input.Value<DWORD>();
         return nLies & LIE_FAILS ? 0 : nLength;

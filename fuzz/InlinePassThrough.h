@@ -7,21 +7,16 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace qv::fuzz {
 
-class CInlinePassThrough : public CTransport {
+class CInlinePassThrough : public CPassThroughTransport {
 public:
-    explicit CInlinePassThrough(CDriveService& drives) : m_drives(drives) {}
-    int Kind() const override { return TRANSPORT_IOCTL; }
+    explicit CInlinePassThrough(CDriveService& drives)
+        : CPassThroughTransport(drives), m_drives(drives) {}
     std::unique_ptr<CDriveLink> Connect(const std::string& strDrive, CCommandSink& sink) override {
         return std::make_unique<CLink>(m_drives, MakeDevicePath(strDrive), sink);
     }
-    std::vector<bool> FindDrives(const std::vector<std::string>& aDrives) override {
-        return std::vector<bool>(aDrives.size(), true);
-    }
-    bool WaitIdle(std::chrono::milliseconds) override { return true; }
 
 private:
     class CLink : public CDriveLink {

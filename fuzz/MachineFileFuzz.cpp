@@ -1,6 +1,5 @@
-// Machine files from fuzz bytes. The parser either accepts a file or rejects it with an error
-// that names a field; a machine it accepts must run the way the demo program runs it: its drives
-// identified, their speeds detected and their settings saved and loaded again.
+// Machine files from fuzz bytes: the parser accepts a file or names the field it rejects, and a
+// machine it accepts runs the way the demo program runs it.
 #include "device/CDRomList.h"
 #include "fuzz/FuzzInput.h"
 #include "sim/MachineFile.h"

@@ -1,8 +1,6 @@
 // Registry values planted from fuzz bytes, of every type and length, under the names the program
-// reads back: the per-drive values of LoadDriveSettings and CCDRomList::LoadAll, and the
-// application's own that CQuorvexApp reads when it is constructed. Whatever was planted, every
-// key opened is closed again, a load keeps only speeds the drive can run at, both ways of
-// loading agree, and a save of loaded values loads back the same.
+// reads back: the per-drive values the drive list loads, and the application's own. Whatever was
+// planted, each property checked below holds.
 #include "app/Quorvex.h"
 #include "device/CDRomList.h"
 #include "device/DriveSettings.h"
@@ -49,21 +47,6 @@ std::tuple<RegKey, const char*, std::string> PlaceOf(CFuzzInput& input) {
                                             : std::string(LONG_NAME_SIZE, 'N')};
 }
 
-// Returns whether any write was made to fail.
-bool Plant(CFuzzInput& input, test::CMemoryRegistry& registry) {
-    for (int nValues = input.Byte() % 16; nValues > 0; --nValues) {
-        const auto [hRoot, pszKey, strName] = PlaceOf(input);
-        const BYTE nType = input.Byte();
-        const DWORD dwType = nType < std::size(VALUE_TYPES) ? VALUE_TYPES[nType] : nType;
-        const std::string strData = input.Text(input.Value<WORD>() % MAX_VALUE_SIZE);
-        registry.Put(hRoot, pszKey, strName, {dwType, {strData.begin(), strData.end()}});
-    }
-    const int nFailures = input.Byte() % 4;
-    for (int nFailure = 0; nFailure < nFailures; ++nFailure)
-        std::apply([&](auto... place) { registry.FailSetValue(place...); }, PlaceOf(input));
-    return nFailures > 0;
-}
-
 // A drive's selected speed and speed list.
 using LoadedValues = std::pair<int, std::vector<SPEED_ENTRY>>;
 
@@ -93,12 +76,9 @@ std::vector<LoadedValues> ValuesOf(const CCDRomList& list) {
     return aValues;
 }
 
-void LoadDriveValues(CFuzzInput& input, test::CSimFixture& sim, bool bWritesFail) {
-    // One top speed for each of the two drives; one above 100x is not told.
-    const std::vector<int> aMax{input.Byte(), input.Byte()};
-    sim::CSimMachine machine(test::NtMachine({Cdrom("E:\\", aMax[0]), Cdrom("F:\\", aMax[1])}));
-    const CPlatform platform = sim.WithDrives(machine);
-    CInlinePassThrough transport(machine);
+void LoadDriveValues(const std::vector<int>& aMax, test::CSimFixture& sim, bool bWritesFail) {
+    const CPlatform& platform = sim.Platform();
+    CInlinePassThrough transport(sim.Machine());
     const auto pLoadedAll = FreshList(platform, transport);
     pLoadedAll->LoadAll();
     const auto aLoaded = ValuesOf(*pLoadedAll);
@@ -131,7 +111,10 @@ void LoadDriveValues(CFuzzInput& input, test::CSimFixture& sim, bool bWritesFail
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize) {
     using namespace qv;
     fuzz::CFuzzInput input(pData, nSize);
-    test::CSimFixture sim(test::NtMachine({test::Cdrom("E:\\"), test::Cdrom("F:\\")}));
+    // One top speed for each of the two drives; one above 100x is not told.
+    const std::vector<int> aMax{input.Byte(), input.Byte()};
+    test::CSimFixture sim(
+        test::NtMachine({fuzz::Cdrom("E:\\", aMax[0]), fuzz::Cdrom("F:\\", aMax[1])}));
     test::CMemoryRegistry& registry = sim.Registry();
 
     // Bits: the machine's part of the registry read-only; Keep Speed, Run on boot toggled.
@@ -142,7 +125,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     for (char16_t& c : strPath)
         c = input.Value<char16_t>();
     sim.Shell().SetExePath(std::move(strPath));
-    const bool bWritesFail = fuzz::Plant(input, registry);
+    for (int nValues = input.Byte() % 16; nValues > 0; --nValues) {
+        const auto [hRoot, pszKey, strName] = fuzz::PlaceOf(input);
+        const BYTE nType = input.Byte();
+        const DWORD dwType =
+            nType < std::size(fuzz::VALUE_TYPES) ? fuzz::VALUE_TYPES[nType] : nType;
+        const std::string strData = input.Text(input.Value<WORD>() % fuzz::MAX_VALUE_SIZE);
+        registry.Put(hRoot, pszKey, strName, {dwType, {strData.begin(), strData.end()}});
+    }
+    const int nFailures = input.Byte() % 4;
+    for (int nFailure = 0; nFailure < nFailures; ++nFailure)
+        std::apply([&](auto... place) { registry.FailSetValue(place...); }, fuzz::PlaceOf(input));
 
     // A planted "Last Update" may make the weekly check due; its worker may outlive this run, so
     // its services outlive every run, and it ends at its first step without touching the registry.
@@ -159,6 +152,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         app.ToggleRunOnBoot();
     fuzz::Check(registry.OpenKeyCount() == 0, "every registry key the application opens is closed");
 
-    fuzz::LoadDriveValues(input, sim, bWritesFail);
+    fuzz::LoadDriveValues(aMax, sim, nFailures > 0);
     return 0;
 }

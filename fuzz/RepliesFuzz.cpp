@@ -1,9 +1,6 @@
-// Replies from hostile drives through both transports: the simulated machine's drives and ASPI
-// manager with their answers changed by fuzz bytes (HostileDrives.h, HostileAspi.h). The first byte
-// chooses the transport; the rest answer the calls in the order they are made, all on this thread,
-// so that a run depends on its input alone. The drive list is identified, each usable drive's
-// speeds are detected, a speed is set and kept, and the ASPI requests still held are completed,
-// perhaps only once their devices have gone.
+// Replies from hostile drives through both transports, the first byte choosing which; the rest
+// answer the calls in the order they are made, all on this thread. The list is identified, each
+// drive's speeds detected, set and kept, and the requests still held completed.
 #include "device/AspiTransport.h"
 #include "device/CDRomList.h"
 #include "fuzz/FuzzInput.h"

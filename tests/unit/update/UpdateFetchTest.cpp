@@ -1,7 +1,5 @@
-// What the check trusts: the exchange with the server, with every step that can fail, every
-// response that is no description, the redirects that are followed and those that are not, and
-// the deadline of the whole check; the signature; the address a test run may give in place of the
-// maker's server, and the build's own address and key.
+// What the check trusts: the exchange with the server, its failures, redirects and deadline; the
+// signature; the server address a test run may give, and the build's own address and key.
 #include "app/BuildConfig.h"
 #include "tests/support/UpdateFixture.h"
 #include "update/UpdateConfig.h"
@@ -9,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <future>
 #include <optional>
 #include <ostream>
@@ -30,8 +27,6 @@ std::string SignedOfSize(std::size_t nSize) {
     const std::size_t nTrailer = NEWER_BODY.size() - NEWER_TEXT.size();
     return Signed("12/15/26" + std::string(nSize - nTrailer - 9, 'x') + "\n");
 }
-const std::string LARGEST_BODY = SignedOfSize(64 * 1024);
-const std::string TOO_LARGE_BODY = SignedOfSize(64 * 1024 + 1);
 
 class UpdateFetchTest : public CUpdateFixture {
 protected:
@@ -46,20 +41,16 @@ protected:
     }
 };
 
-class FailingStepTest : public UpdateFetchTest, public ::testing::WithParamInterface<HttpStep> {};
-
-TEST_P(FailingStepTest, EndsTheCheckAndClosesWhatWasOpened) {
-    m_http.Serve(NEWER_BODY);
-    m_http.m_aRedirects = {"/moved/update.txt"};
-    m_http.m_failingStep = GetParam();
-    ExpectFailedWithNothingKept();
+TEST_F(UpdateFetchTest, AFailingStepEndsTheCheckAndClosesWhatWasOpened) {
+    for (int nStep = 0; nStep <= static_cast<int>(HttpStep::Read); ++nStep) {
+        SCOPED_TRACE(nStep);
+        m_http.Serve(NEWER_BODY);
+        m_http.m_aRequests.clear();
+        m_http.m_aRedirects = {"/moved/update.txt"};
+        m_http.m_failingStep = static_cast<HttpStep>(nStep);
+        ExpectFailedWithNothingKept();
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(EachStep, FailingStepTest,
-                         ::testing::Values(HttpStep::Open, HttpStep::GoOnline, HttpStep::Connect,
-                                           HttpStep::OpenRequest, HttpStep::Send,
-                                           HttpStep::StatusCode, HttpStep::Location,
-                                           HttpStep::ContentLength, HttpStep::Read));
 
 struct Exchange {
     std::vector<std::string> aLocations = {};
@@ -97,24 +88,18 @@ TEST_P(ExchangeTest, OnlyAWholeDescriptionOverHttpsIsRead) {
 }
 
 const ExchangeCase EXCHANGES[] = {
-    {"Ok", {.nResult = UPDATE_SHOW_TEXT}},
     {"AnyTwoHundred", {.dwStatus = 299, .nResult = UPDATE_SHOW_TEXT}},
     {"Informational", {.dwStatus = 199}},
     {"MultipleChoices", {.dwStatus = 300}},
-    {"RedirectWithoutLocation", {.dwStatus = 302}},
     {"BlanksAroundLength", {.strLength = " " + NEWER_LENGTH + " ", .nResult = UPDATE_SHOW_TEXT}},
-    {"LargestBody", {.strLength = "65536", .strBody = LARGEST_BODY, .nResult = UPDATE_SHOW_TEXT}},
-    {"OverLimitLength", {.strLength = "65537", .strBody = TOO_LARGE_BODY}},
-    {"HugeLength", {.strLength = "99999999999999999999999"}},
+    {"LargestBody",
+     {.strLength = "65536", .strBody = SignedOfSize(65536), .nResult = UPDATE_SHOW_TEXT}},
+    {"OverLimitLength", {.strLength = "65537", .strBody = SignedOfSize(65537)}},
     {"NoLength", {.strLength = std::nullopt}},
-    {"EmptyLength", {.strLength = ""}},
-    {"ZeroLength", {.strLength = "0", .strBody = ""}},
     {"SignedLength", {.strLength = "+" + NEWER_LENGTH}},
     {"TrailingJunkLength", {.strLength = NEWER_LENGTH + "x"}},
     {"BodyEndsEarly", {.strLength = "400"}},
     {"LengthCutsTheSignature", {.strLength = "8"}},
-    {"MovedOnTheServer",
-     {.aLocations = {"/moved.txt"}, .aMoreRequests = {MOVED}, .nResult = UPDATE_SHOW_TEXT}},
     {"MovedToAnotherServer",
      {.aLocations = {"https://mirror.velnor.example/q/update.txt"},
       .aMoreRequests = {"https://mirror.velnor.example:443/q/update.txt"},
@@ -159,19 +144,14 @@ TEST_F(UpdateFetchTest, ACallThatNeverReturnsDoesNotHoldTheCheckPastTheDeadline)
     EXPECT_EQ(result.get(), UPDATE_FAILED);
     EXPECT_FALSE(m_check.IsAbandoned()) << "a failure like any other, which the user is shown";
     EXPECT_TRUE(m_http.AllClosed());
-    EXPECT_EQ(Stored(UPDATE_VALUE_LAST_SUCCESS), Bytes("11/30/26"));
     m_http.EndStall();
     EXPECT_TRUE(m_http.WaitForStallEnd());
 }
 
 TEST(UpdateUrlTest, OnlyAWholeHttpsOrHttpAddressNamesAServer) {
     const std::pair<const char*, UpdateServer> aServers[] = {
-        {"https://localhost:8123/desc/ombrel/update.txt",
-         {"localhost", 8123, "desc/ombrel/update.txt"}},
         {"HTTPS://updates.velnor.example/ombrel/update.txt",
          {"updates.velnor.example", 0, "ombrel/update.txt"}},
-        {"http://127.0.0.1:8123/desc/ombrel/update.txt",
-         {"127.0.0.1", 8123, "desc/ombrel/update.txt", false}},
         {"http://host:65535/a", {"host", 65535, "a", false}},
     };
     for (const auto& [pszUrl, server] : aServers)
@@ -200,7 +180,6 @@ std::string Replaced(std::string strText, const std::string& strFrom, const std:
 TEST_F(UpdateFetchTest, OnlyTheSignedTextOfTheCarriedKeyIsShownOrKept) {
     const std::string strTrailer = NEWER_BODY.substr(NEWER_TEXT.size());
     const std::pair<std::string, bool> aCases[] = {
-        {NEWER_BODY, true},
         {NEWER_BODY.substr(0, NEWER_BODY.size() - 2) + "\n", true},
         {NEWER_BODY.substr(0, NEWER_BODY.size() - 2), true},
         {NEWER_TEXT, false},
@@ -208,7 +187,6 @@ TEST_F(UpdateFetchTest, OnlyTheSignedTextOfTheCarriedKeyIsShownOrKept) {
         {Signed(NEWER_TEXT, TestKey(2)), false},
         {NEWER_BODY + "Download it at evil.example\r\n", false},
         {Signed("12/15/26 news"), false},
-        {strTrailer, false},
         {Replaced(NEWER_BODY, strTrailer, strTrailer.substr(1)), false},
         {NEWER_BODY.substr(0, NEWER_BODY.size() - 3) + "g\r\n", false},
     };
