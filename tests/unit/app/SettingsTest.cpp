@@ -15,15 +15,10 @@ namespace {
 
 class SettingsTest : public CAppFixture {};
 
-// The OS version record chooses how the drives' trays are reached.
-TEST_F(SettingsTest, ConstructionHandsTheOperatingSystemDown) {
-    m_sim.Shell().m_dwPlatformId = PLATFORM_WIN32_WINDOWS;
-    EXPECT_EQ(Construct().GetPlatform().dwPlatformId, PLATFORM_WIN32_WINDOWS);
-}
-
 // The Run entry names the executable by its wide path, read whole however long it is, and is
 // rewritten at every start, so it follows a moved executable. "ExePath" keeps the ANSI form, cut
-// to its 260-byte value: 259 characters and room for the zero.
+// to its 260-byte value: 259 characters and room for the zero. The OS version record, which
+// chooses how the drives' trays are reached, is handed down.
 TEST_F(SettingsTest, TheRunEntryNamesTheWholeWidePathAndExePathItsAnsiForm) {
     const std::u16string strLongest = u"C:\\" + std::u16string(LONGEST_PATH - 3, u'd');
     const std::string strAnsiCut = "C:\\" + std::string(256, 'd');
@@ -36,10 +31,11 @@ TEST_F(SettingsTest, TheRunEntryNamesTheWholeWidePathAndExePathItsAnsiForm) {
         {u"C:\\Диск\\Quorvex.exe", "C:\\????\\Quorvex.exe", true},
         {strLongest.substr(0, LONGEST_PATH - 1), strAnsiCut, true},
     };
+    m_sim.Shell().m_dwPlatformId = PLATFORM_WIN32_WINDOWS;
     for (const auto& path : aPaths) {
         SCOPED_TRACE(path.strPath.size());
         m_sim.Shell().SetExePath(path.strPath);
-        Construct();
+        EXPECT_EQ(Construct().GetPlatform().dwPlatformId, PLATFORM_WIN32_WINDOWS);
         EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER),
                   path.bRunEntry ? std::optional(RunCommandFor(path.strPath)) : std::nullopt);
         std::vector<BYTE> aExePath(path.strAnsiStored.begin(), path.strAnsiStored.end());

@@ -64,10 +64,7 @@ TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetected
                               StoredDword(!bWin9x));
         Create();
         ASSERT_TRUE(m_pDlg->OnInitDialog());
-        if (bWin9x)
-            Settle();
-        else
-            SettleInReverse();
+        Settle(!bWin9x);
 
         EXPECT_EQ(m_view.m_aEntries,
                   (Texts{" E:  40x  QRVX CD-ROM 40X", " G:  48x  ZANTRIX CDR-4812"}));

@@ -204,7 +204,6 @@ TEST_F(SpeedCommandsTest, AnArrivingDiscGetsTheSpeedItsDriveWasSetTo) {
     const auto Unit = [](char cLetter) { return 1ul << (cLetter - 'A'); };
     for (const auto& [dwMask, aRatesE] : {std::pair{Unit('E') | Unit('G'), Rates{16 * 177}},
                                           {Unit('G'), Rates{}},
-                                          {Unit('F'), Rates{}},
                                           {~0ul, Rates{16 * 177}}}) {
         SimDrive('E').ChangeDisc();
         ForgetCommands();
