@@ -79,7 +79,7 @@ TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetected
         EXPECT_TRUE(SetSpeedRates('G').empty()) << "only the selected drive's speeds are detected";
         for (const int nCommand : {ID_POPUP_LOAD, ID_MENU_LOAD})
             EXPECT_EQ(m_view.MenuItem(nCommand), (MENU_ITEM_STATE{false, bWin9x}));
-        EXPECT_EQ(m_view.Button(ID_LOAD).bEnabled, !bWin9x);
+        EXPECT_EQ(m_view.Button(ID_LOAD).first, !bWin9x);
         for (const int nCommand : {ID_POPUP_KEEP_SPEED, ID_MENU_KEEP_SPEED})
             EXPECT_EQ(m_view.MenuItem(nCommand), (MENU_ITEM_STATE{!bWin9x, false}));
         EXPECT_EQ(m_view.m_bTimerRunning, !bWin9x);

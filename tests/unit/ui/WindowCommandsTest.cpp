@@ -40,7 +40,7 @@ TEST_F(WindowCommandsTest, LockEjectAndLoadReachTheSelectedDrivesTray) {
     // and Load move the selected drive's tray.
     Choose(1);
     EXPECT_EQ(m_view.Button(ID_LOCK), (BUTTON_STATE{true, false}));
-    EXPECT_TRUE(m_view.MenuItem(ID_POPUP_LOCK).bChecked);
+    EXPECT_TRUE(m_view.MenuItem(ID_POPUP_LOCK).first);
     const std::pair<int, sim::SimTrayOp> aCommands[] = {
         {ID_EJECT, sim::SimTrayOp::EjectMedia},      {ID_POPUP_EJECT, sim::SimTrayOp::EjectMedia},
         {ID_MENU_EJECT, sim::SimTrayOp::EjectMedia}, {ID_LOAD, sim::SimTrayOp::LoadMedia},
