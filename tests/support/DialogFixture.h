@@ -43,8 +43,6 @@ protected:
         if (!machine)
             return;
         m_sim.emplace(std::move(*machine));
-        if (m_sim->Machine().Platform() == sim::SimPlatform::Win9x)
-            m_sim->Shell().m_dwPlatformId = PLATFORM_WIN32_WINDOWS;
     }
 
     void Create() {

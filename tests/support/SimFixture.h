@@ -106,11 +106,11 @@ public:
                                                    .events = m_events,
                                                    .registry = m_registry,
                                                    .shell = m_shell,
-                                                   .aspi = m_machine.Aspi(),
-                                                   .dwPlatformId = m_machine.Platform() ==
-                                                                           sim::SimPlatform::Win9x
-                                                                       ? PLATFORM_WIN32_WINDOWS
-                                                                       : PLATFORM_WIN32_NT} {}
+                                                   .aspi = m_machine.Aspi()} {
+        const bool bWin9x = m_machine.Platform() == sim::SimPlatform::Win9x;
+        m_platform.dwPlatformId = m_shell.m_dwPlatformId =
+            bWin9x ? PLATFORM_WIN32_WINDOWS : PLATFORM_WIN32_NT;
+    }
 
     sim::CSimMachine& Machine() { return m_machine; }
     CRecordingEvents& Events() { return m_events; }
