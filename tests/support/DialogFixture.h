@@ -116,8 +116,7 @@ protected:
         return m_sim->Registry().Get(REGKEY_CURRENT_USER, SETTINGS_KEY, pszName);
     }
     // What a Save stored for a drive, so that a later start or Restore finds it.
-    void PutSavedSpeed(const char* pszDrive, DWORD dwSpeed) {
-        const std::string strDrive = pszDrive;
+    void PutSavedSpeed(const std::string& strDrive, DWORD dwSpeed) {
         m_sim->Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Model",
                               StoredText("QRVX;CD-ROM;1.00;"));
         m_sim->Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Speed",
