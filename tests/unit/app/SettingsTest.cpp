@@ -90,15 +90,13 @@ TEST_F(SettingsTest, AWriteThatFailsLeavesTheDefaultsInForce) {
 // on, and a value that cannot be read is off.
 TEST_F(SettingsTest, RunAtBootTurnsTheStoredValueTheOtherWay) {
     CQuorvexApp& app = Construct();
-    const std::pair<std::optional<StoredValue>, bool> aClicks[] = {
-        {std::nullopt, false}, // 1 from the start
-        {std::nullopt, true},  // 0 from the last click
+    const std::pair<StoredValue, bool> aClicks[] = {
+        {StoredDword(0), true},
         {StoredDword(5), false},
         {StoredValue{REGTYPE_BINARY, {1, 0, 0, 0, 0}}, true},
     };
     for (const auto& [planted, bOnAfter] : aClicks) {
-        if (planted)
-            Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", *planted);
+        Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, "RunOnboot", planted);
         app.ToggleRunOnBoot();
         EXPECT_EQ(RunEntry(REGKEY_CURRENT_USER).has_value(), bOnAfter);
         EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "RunOnboot"), StoredDword(bOnAfter));
