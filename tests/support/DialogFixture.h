@@ -38,7 +38,6 @@ protected:
         }
         m_sim.reset();
         m_view = {};
-        m_runner = {};
         m_nDelivered = 0;
         if (!machine)
             return;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace qv::test {
@@ -35,8 +36,7 @@ TEST_F(MainDialogStartTest, AnUnusableDriveHasNoEntryAndTheEntriesAfterItCommand
         Use(NtMachine({first, Cdrom("G:\\")}));
         Start();
         EXPECT_EQ(m_view.m_aEntries, (Texts{" G:  40x  QRVX CD-ROM"}));
-        EXPECT_EQ(m_view.m_nSelectedEntry, 0);
-        EXPECT_EQ(m_pDlg->GetSelectedDrive(), 1);
+        EXPECT_EQ(std::pair(m_view.m_nSelectedEntry, m_pDlg->GetSelectedDrive()), std::pair(0, 1));
         EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"40x", "40x", "40x  (7040 Kb/s)"}));
         EXPECT_TRUE(m_view.m_bSliderEnabled);
 
@@ -66,12 +66,10 @@ TEST_F(MainDialogStartTest, ListsTheDrivesInOrderAndShowsTheFirstWithItsDetected
 
         EXPECT_EQ(m_view.m_aEntries,
                   (Texts{" E:  40x  QRVX CD-ROM 40X", " G:  48x  ZANTRIX CDR-4812"}));
-        EXPECT_EQ(m_view.m_nSelectedEntry, 0);
-        EXPECT_EQ(m_pDlg->GetSelectedDrive(), 0);
+        EXPECT_EQ(std::pair(m_view.m_nSelectedEntry, m_pDlg->GetSelectedDrive()), std::pair(0, 0));
         EXPECT_EQ(m_view.m_aSpeedTexts, (SpeedTexts{"40x", "40x", "40x  (7040 Kb/s)"}));
-        EXPECT_EQ(m_view.m_range, std::make_pair(1, 40));
-        EXPECT_EQ(m_view.m_nSliderPos, 40);
-        EXPECT_TRUE(m_view.m_bSliderEnabled);
+        EXPECT_EQ(std::tuple(m_view.m_range, m_view.m_nSliderPos, m_view.m_bSliderEnabled),
+                  std::tuple(std::pair(1, 40), 40, true));
         EXPECT_EQ(m_view.m_aTicks, (std::vector<int>{40, 32, 24, 16, 8, 4}));
         EXPECT_TRUE(m_view.m_bRunOnBootChecked);
         EXPECT_TRUE(SetSpeedRates('G').empty()) << "only the selected drive's speeds are detected";
