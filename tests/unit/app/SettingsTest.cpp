@@ -55,7 +55,6 @@ TEST_F(SettingsTest, TheTwoSwitchesRead) {
         bool bRunOnBoot;
         bool bRewritten;
     } aForms[] = {
-        {"zero", StoredDword(0), false, false, false},
         {"one", StoredDword(1), true, true, false},
         {"two", StoredDword(2), false, true, false},
         {"one byte binary zero", {REGTYPE_BINARY, {0}}, false, false, false},
