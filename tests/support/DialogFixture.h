@@ -38,13 +38,10 @@ protected:
         }
         m_sim.reset();
         m_view = {};
-        m_runner = {};
         m_nDelivered = 0;
         if (!machine)
             return;
         m_sim.emplace(std::move(*machine));
-        if (m_sim->Machine().Platform() == sim::SimPlatform::Win9x)
-            m_sim->Shell().m_dwPlatformId = PLATFORM_WIN32_WINDOWS;
     }
 
     void Create() {
@@ -58,26 +55,21 @@ protected:
         Settle();
     }
 
-    // Delivers every event posted and not yet delivered, in posting order, and those that the
-    // handlers cause in turn, until the drives are idle.
-    void Settle() {
+    // Delivers every event posted and not yet delivered, in posting order or the reverse, and
+    // those that the handlers cause in turn, until the drives are idle.
+    void Settle(bool bInReverse = false) {
         for (;;) {
             CTransport* pTransport = m_pApp ? m_pApp->GetTransport() : nullptr;
             ASSERT_TRUE(m_sim->Machine().Aspi().WaitUntilDrained(THREAD_WAIT_LIMIT));
             ASSERT_TRUE(!pTransport || pTransport->WaitIdle(THREAD_WAIT_LIMIT));
-            const auto aEvents = m_sim->Events().Events();
+            auto aEvents = m_sim->Events().Events();
             if (m_nDelivered == aEvents.size())
                 return;
+            if (bInReverse)
+                std::reverse(aEvents.begin() + static_cast<long>(m_nDelivered), aEvents.end());
             while (m_nDelivered < aEvents.size())
                 Deliver(aEvents[m_nDelivered++]);
         }
-    }
-    void SettleInReverse() {
-        const auto aEvents = m_sim->Events().Events();
-        std::for_each(aEvents.rbegin(), aEvents.rend() - static_cast<long>(m_nDelivered),
-                      [this](const PostedEvent& event) { Deliver(event); });
-        m_nDelivered = aEvents.size();
-        Settle();
     }
     void Deliver(const PostedEvent& event) {
         m_pDlg->OnDeviceEvent(static_cast<std::uintptr_t>(event.nStatus) << 16 |
@@ -123,8 +115,7 @@ protected:
         return m_sim->Registry().Get(REGKEY_CURRENT_USER, SETTINGS_KEY, pszName);
     }
     // What a Save stored for a drive, so that a later start or Restore finds it.
-    void PutSavedSpeed(const char* pszDrive, DWORD dwSpeed) {
-        const std::string strDrive = pszDrive;
+    void PutSavedSpeed(const std::string& strDrive, DWORD dwSpeed) {
         m_sim->Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Model",
                               StoredText("QRVX;CD-ROM;1.00;"));
         m_sim->Registry().Put(REGKEY_CURRENT_USER, SETTINGS_KEY, strDrive + " Speed",

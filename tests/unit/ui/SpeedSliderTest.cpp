@@ -10,7 +10,7 @@ namespace {
 
 // A 1..40 slider whose channel runs from x 10 to x 205, 5 pixels a speed, with the ticks of a
 // drive that detected 4, 8, 16, 24 and 32 in the order the dialog sets them, fastest first.
-SLIDER_GEOMETRY DriveSlider(int nThumbPos = 1) {
+SLIDER_GEOMETRY DriveSlider(int nThumbPos) {
     SLIDER_GEOMETRY geometry;
     geometry.nMin = 1;
     geometry.nMax = 40;
@@ -41,9 +41,6 @@ TEST(SnapToTickTest, GivesAnEndOrTheNearestTick) {
         int nExpected;
     };
     const Case aCases[] = {
-        {"on the left edge", DriveSlider(), 10, 1},
-        {"on the right edge", DriveSlider(), 205, 40},
-        {"nearest to the tick at 24", DriveSlider(), 121, 24},
         {"an end and a tick equally near: the end", PlainSlider({20}), 10, 1},
         {"the same at the right end", PlainSlider({80}), 90, 99},
         {"two ticks equally near: the later one", PlainSlider({40, 60}), 50, 6},

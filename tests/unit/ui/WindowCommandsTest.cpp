@@ -40,7 +40,7 @@ TEST_F(WindowCommandsTest, LockEjectAndLoadReachTheSelectedDrivesTray) {
     // and Load move the selected drive's tray.
     Choose(1);
     EXPECT_EQ(m_view.Button(ID_LOCK), (BUTTON_STATE{true, false}));
-    EXPECT_TRUE(m_view.MenuItem(ID_POPUP_LOCK).bChecked);
+    EXPECT_TRUE(m_view.MenuItem(ID_POPUP_LOCK).first);
     const std::pair<int, sim::SimTrayOp> aCommands[] = {
         {ID_EJECT, sim::SimTrayOp::EjectMedia},      {ID_POPUP_EJECT, sim::SimTrayOp::EjectMedia},
         {ID_MENU_EJECT, sim::SimTrayOp::EjectMedia}, {ID_LOAD, sim::SimTrayOp::LoadMedia},
@@ -60,37 +60,10 @@ TEST_F(WindowCommandsTest, LockEjectAndLoadReachTheSelectedDrivesTray) {
     EXPECT_TRUE(TrayOf('E').empty()) << "no lock on a drive without a removable medium";
 }
 
-// Only a button press on the program's own icon restores the window; a left press ends boot
-// mode, in which the window hides whenever it paints.
-TEST_F(WindowCommandsTest, TheNotificationIconAnswersOnlyButtonPresses) {
-    constexpr std::intptr_t MOUSE_MOVE = 0x0200;
-    struct Case {
-        std::uintptr_t nIcon;
-        std::intptr_t nMouse;
-        Calls aCalls;
-        bool bEndsBootMode;
-    };
-    const Case aCases[] = {{ID_TRAY_ICON, TRAY_MOUSE_LBUTTONDOWN, {"RestoreWindow"}, true},
-                           {7, TRAY_MOUSE_LBUTTONDOWN, {}, true},
-                           {ID_TRAY_ICON, TRAY_MOUSE_RBUTTONDOWN, {"ShowTrayMenu"}, false},
-                           {ID_TRAY_ICON, MOUSE_MOVE, {}, false}};
-    Start();
-    for (const Case& c : aCases) {
-        SCOPED_TRACE(c.nMouse);
-        m_pApp->m_bBootMode = true;
-        m_view.m_aCalls.clear();
-        m_pDlg->OnTrayNotify(c.nIcon, c.nMouse);
-        EXPECT_EQ(m_view.m_aCalls, c.aCalls);
-        m_view.m_bVisible = true;
-        m_pDlg->OnPaint();
-        EXPECT_EQ(m_view.m_bVisible, c.bEndsBootMode);
-    }
-    m_pDlg->OnClose();
-    EXPECT_FALSE(m_view.m_bVisible);
-}
-
 // Every item of the notification icon's menu reaches a handler; Enter and Escape (IDOK,
-// IDCANCEL) are left to the standard handling, which ends the dialog.
+// IDCANCEL) are left to the standard handling, which ends the dialog. Only a button press on the
+// program's own icon restores the window; a left press ends boot mode, in which the window hides
+// whenever it paints.
 TEST_F(WindowCommandsTest, CommandsThatReachTheWindowTheShellOrTheSwitches) {
     const std::pair<int, std::string> aCommands[] = {
         {ID_POPUP_ABOUT, "RunAbout"},
@@ -128,6 +101,29 @@ TEST_F(WindowCommandsTest, CommandsThatReachTheWindowTheShellOrTheSwitches) {
         EXPECT_TRUE(item.nCommand == 0 || m_pDlg->OnCommand(item.nCommand)) << item.pszText;
     for (const int nCommand : {1, 2})
         EXPECT_FALSE(m_pDlg->OnCommand(nCommand));
+
+    constexpr std::intptr_t MOUSE_MOVE = 0x0200;
+    const struct {
+        std::uintptr_t nIcon;
+        std::intptr_t nMouse;
+        Calls aCalls;
+        bool bEndsBootMode;
+    } aPresses[] = {{ID_TRAY_ICON, TRAY_MOUSE_LBUTTONDOWN, {"RestoreWindow"}, true},
+                    {7, TRAY_MOUSE_LBUTTONDOWN, {}, true},
+                    {ID_TRAY_ICON, TRAY_MOUSE_RBUTTONDOWN, {"ShowTrayMenu"}, false},
+                    {ID_TRAY_ICON, MOUSE_MOVE, {}, false}};
+    for (const auto& press : aPresses) {
+        SCOPED_TRACE(press.nMouse);
+        m_pApp->m_bBootMode = true;
+        m_view.m_aCalls.clear();
+        m_pDlg->OnTrayNotify(press.nIcon, press.nMouse);
+        EXPECT_EQ(m_view.m_aCalls, press.aCalls);
+        m_view.m_bVisible = true;
+        m_pDlg->OnPaint();
+        EXPECT_EQ(m_view.m_bVisible, press.bEndsBootMode);
+    }
+    m_pDlg->OnClose();
+    EXPECT_FALSE(m_view.m_bVisible);
 }
 
 } // namespace
