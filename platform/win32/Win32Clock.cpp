@@ -3,7 +3,9 @@
 #include <chrono>
 
 namespace qv::win32 {
+namespace {
 
+// 0 for 1 January; 29 February counts in leap years only.
 int DayOfYear(const SYSTEMTIME& time) {
     using namespace std::chrono;
     const year yearOfTime{time.wYear};
@@ -11,6 +13,8 @@ int DayOfYear(const SYSTEMTIME& time) {
     const sys_days newYear = yearOfTime / January / 1;
     return static_cast<int>((date - newYear).count());
 }
+
+} // namespace
 
 int CWin32Clock::UtcDayOfYear() {
     SYSTEMTIME now{};

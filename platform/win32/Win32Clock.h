@@ -6,9 +6,6 @@
 
 namespace qv::win32 {
 
-// 0 for 1 January; 29 February counts in leap years only.
-int DayOfYear(const SYSTEMTIME& time);
-
 class CWin32Clock : public CClockService {
 public:
     int UtcDayOfYear() override;

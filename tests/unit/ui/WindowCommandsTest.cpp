@@ -49,6 +49,7 @@ TEST_F(WindowCommandsTest, LockEjectAndLoadReachTheSelectedDrivesTray) {
         SCOPED_TRACE(nCommand);
         Command(nCommand);
         ASSERT_TRUE(Drive(1).Tray().WaitForTrayThreads(THREAD_WAIT_LIMIT));
+        ASSERT_FALSE(TrayOf('G').empty());
         EXPECT_EQ(TrayOf('G').back(), sim::SimTrayCall{op});
     }
     EXPECT_EQ(TrayOf('E').size(), 3u);
